@@ -1,0 +1,37 @@
+// The process-wide list of found files, its lock, thumbnail cursor and current item.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+#include <vector>
+#include "session/found_file.h"
+
+struct FoundFileList {
+  std::vector<FoundFile> records;  // indexes never change while the list lives
+  HANDLE lock = nullptr;           // unnamed mutex, created at start-up, never closed
+  uint32_t thumbnail_cursor = 0;   // first record the thumbnail worker has not handled
+  int32_t current_item = -1;       // item last focused in the preview grid, -1 = none
+  uint32_t generation = 0;         // bumped by every reset; a copy taken under an older
+                                   // generation must not be written back
+};
+
+extern FoundFileList g_found_files;
+
+// Creates the list lock once; later calls do nothing.
+void create_list_lock();
+
+// Holds the list lock for its scope (waits without limit).
+class ListLock {
+ public:
+  ListLock();
+  ~ListLock();
+  ListLock(const ListLock&) = delete;
+  ListLock& operator=(const ListLock&) = delete;
+};
+
+void reset_found_files();
+// Complements the reported file's header on disk, then appends its record.
+void append_found_file(const char* path);
+// Appends a record for a cached file whose header is already complemented.
+void append_cached_file(const char* path);
+// The extension rule: text after the last '.' in the path, cut to 7 characters.
+void derive_extension(const char* path, char (&ext)[8]);

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the Windows tests under Wine (GUI ones under
+# Xvfb), then the engine's native tests and fuzz runs. Does its own set-up.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export BUILD_DIR="${BUILD_DIR:-$ROOT/build/win}"
+NATIVE_DIR="${NATIVE_DIR:-$ROOT/build/native}"
+start=$(date +%s)
+
+"$ROOT/tools/setup.sh"
+# shellcheck source=tools/wine-env.sh
+. "$ROOT/tools/wine-env.sh"
+unset DISPLAY
+wine_prepare_prefix
+TESS_SKIP_SETUP=1 "$ROOT/tools/build.sh"
+
+passed=0; failed=0
+tally() {  # reads ctest's summary line from a log
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -1 || true)
+  [ -n "$line" ] || return 0
+  local f t
+  f=$(sed -E 's/.*passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  t=$(sed -E 's/.*passed, ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+  passed=$((passed + t - f)); failed=$((failed + f))
+}
+run_ctest() {  # run_ctest <log> <ctest args...>
+  local log=$1; shift
+  local rc=0
+  timeout 2400 "$@" 2>&1 | tee "$log" || rc=$?
+  tally "$log"
+  [ "$rc" = 0 ] || status=1
+}
+
+status=0
+logs=$(mktemp -d)
+wine_start_server
+trap wine_stop_server EXIT
+run_ctest "$logs/win.log" ctest --test-dir "$BUILD_DIR" --timeout 300 --output-on-failure -LE gui
+if ctest --test-dir "$BUILD_DIR" -N -L gui | grep -q 'Total Tests: [1-9]'; then
+  run_ctest "$logs/gui.log" xvfb-run -a -s "-screen 0 1280x1024x24" \
+    ctest --test-dir "$BUILD_DIR" --timeout 300 --output-on-failure -L gui
+fi
+wine_stop_server
+
+# The engine natively: tests, sanitizers and bounded fuzzing.
+if [ -f "$ROOT/engine/CMakeLists.txt" ]; then
+  cmake -S "$ROOT/engine" -B "$NATIVE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTRUNE_TESTS=ON >/dev/null
+  cmake --build "$NATIVE_DIR" -j"$(nproc)"
+  run_ctest "$logs/native.log" ctest --test-dir "$NATIVE_DIR" --timeout 600 --output-on-failure -j2
+fi
+
+echo
+echo "Test run took $(( $(date +%s) - start )) s."
+echo "$passed passed, $failed failed"
+exit $status

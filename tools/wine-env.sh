@@ -1,0 +1,30 @@
+# Sourced by the run and test scripts: a quiet, prepared Wine prefix.
+# WINEPREFIX may be set by the caller to keep parallel runs apart.
+export WINEPREFIX="${WINEPREFIX:-/tmp/wineprefix-tessaline}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win32
+TOOLS_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+wine_prepare_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX (first time only, about 15 s)..."
+    timeout 180 wineboot -i </dev/null >/dev/null 2>&1 || true
+    timeout 120 wineserver -w || true
+  fi
+  # Fonts the program asks for, mapped to installed Debian fonts (incl. CJK),
+  # and frames drawn by the program itself rather than by a window manager.
+  wine regedit /S "$TOOLS_DIR/wine-fonts.reg" </dev/null >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
+}
+
+# Wine's helper processes inherit the stdio of the first Wine process of a session;
+# starting them here with /dev/null keeps CTest's pipes from being held open.
+wine_start_server() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  wineserver -p
+  wine wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+wine_stop_server() { wineserver -k 2>/dev/null || true; }
