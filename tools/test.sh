@@ -45,8 +45,9 @@ wine_stop_server
 
 # The engine natively: tests, sanitizers and bounded fuzzing.
 if [ -f "$ROOT/engine/CMakeLists.txt" ]; then
-  cmake -S "$ROOT/engine" -B "$NATIVE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKESTRUNE_TESTS=ON >/dev/null
+  # clang, so that the same build carries the sanitizers and the libFuzzer targets
+  CC=clang CXX=clang++ cmake -S "$ROOT/engine" -B "$NATIVE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKESTRUNE_TESTS=ON -DKESTRUNE_SANITIZE=ON >/dev/null
   cmake --build "$NATIVE_DIR" -j"$(nproc)"
   run_ctest "$logs/native.log" ctest --test-dir "$NATIVE_DIR" --timeout 600 --output-on-failure -j2
 fi

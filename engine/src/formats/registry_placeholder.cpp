@@ -1,0 +1,1 @@
+// Placeholder so the formats library is never empty; the format table replaces it.
