@@ -6,6 +6,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "ui/skin/caption_button.h"
@@ -37,6 +38,7 @@ class ui_window_c {
   // The non-client handling of the frame; true when the message is handled, with its
   // result in `result`.
   bool process_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    if (getenv("SKIN_TRACE")) { char b[80]; wsprintfA(b, "msg %x fw %d fh %d\n", message, frame_width, frame_height); OutputDebugStringA(b); fputs(b, stderr); }
     msg_handled = true;
     result = 0;
     switch (message) {

@@ -10,3 +10,6 @@ target_link_options(dialog_driver PRIVATE -municode)
 target_link_libraries(dialog_driver PRIVATE user32 gdi32)
 set_target_properties(dialog_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/dialogs_gui_test)
 add_dependencies(dialogs_gui_test dialog_driver)
+
+# The gallery of dialog pictures (tools/gallery.sh), built beside the tests.
+add_subdirectory(${CMAKE_SOURCE_DIR}/tools/gallery ${CMAKE_BINARY_DIR}/gallery-build)

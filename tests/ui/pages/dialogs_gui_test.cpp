@@ -30,6 +30,24 @@ void use_language(int index) {
   for (const auto& entry : dialog_languages()[index].texts) text_table[entry.first] = entry.second;
 }
 
+struct watch {
+  HANDLE process;
+  DWORD thread;
+};
+
+BOOL CALLBACK cancel_window(HWND window, LPARAM) {
+  PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+
+DWORD WINAPI watchdog_thread(void* parameter) {
+  auto* w = static_cast<watch*>(parameter);
+  WaitForSingleObject(w->process, 60000);
+  Sleep(4000);
+  EnumThreadWindows(w->thread, cancel_window, 0);
+  return 0;
+}
+
 struct driven {
   int result;
   DWORD driver_exit;
@@ -44,17 +62,8 @@ driven run_driven(const std::wstring& args, const std::function<int()>& show) {
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return {-100, 1000};
-  struct watch { HANDLE process; DWORD thread; } w = {process.hProcess, GetCurrentThreadId()};
-  HANDLE watchdog = CreateThread(nullptr, 0, [](void* p) -> DWORD {
-    auto* w = static_cast<watch*>(p);
-    WaitForSingleObject(w->process, 60000);
-    Sleep(4000);
-    EnumThreadWindows(w->thread, [](HWND window, LPARAM) -> BOOL {
-      PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-      return TRUE;
-    }, 0);
-    return 0;
-  }, &w, 0, nullptr);
+  watch w = {process.hProcess, GetCurrentThreadId()};
+  HANDLE watchdog = CreateThread(nullptr, 0, watchdog_thread, &w, 0, nullptr);
   driven outcome = {show(), 1000};
   WaitForSingleObject(process.hProcess, 30000);
   GetExitCodeProcess(process.hProcess, &outcome.driver_exit);
