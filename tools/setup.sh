@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build googletest dpkg-dev libraw-dev
   imagemagick x11-apps fonts-liberation fonts-dejavu-core fonts-noto-cjk
   dosfstools mtools libimage-exiftool-perl ffmpeg clang libclang-rt-14-dev
-  foremost scalpel
+  foremost scalpel python3 python3-pil librsvg2-bin
 )
 
 missing() {

@@ -16,6 +16,10 @@ struct FoundFileList {
 
 extern FoundFileList g_found_files;
 
+// Every reset reserves room for this many records, so that a scan of up to
+// that many files never moves the array.
+constexpr size_t kReservedRecords = 100000;
+
 // Creates the list lock once; later calls do nothing.
 void create_list_lock();
 
@@ -28,10 +32,15 @@ class ListLock {
   ListLock& operator=(const ListLock&) = delete;
 };
 
+// Empties the list: deletes every owned image once, cursor 0, current item -1,
+// room for kReservedRecords, a new generation.
 void reset_found_files();
-// Complements the reported file's header on disk, then appends its record.
-void append_found_file(const char* path);
+// Complements the reported file's header on disk (without the lock), then
+// appends its record; `complemented` is 1 only when the header was toggled.
+// Returns 0, or -1 (nothing done) for an empty path or one of 260+ characters.
+int append_found_file(const char* path);
 // Appends a record for a cached file whose header is already complemented.
-void append_cached_file(const char* path);
+// Returns 0, or -1 for an empty path or one of 260+ characters.
+int append_cached_file(const char* path);
 // The extension rule: text after the last '.' in the path, cut to 7 characters.
 void derive_extension(const char* path, char (&ext)[8]);

@@ -1,0 +1,14 @@
+// Camera RAW files decoded through LibRaw into a 24-bit picture, with their metadata.
+#pragma once
+#include "session/found_file.h"
+
+class CImage;
+
+// Where every decode leaves one diagnostic line.
+constexpr const char* kRawLogPath = "C:/Orvalin.log";
+
+// Decodes record.file_path (its header restored in memory when record.complemented is
+// set) at full processed size into `image`, and writes width, height, timestamp and
+// camera into the record. 0 on success, with the image's drawing context still
+// borrowed once for the caller to release; -1 on failure, the image left empty.
+int decode_raw_image(CImage& image, FoundFile& record);

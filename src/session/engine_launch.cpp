@@ -1,0 +1,150 @@
+#include "session/engine_launch.h"
+
+#include <windows.h>
+#include <process.h>
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "session/engine_pipe.h"
+#include "session/engine_reports.h"
+#include "session/found_file_list.h"
+#include "session/search_options.h"
+
+std::string engine_executable_path() {
+  char module[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  char* slash = std::strrchr(module, '\\');
+  if (!slash) return {};
+  return std::string(module, slash + 1) + "Kestrune\\kessrv.exe";
+}
+
+std::string engine_volume_argument(const char* volume) {
+  std::string v = volume;
+  if (!v.empty() && v.back() == '\\') v.pop_back();
+  return v;
+}
+
+std::string engine_command_line(const char* cache_folder, const char* volume,
+                                const std::string& options) {
+  return "client.exe /d \"" + scan_folder_path(cache_folder) + "\" /cmd " +
+         engine_volume_argument(volume) + " " + options;
+}
+
+namespace {
+bool is_scan_folder_name(const char* name) {
+  return _stricmp(name, "tmp") == 0 || _strnicmp(name, "tmp.", 4) == 0;
+}
+}  // namespace
+
+int delete_old_scan_folders(const char* cache_folder) {
+  std::string pattern = join_path(cache_folder, "tmp*");
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  std::string from;  // NUL-separated list ending in a double NUL
+  int count = 0;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && is_scan_folder_name(found.cFileName)) {
+      from += join_path(cache_folder, found.cFileName);
+      from += '\0';
+      ++count;
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  if (count == 0) return 0;
+  from += '\0';
+
+  SHFILEOPSTRUCTA op = {};
+  op.wFunc = FO_DELETE;
+  op.pFrom = from.c_str();
+  op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT | FOF_NOCONFIRMMKDIR;
+  SHFileOperationA(&op);
+  return count;
+}
+
+void ensure_cache_folder(const char* cache_folder) {
+  DWORD attributes = GetFileAttributesA(cache_folder);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  SHCreateDirectoryExA(nullptr, cache_folder, nullptr);
+}
+
+namespace {
+// A reader still waiting for the engine to connect would wait for ever once
+// the engine has ended (crashed, or terminated by the user's stop). The watch
+// connects to the pipe itself then; the reader sees a client that isn't the
+// engine, finds the engine gone and ends.
+struct EngineWatch {
+  HANDLE engine;  // our own duplicate of the engine process handle
+  HANDLE done;    // set when the reader has finished
+};
+
+unsigned __stdcall watch_engine(void* argument) {
+  EngineWatch* watch = static_cast<EngineWatch*>(argument);
+  HANDLE waits[2] = {watch->done, watch->engine};
+  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+    HANDLE client = CreateFileW(kEnginePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+  }
+  return 0;
+}
+
+int start_engine(ScanSession* block) {
+  std::string exe = engine_executable_path();
+  std::string command = engine_command_line(block->cache_folder, block->volume, search_options());
+  block->process = nullptr;
+  block->thread = nullptr;
+  block->process_id = 0;
+  block->thread_id = 0;
+  STARTUPINFOA startup;
+  std::memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;  // 68
+  PROCESS_INFORMATION created = {};
+  if (exe.empty() || !CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE,
+                                     CREATE_NO_WINDOW, nullptr, nullptr, &startup, &created))
+    return -1;
+  block->process = created.hProcess;
+  block->thread = created.hThread;
+  block->process_id = created.dwProcessId;
+  block->thread_id = created.dwThreadId;
+  return 0;
+}
+
+int read_watching_engine(HANDLE pipe, ScanSession* block) {
+  EngineWatch watch = {nullptr, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  DuplicateHandle(GetCurrentProcess(), block->process, GetCurrentProcess(), &watch.engine,
+                  SYNCHRONIZE, FALSE, 0);
+  HANDLE watcher = nullptr;
+  if (watch.engine && watch.done)
+    watcher = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, watch_engine, &watch, 0, nullptr));
+
+  int rc = read_engine_reports(pipe, block);
+
+  if (watch.done) SetEvent(watch.done);
+  if (watcher) {
+    WaitForSingleObject(watcher, INFINITE);
+    CloseHandle(watcher);
+  }
+  if (watch.engine) CloseHandle(watch.engine);
+  if (watch.done) CloseHandle(watch.done);
+  return rc;
+}
+}  // namespace
+
+int engine_launch_thread(void* argument) {
+  ScanSession* block = static_cast<ScanSession*>(argument);
+  reset_found_files();
+  build_search_options(block->photo, block->video, block->audio);
+  block->cache_folder[sizeof block->cache_folder - 1] = '\0';
+  block->volume[sizeof block->volume - 1] = '\0';
+  // Without a cache folder the wildcard would reach into the current folder;
+  // without a pipe the engine could report to nobody.
+  if (!block->cache_folder[0] || !block->pipe || !*block->pipe) return -1;
+  delete_old_scan_folders(block->cache_folder);
+  ensure_cache_folder(block->cache_folder);
+  if (start_engine(block) != 0) return -1;
+  return read_watching_engine(*block->pipe, block);
+}

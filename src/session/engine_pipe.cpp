@@ -1,0 +1,18 @@
+#include "session/engine_pipe.h"
+
+const wchar_t kEnginePipeName[] = L"\\\\.\\pipe\\Kestrune";
+
+HANDLE create_engine_pipe() {
+  HANDLE pipe = CreateNamedPipeW(kEnginePipeName, PIPE_ACCESS_DUPLEX,
+                                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1,
+                                 16384, 1048576, 0, nullptr);
+  return pipe == INVALID_HANDLE_VALUE ? nullptr : pipe;
+}
+
+void close_engine_pipe(HANDLE& pipe) {
+  if (!pipe) return;
+  FlushFileBuffers(pipe);
+  DisconnectNamedPipe(pipe);
+  CloseHandle(pipe);
+  pipe = nullptr;
+}

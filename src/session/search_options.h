@@ -1,0 +1,17 @@
+// The kinds of file and the extensions the engine is asked to search for.
+#pragma once
+#include <string>
+
+enum FileKind { kKindPhoto = 0, kKindVideo = 1, kKindAudio = 2, kKindOther = 3 };
+
+extern const char* const kVideoSearch[15];
+extern const char* const kPhotoSearch[14];
+extern const char* const kAudioSearch[25];
+
+// Rebuilds the process-wide option string for the engine command line and
+// returns it: "fileopt,everything,disable," + "<ext>,enable," per wanted
+// extension (always video, photo, audio in that order) + "search".
+const std::string& build_search_options(int photo, int video, int audio);
+
+// The option string of the latest build.
+const std::string& search_options();

@@ -1,0 +1,18 @@
+// Writes small synthetic DNG files: a 16-bit RGGB Bayer mosaic whose top half is red
+// and bottom half blue, with the given camera texts, shooting time and orientation.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct DngSpec {
+  int width = 128;
+  int height = 96;
+  std::string make = "Synth";
+  std::string model = "SynthCam K1";
+  std::string shot_time = "2023:07:14 09:26:53";  // EXIF DateTimeOriginal; empty: none
+  int orientation = 1;
+};
+
+std::vector<uint8_t> make_dng(const DngSpec& spec);
+bool write_dng(const char* path, const DngSpec& spec);

@@ -1,0 +1,167 @@
+// decode_raw_image on DNG files written by the test, through the real LibRaw.
+#include "raw/raw_decoder.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <regex>
+#include <string>
+
+#include "dng_writer.h"
+#include "imaging/image.h"
+
+namespace {
+
+FoundFile record_for(const char* path) {
+  FoundFile record = {};
+  strcpy(record.file_path, path);
+  return record;
+}
+
+std::string read_all(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool reddish(COLORREF c) { return GetRValue(c) > 2 * GetBValue(c); }
+bool bluish(COLORREF c) { return GetBValue(c) > 2 * GetRValue(c); }
+
+// What LibRaw computes for an EXIF time: the C runtime's local-time conversion.
+int64_t local_seconds(int year, int month, int day, int hour, int minute, int second) {
+  tm t = {};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  t.tm_isdst = -1;
+  return static_cast<int64_t>(mktime(&t));
+}
+
+}  // namespace
+
+TEST(RawDecoder, LandscapeDngGivesPictureAndFacts) {
+  ASSERT_TRUE(write_dng("landscape.dng", DngSpec{}));
+  FoundFile record = record_for("landscape.dng");
+  CImage image;
+  ASSERT_EQ(0, decode_raw_image(image, record));
+  EXPECT_EQ(128, record.width);
+  EXPECT_EQ(96, record.height);
+  EXPECT_STREQ("Synth SynthCam K1", record.camera);
+  int64_t expected = local_seconds(2023, 7, 14, 9, 26, 53);
+  EXPECT_EQ(expected, record.timestamp);
+  EXPECT_NEAR(1689326813, record.timestamp, 14 * 3600) << "2023-07-14 09:26:53 in some zone";
+
+  EXPECT_EQ(128, image.GetWidth());
+  EXPECT_EQ(96, image.GetHeight());
+  EXPECT_EQ(24, image.GetBPP());
+  EXPECT_TRUE(reddish(image.GetPixel(64, 20)));
+  EXPECT_TRUE(bluish(image.GetPixel(64, 76)));
+  // The context comes back borrowed once: a second borrow shares it.
+  HDC borrowed = image.GetDC();
+  EXPECT_EQ(static_cast<HBITMAP>(image), GetCurrentObject(borrowed, OBJ_BITMAP));
+  image.ReleaseDC();
+  image.ReleaseDC();
+  EXPECT_NE(static_cast<HBITMAP>(image), GetCurrentObject(borrowed, OBJ_BITMAP))
+      << "the last release takes the bitmap out of the context";
+}
+
+TEST(RawDecoder, PortraitOrientationsReportRotatedSizeAndUprightPicture) {
+  for (int orientation : {6, 8}) {
+    DngSpec spec;
+    spec.orientation = orientation;
+    ASSERT_TRUE(write_dng("portrait.dng", spec));
+    FoundFile record = record_for("portrait.dng");
+    CImage image;
+    ASSERT_EQ(0, decode_raw_image(image, record)) << orientation;
+    EXPECT_EQ(96, record.width) << orientation;
+    EXPECT_EQ(128, record.height) << orientation;
+    EXPECT_EQ(96, image.GetWidth());
+    EXPECT_EQ(128, image.GetHeight());
+    // The mosaic's red top turns to the right (6) or to the left (8).
+    COLORREF left = image.GetPixel(20, 64), right = image.GetPixel(76, 64);
+    EXPECT_TRUE(orientation == 6 ? reddish(right) && bluish(left) : reddish(left) && bluish(right))
+        << orientation;
+    image.ReleaseDC();
+  }
+}
+
+TEST(RawDecoder, LongCameraTextIsCutAndMissingTimeIsZero) {
+  DngSpec spec;
+  spec.make = "Tessaline Optical Instruments";
+  spec.model = "Field Recorder X9";
+  spec.shot_time = "";
+  ASSERT_TRUE(write_dng("long.dng", spec));
+  FoundFile record = record_for("long.dng");
+  memset(record.camera, 'x', sizeof record.camera);
+  CImage image;
+  ASSERT_EQ(0, decode_raw_image(image, record));
+  EXPECT_STREQ("Tessaline Optical Instruments F", record.camera);
+  EXPECT_EQ(31u, strlen(record.camera));
+  EXPECT_EQ(0, record.timestamp);
+  image.ReleaseDC();
+}
+
+TEST(RawDecoder, CachedFileIsReadWithItsHeaderRestoredAndLeftAlone) {
+  std::vector<uint8_t> dng = make_dng(DngSpec{});
+  for (int i = 0; i < 16; ++i) dng[i] = static_cast<uint8_t>(~dng[i]);
+  FILE* f = fopen("cached.dng", "wb");
+  fwrite(dng.data(), 1, dng.size(), f);
+  fclose(f);
+  std::string before = read_all("cached.dng");
+
+  FoundFile record = record_for("cached.dng");
+  CImage plain;
+  EXPECT_EQ(-1, decode_raw_image(plain, record)) << "a complemented header is no DNG";
+  record.complemented = 1;
+  CImage image;
+  ASSERT_EQ(0, decode_raw_image(image, record));
+  EXPECT_EQ(128, record.width);
+  EXPECT_EQ(1, record.complemented);
+  EXPECT_EQ(before, read_all("cached.dng"));
+  image.ReleaseDC();
+}
+
+TEST(RawDecoder, FailuresLeaveRecordAndImageEmpty) {
+  FILE* f = fopen("junk.dng", "wb");
+  for (int i = 0; i < 5000; ++i) fputc(i * 7, f);
+  fclose(f);
+  for (const char* path : {"junk.dng", "missing.nef"}) {
+    FoundFile record = record_for(path);
+    CImage image;
+    EXPECT_EQ(-1, decode_raw_image(image, record)) << path;
+    EXPECT_TRUE(image.IsNull());
+    EXPECT_EQ(0, record.width);
+    EXPECT_EQ(0, record.height);
+    EXPECT_EQ(0, record.timestamp);
+    EXPECT_STREQ("", record.camera);
+  }
+}
+
+TEST(RawDecoder, EveryDecodeLogsOneLineFirst) {
+  ASSERT_TRUE(write_dng("logged.dng", DngSpec{}));
+  auto lines = [] {
+    std::ifstream in(kRawLogPath);
+    std::vector<std::string> all;
+    for (std::string line; std::getline(in, line);) all.push_back(line);
+    return all;
+  };
+  size_t before = lines().size();
+  FoundFile good = record_for("logged.dng");
+  FoundFile bad = record_for("missing-file.dng");
+  CImage first, second;
+  ASSERT_EQ(0, decode_raw_image(first, good));
+  first.ReleaseDC();
+  EXPECT_EQ(-1, decode_raw_image(second, bad));
+  std::vector<std::string> after = lines();
+  ASSERT_EQ(before + 2, after.size());
+  std::regex shape(R"([A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\d \d\d:\d\d:\d\d \d{4}  \[src\\raw:6\] )");
+  EXPECT_TRUE(std::regex_search(after[before], shape)) << after[before];
+  EXPECT_NE(std::string::npos, after[before].rfind("] logged.dng"));
+  EXPECT_NE(std::string::npos, after[before + 1].rfind("] missing-file.dng"));
+}

@@ -1,0 +1,157 @@
+// A stand-in for the recovery engine, for tests. Checks its command line,
+// then follows the script in TESS_STANDIN_SCRIPT, commands separated by '|':
+//   connect            connect to the report pipe (retrying while it is busy)
+//   file NAME SIZE     write NAME (below the scan folder) and report its full path
+//   progress T D       a progress-only report with total T and done D
+//   report PATH        report PATH as given
+//   short N            an N-byte message
+//   end                the zero-length end message
+//   sleep MS           pause
+//   die                exit at once, code 3, without an end message
+// Its command line and any error go to the file TESS_STANDIN_LOG when set.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "session/engine_report.h"
+
+namespace {
+std::string g_scan_folder;
+HANDLE g_pipe = INVALID_HANDLE_VALUE;
+EngineReport g_report;
+
+void log_line(const std::string& line) {
+  char path[MAX_PATH];
+  if (!GetEnvironmentVariableA("TESS_STANDIN_LOG", path, MAX_PATH)) return;
+  if (FILE* f = std::fopen(path, "ab")) {
+    std::fprintf(f, "%s\n", line.c_str());
+    std::fclose(f);
+  }
+}
+
+[[noreturn]] void fail(const std::string& why, int code) {
+  log_line("error: " + why);
+  std::fprintf(stderr, "kessrv stand-in: %s\n", why.c_str());
+  ExitProcess(code);
+}
+
+bool valid_options(const std::string& options) {
+  const std::string head = "fileopt,everything,disable,", tail = "search";
+  if (options.compare(0, head.size(), head) != 0) return false;
+  size_t at = head.size();
+  while (options.compare(at, std::string::npos, tail) != 0) {
+    size_t comma = options.find(',', at);
+    if (comma == std::string::npos || comma == at) return false;
+    if (options.compare(comma, 8, ",enable,") != 0) return false;
+    at = comma + 8;
+  }
+  return true;
+}
+
+// client.exe /d "<scan folder>" /cmd <volume> <options>
+void check_command_line() {
+  std::string line = GetCommandLineA();
+  log_line("cmd: " + line);
+  const std::string head = "client.exe /d \"";
+  if (line.compare(0, head.size(), head) != 0) fail("command line must begin with " + head, 2);
+  size_t quote = line.find('"', head.size());
+  if (quote == std::string::npos) fail("unterminated scan folder", 2);
+  g_scan_folder = line.substr(head.size(), quote - head.size());
+  if (g_scan_folder.size() < 3 || g_scan_folder.compare(g_scan_folder.size() - 3, 3, "tmp") != 0)
+    fail("scan folder must end in tmp", 2);
+  const std::string cmd = " /cmd ";
+  if (line.compare(quote + 1, cmd.size(), cmd) != 0) fail("expected /cmd after the folder", 2);
+  size_t volume_at = quote + 1 + cmd.size();
+  size_t blank = line.find(' ', volume_at);
+  if (blank == std::string::npos || blank == volume_at) fail("missing volume or options", 2);
+  if (line[blank - 1] == '\\') fail("volume keeps its trailing backslash", 2);
+  if (!valid_options(line.substr(blank + 1))) fail("malformed option string", 2);
+}
+
+void connect_pipe() {
+  for (int tries = 0; tries < 400; ++tries) {
+    g_pipe = CreateFileW(L"\\\\.\\pipe\\Kestrune", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+    if (g_pipe != INVALID_HANDLE_VALUE) break;
+    Sleep(25);
+  }
+  if (g_pipe == INVALID_HANDLE_VALUE) fail("cannot connect to the pipe", 4);
+  DWORD mode = PIPE_READMODE_MESSAGE;
+  SetNamedPipeHandleState(g_pipe, &mode, nullptr, nullptr);
+}
+
+void send(const void* data, DWORD size) {
+  DWORD written = 0;
+  if (!WriteFile(g_pipe, data, size, &written, nullptr) || written != size) fail("write failed", 5);
+}
+
+void send_report(const std::string& path) {
+  std::memset(g_report.file_path, 0, sizeof g_report.file_path);
+  std::strncpy(g_report.file_path, path.c_str(), sizeof g_report.file_path - 1);
+  send(&g_report, sizeof g_report);
+}
+
+void write_found_file(const std::string& name, size_t size) {
+  std::string path = g_scan_folder + "\\" + name;
+  for (size_t at = g_scan_folder.size() + 1; (at = path.find('\\', at)) != std::string::npos; ++at)
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  CreateDirectoryA(g_scan_folder.c_str(), nullptr);
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) fail("cannot write " + path, 6);
+  for (size_t i = 0; i < size; ++i) std::fputc(int((i * 7 + 1) & 0xFF), f);
+  std::fclose(f);
+  send_report(path);
+}
+
+void run(const std::string& command) {
+  char word[32] = {};
+  std::sscanf(command.c_str(), "%31s", word);
+  std::string rest = command.size() > std::strlen(word) ? command.substr(std::strlen(word) + 1) : "";
+  std::string verb = word;
+  if (verb == "connect") {
+    connect_pipe();
+  } else if (verb == "file") {
+    size_t blank = rest.rfind(' ');
+    write_found_file(rest.substr(0, blank), std::strtoul(rest.c_str() + blank + 1, nullptr, 10));
+  } else if (verb == "progress") {
+    char* next = nullptr;
+    unsigned long long total = std::strtoull(rest.c_str(), &next, 10);
+    unsigned long long done = std::strtoull(next, nullptr, 10);
+    split_halves(total, g_report.sectors_total);
+    split_halves(done, g_report.sectors_done);
+    send_report("");
+  } else if (verb == "report") {
+    send_report(rest);
+  } else if (verb == "short") {
+    std::vector<char> bytes(std::strtoul(rest.c_str(), nullptr, 10), 'x');
+    send(bytes.data(), DWORD(bytes.size()));
+  } else if (verb == "end") {
+    send("", 0);
+  } else if (verb == "sleep") {
+    Sleep(std::strtoul(rest.c_str(), nullptr, 10));
+  } else if (verb == "die") {
+    ExitProcess(3);
+  } else {
+    fail("unknown script command: " + command, 7);
+  }
+}
+}  // namespace
+
+int main() {
+  check_command_line();
+  char script[8192] = "connect|end";
+  GetEnvironmentVariableA("TESS_STANDIN_SCRIPT", script, sizeof script);
+  std::string text = script;
+  for (size_t at = 0; at <= text.size();) {
+    size_t bar = text.find('|', at);
+    if (bar == std::string::npos) bar = text.size();
+    if (bar > at) run(text.substr(at, bar - at));
+    at = bar + 1;
+  }
+  log_line("done");
+  return 0;
+}
