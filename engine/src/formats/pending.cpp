@@ -7,14 +7,6 @@ namespace kes {
   bool probe_##name(const uint8_t*) { return false; }                  \
   Carve measure_##name(ByteSource&, uint64_t, uint64_t) { return corrupt(); }
 
-KES_PENDING(gif)
-KES_PENDING(bmp)
-KES_PENDING(ico)
-KES_PENDING(psd)
-KES_PENDING(tif)
-KES_PENDING(dsc)
-KES_PENDING(orf)
-KES_PENDING(rw2)
 KES_PENDING(raf)
 KES_PENDING(x3f)
 KES_PENDING(mrw)
