@@ -1,0 +1,84 @@
+#include "formats/cursor.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kes {
+
+Cursor::Cursor(ByteSource& src, uint64_t start, uint64_t max_length) : src_(src), start_(start) {
+  uint64_t size = src.size();
+  limit_ = start < size ? std::min(max_length, size - start) : 0;
+}
+
+bool Cursor::fill(uint64_t pos, size_t n) {
+  if (!within(pos, n)) return false;
+  if (buf_.empty()) buf_.resize(kBlock);
+  size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, limit_ - pos));
+  size_t got = src_.read_at(start_ + pos, buf_.data(), want);
+  buf_pos_ = pos;
+  buf_len_ = got;
+  if (got < want) limit_ = pos + got;  // unreadable or ended: nothing beyond belongs to us
+  return got >= n;
+}
+
+const uint8_t* Cursor::get(uint64_t pos, size_t n) {
+  if (n > kBlock) return nullptr;
+  if (pos >= buf_pos_ && pos - buf_pos_ <= buf_len_ && n <= buf_len_ - (pos - buf_pos_))
+    return buf_.data() + (pos - buf_pos_);
+  if (!fill(pos, n)) return nullptr;
+  return buf_.data();
+}
+
+const uint8_t* Cursor::span(uint64_t pos, size_t* avail) {
+  if (!(pos >= buf_pos_ && pos - buf_pos_ < buf_len_)) {
+    if (!fill(pos, 1)) {
+      *avail = 0;
+      return nullptr;
+    }
+  }
+  size_t off = static_cast<size_t>(pos - buf_pos_);
+  *avail = buf_len_ - off;
+  return buf_.data() + off;
+}
+
+bool Cursor::readable(uint64_t pos, uint64_t n) {
+  if (!within(pos, n)) return false;
+  if (n == 0) return true;
+  // Only the last byte needs a read: a short read cuts the limit at the bad spot, and
+  // what lies before it is read when a parser asks for it.
+  uint64_t last = pos + n - 1;
+  if (!get(last, 1)) return false;
+  return within(pos, n);
+}
+
+uint64_t Cursor::find(uint64_t from, uint64_t to, const uint8_t* pat, size_t len) {
+  if (len == 0 || len > 16) return UINT64_MAX;
+  uint64_t pos = from;
+  while (pos < to && within(pos, len)) {
+    size_t avail = 0;
+    const uint8_t* p = span(pos, &avail);
+    if (!p) break;
+    uint64_t room = std::min<uint64_t>(avail, to - pos);
+    if (room < len) {
+      // The pattern may straddle the buffer's end: look at it through a fresh block.
+      const uint8_t* q = get(pos, len);
+      if (!q) break;
+      if (std::memcmp(q, pat, len) == 0) return pos;
+      ++pos;
+      continue;
+    }
+    size_t n = static_cast<size_t>(room) - len + 1;
+    const uint8_t* end = p + n;
+    for (const uint8_t* s = p; s < end;) {
+      const void* hit = std::memchr(s, pat[0], static_cast<size_t>(end - s));
+      if (!hit) break;
+      const uint8_t* h = static_cast<const uint8_t*>(hit);
+      if (std::memcmp(h, pat, len) == 0) return pos + static_cast<uint64_t>(h - p);
+      s = h + 1;
+    }
+    pos += n;
+  }
+  return UINT64_MAX;
+}
+
+}  // namespace kes

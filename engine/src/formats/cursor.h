@@ -1,0 +1,61 @@
+// Buffered, bounds-checked reading of one candidate file on the medium. Positions are
+// relative to the file's start; nothing at or beyond limit() is ever handed out.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+#include "byte_source.h"
+
+namespace kes {
+
+inline uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+inline uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[1] << 8 | p[0]); }
+inline uint32_t be32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+         static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+inline uint32_t le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[1]) << 8 | p[0];
+}
+inline uint64_t be64(const uint8_t* p) { return static_cast<uint64_t>(be32(p)) << 32 | be32(p + 4); }
+inline uint64_t le64(const uint8_t* p) { return static_cast<uint64_t>(le32(p + 4)) << 32 | le32(p); }
+
+class Cursor {
+ public:
+  static constexpr size_t kBlock = size_t(1) << 18;
+
+  Cursor(ByteSource& src, uint64_t start, uint64_t max_length);
+
+  // Bytes that may belong to the file: max_length, cut by the medium's end and by the
+  // first unreadable spot met so far.
+  uint64_t limit() const { return limit_; }
+  // n (at most kBlock) contiguous bytes at pos, or null when they are not all there.
+  const uint8_t* get(uint64_t pos, size_t n);
+  // The bytes from pos on, at least one, as many as are buffered; null at the limit.
+  const uint8_t* span(uint64_t pos, size_t* avail);
+  // Whether [pos, pos + n) lies inside the limit (without reading it).
+  bool within(uint64_t pos, uint64_t n) const { return pos <= limit_ && n <= limit_ - pos; }
+  // Reads the bytes of [pos, pos + n) and reports whether they are all readable.
+  bool readable(uint64_t pos, uint64_t n);
+  // Position of the first occurrence of `pat` (1..16 bytes) in [from, to), or UINT64_MAX.
+  uint64_t find(uint64_t from, uint64_t to, const uint8_t* pat, size_t len);
+
+  bool u8(uint64_t pos, uint8_t& v) {
+    const uint8_t* p = get(pos, 1);
+    if (p) v = *p;
+    return p != nullptr;
+  }
+
+ private:
+  bool fill(uint64_t pos, size_t n);
+
+  ByteSource& src_;
+  uint64_t start_;
+  uint64_t limit_;
+  std::vector<uint8_t> buf_;
+  uint64_t buf_pos_ = 0;
+  size_t buf_len_ = 0;
+};
+
+}  // namespace kes

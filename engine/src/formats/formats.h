@@ -1,0 +1,46 @@
+// The parsers behind the format table, one probe and one measure per format.
+#pragma once
+#include "format.h"
+
+namespace kes {
+
+bool probe_jpg(const uint8_t* head);
+Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_png(const uint8_t* head);
+Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_gif(const uint8_t* head);
+Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_bmp(const uint8_t* head);
+Carve measure_bmp(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_ico(const uint8_t* head);
+Carve measure_ico(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_psd(const uint8_t* head);
+Carve measure_psd(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_tif(const uint8_t* head);
+Carve measure_tif(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_dsc(const uint8_t* head);
+Carve measure_dsc(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_orf(const uint8_t* head);
+Carve measure_orf(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_rw2(const uint8_t* head);
+Carve measure_rw2(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_raf(const uint8_t* head);
+Carve measure_raf(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_x3f(const uint8_t* head);
+Carve measure_x3f(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_mrw(const uint8_t* head);
+Carve measure_mrw(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_crw(const uint8_t* head);
+Carve measure_crw(ByteSource& src, uint64_t start, uint64_t max_length);
+
+// Small helpers shared by the parsers.
+inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {
+  Carve c;
+  c.verdict = length == 0 ? Verdict::corrupt : v;
+  c.length = length;
+  for (int i = 0; i < 7 && ext[i]; ++i) c.ext[i] = ext[i];
+  return c;
+}
+inline Carve corrupt() { return Carve{}; }
+
+}  // namespace kes

@@ -1,0 +1,167 @@
+// JPEG: segments from SOI, every scan validated by decoding it, to EOI. Pictures that a
+// multi-picture index (APP2 "MPF") appends after the first EOI are kept with the file.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "formats/formats.h"
+#include "formats/jpeg_scan.h"
+#include "formats/jpeg_walk.h"
+
+namespace kes {
+
+bool probe_jpg(const uint8_t* h) {
+  if (h[0] != 0xFF || h[1] != 0xD8 || h[2] != 0xFF) return false;
+  uint8_t m = h[3];
+  bool known = (m >= 0xE0 && m <= 0xEF) || m == 0xDB || m == 0xC4 || m == 0xFE || m == 0xDD ||
+               (m >= 0xC0 && m <= 0xC2);
+  return known && be16(h + 4) >= 2;
+}
+
+namespace jpeg {
+namespace {
+
+struct MpIndex {
+  uint64_t base = 0;  // position of the index's TIFF header: image offsets count from it
+  uint32_t count = 0;
+  uint32_t size[8] = {}, offset[8] = {};
+};
+
+// Reads the picture list of an APP2 "MPF" segment body.
+void read_mp_index(const uint8_t* p, size_t len, uint64_t body_pos, MpIndex& mp) {
+  if (len < 16 || std::memcmp(p, "MPF\0", 4) != 0) return;
+  const uint8_t* t = p + 4;
+  size_t tlen = len - 4;
+  bool le = t[0] == 'I' && t[1] == 'I';
+  if (!le && !(t[0] == 'M' && t[1] == 'M')) return;
+  auto r16 = [&](size_t o) { return le ? le16(t + o) : be16(t + o); };
+  auto r32 = [&](size_t o) { return le ? le32(t + o) : be32(t + o); };
+  uint32_t ifd = r32(4);
+  if (ifd < 8 || ifd + 2 > tlen) return;
+  uint32_t n = r16(ifd);
+  for (uint32_t i = 0; i < n && ifd + 2 + 12 * (i + 1) <= tlen; ++i) {
+    size_t e = ifd + 2 + 12 * i;
+    if (r16(e) != 0xB002) continue;
+    uint32_t bytes = r32(e + 4), off = r32(e + 8);
+    if (bytes % 16 || off > tlen || bytes > tlen - off) return;
+    mp.count = std::min<uint32_t>(bytes / 16, 8);
+    for (uint32_t k = 0; k < mp.count; ++k) {
+      mp.size[k] = r32(off + 16 * k + 4);
+      mp.offset[k] = r32(off + 16 * k + 8);
+    }
+    mp.base = body_pos + 4;
+    return;
+  }
+}
+
+bool read_tables(DecodeState& st, const uint8_t* p, size_t len) {
+  size_t i = 0;
+  while (i < len) {
+    if (len - i < 17) return false;
+    uint8_t tc = p[i] >> 4, th = p[i] & 15;
+    if (tc > 1 || th > 3) return false;
+    const uint8_t* counts = p + i + 1;
+    int n = 0;
+    for (int k = 0; k < 16; ++k) n += counts[k];
+    if (len - i - 17 < size_t(n)) return false;
+    if (!build_table(tc ? st.ac[th] : st.dc[th], counts, p + i + 17, n)) return false;
+    i += 17 + n;
+  }
+  return true;
+}
+
+bool is_frame(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
+
+}  // namespace
+
+Walk walk(Cursor& cur, uint64_t pos, bool follow_mp) {
+  Walk w;
+  auto st = std::make_unique<DecodeState>();
+  MpIndex mp;
+  bool frame = false;
+  uint64_t scans = 0, good_end = 0;
+  const uint64_t soi = pos;
+  const uint8_t* s = cur.get(pos, 3);
+  if (!s || s[0] != 0xFF || s[1] != 0xD8 || s[2] != 0xFF) return w;
+  pos += 2;
+  for (int seg = 0; seg < 65536; ++seg) {
+    uint8_t code = 0;
+    uint64_t after = 0;
+    if (!marker_at(cur, pos, code, after)) break;
+    if (code == 0xD9) {
+      if (scans == 0) break;
+      w.verdict = Verdict::complete;
+      w.end = after;
+      break;
+    }
+    if (code == 0x00 || code == 0x01 || (code >= 0xD0 && code <= 0xD8)) break;
+    const uint8_t* lp = cur.get(after, 2);
+    if (!lp) break;
+    uint16_t len = be16(lp);
+    if (len < 2 || !cur.within(after, len)) break;
+    uint64_t body = after + 2;
+    size_t blen = len - 2u;
+    const uint8_t* b = cur.get(body, blen);
+    if (!b && blen) break;
+    bool ok = true;
+    if (is_frame(code)) {
+      ok = !frame && parse_frame(*st, code, b, blen);
+      frame = true;
+    } else if (code == 0xC4) {
+      ok = read_tables(*st, b, blen);
+    } else if (code == 0xDD) {
+      ok = blen >= 2;
+      if (ok) st->restart_interval = be16(b);
+    } else if (code == 0xDC) {  // DNL: the height the frame left open
+      if (blen >= 2 && st->height == 0) st->height = be16(b);
+    } else if (code == 0xE2 && follow_mp && mp.count == 0) {
+      read_mp_index(b, blen, body, mp);
+    } else if (code == 0xDA) {
+      if (!frame || !parse_scan(*st, b, blen)) break;
+      uint64_t data = after + len;
+      ScanResult r = validate_scan(cur, data, *st);
+      if (r.why != Stop::end_of_scan) {
+        w.stop = r.why;
+        uint64_t cut = r.mcus > 0 ? r.valid_end : good_end;
+        if (cut > 0) {
+          w.verdict = Verdict::truncated;
+          w.end = cut;
+        }
+        return w;
+      }
+      ++scans;
+      good_end = r.marker_pos;
+      pos = r.marker_pos;
+      continue;
+    }
+    if (!ok) break;
+    pos = after + len;
+  }
+  if (w.verdict != Verdict::complete) {
+    if (scans > 0) {
+      w.verdict = Verdict::truncated;
+      w.end = good_end;
+    }
+    return w;
+  }
+  // Pictures listed by the multi-picture index follow the first one's EOI.
+  for (uint32_t k = 0; k < mp.count; ++k) {
+    if (mp.offset[k] == 0 || mp.size[k] == 0) continue;
+    uint64_t at = mp.base + mp.offset[k];
+    if (at < w.end || at < soi) continue;
+    Walk sub = walk(cur, at, false);
+    if (sub.verdict == Verdict::complete && sub.end == at + mp.size[k] && sub.end > w.end) w.end = sub.end;
+  }
+  return w;
+}
+
+}  // namespace jpeg
+
+Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length) {
+  Cursor cur(src, start, max_length);
+  jpeg::Walk w = jpeg::walk(cur, 0, true);
+  if (w.verdict == Verdict::corrupt) return corrupt();
+  return make_carve(w.verdict, w.end, "jpg");
+}
+
+}  // namespace kes

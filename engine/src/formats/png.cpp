@@ -1,0 +1,111 @@
+// PNG (and its MNG and JNG siblings): chunks from the signature to the end chunk, each
+// chunk's CRC checked.
+#include <algorithm>
+#include <cstring>
+
+#include "formats/cursor.h"
+#include "formats/formats.h"
+
+namespace kes {
+namespace {
+
+const uint8_t kTail[4] = {0x0D, 0x0A, 0x1A, 0x0A};
+
+struct Crc32 {
+  uint32_t t[8][256];
+  Crc32() {
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[0][i] = c;
+    }
+    for (uint32_t i = 0; i < 256; ++i)
+      for (int s = 1; s < 8; ++s) t[s][i] = t[0][t[s - 1][i] & 0xFF] ^ (t[s - 1][i] >> 8);
+  }
+  uint32_t update(uint32_t c, const uint8_t* p, size_t n) const {
+    while (n >= 8) {
+      uint32_t a = c ^ le32(p), b = le32(p + 4);
+      c = t[7][a & 0xFF] ^ t[6][(a >> 8) & 0xFF] ^ t[5][(a >> 16) & 0xFF] ^ t[4][a >> 24] ^
+          t[3][b & 0xFF] ^ t[2][(b >> 8) & 0xFF] ^ t[1][(b >> 16) & 0xFF] ^ t[0][b >> 24];
+      p += 8;
+      n -= 8;
+    }
+    while (n--) c = t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
+    return c;
+  }
+};
+
+const Crc32& crc_table() {
+  static const Crc32 table;
+  return table;
+}
+
+bool chunk_type_ok(const uint8_t* t) {
+  for (int i = 0; i < 4; ++i) {
+    uint8_t c = t[i] & 0xDF;
+    if (c < 'A' || c > 'Z') return false;
+  }
+  return true;
+}
+
+// CRC of the type and data of the chunk at pos; false when the bytes aren't all there.
+bool chunk_crc(Cursor& cur, uint64_t pos, uint32_t len, uint32_t& crc) {
+  uint32_t c = 0xFFFFFFFFu;
+  uint64_t p = pos + 4, end = pos + 8 + uint64_t(len);
+  while (p < end) {
+    size_t avail = 0;
+    const uint8_t* s = cur.span(p, &avail);
+    if (!s) return false;
+    size_t n = static_cast<size_t>(std::min<uint64_t>(avail, end - p));
+    c = crc_table().update(c, s, n);
+    p += n;
+  }
+  crc = c ^ 0xFFFFFFFFu;
+  return true;
+}
+
+}  // namespace
+
+bool probe_png(const uint8_t* h) {
+  if (std::memcmp(h + 4, kTail, 4) != 0) return false;
+  bool png = h[0] == 0x89 && h[1] == 'P' && h[2] == 'N' && h[3] == 'G';
+  bool mng = h[0] == 0x8A && h[1] == 'M' && h[2] == 'N' && h[3] == 'G';
+  bool jng = h[0] == 0x8B && h[1] == 'J' && h[2] == 'N' && h[3] == 'G';
+  if (!png && !mng && !jng) return false;
+  const char* first = png ? "IHDR" : mng ? "MHDR" : "JHDR";
+  uint32_t len = be32(h + 8);
+  return std::memcmp(h + 12, first, 4) == 0 && len == (png ? 13u : mng ? 28u : 16u);
+}
+
+Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length) {
+  Cursor cur(src, start, max_length);
+  const uint8_t* h = cur.get(0, 16);
+  if (!h || !probe_png(h)) return corrupt();
+  const bool mng = h[0] == 0x8A, jng = h[0] == 0x8B;
+  const char* ext = mng ? "mng" : jng ? "jng" : "png";
+  const char* last = mng ? "MEND" : "IEND";
+  bool image = mng;  // a chunk with picture data was seen
+  uint64_t pos = 8;
+  for (uint32_t n = 0; n < (1u << 22); ++n) {
+    const uint8_t* c = cur.get(pos, 8);
+    if (!c) break;
+    uint32_t len = be32(c);
+    uint8_t type[4];
+    std::memcpy(type, c + 4, 4);
+    if (len > 0x7FFFFFFFu || !chunk_type_ok(type) || !cur.within(pos, 12 + uint64_t(len))) break;
+    uint32_t crc = 0;
+    if (!chunk_crc(cur, pos, len, crc)) break;
+    const uint8_t* stored = cur.get(pos + 8 + len, 4);
+    if (!stored || be32(stored) != crc) break;
+    pos += 12 + uint64_t(len);
+    if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "JDAT", 4) == 0 ||
+        std::memcmp(type, "JDAA", 4) == 0)
+      image = true;
+    if (std::memcmp(type, last, 4) == 0) return make_carve(Verdict::complete, pos, ext);
+  }
+  // Broken or cut inside a chunk: what came before it is worth keeping once it holds
+  // picture data.
+  return image ? make_carve(Verdict::truncated, pos, ext) : corrupt();
+}
+
+}  // namespace kes

@@ -1,0 +1,42 @@
+// The format table: one entry per search option, in the order the engine probes them.
+#include <cstring>
+
+#include "formats/formats.h"
+
+namespace kes {
+namespace {
+
+constexpr uint64_t MiB = uint64_t(1) << 20;
+
+const Format kFormats[] = {
+    {"tif", Kind::photo, 16, probe_tif, measure_tif, 4096 * MiB},
+    {"dsc", Kind::photo, 16, probe_dsc, measure_dsc, 1024 * MiB},
+    {"raf", Kind::photo, 112, probe_raf, measure_raf, 1024 * MiB},
+    {"x3f", Kind::photo, 40, probe_x3f, measure_x3f, 512 * MiB},
+    {"orf", Kind::photo, 16, probe_orf, measure_orf, 1024 * MiB},
+    {"rw2", Kind::photo, 16, probe_rw2, measure_rw2, 1024 * MiB},
+    {"crw", Kind::photo, 26, probe_crw, measure_crw, 256 * MiB},
+    {"mrw", Kind::photo, 16, probe_mrw, measure_mrw, 512 * MiB},
+    {"png", Kind::photo, 16, probe_png, measure_png, 1024 * MiB},
+    {"gif", Kind::photo, 16, probe_gif, measure_gif, 256 * MiB},
+    {"bmp", Kind::photo, 54, probe_bmp, measure_bmp, 4096 * MiB},
+    {"jpg", Kind::photo, 8, probe_jpg, measure_jpg, 512 * MiB},
+    {"ico", Kind::photo, 512, probe_ico, measure_ico, 64 * MiB},
+    {"psd", Kind::photo, 32, probe_psd, measure_psd, 4096 * MiB},
+};
+
+}  // namespace
+
+const Format* format_table(size_t* count) {
+  *count = sizeof kFormats / sizeof kFormats[0];
+  return kFormats;
+}
+
+const Format* find_format(const char* option) {
+  if (!option) return nullptr;
+  for (const Format& f : kFormats)
+    if (std::strcmp(f.name, option) == 0) return &f;
+  return nullptr;
+}
+
+}  // namespace kes

@@ -1,0 +1,91 @@
+#include "imaging/thumbnail.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imaging/image.h"
+#include "imaging/image_files.h"
+#include "raw/raw_decoder.h"
+
+namespace {
+
+const char* const kCommonExtensions[] = {".bmp", ".gif", ".jpeg", ".jpg", ".png", ".tiff"};
+const char* const kRawExtensions[] = {".tif", ".dsc", ".nef", ".cr2", ".dng", ".dcr",
+                                      ".pef", ".srf", ".arw", ".sr2", ".raf", ".x3f",
+                                      ".orf", ".rw2", ".crw", ".mrw"};
+
+std::string lower_extension(const char* path) {
+  std::string ext = PathFindExtensionA(path);
+  if (!ext.empty()) CharLowerBuffA(&ext[0], static_cast<DWORD>(ext.size()));
+  return ext;
+}
+
+std::wstring to_wide(const char* text) {
+  int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(length, L'\0');
+  MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, &wide[0], length);
+  wide.resize(length - 1);
+  return wide;
+}
+
+}  // namespace
+
+ThumbnailDecoder thumbnail_decoder_for(const char* path) {
+  std::string ext = lower_extension(path);
+  for (const char* known : kCommonExtensions)
+    if (ext == known) return ThumbnailDecoder::common;
+  for (const char* known : kRawExtensions)
+    if (ext == known) return ThumbnailDecoder::raw;
+  return ThumbnailDecoder::none;
+}
+
+int make_thumbnail(FoundFile& record) {
+  if (GetFileAttributesA(record.thumb_path) != INVALID_FILE_ATTRIBUTES) return 0;
+  CImage image;
+  switch (thumbnail_decoder_for(record.file_path)) {
+    case ThumbnailDecoder::common:
+      if (decode_common_image(image, record) < 0) return -1;
+      save_thumbnail(image, record.thumb_path);
+      return 0;
+    case ThumbnailDecoder::raw:
+      if (decode_raw_image(image, record) < 0) return -1;
+      save_thumbnail(image, record.thumb_path);
+      image.ReleaseDC();  // the RAW decoder hands the picture over borrowed
+      return 0;
+    case ThumbnailDecoder::none:
+      break;
+  }
+  return -1;
+}
+
+int decode_common_image(CImage& image, FoundFile& record) {
+  std::vector<uint8_t> bytes;
+  if (read_file_to_memory(record.file_path, bytes, record.complemented != 0) != 0) return -1;
+  if (load_image_from_memory(bytes, image) != 0) return -1;
+  record.width = image.GetWidth();
+  record.height = image.GetHeight();
+  return 0;
+}
+
+int save_thumbnail(const CImage& source, const char* thumb_path) {
+  CImage target;
+  if (!target.Create(kThumbnailWidth, kThumbnailHeight, 24)) return 0;
+  HDC dc = target.GetDC();
+  if (dc) {
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    HDC from = source.GetDC();
+    StretchBlt(dc, 0, 0, kThumbnailWidth, kThumbnailHeight, from, 0, 0, source.GetWidth(),
+               source.GetHeight(), SRCCOPY);
+    source.ReleaseDC();
+  }
+  GdiFlush();
+  target.Save(to_wide(thumb_path).c_str());
+  target.ReleaseDC();
+  return 0;
+}

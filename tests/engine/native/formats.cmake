@@ -1,0 +1,26 @@
+# Format parsers: byte-exact carving of generated samples placed inside noise.
+find_package(JPEG)
+set(KES_MEDIA_DIR ${CMAKE_BINARY_DIR}/format_media)
+set(kes_maker_arg "")
+set(kes_maker_dep "")
+if(JPEG_FOUND)
+  add_executable(kes_jpeg_maker ${KES_TESTS_DIR}/formats/jpeg_maker.cpp)
+  target_link_libraries(kes_jpeg_maker PRIVATE JPEG::JPEG)
+  set(kes_maker_arg $<TARGET_FILE:kes_jpeg_maker>)
+  set(kes_maker_dep kes_jpeg_maker)
+endif()
+add_custom_command(OUTPUT ${KES_MEDIA_DIR}/.stamp
+  COMMAND bash ${KES_TESTS_DIR}/formats/make_media.sh ${KES_MEDIA_DIR} ${kes_maker_arg}
+  COMMAND ${CMAKE_COMMAND} -E touch ${KES_MEDIA_DIR}/.stamp
+  DEPENDS ${KES_TESTS_DIR}/formats/make_media.sh ${kes_maker_dep}
+  COMMENT "Generating picture samples for the format tests")
+add_custom_target(kes_format_media DEPENDS ${KES_MEDIA_DIR}/.stamp)
+
+file(GLOB KES_FORMAT_TEST_SOURCES CONFIGURE_DEPENDS ${KES_TESTS_DIR}/formats/*.cpp)
+list(REMOVE_ITEM KES_FORMAT_TEST_SOURCES ${KES_TESTS_DIR}/formats/jpeg_maker.cpp)
+add_executable(formats_test ${KES_FORMAT_TEST_SOURCES})
+target_include_directories(formats_test PRIVATE ${KES_TESTS_DIR})
+target_link_libraries(formats_test PRIVATE kestrune_formats GTest::gtest_main)
+target_compile_definitions(formats_test PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}")
+add_dependencies(formats_test kes_format_media)
+gtest_discover_tests(formats_test DISCOVERY_MODE PRE_TEST)

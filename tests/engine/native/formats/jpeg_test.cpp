@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "formats/samples.h"
+
+namespace kes::test {
+namespace {
+
+TEST(Jpeg, GeneratedFilesCarveByteExact) {
+  for (const char* name : {"jpg_baseline.jpg", "jpg_progressive.jpg", "jpg_gray.jpg", "jpg_444.jpg",
+                           "jpg_big.jpg", "jpg_restart.jpg", "jpg_progressive_restart.jpg"}) {
+    SCOPED_TRACE(name);
+    expect_exact("jpg", sample(name), "jpg");
+  }
+}
+
+TEST(Jpeg, ExifThumbnailDoesNotEndTheFile) {
+  Bytes file = sample("jpg_exif_thumb.jpg");
+  // The thumbnail's own EOI lies well before the end of the file.
+  size_t inner_eoi = 0;
+  for (size_t i = 2; i + 1 < file.size() / 2; ++i)
+    if (file[i] == 0xFF && file[i + 1] == 0xD9) inner_eoi = i;
+  ASSERT_GT(inner_eoi, 0u);
+  expect_exact("jpg", file, "jpg");
+}
+
+TEST(Jpeg, CutFilesAreTruncatedNearTheCut) {
+  for (const char* name : {"jpg_big.jpg", "jpg_progressive.jpg", "jpg_restart.jpg"}) {
+    for (bool zeros : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (zeros ? " in zeros" : " in noise"));
+      Bytes file = sample(name);
+      size_t cut = file.size() * 3 / 5;
+      Card card(file.size() + 100000, zeros, 99);
+      card.put(1024, Bytes(file.begin(), file.begin() + cut));
+      Carve c = measure(fmt("jpg"), card.data, 1024);
+      ASSERT_EQ(c.verdict, Verdict::truncated);
+      EXPECT_GT(c.length, cut / 3);
+      EXPECT_LE(c.length, cut + 2048);
+    }
+  }
+}
+
+TEST(Jpeg, SecondHalfReplacedStopsAtTheSeam) {
+  // A fragmented file: the clusters after the seam belong to something else.
+  Bytes file = sample("jpg_big.jpg");
+  size_t seam = (file.size() / 2) & ~size_t(4095);
+  Bytes other = noise(file.size(), 5);
+  std::copy(other.begin() + seam, other.end(), file.begin() + seam);
+  Carve c = measure(fmt("jpg"), file, 0);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_LE(c.length, seam + 2048);
+  EXPECT_GT(c.length, seam - 4096);
+}
+
+TEST(Jpeg, HeadersWithoutPictureDataAreSkipped) {
+  Bytes file = sample("jpg_exif_thumb.jpg");
+  // Cut inside the EXIF block: nothing of the main picture is left.
+  Carve c = measure(fmt("jpg"), Bytes(file.begin(), file.begin() + 3000), 0);
+  EXPECT_EQ(c.verdict, Verdict::corrupt);
+  // Noise right after a plausible start is no picture either.
+  Bytes fake = noise(20000, 3);
+  fake[0] = 0xFF, fake[1] = 0xD8, fake[2] = 0xFF, fake[3] = 0xE0, fake[4] = 0, fake[5] = 16;
+  EXPECT_TRUE(probes(fmt("jpg"), fake, 0));
+  EXPECT_EQ(measure(fmt("jpg"), fake, 0).verdict, Verdict::corrupt);
+}
+
+TEST(Jpeg, ForeignDataInsideTheScanIsCaught) {
+  // A sector of something else in the middle of the scan breaks the decoding there.
+  Bytes file = sample("jpg_big.jpg");
+  size_t at = file.size() / 2;
+  Bytes junk = noise(1024, 11);
+  std::copy(junk.begin(), junk.end(), file.begin() + at);
+  Carve c = measure(fmt("jpg"), file, 0);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_LE(c.length, at + 1024);
+  EXPECT_GT(c.length, at - 4096);
+}
+
+}  // namespace
+}  // namespace kes::test

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Generates the sample pictures the format tests carve, with Debian's own tools.
+# Usage: make_media.sh <out-dir> [jpeg-maker]
+set -euo pipefail
+out=$1
+maker=${2:-}
+mkdir -p "$out"
+cd "$out"
+im=/usr/bin/convert
+pic() { "$im" -seed "$1" -size "$2" plasma:fractal "${@:3}"; }
+
+pic 1 320x240 -quality 85 jpg_baseline.jpg
+pic 2 400x300 -quality 90 -interlace Plane jpg_progressive.jpg
+pic 3 333x217 -colorspace Gray -quality 80 jpg_gray.jpg
+pic 4 256x256 -quality 92 -sampling-factor 1x1 jpg_444.jpg
+pic 5 1200x900 -quality 88 jpg_big.jpg
+pic 6 160x120 -quality 70 thumb.jpg
+cp jpg_big.jpg jpg_exif_thumb.jpg
+exiftool -q -overwrite_original -Make=Kestrel -Model=Tester '-ThumbnailImage<=thumb.jpg' jpg_exif_thumb.jpg
+if [ -n "$maker" ]; then
+  "$maker" restart jpg_restart.jpg
+  "$maker" progressive-restart jpg_progressive_restart.jpg
+fi
+
+pic 7 300x200 png_rgb.png
+pic 8 120x90 -alpha set -channel A -evaluate set 60% png_rgba.png
+pic 9 64x64 -colors 16 png_palette.png
+pic 10 300x200 -define png:compression-level=0 png_stored.png
+pic 11 96x64 -quality 75 jng_sample.jng
+"$im" -delay 20 -size 40x30 xc:red xc:blue plasma:fractal mng_anim.mng
+
+pic 12 200x150 -colors 64 gif_still.gif
+"$im" -delay 10 -size 80x60 xc:red xc:green xc:blue plasma:fractal -loop 0 gif_anim.gif
+
+pic 13 127x93 -type TrueColor BMP3:bmp_24.bmp
+pic 14 64x48 -alpha set -type TrueColorAlpha BMP:bmp_32.bmp
+pic 15 90x70 -colors 200 -type Palette BMP3:bmp_8.bmp
+
+"$im" -seed 16 -size 64x64 plasma:fractal \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 16x16 \) ico_multi.ico
+pic 17 48x48 ico_single.ico
+
+pic 18 220x160 psd_rgb.psd
+"$im" -seed 19 -size 100x80 plasma:fractal \( -clone 0 -negate \) psd_layers.psd
+
+pic 20 200x150 -compress None tif_strips.tif
+pic 21 256x192 -compress LZW -define tiff:tile-geometry=64x64 tif_tiles_lzw.tif
+pic 22 180x120 -compress LZW -define tiff:endian=msb tif_big_endian.tif
+pic 23 150x100 -compress JPEG tif_jpeg.tif
+"$im" -seed 24 -size 120x90 plasma:fractal \( -clone 0 -rotate 90 \) tif_pages.tif
+pic 25 100x70 TIFF64:tif_bigtiff.tif
+rm -f thumb.jpg

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+#include "formats/samples.h"
+
+namespace kes::test {
+namespace {
+
+TEST(Registry, OneEntryPerPhotoSearchOption) {
+  const char* options[] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw",
+                           "mrw", "png", "gif", "bmp", "jpg", "ico", "psd"};
+  size_t n = 0;
+  const Format* table = format_table(&n);
+  ASSERT_EQ(n, 14u);
+  for (size_t i = 0; i < n; ++i) {
+    EXPECT_STREQ(table[i].name, options[i]);
+    EXPECT_EQ(find_format(options[i]), &table[i]);
+    EXPECT_LE(table[i].probe_bytes, 512u);
+    EXPECT_GT(table[i].max_length, 0u);
+  }
+  EXPECT_EQ(find_format("mp3"), nullptr);
+  EXPECT_EQ(find_format(nullptr), nullptr);
+}
+
+TEST(Registry, NoiseAndZerosNeverCarve) {
+  size_t n = 0;
+  const Format* table = format_table(&n);
+  for (bool zeros : {false, true}) {
+    Card card(zeros ? 64 * 1024 : 6 * 1024 * 1024, zeros, 1234);
+    for (size_t i = 0; i < n; ++i) {
+      int probed = 0;
+      for (uint64_t off = 0; off + 512 <= card.data.size(); off += 512) {
+        if (!probes(table[i], card.data, off)) continue;
+        ++probed;
+        Carve c = measure(table[i], card.data, off);
+        EXPECT_NE(c.verdict, Verdict::complete) << table[i].name << " at " << off;
+      }
+      EXPECT_LE(probed, 2) << table[i].name;
+    }
+  }
+}
+
+TEST(Registry, WrittenExtensionsAreKnownPhotoExtensions) {
+  // Every extension a measure may choose sorts into the photo kind of the application.
+  std::set<std::string> photo = {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng",
+                                 "tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw",
+                                 "png", "gif", "bmp", "jpg", "ico", "psd", "mng", "dng"};
+  size_t n = 0;
+  const Format* table = format_table(&n);
+  for (size_t i = 0; i < n; ++i) EXPECT_TRUE(photo.count(table[i].name)) << table[i].name;
+}
+
+}  // namespace
+}  // namespace kes::test

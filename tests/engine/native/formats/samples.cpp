@@ -1,0 +1,86 @@
+#include "formats/samples.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "byte_source.h"
+
+namespace kes::test {
+
+Bytes sample(const std::string& name) {
+  std::ifstream in(std::string(KES_MEDIA_DIR) + "/" + name, std::ios::binary);
+  EXPECT_TRUE(in.good()) << "missing sample " << name;
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes noise(size_t n, uint32_t seed) {
+  Bytes b(n);
+  uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+  for (size_t i = 0; i < n; ++i) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    b[i] = static_cast<uint8_t>(x >> 24);
+  }
+  return b;
+}
+
+Card::Card(size_t size, bool zeros, uint32_t seed) : data(zeros ? Bytes(size) : noise(size, seed)) {}
+
+void Card::put(uint64_t offset, const Bytes& file) {
+  if (data.size() < offset + file.size()) data.resize(offset + file.size());
+  std::copy(file.begin(), file.end(), data.begin() + offset);
+}
+
+bool probes(const Format& f, const Bytes& data, uint64_t offset) {
+  uint8_t head[512] = {};
+  for (size_t i = 0; i < f.probe_bytes && offset + i < data.size(); ++i) head[i] = data[offset + i];
+  return f.probe(head);
+}
+
+Carve measure(const Format& f, const Bytes& data, uint64_t offset) {
+  MemorySource src(data.data(), data.size());
+  return f.measure(src, offset, f.max_length);
+}
+
+const Format& fmt(const char* option) {
+  const Format* f = find_format(option);
+  EXPECT_NE(f, nullptr) << option;
+  static const Format none{"", Kind::photo, 0, nullptr, nullptr, 0};
+  return f ? *f : none;
+}
+
+std::string ext_of(const Carve& c) { return std::string(c.ext, strnlen(c.ext, sizeof c.ext)); }
+
+void expect_exact(const char* option, const Bytes& file, const char* ext) {
+  ASSERT_FALSE(file.empty());
+  const Format& f = fmt(option);
+  Card card(file.size() + 5 * 512 + 70000, false, static_cast<uint32_t>(file.size()));
+  card.put(3 * 512, file);
+  ASSERT_TRUE(probes(f, card.data, 3 * 512)) << option;
+  Carve c = measure(f, card.data, 3 * 512);
+  EXPECT_EQ(c.verdict, Verdict::complete) << option;
+  EXPECT_EQ(c.length, file.size()) << option;
+  EXPECT_EQ(ext_of(c), ext) << option;
+}
+
+void put16le(Bytes& b, size_t at, uint16_t v) {
+  b[at] = v & 0xFF;
+  b[at + 1] = v >> 8;
+}
+void put32le(Bytes& b, size_t at, uint32_t v) {
+  put16le(b, at, v & 0xFFFF);
+  put16le(b, at + 2, v >> 16);
+}
+void put16be(Bytes& b, size_t at, uint16_t v) {
+  b[at] = v >> 8;
+  b[at + 1] = v & 0xFF;
+}
+void put32be(Bytes& b, size_t at, uint32_t v) {
+  put16be(b, at, v >> 16);
+  put16be(b, at + 2, v & 0xFFFF);
+}
+
+}  // namespace kes::test

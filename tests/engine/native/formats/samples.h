@@ -1,0 +1,39 @@
+// Shared helpers of the format tests: samples on disk, a simulated card, carving.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "format.h"
+
+namespace kes::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A generated sample from the media folder; fails the test when it is missing.
+Bytes sample(const std::string& name);
+Bytes noise(size_t n, uint32_t seed);
+
+// A card image: noise (or zeros) with files placed at chosen offsets.
+struct Card {
+  Bytes data;
+  explicit Card(size_t size, bool zeros = false, uint32_t seed = 7);
+  void put(uint64_t offset, const Bytes& file);
+};
+
+// Probes the format at offset like the engine does, then measures.
+bool probes(const Format& f, const Bytes& data, uint64_t offset);
+Carve measure(const Format& f, const Bytes& data, uint64_t offset);
+const Format& fmt(const char* option);
+std::string ext_of(const Carve& c);
+
+// Places the file at a sector offset inside noise and expects an exact, complete carve.
+void expect_exact(const char* option, const Bytes& file, const char* ext);
+
+// Little writers for the synthetic containers.
+void put16le(Bytes& b, size_t at, uint16_t v);
+void put32le(Bytes& b, size_t at, uint32_t v);
+void put16be(Bytes& b, size_t at, uint16_t v);
+void put32be(Bytes& b, size_t at, uint32_t v);
+
+}  // namespace kes::test

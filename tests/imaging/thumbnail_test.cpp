@@ -1,0 +1,189 @@
+// make_thumbnail on pictures made by ImageMagick and DNGs written here, through GDI+
+// and LibRaw under Wine.
+#include "imaging/thumbnail.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "dng_writer.h"
+#include "imaging/image.h"
+
+namespace {
+
+std::string read_all(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_all(const char* path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// A record for a copy of a media file under a new name, with its thumbnail path beside.
+FoundFile record_for(const char* media, const char* name) {
+  CopyFileA(media, name, FALSE);
+  FoundFile record = {};
+  strcpy(record.file_path, name);
+  snprintf(record.thumb_path, sizeof record.thumb_path, "thumb_%s.png", name);
+  DeleteFileA(record.thumb_path);
+  return record;
+}
+
+// The PNG's header: 117 x 82, 8 bits per sample, colour type 2 (RGB, no alpha).
+void expect_thumbnail_png(const char* path) {
+  std::string png = read_all(path);
+  ASSERT_GT(png.size(), 33u) << path;
+  EXPECT_EQ("\x89PNG", png.substr(0, 4));
+  auto be32 = [&](size_t at) {
+    return (uint8_t(png[at]) << 24) | (uint8_t(png[at + 1]) << 16) | (uint8_t(png[at + 2]) << 8) |
+           uint8_t(png[at + 3]);
+  };
+  EXPECT_EQ(117, be32(16));
+  EXPECT_EQ(82, be32(20));
+  EXPECT_EQ(8, png[24]);
+  EXPECT_EQ(2, png[25]);
+}
+
+bool reddish(COLORREF c) { return GetRValue(c) > 2 * GetBValue(c) + 40; }
+bool bluish(COLORREF c) { return GetBValue(c) > 2 * GetRValue(c) + 40; }
+
+}  // namespace
+
+TEST(Thumbnail, DecoderChosenByLowerCasedShellExtension) {
+  EXPECT_EQ(ThumbnailDecoder::common, thumbnail_decoder_for("C:\\c\\IMG_0001.JPG"));
+  EXPECT_EQ(ThumbnailDecoder::common, thumbnail_decoder_for("photo.jpeg"));
+  EXPECT_EQ(ThumbnailDecoder::common, thumbnail_decoder_for("scan.TIFF"));
+  EXPECT_EQ(ThumbnailDecoder::raw, thumbnail_decoder_for("scan.tif"));
+  EXPECT_EQ(ThumbnailDecoder::raw, thumbnail_decoder_for("C:\\x.y\\a.NEF"));
+  EXPECT_EQ(ThumbnailDecoder::none, thumbnail_decoder_for("C:\\tmp.jpg\\noext"));
+  EXPECT_EQ(ThumbnailDecoder::none, thumbnail_decoder_for("clip.mp4"));
+  EXPECT_EQ(ThumbnailDecoder::none, thumbnail_decoder_for("a.jpg.txt"));
+}
+
+TEST(Thumbnail, CommonFormatsBecomeScaled117x82Pngs) {
+  struct Case { const char* media; const char* name; int width, height; };
+  for (Case c : {Case{"media\\halves.jpg", "IMG_0001.JPG", 300, 200},
+                 Case{"media\\halves.jpg", "photo.jpeg", 300, 200},
+                 Case{"media\\halves.bmp", "pic.bmp", 60, 40},
+                 Case{"media\\halves.gif", "pic.gif", 60, 40},
+                 Case{"media\\plain.tiff", "scan.tiff", 64, 48}}) {
+    FoundFile record = record_for(c.media, c.name);
+    ASSERT_EQ(0, make_thumbnail(record)) << c.name;
+    EXPECT_EQ(c.width, record.width) << c.name;
+    EXPECT_EQ(c.height, record.height) << c.name;
+    expect_thumbnail_png(record.thumb_path);
+    CImage thumb;
+    ASSERT_EQ(S_OK, thumb.Load(std::wstring(record.thumb_path, record.thumb_path +
+                                            strlen(record.thumb_path)).c_str()));
+    // The whole source is squeezed in: red left half, blue right half.
+    EXPECT_TRUE(reddish(thumb.GetPixel(10, 41))) << c.name;
+    EXPECT_TRUE(bluish(thumb.GetPixel(106, 41))) << c.name;
+  }
+}
+
+TEST(Thumbnail, PanoramaAndPortraitAreDistortedTo117x82) {
+  for (const char* media : {"media\\panorama.jpg", "media\\portrait.png"}) {
+    FoundFile record = record_for(media, strstr(media, "panorama") ? "pano.jpg" : "tall.png");
+    ASSERT_EQ(0, make_thumbnail(record));
+    expect_thumbnail_png(record.thumb_path);
+  }
+}
+
+TEST(Thumbnail, NoDecoderOrBadInputLeavesRecordAndNoFile) {
+  write_all("clip.mp4", "not a picture at all");
+  write_all("song.mp3", "ID3 not a picture");
+  write_all("noext", "\x89PNG");
+  write_all("empty.jpg", "");
+  std::string corrupt = read_all("media\\halves.jpg").substr(0, 200);
+  write_all("corrupt.jpg", corrupt + std::string(2000, '\x55'));
+  for (const char* name : {"clip.mp4", "song.mp3", "noext", "empty.jpg", "corrupt.jpg",
+                           "missing.png"}) {
+    FoundFile record = {};
+    strcpy(record.file_path, name);
+    snprintf(record.thumb_path, sizeof record.thumb_path, "thumb_bad_%s.png", name);
+    EXPECT_EQ(-1, make_thumbnail(record)) << name;
+    EXPECT_EQ(0, record.width) << name;
+    EXPECT_EQ(0, record.height) << name;
+    EXPECT_FALSE(exists(record.thumb_path)) << name;
+  }
+}
+
+TEST(Thumbnail, PlainTiffNamedTifGoesToTheRawDecoderAndFails) {
+  FoundFile raw_named = record_for("media\\plain.tiff", "scan.tif");
+  EXPECT_EQ(-1, make_thumbnail(raw_named));
+  EXPECT_FALSE(exists(raw_named.thumb_path));
+  FoundFile common_named = record_for("media\\plain.tiff", "scan2.tiff");
+  EXPECT_EQ(0, make_thumbnail(common_named));
+  EXPECT_TRUE(exists(common_named.thumb_path));
+}
+
+TEST(Thumbnail, ExistingThumbnailMeansNothingIsRead) {
+  FoundFile record = record_for("media\\halves.jpg", "again.jpg");
+  ASSERT_EQ(0, make_thumbnail(record));
+  std::string first = read_all(record.thumb_path);
+  DeleteFileA("again.jpg");
+  FoundFile second = {};
+  strcpy(second.file_path, "again.jpg");
+  strcpy(second.thumb_path, record.thumb_path);
+  EXPECT_EQ(0, make_thumbnail(second));
+  EXPECT_EQ(0, second.width);
+  EXPECT_EQ(first, read_all(record.thumb_path));
+}
+
+TEST(Thumbnail, CachedFilesAreReadWithRestoredHeaderAndNeverChanged) {
+  std::string jpeg = read_all("media\\halves.jpg");
+  for (int i = 0; i < 16; ++i) jpeg[i] = static_cast<char>(~jpeg[i]);
+  write_all("cached.jpg", jpeg);
+  std::vector<uint8_t> dng = make_dng(DngSpec{});
+  for (int i = 0; i < 16; ++i) dng[i] = static_cast<uint8_t>(~dng[i]);
+  write_all("cached.nef", std::string(dng.begin(), dng.end()));
+
+  for (const char* name : {"cached.jpg", "cached.nef"}) {
+    std::string before = read_all(name);
+    FoundFile record = {};
+    strcpy(record.file_path, name);
+    snprintf(record.thumb_path, sizeof record.thumb_path, "thumb_c_%s.png", name);
+    DeleteFileA(record.thumb_path);
+    record.complemented = 1;
+    ASSERT_EQ(0, make_thumbnail(record)) << name;
+    EXPECT_GT(record.width, 0) << name;
+    EXPECT_EQ(1, record.complemented);
+    EXPECT_EQ(before, read_all(name)) << "the cached file stays complemented";
+    expect_thumbnail_png(record.thumb_path);
+  }
+}
+
+TEST(Thumbnail, RawThumbnailCarriesCameraFactsAndReturnsTheContext) {
+  ASSERT_TRUE(write_dng("camera.dng", DngSpec{}));
+  FoundFile record = {};
+  strcpy(record.file_path, "camera.dng");
+  strcpy(record.thumb_path, "thumb_camera.png");
+  DeleteFileA(record.thumb_path);
+  int cached_before = CImage::CachedContextCount();
+  ASSERT_EQ(0, make_thumbnail(record));
+  // Two contexts are borrowed at the peak (picture and thumbnail); both come back.
+  EXPECT_EQ(cached_before > 2 ? cached_before : 2, CImage::CachedContextCount())
+      << "every borrowed context went back to the cache";
+  EXPECT_STREQ("Synth SynthCam K1", record.camera);
+  EXPECT_EQ(128, record.width);
+  expect_thumbnail_png(record.thumb_path);
+  CImage thumb;
+  ASSERT_EQ(S_OK, thumb.Load(L"thumb_camera.png"));
+  EXPECT_TRUE(reddish(thumb.GetPixel(58, 10)));
+  EXPECT_TRUE(bluish(thumb.GetPixel(58, 72)));
+}
+
+TEST(Thumbnail, UnwritableThumbnailStillCountsAndKeepsTheSize) {
+  FoundFile record = record_for("media\\halves.jpg", "lost.jpg");
+  strcpy(record.thumb_path, "no-such-folder\\thumb_lost.png");
+  EXPECT_EQ(0, make_thumbnail(record));
+  EXPECT_EQ(300, record.width);
+  EXPECT_FALSE(exists(record.thumb_path));
+}
