@@ -179,7 +179,7 @@ class super_button : public CWindowImpl<super_button> {
 
 TEST(Window, SuperclassedButtonKeepsButtonBehaviour) {
   map_window parent;
-  ASSERT_NE(parent.Create(nullptr, nullptr, L"parent"), nullptr);
+  ASSERT_NE(parent.Create(nullptr, nullptr, L"parent", WS_POPUP), nullptr);
   parent.ShowWindow(SW_SHOW);
   super_button button;
   RECT rect = {10, 10, 110, 40};
