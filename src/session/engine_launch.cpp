@@ -146,8 +146,9 @@ int engine_launch_thread(void* argument) {
   block->cache_folder[sizeof block->cache_folder - 1] = '\0';
   block->volume[sizeof block->volume - 1] = '\0';
   // Without a cache folder the wildcard would reach into the current folder;
-  // without a pipe the engine could report to nobody.
-  if (!block->cache_folder[0] || !block->pipe || !*block->pipe) return -1;
+  // without a volume the command line is malformed; without a pipe the engine
+  // could report to nobody.
+  if (!block->cache_folder[0] || !block->volume[0] || !block->pipe || !*block->pipe) return -1;
   delete_old_scan_folders(block->cache_folder);
   ensure_cache_folder(block->cache_folder);
   if (read_flag(block->stop)) return 0;
