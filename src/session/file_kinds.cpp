@@ -1,0 +1,56 @@
+#include "session/file_kinds.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "session/user_message.h"
+
+namespace {
+
+// Wider than the engine's search tables, so that files reloaded from a cache sort too.
+const char* const kVideoKinds[] = {
+    "3ds", "3g2", "3gp", "aep", "ani", "wmv", "avi", "fla", "m2t", "m3u", "mp4",
+    "pvp", "ram", "swc", "tod", "webm", "max", "mov", "riff", "asf", "flv", "dpx",
+    "dv", "fcp", "ifo", "m2ts", "mkv", "mpg", "rm", "swf", "TiVo"};
+const char* const kPhotoKinds[] = {
+    "nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng", "tif", "dsc", "raf", "x3f",
+    "orf", "rw2", "crw", "mrw", "png", "gif", "bmp", "jpg", "ico", "psd", "mng", "dng"};
+const char* const kAudioKinds[] = {
+    "aif", "all", "als", "ape", "wma", "cda", "cpr", "cue", "ogm", "wav", "xrns",
+    "wpl", "asf", "au", "caf", "riff", "flac", "gp5", "ds2", "dss", "flp", "it",
+    "mid", "mp3", "mus", "ogg", "ra", "rns", "ses", "sib", "wv", "xm", "wtv"};
+
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool same_ascii(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (ascii_lower(*a) != ascii_lower(*b)) return false;
+  return *a == *b;
+}
+
+template <size_t N>
+bool listed(const char* const (&table)[N], const char* ext) {
+  for (const char* entry : table)
+    if (same_ascii(entry, ext)) return true;
+  return false;
+}
+
+static_assert(sizeof kVideoKinds / sizeof *kVideoKinds == 31, "video table");
+static_assert(sizeof kPhotoKinds / sizeof *kPhotoKinds == 24, "photo table");
+static_assert(sizeof kAudioKinds / sizeof *kAudioKinds == 33, "audio table");
+
+}  // namespace
+
+int classify_extension(const char* ext) {
+  if (!ext) ext = "";
+  if (listed(kVideoKinds, ext)) return kVideo;
+  if (listed(kPhotoKinds, ext)) return kPhoto;
+  if (listed(kAudioKinds, ext)) return kAudio;
+  int length = MultiByteToWideChar(CP_THREAD_ACP, 0, ext, -1, nullptr, 0);
+  std::wstring text(length > 0 ? length : 1, L'\0');
+  if (length > 0) MultiByteToWideChar(CP_THREAD_ACP, 0, ext, -1, &text[0], length);
+  text.resize(wcslen(text.c_str()));
+  show_user_message(nullptr, 2, text.c_str());
+  return kOther;
+}

@@ -1,0 +1,190 @@
+// The real engine against the application's scan thread and pipe reader: a card image
+// with generated PNGs, scanned as the recovery page would scan a volume.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "session/engine_launch.h"
+#include "session/engine_pipe.h"
+#include "session/found_file_list.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+uint32_t crc32(const unsigned char* p, size_t n, uint32_t crc = 0) {
+  crc = ~crc;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void put32(Bytes& out, uint32_t v) {
+  for (int i = 3; i >= 0; --i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+void chunk(Bytes& png, const char* type, const Bytes& data) {
+  put32(png, static_cast<uint32_t>(data.size()));
+  size_t start = png.size();
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  put32(png, crc32(png.data() + start, png.size() - start));
+}
+
+// An RGB PNG whose pixel data is kept in stored (uncompressed) deflate blocks.
+Bytes make_png(uint32_t w, uint32_t h, uint32_t seed) {
+  Bytes raw;
+  for (uint32_t y = 0; y < h; ++y) {
+    raw.push_back(0);
+    for (uint32_t x = 0; x < w * 3; ++x) raw.push_back(static_cast<unsigned char>(x * seed + y * 3 + seed));
+  }
+  Bytes z = {0x78, 0x01};
+  for (size_t pos = 0; pos < raw.size();) {
+    size_t n = raw.size() - pos < 65535 ? raw.size() - pos : 65535;
+    z.push_back(pos + n == raw.size() ? 1 : 0);
+    z.push_back(static_cast<unsigned char>(n));
+    z.push_back(static_cast<unsigned char>(n >> 8));
+    z.push_back(static_cast<unsigned char>(~n));
+    z.push_back(static_cast<unsigned char>(~n >> 8));
+    z.insert(z.end(), raw.begin() + pos, raw.begin() + pos + n);
+    pos += n;
+  }
+  uint32_t a = 1, b = 0;
+  for (unsigned char c : raw) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  put32(z, (b << 16) | a);
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes ihdr;
+  put32(ihdr, w);
+  put32(ihdr, h);
+  ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+  chunk(png, "IHDR", ihdr);
+  chunk(png, "IDAT", z);
+  chunk(png, "IEND", {});
+  return png;
+}
+
+class Scratch {
+ public:
+  Scratch() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    path_ = std::string(temp) + "kes_wine_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~Scratch() {
+    std::string from = path_ + '\0';
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&op);
+  }
+  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+void write_bytes(const std::string& path, const Bytes& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+Bytes read_bytes(const std::string& path) {
+  Bytes bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+    std::fclose(f);
+  }
+  return bytes;
+}
+
+class EngineUnderWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::memset(&block, 0, sizeof block);
+    std::strcpy(block.cache_folder, (scratch / "cache").c_str());
+    pipe = create_engine_pipe();
+    ASSERT_NE(pipe, nullptr);
+    block.pipe = &pipe;
+  }
+  void TearDown() override {
+    if (block.process) {
+      WaitForSingleObject(block.process, 10000);
+      CloseHandle(block.process);
+      CloseHandle(block.thread);
+    }
+    close_engine_pipe(pipe);
+    reset_found_files();
+  }
+  // A card of `sectors` sectors with the PNGs at the given sectors; returns the PNGs.
+  std::vector<Bytes> make_card(uint32_t sectors, const std::vector<uint32_t>& at) {
+    Bytes card(size_t(sectors) * 512);
+    std::vector<Bytes> pngs;
+    for (size_t i = 0; i < at.size(); ++i) {
+      pngs.push_back(make_png(40 + 13 * uint32_t(i), 30 + 7 * uint32_t(i), uint32_t(i) + 3));
+      std::memcpy(card.data() + size_t(at[i]) * 512, pngs.back().data(), pngs.back().size());
+    }
+    write_bytes(scratch / "card.img", card);
+    std::strcpy(block.volume, (scratch / "card.img").c_str());
+    return pngs;
+  }
+
+  Scratch scratch;
+  ScanSession block;
+  HANDLE pipe = nullptr;
+};
+
+}  // namespace
+
+TEST_F(EngineUnderWine, FoundFilesAreListedWithHeadersComplementedAndProgressComplete) {
+  const uint32_t sectors = 6000;
+  std::vector<Bytes> pngs = make_card(sectors, {1, 700, 3000, 5900});
+  block.photo = 1;
+  ASSERT_EQ(engine_launch_thread(&block), 0) << "the scan ends with the zero-length message";
+  ASSERT_EQ(g_found_files.records.size(), pngs.size());
+  for (size_t i = 0; i < pngs.size(); ++i) {
+    const FoundFile& f = g_found_files.records[i];
+    EXPECT_STREQ(f.ext, "png");
+    EXPECT_EQ(f.complemented, 1);
+    EXPECT_EQ(std::string(f.file_path).find("thumb_"), std::string::npos);
+    EXPECT_EQ(std::string(f.file_path).rfind(scratch / "cache\\tmp\\", 0), 0u) << f.file_path;
+    Bytes got = read_bytes(f.file_path);
+    ASSERT_EQ(got.size(), pngs[i].size()) << f.file_path;
+    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
+    EXPECT_EQ(got, pngs[i]) << f.file_path;
+  }
+  EXPECT_EQ(sectors_total(block), sectors);
+  EXPECT_EQ(sectors_done(block), sectors);
+}
+
+TEST_F(EngineUnderWine, OnlyTheWantedKindsAreSearched) {
+  make_card(2000, {10, 500});
+  block.video = 1;
+  block.audio = 1;
+  ASSERT_EQ(engine_launch_thread(&block), 0);
+  EXPECT_TRUE(g_found_files.records.empty());
+  EXPECT_EQ(sectors_total(block), 2000u);
+}
+
+TEST_F(EngineUnderWine, AVolumeThatCannotBeOpenedStillEndsTheScan) {
+  std::strcpy(block.volume, (scratch / "missing.img").c_str());
+  block.photo = 1;
+  EXPECT_EQ(engine_launch_thread(&block), 0);
+  EXPECT_TRUE(g_found_files.records.empty());
+}

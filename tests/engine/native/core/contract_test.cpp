@@ -1,0 +1,274 @@
+// The engine's contract through the real executable (with test formats): command line,
+// report channel, the files it leaves in the scan folder, and how it ends.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include "card_image.h"
+#include "engine_process.h"
+#include "test_formats.h"
+
+namespace fs = std::filesystem;
+using namespace kes_test;
+
+namespace {
+
+const std::string kExe = KESSRV_TEST_EXE;
+const std::string kAll = "fileopt,everything,disable,jpg,enable,tif,enable,mp3,enable,search";
+
+std::vector<std::string> engine_args(const std::string& folder, const std::string& image, const std::string& opts) {
+  return {"/d", folder, "/cmd", image, opts};
+}
+
+std::vector<std::string> reported_paths(const EngineRun& run) {
+  std::vector<std::string> out;
+  for (const Message& m : run.messages)
+    if (!m.end && m.report.file_path[0]) out.push_back(m.report.file_path);
+  return out;
+}
+
+// Every regular file below `root`, dot-names included.
+std::vector<fs::path> files_below(const std::string& root) {
+  std::vector<fs::path> out;
+  if (!fs::exists(root)) return out;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) out.push_back(e.path());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+bool ends_with_one_end_message(const EngineRun& run) {
+  if (run.messages.empty() || !run.messages.back().end) return false;
+  return std::count_if(run.messages.begin(), run.messages.end(), [](const Message& m) { return m.end; }) == 1;
+}
+
+// Each reported file is one of the expected originals, byte for byte, each at most once.
+void expect_reported_files_are_originals(const EngineRun& run, const CardImage& card) {
+  std::set<size_t> matched;
+  for (const std::string& p : reported_paths(run)) {
+    std::vector<uint8_t> got = read_file(p);
+    auto it = std::find(card.expected().begin(), card.expected().end(), got);
+    ASSERT_NE(it, card.expected().end()) << p << " is not an original";
+    EXPECT_TRUE(matched.insert(static_cast<size_t>(it - card.expected().begin())).second) << p << " twice";
+  }
+}
+
+}  // namespace
+
+TEST(EngineCommandLine, MalformedLinesFailWithoutTouchingTheChannel) {
+  TempDir dir;
+  CardImage card(64 * 1024);
+  card.save(dir / "card.img");
+  const std::string folder = dir / "tmp";
+  const std::vector<std::vector<std::string>> lines = {
+      {},
+      {"/d", folder},
+      {"/d", folder, "/cmd", dir / "card.img"},
+      {"/cmd", dir / "card.img", kAll},
+      {"/d", folder, "/cmd", dir / "card.img", "fileopt,everything,disable,jpg,enable"},
+      {"/d", "", "/cmd", dir / "card.img", kAll},
+  };
+  for (const auto& line : lines) {
+    EngineRun run = run_engine(kExe, line);
+    EXPECT_EQ(run.exit_code, 2) << run.err;
+    EXPECT_NE(run.err.find("kessrv: "), std::string::npos);
+    EXPECT_EQ(run.channel_bytes, 0u);
+    EXPECT_FALSE(fs::exists(folder));
+  }
+}
+
+TEST(EngineCommandLine, ReportsOnlyEnabledFormatsAndIgnoresUnknownTokens) {
+  TempDir dir;
+  CardImage card(1 << 20);
+  card.place(0, make_test_file('J', 5000, "", 0, 1));
+  card.place(16384, make_test_file('T', 7000, "", 0, 2), false);
+  card.place(65536, make_test_file('A', 3000, "", 0, 3), false);
+  card.place(131072, make_test_file('J', 4000, "", 0, 4));
+  card.save(dir / "card.img");
+  // the scan folder and its missing parents are created
+  const std::string folder = dir / "cache/deeper/tmp";
+  EngineRun run = run_engine(kExe, engine_args(folder, dir / "card.img",
+                                               "fileopt,everything,disable,max,enable,jpg,enable,bogus,search,x"));
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  auto paths = reported_paths(run);
+  EXPECT_EQ(paths.size(), 2u);
+  expect_reported_files_are_originals(run, card);
+  EXPECT_EQ(files_below(folder).size(), 2u);
+  for (const auto& p : paths) EXPECT_EQ(fs::path(p).extension(), ".jpg");
+}
+
+TEST(EngineReports, ProgressFilesAndEndInOrder) {
+  TempDir dir;
+  const uint64_t size = (3u << 20) + 300;  // not a whole number of sectors
+  CardImage card(size);
+  card.place(512, make_test_file('J', 20000, "", 0, 1));
+  // a file inside a file belongs to it and is not carved on its own
+  std::vector<uint8_t> outer = make_test_file('T', 100000, "", 0, 2);
+  std::vector<uint8_t> inner = make_test_file('J', 3000, "", 0, 3);
+  std::copy(inner.begin(), inner.end(), outer.begin() + 8192);
+  card.place(1 << 20, outer);
+  // a header whose trailer is missing is skipped, and the next sector is looked at
+  std::vector<uint8_t> broken = make_test_file('A', 9000, "", 0, 4);
+  broken[8996] = 'X';
+  card.place(2 << 20, broken, false);
+  card.place((2 << 20) + 512, make_test_file('A', 2000, "", 0, 5));
+  // the last file runs to the very end of the image, past its last whole sector
+  const uint64_t last = size / 512 * 512 - 5120;
+  card.place(last, make_test_file('J', static_cast<uint32_t>(size - last), "", 0, 6));
+  card.save(dir / "card.img");
+
+  const std::string folder = dir / "tmp";
+  const uint64_t total = (size + 511) / 512;
+  RunOptions opts;
+  std::vector<std::string> problems;
+  opts.on_message = [&](const Message& m, pid_t) {
+    if (m.end || !m.report.file_path[0]) return;
+    // reported only once complete: the final name holds the whole file already
+    std::vector<uint8_t> got = read_file(m.report.file_path);
+    auto it = std::find(card.expected().begin(), card.expected().end(), got);
+    if (it == card.expected().end()) problems.push_back(m.report.file_path);
+  };
+  EngineRun run = run_engine(kExe, engine_args(folder, dir / "card.img", kAll), opts);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_TRUE(run.framing_ok);
+  EXPECT_TRUE(problems.empty()) << problems.front();
+  ASSERT_TRUE(ends_with_one_end_message(run));
+  ASSERT_GE(run.messages.size(), 2u);
+  EXPECT_EQ(run.messages.front().report.file_path[0], '\0');
+  uint64_t last_done = 0;
+  for (size_t i = 0; i + 1 < run.messages.size(); ++i) {
+    const kes::EngineReport& r = run.messages[i].report;
+    EXPECT_EQ(kes::report_total(r), total);
+    EXPECT_GE(kes::report_done(r), last_done);
+    EXPECT_LE(kes::report_done(r), total);
+    last_done = kes::report_done(r);
+  }
+  EXPECT_EQ(last_done, total);
+  EXPECT_EQ(reported_paths(run).size(), card.expected().size());
+  expect_reported_files_are_originals(run, card);
+}
+
+TEST(EngineFolder, SubfoldersNamesAndExtensions) {
+  TempDir dir;
+  const int count = 600;
+  CardImage card(uint64_t(count) * 2048 + 4096);
+  for (int i = 0; i < count; ++i) {
+    // a RAW-like extension is kept, one the application can't classify as a photo is not
+    const char* ext = i % 3 == 0 ? "nef" : i % 3 == 1 ? "exe" : "";
+    card.place(uint64_t(i) * 2048, make_test_file('T', 1500, ext, 0, static_cast<uint32_t>(i + 1)));
+  }
+  card.save(dir / "card.img");
+  const std::string folder = dir / "tmp";
+  EngineRun run = run_engine(kExe, engine_args(folder, dir / "card.img", kAll));
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  auto paths = reported_paths(run);
+  ASSERT_EQ(paths.size(), size_t(count));
+  expect_reported_files_are_originals(run, card);
+
+  std::set<std::string> stems;
+  std::map<std::string, int> per_folder;
+  std::map<std::string, int> per_ext;
+  for (const std::string& p : paths) {
+    fs::path path(p);
+    EXPECT_TRUE(path.is_absolute());
+    EXPECT_LT(p.size(), 260u);
+    EXPECT_EQ(p.find("thumb_"), std::string::npos);
+    EXPECT_NE(path.filename().string()[0], '.');
+    EXPECT_TRUE(stems.insert(path.stem().string()).second) << "stem used twice: " << p;
+    per_folder[path.parent_path().string()]++;
+    per_ext[path.extension().string()]++;
+  }
+  for (const auto& f : per_folder) EXPECT_LE(f.second, 250) << f.first;
+  EXPECT_EQ(per_ext[".nef"], count / 3);
+  EXPECT_EQ(per_ext[".tif"], count - count / 3);
+  EXPECT_EQ(files_below(folder).size(), size_t(count));  // no temporary names left behind
+}
+
+TEST(EngineEnd, WriteFailureKeepsWhatWasReported) {
+  TempDir dir;
+  CardImage card(8 << 20);
+  for (int i = 0; i < 3; ++i) card.place(uint64_t(i) << 20, make_test_file('J', 100000, "", 0, i + 1));
+  card.place(3 << 20, make_test_file('J', 2 << 20, "", 0, 9), false);  // larger than the file size limit
+  for (int i = 6; i < 8; ++i) card.place(uint64_t(i) << 20, make_test_file('J', 100000, "", 0, i + 1), false);
+  card.save(dir / "card.img");
+  const std::string folder = dir / "tmp";
+  RunOptions opts;
+  opts.file_size_limit = 1 << 20;
+  EngineRun run = run_engine(kExe, engine_args(folder, dir / "card.img", kAll), opts);
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+  EXPECT_TRUE(ends_with_one_end_message(run));
+  auto paths = reported_paths(run);
+  EXPECT_EQ(paths.size(), 3u);
+  expect_reported_files_are_originals(run, card);
+  EXPECT_EQ(files_below(folder).size(), paths.size());  // the partial file is gone
+}
+
+TEST(EngineEnd, StopRequestEndsCleanly) {
+  TempDir dir;
+  CardImage card(4 << 20);
+  for (int i = 0; i < 40; ++i)
+    card.place(uint64_t(i) * 65536, make_test_file('J', 30000, "", 100, static_cast<uint32_t>(i + 1)));
+  card.save(dir / "card.img");
+  const std::string folder = dir / "tmp";
+  RunOptions opts;
+  bool sent = false;
+  opts.on_message = [&](const Message& m, pid_t pid) {
+    if (!sent && !m.end && m.report.file_path[0]) {
+      kill(pid, SIGTERM);
+      sent = true;
+    }
+  };
+  EngineRun run = run_engine(kExe, engine_args(folder, dir / "card.img", kAll), opts);
+  EXPECT_EQ(run.exit_code, 3) << run.err;
+  EXPECT_TRUE(ends_with_one_end_message(run));
+  auto paths = reported_paths(run);
+  EXPECT_GE(paths.size(), 1u);
+  EXPECT_LT(paths.size(), 40u);
+  expect_reported_files_are_originals(run, card);
+  EXPECT_EQ(files_below(folder).size(), paths.size());
+}
+
+TEST(EngineEnd, UnusableVolumeOrFolderStillSendsTheEnd) {
+  TempDir dir;
+  CardImage card(64 * 1024);
+  card.place(0, make_test_file('J', 5000, "", 0, 1));
+  card.save(dir / "card.img");
+  write_file(dir / "plain", {1});
+  const std::string long_folder = dir / std::string(230, 'x');
+  struct Case {
+    std::string folder, volume, message;
+  } cases[] = {
+      {dir / "tmp", dir / "no-such.img", "no-such.img"},
+      {dir / "plain/tmp", dir / "card.img", "plain"},  // a file where a parent folder should be
+      {long_folder, dir / "card.img", "too long"},     // carved names would pass 259 characters
+  };
+  for (const Case& c : cases) {
+    EngineRun run = run_engine(kExe, engine_args(c.folder, c.volume, kAll));
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    ASSERT_EQ(run.messages.size(), 1u) << c.message;
+    EXPECT_TRUE(run.messages[0].end);
+    EXPECT_TRUE(files_below(c.folder).empty());
+  }
+}
+
+TEST(EngineEnd, WithoutChannelPrintsSummary) {
+  TempDir dir;
+  CardImage card(1 << 20);
+  card.place(0, make_test_file('J', 5000, "", 0, 1));
+  card.place(8192, make_test_file('A', 5000, "", 0, 2));
+  card.place(16384, make_test_file('A', 5000, "", 0, 3));
+  card.save(dir / "card.img");
+  RunOptions opts;
+  opts.channel = false;
+  EngineRun run = run_engine(kExe, engine_args(dir / "tmp", dir / "card.img", kAll), opts);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.channel_bytes, 0u);
+  EXPECT_NE(run.err.find("jpg: 1 files"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("mp3: 2 files"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("MB/s"), std::string::npos) << run.err;
+  EXPECT_EQ(files_below(dir / "tmp").size(), 3u);
+}

@@ -1,0 +1,127 @@
+// Units of the core that the process tests reach only with difficulty.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <mutex>
+#include <random>
+#include "chunk_stream.h"
+#include "command_line.h"
+#include "file_naming.h"
+
+namespace {
+
+// A medium in memory with an unreadable area, counting the bytes read from it.
+class MemoryDevice : public kes::RawDevice {
+ public:
+  MemoryDevice(size_t size, uint64_t bad_from, uint64_t bad_to) : bytes_(size), bad_from_(bad_from), bad_to_(bad_to) {
+    std::mt19937 rng(7);
+    for (auto& b : bytes_) b = static_cast<uint8_t>(rng());
+  }
+  uint64_t size() const override { return bytes_.size(); }
+  size_t read(uint64_t off, void* dst, size_t n) override {
+    EXPECT_EQ(off % kes::kIoAlign, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(dst) % kes::kIoAlign, 0u);
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_t got = 0;
+    while (got < n && off + got < bytes_.size()) {
+      if (off + got >= bad_from_ && off + got < bad_to_) break;
+      static_cast<uint8_t*>(dst)[got] = bytes_[off + got];
+      ++got;
+    }
+    read_bytes_ += got;
+    return got;
+  }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  uint64_t read_bytes() const { return read_bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  uint64_t bad_from_, bad_to_;
+  std::mutex mutex_;
+  uint64_t read_bytes_ = 0;
+};
+
+std::vector<uint8_t> expected_range(const MemoryDevice& dev, uint64_t off, size_t n, uint64_t bad_from, uint64_t bad_to) {
+  std::vector<uint8_t> out(dev.bytes().begin() + off, dev.bytes().begin() + off + n);
+  for (size_t i = 0; i < n; ++i)
+    if (off + i >= bad_from && off + i < bad_to) out[i] = 0;
+  return out;
+}
+
+}  // namespace
+
+TEST(ChunkStream, ChunksAndMeasureReadsMatchTheMediumWithBadAreaZeroed) {
+  const uint64_t bad_from = 40960 + 4096, bad_to = 40960 + 8192;  // one unreadable 4 KiB block
+  MemoryDevice dev(100000, bad_from, bad_to);  // not a whole number of chunks or sectors
+  kes::ChunkStream stream(dev, 16384, 3);
+  // reads ahead of the window, across chunks, and (later) behind it
+  std::vector<uint8_t> got(30000);
+  const kes::Chunk* first = stream.acquire(0);
+  ASSERT_NE(first, nullptr);
+  ASSERT_EQ(stream.read(10000, got.data(), got.size()), got.size());
+  EXPECT_EQ(got, expected_range(dev, 10000, got.size(), bad_from, bad_to));
+  ASSERT_EQ(stream.read(60000, got.data(), got.size()), got.size());
+  EXPECT_EQ(got, expected_range(dev, 60000, got.size(), bad_from, bad_to));
+  for (uint64_t i = 0; i < 7; ++i) {
+    const kes::Chunk* c = stream.acquire(i);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->offset, i * 16384);
+    std::vector<uint8_t> data(c->data, c->data + c->length);
+    EXPECT_EQ(data, expected_range(dev, c->offset, c->length, bad_from, bad_to));
+    // the tail of the last chunk up to the next sector reads as zeros
+    if (i == 6) {
+      EXPECT_EQ(c->length, 100000u - 6 * 16384);
+      for (size_t k = c->length; k < (c->length + 511) / 512 * 512; ++k) ASSERT_EQ(c->data[k], 0);
+    }
+  }
+  EXPECT_EQ(stream.acquire(7), nullptr);
+  ASSERT_EQ(stream.read(1000, got.data(), 5000), 5000u);
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 5000, dev.bytes().begin() + 1000));
+  EXPECT_EQ(stream.read(99000, got.data(), 5000), 1000u);  // stops at the end of the medium
+  EXPECT_EQ(stream.unreadable_bytes() % 4096, 0u);
+  EXPECT_GE(stream.unreadable_bytes(), 4096u);
+}
+
+TEST(ChunkStream, SkippingAheadDoesNotReadTheSkippedChunks) {
+  MemoryDevice dev(64 * 16384, 0, 0);
+  {
+    kes::ChunkStream stream(dev, 16384, 2);
+    ASSERT_NE(stream.acquire(0), nullptr);
+    const kes::Chunk* c = stream.acquire(60);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->data[5], dev.bytes()[60 * 16384 + 5]);
+    ASSERT_NE(stream.acquire(63), nullptr);
+  }
+  EXPECT_LE(dev.read_bytes(), 12u * 16384);
+}
+
+TEST(CommandLineOptions, EnableDisableAndUnknownTokens) {
+  kes::CommandLine cl;
+  std::string error;
+  const char* argv[] = {"client.exe", "/d", "C:\\cache\\tmp", "/cmd", "\\\\?\\Volume{x}",
+                        "fileopt,everything,disable,jpg,enable,TiVo,enable,odd,png,enable,png,disable,search"};
+  ASSERT_TRUE(kes::parse_command_line(6, argv, &cl, &error)) << error;
+  EXPECT_EQ(cl.folder, "C:\\cache\\tmp");
+  EXPECT_EQ(cl.volume, "\\\\?\\Volume{x}");
+  EXPECT_EQ(cl.enabled, (std::vector<std::string>{"jpg", "TiVo"}));
+  const char* none[] = {"client.exe", "/d", "f", "/cmd", "v", "fileopt,everything,disable,search"};
+  ASSERT_TRUE(kes::parse_command_line(6, none, &cl, &error));
+  EXPECT_TRUE(cl.enabled.empty());
+}
+
+TEST(CarveExtension, ContentExtensionOnlyWhenTheApplicationSortsItAlike) {
+  auto carve_with = [](const char* ext) {
+    kes::Carve c;
+    std::strncpy(c.ext, ext, sizeof c.ext);
+    return c;
+  };
+  kes::Format tif{"tif", kes::Kind::photo, 4, nullptr, nullptr, 1};
+  kes::Format riff{"riff", kes::Kind::video, 4, nullptr, nullptr, 1};
+  EXPECT_EQ(kes::carve_extension(tif, carve_with("cr2")), "cr2");
+  EXPECT_EQ(kes::carve_extension(tif, carve_with("DNG")), "DNG");
+  EXPECT_EQ(kes::carve_extension(tif, carve_with("mp4")), "tif");  // a video under a photo option
+  EXPECT_EQ(kes::carve_extension(tif, carve_with("")), "tif");
+  EXPECT_EQ(kes::carve_extension(riff, carve_with("wav")), "wav");  // riff is audio as well as video
+  EXPECT_EQ(kes::carve_extension(riff, carve_with("avi")), "avi");
+  EXPECT_EQ(kes::carve_extension(tif, carve_with("tiffxxxxx")), "tif");  // 8 bytes, no NUL
+}

@@ -1,0 +1,290 @@
+// Recovering selected files from a real cache folder into a real destination folder.
+#include "session/recover.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/settings.h"
+#include "background_files.h"
+#include "i18n/language.h"
+#include "session/found_file_list.h"
+
+namespace {
+
+// A cache with files appended the way a scan appends them (headers complemented on
+// disk) and a destination folder set as the recovery path.
+class Recovery : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryA(destination_folder().c_str(), nullptr);
+    wcscpy(recovery_path, (cache_.wide() + L"\\dest").c_str());
+    text_table["recovery_failed_code1"] = L"Cannot read the cached file.";
+    text_table["recovery_failed_code2"] = L"Cannot create the destination file.";
+    text_table["recovery_failed_code3"] = L"The destination is full.";
+    reset_found_files();
+  }
+  void TearDown() override { reset_found_files(); }
+
+  std::string destination_folder() const { return cache_ / "dest"; }
+  std::string destination(const char* name) const { return destination_folder() + "\\" + name; }
+
+  // Appends a cached file holding `content`; returns its list index.
+  uint32_t add(const std::string& name, const std::string& content, bool selected = true) {
+    std::string path = cache_ / name;
+    put_file(path, content);
+    append_found_file(path.c_str());
+    ListLock hold;
+    g_found_files.records.back().selected = selected;
+    return static_cast<uint32_t>(g_found_files.records.size() - 1);
+  }
+
+  static std::string sample(char seed, size_t size = 20000) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i * 31 + (i >> 8));
+    return bytes;
+  }
+
+  BackgroundScratch cache_{"recover"};
+  MessageRecorder messages_;
+};
+
+// The host's own path of a Windows path (Wine maps drives onto host folders).
+std::string unix_path(const std::string& path) {
+  using UnixName = char*(__stdcall*)(const wchar_t*);
+  auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unix_name) return {};
+  char* name = unix_name(std::wstring(path.begin(), path.end()).c_str());
+  if (!name) return {};
+  std::string result = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+// Starts a host shell command (Wine runs host programs); callers wait for its effect.
+void run_on_host(const std::string& command) {
+  std::string line = "Z:\\bin\\sh -c \"" + command + "\"";
+  STARTUPINFOA startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                     &process)) {
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+}
+
+}  // namespace
+
+TEST_F(Recovery, CopiesAreByteForByteOriginalsUnderIndexNames) {
+  std::string first = sample('a'), second = sample('b', 8192 * 3 + 5);
+  add("f0.jpg", first);
+  add("f1.nef", second, false);
+  add("f2.nef", second);
+  EXPECT_EQ(2, recover_selected_thread(nullptr));
+  EXPECT_TRUE(first == get_file(destination("FILE00000.jpg")));
+  EXPECT_FALSE(file_exists(destination("FILE00001.nef"))) << "not selected";
+  EXPECT_TRUE(second == get_file(destination("FILE00002.nef")));
+  EXPECT_TRUE(complemented(first) == get_file(cache_ / "f0.jpg")) << "the cache stays as it was";
+  EXPECT_TRUE(MessageRecorder::shown().empty());
+  // Again: the same names are overwritten with the same content.
+  EXPECT_EQ(2, recover_selected_thread(nullptr));
+  EXPECT_TRUE(first == get_file(destination("FILE00000.jpg")));
+}
+
+TEST_F(Recovery, ShortFilesAndPlainRecords) {
+  uint32_t tiny = add("tiny.jpg", "0123456789");
+  uint32_t empty = add("empty.jpg", "");
+  EXPECT_EQ(0, recover_file(tiny));
+  EXPECT_EQ("0123456789", get_file(destination("FILE00000.jpg")));
+  EXPECT_EQ(0, recover_file(empty));
+  EXPECT_EQ("", get_file(destination("FILE00001.jpg")));
+  // A record whose header was never complemented is copied as it stands.
+  uint32_t plain = add("plain.jpg", "plain content here");
+  {
+    ListLock hold;
+    g_found_files.records[plain].complemented = 0;
+  }
+  put_file(cache_ / "plain.jpg", "plain content here");
+  EXPECT_EQ(0, recover_file(plain));
+  EXPECT_EQ("plain content here", get_file(destination("FILE00002.jpg")));
+}
+
+TEST_F(Recovery, NothingSelectedFallsBackToTheCurrentItemOnly) {
+  add("a.jpg", sample('a'), false);
+  add("b.jpg", sample('b'), false);
+  EXPECT_EQ(0, recover_selected_thread(nullptr)) << "no selection, no current item";
+  EXPECT_FALSE(file_exists(destination("FILE00000.jpg")));
+  {
+    ListLock hold;
+    g_found_files.current_item = 1;
+  }
+  EXPECT_EQ(1, recover_selected_thread(nullptr));
+  EXPECT_FALSE(file_exists(destination("FILE00000.jpg")));
+  EXPECT_TRUE(sample('b') == get_file(destination("FILE00001.jpg")));
+  EXPECT_TRUE(MessageRecorder::shown().empty());
+}
+
+TEST_F(Recovery, OnlyRealCopiesCountAndOnlyTheFirstFailureIsShown) {
+  add("a.jpg", sample('a'));
+  add("b.jpg", sample('b'));
+  add("c.jpg", sample('c'));
+  DeleteFileA((cache_ / "b.jpg").c_str());
+  EXPECT_EQ(2, recover_selected_thread(nullptr));
+  ASSERT_EQ(1u, MessageRecorder::shown().size());
+  EXPECT_EQ(2, MessageRecorder::shown()[0].mode);
+  EXPECT_EQ(L"Cannot read the cached file.", MessageRecorder::shown()[0].text);
+
+  MessageRecorder::shown().clear();
+  DeleteFileA((cache_ / "a.jpg").c_str());
+  EXPECT_EQ(1, recover_selected_thread(nullptr)) << "the first two fail, one is copied";
+  EXPECT_EQ(1u, MessageRecorder::shown().size());
+
+  // Every selected file fails: nothing counted, and the focused item isn't copied instead.
+  MessageRecorder::shown().clear();
+  DeleteFileA((cache_ / "c.jpg").c_str());
+  DeleteFileA(destination("FILE00002.jpg").c_str());
+  {
+    ListLock hold;
+    g_found_files.current_item = 2;
+  }
+  EXPECT_EQ(0, recover_selected_thread(nullptr));
+  EXPECT_EQ(1u, MessageRecorder::shown().size());
+  EXPECT_FALSE(file_exists(destination("FILE00002.jpg")));
+}
+
+TEST_F(Recovery, MissingDestinationFolderIsCodeTwoForEveryFile) {
+  add("a.jpg", sample('a'));
+  add("b.jpg", sample('b'));
+  wcscpy(recovery_path, (cache_.wide() + L"\\no-such-folder").c_str());
+  EXPECT_EQ(2, recover_file(0));
+  EXPECT_EQ(2, recover_file(1));
+  EXPECT_EQ(0, recover_selected_thread(nullptr));
+  ASSERT_EQ(1u, MessageRecorder::shown().size());
+  EXPECT_EQ(L"Cannot create the destination file.", MessageRecorder::shown()[0].text);
+  EXPECT_FALSE(file_exists(cache_ / "no-such-folder")) << "the folder isn't created here";
+}
+
+TEST_F(Recovery, DestinationNameTakenByAFolderIsCodeTwo) {
+  add("a.jpg", sample('a'));
+  CreateDirectoryA(destination("FILE00000.jpg").c_str(), nullptr);
+  EXPECT_EQ(2, recover_file(0));
+  DWORD attributes = GetFileAttributesA(destination("FILE00000.jpg").c_str());
+  EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+}
+
+TEST_F(Recovery, FullDeviceIsShownAsCodeThree) {
+  add("a.jpg", sample('a'));
+  add("b.jpg", sample('b'));
+  // FILE00000.jpg becomes a link to the host's always-full device: every write to it
+  // fails as on a full disk.
+  std::string target = destination("FILE00000.jpg");
+  run_on_host("ln -sf /dev/full '" + unix_path(target) + "'");
+  // The directory lists the link (its attributes are those of a device, so look it up
+  // by listing); the host program may still be running when its handle signals.
+  auto listed = [&] {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(target.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
+  };
+  for (int waited = 0; !listed() && waited < 10000; waited += 20) Sleep(20);
+  ASSERT_TRUE(listed());
+
+  EXPECT_EQ(1, recover_selected_thread(nullptr));
+  ASSERT_EQ(1u, MessageRecorder::shown().size());
+  EXPECT_EQ(L"The destination is full.", MessageRecorder::shown()[0].text);
+  EXPECT_TRUE(sample('b') == get_file(destination("FILE00001.jpg")));
+  run_on_host("rm -f '" + unix_path(target) + "'");  // Wine can't delete a device link
+}
+
+TEST_F(Recovery, FullFileSystemLeavesNoTruncatedFile) {
+  // A 64 KiB file system of the host as the destination (needs the right to mount).
+  std::string folder = destination_folder();
+  std::string unix_folder = unix_path(folder);
+  run_on_host("mount -t tmpfs -o size=64k tmpfs '" + unix_folder + "'");
+  struct Unmount {
+    std::string folder;
+    ~Unmount() { run_on_host("umount -l '" + folder + "' 2>/dev/null"); }
+  } unmount{unix_folder};
+  auto capacity = [&] {
+    ULARGE_INTEGER free_bytes, total, total_free;
+    GetDiskFreeSpaceExA((folder + "\\").c_str(), &free_bytes, &total, &total_free);
+    return total.QuadPart;
+  };
+  for (int waited = 0; capacity() > 65536 && waited < 5000; waited += 20) Sleep(20);
+  if (capacity() > 65536) GTEST_SKIP() << "no small file system could be mounted here";
+
+  add("big.jpg", sample('a', 200000));
+  add("small.jpg", sample('b', 1000));
+  EXPECT_EQ(1, recover_selected_thread(nullptr));
+  ASSERT_EQ(1u, MessageRecorder::shown().size());
+  EXPECT_EQ(L"The destination is full.", MessageRecorder::shown()[0].text);
+  EXPECT_FALSE(file_exists(destination("FILE00000.jpg"))) << "no truncated copy is left";
+  EXPECT_TRUE(sample('b', 1000) == get_file(destination("FILE00001.jpg")));
+}
+
+TEST_F(Recovery, X3fLosesTrailingZerosOtherKindsDoNot) {
+  std::string content = sample('x', 30000) + std::string(1000, '\0');
+  uint32_t x3f = add("pic.x3f", content);
+  uint32_t jpg = add("pic.jpg", content);
+  EXPECT_EQ(0, recover_file(x3f));
+  EXPECT_EQ(0, recover_file(jpg));
+  EXPECT_TRUE(content.substr(0, content.size() - 1000) == get_file(destination("FILE00000.x3f")));
+  EXPECT_TRUE(content == get_file(destination("FILE00001.jpg")));
+  // Zeros that the data only passes through stay.
+  std::string inner = sample('y', 100) + std::string(9000, '\0') + "end";
+  uint32_t middle = add("mid.x3f", inner);
+  EXPECT_EQ(0, recover_file(middle));
+  EXPECT_TRUE(inner == get_file(destination("FILE00002.x3f")));
+}
+
+TEST_F(Recovery, NamesComeFromIndexAndSafeExtension) {
+  EXPECT_EQ(L"FILE00007.jpg", recovery_file_name(7, "jpg"));
+  EXPECT_EQ(L"FILE123456.jpg", recovery_file_name(123456, "jpg"));
+  EXPECT_EQ(L"FILE00003", recovery_file_name(3, ""));
+  EXPECT_EQ(L"FILE00001.a_b", recovery_file_name(1, "a/b"));
+  EXPECT_EQ(L"FILE00001.___x", recovery_file_name(1, "\\:*x"));
+  EXPECT_EQ(L"FILE00001.a_b_c", recovery_file_name(1, "a\"b\x01" "c"));
+
+  // A record whose extension would climb out of the destination stays inside it.
+  uint32_t index = add("evil.jpg", "payload!");
+  {
+    ListLock hold;
+    strcpy(g_found_files.records[index].ext, "..\\..\\x");
+  }
+  EXPECT_EQ(0, recover_file(index));
+  EXPECT_EQ("payload!", get_file(destination("FILE00000..._.._x")));
+  EXPECT_FALSE(file_exists(cache_ / "x"));
+}
+
+TEST_F(Recovery, FailureTextsByCode) {
+  show_recovery_failure(nullptr, 0);
+  show_recovery_failure(nullptr, 4);
+  EXPECT_TRUE(MessageRecorder::shown().empty());
+  for (int code : {1, 2, 3}) show_recovery_failure(reinterpret_cast<HWND>(0x1234), code);
+  ASSERT_EQ(3u, MessageRecorder::shown().size());
+  EXPECT_EQ(L"Cannot read the cached file.", MessageRecorder::shown()[0].text);
+  EXPECT_EQ(L"Cannot create the destination file.", MessageRecorder::shown()[1].text);
+  EXPECT_EQ(L"The destination is full.", MessageRecorder::shown()[2].text);
+  EXPECT_EQ(reinterpret_cast<HWND>(0x1234), MessageRecorder::shown()[2].owner);
+  // A language file without the key still gets a readable message.
+  text_table.erase("recovery_failed_code3");
+  show_recovery_failure(nullptr, 3);
+  EXPECT_FALSE(MessageRecorder::shown().back().text.empty());
+}
+
+TEST_F(Recovery, OwnerIsToldWhenDone) {
+  HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                               nullptr);
+  if (!owner) GTEST_SKIP() << "no message-only window without a display";
+  add("a.jpg", sample('a'));
+  EXPECT_EQ(1, recover_selected_thread(owner));
+  MSG message;
+  EXPECT_TRUE(PeekMessageW(&message, owner, kRecoveryFinishedMessage, kRecoveryFinishedMessage,
+                           PM_REMOVE));
+  EXPECT_EQ(0u, message.wParam);
+  DestroyWindow(owner);
+}

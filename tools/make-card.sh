@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# Makes a FAT32 memory-card image full of generated media, then deletes files from it,
+# as a card looks after "delete all" in a camera. Keeps the originals and a manifest
+# (name, format, bytes, sha256, deleted, contiguous) beside the image for checking.
+#
+#   tools/make-card.sh [-s MiB] [-m MEDIA] [-d all|half|none] [-o DIR] OUTPUT.img
+#     -s  card size in MiB (default 64)
+#     -m  media counts, e.g. "jpg=30,png=4,gif=2,bmp=2,tif=2,dng=1" (default: a demo mix);
+#         jpg=fill fills about 80 % of the card with camera-size JPEGs
+#     -d  which files to delete (default all)
+#     -o  folder for the originals and manifest.tsv (default OUTPUT.originals)
+set -euo pipefail
+
+size_mib=64
+media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1"
+delete=all
+out_dir=""
+while getopts "s:m:d:o:" opt; do
+  case $opt in
+    s) size_mib=$OPTARG ;;
+    m) media=$OPTARG ;;
+    d) delete=$OPTARG ;;
+    o) out_dir=$OPTARG ;;
+    *) sed -n '2,12p' "$0"; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+[ $# -eq 1 ] || { sed -n '2,12p' "$0"; exit 2; }
+image=$1
+out_dir=${out_dir:-$image.originals}
+CONVERT=/usr/bin/convert  # Debian's ImageMagick
+for tool in $CONVERT exiftool mkfs.fat mcopy mdel mshowfat python3; do
+  command -v "$tool" >/dev/null || { echo "make-card: $tool is missing" >&2; exit 1; }
+done
+
+count_of() {  # count_of <fmt>: the count asked for in $media, 0 if absent
+  local item
+  for item in ${media//,/ }; do
+    [ "${item%%=*}" = "$1" ] && { echo "${item#*=}"; return; }
+  done
+  echo 0
+}
+
+rm -rf "$out_dir"
+mkdir -p "$out_dir/files"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+files=()  # names in copy order, below $out_dir/files
+
+# Camera-size JPEGs: a few distinct pictures, each copy with its own EXIF (camera,
+# shot time, unique id) and an embedded thumbnail, as cameras write them.
+make_jpegs() {
+  local n=$1 bases=6 i b
+  [ "$n" = fill ] && n=$(( size_mib * 8 / 10 * 1024 * 1024 / 3300000 ))
+  [ "$n" -gt 0 ] || return 0
+  [ "$n" -lt $bases ] && bases=$n
+  for ((b = 0; b < bases; b++)); do
+    $CONVERT -size 4000x3000 -seed $((b + 11)) plasma:fractal -blur 0x0.8 -attenuate 0.3 +noise Uniform \
+      -quality $((88 + b % 5)) "$work/base$b.jpg" &
+    (( (b + 1) % 2 == 0 )) && wait
+  done
+  wait
+  for ((b = 0; b < bases; b++)); do
+    $CONVERT "$work/base$b.jpg" -resize 160x120 -quality 75 "$work/thumb$b.jpg"
+  done
+  : > "$work/exif.args"
+  for ((i = 0; i < n; i++)); do
+    b=$((i % bases))
+    local name; name=$(printf 'IMG_%04d.JPG' $((i + 1)))
+    cp "$work/base$b.jpg" "$out_dir/files/$name"
+    files+=("$name")
+    printf -- '-Make=Orvalin\n-Model=Card Maker %d\n-DateTimeOriginal=2024:05:%02d %02d:%02d:%02d\n-ImageUniqueID=%032x\n-ThumbnailImage<=%s\n%s\n-execute\n' \
+      $((b + 1)) $((i % 28 + 1)) $((i % 24)) $((i % 60)) $(((i * 7) % 60)) $((i + 1)) "$work/thumb$b.jpg" \
+      "$out_dir/files/$name" >> "$work/exif.args"
+  done
+  exiftool -q -q -overwrite_original -@ "$work/exif.args" >/dev/null
+}
+
+make_images() {  # make_images <fmt> <count> <ext> <geometry>
+  local fmt=$1 n=$2 ext=$3 geo=$4 i
+  for ((i = 0; i < n; i++)); do
+    local name; name=$(printf '%s_%04d.%s' "${fmt^^}" $((i + 1)) "$ext")
+    $CONVERT -size "$geo" -seed $((i + 101)) plasma:fractal -blur 0x1 "$out_dir/files/$name"
+    files+=("$name")
+  done
+}
+
+# A small linear DNG: TIFF structure with a 16-bit Bayer raster and the DNG tags.
+make_dngs() {
+  local n=$1 i
+  for ((i = 0; i < n; i++)); do
+    local name; name=$(printf 'DSC_%04d.DNG' $((i + 1)))
+    python3 - "$out_dir/files/$name" $((i + 1)) <<'PY'
+import random, struct, sys
+path, seed = sys.argv[1], int(sys.argv[2])
+w, h = 640, 480
+rnd = random.Random(seed)
+raster = bytearray()
+for y in range(h):
+    for x in range(w):
+        v = (x * 40 + y * 30 + rnd.randrange(512)) % 4096
+        raster += struct.pack('<H', v)
+make, model = b'Orvalin\0', b'Card Maker DNG\0'
+entries = []  # (tag, type, count, value bytes)
+def short(tag, *v): entries.append((tag, 3, len(v), struct.pack('<%dH' % len(v), *v)))
+def long_(tag, *v): entries.append((tag, 4, len(v), struct.pack('<%dI' % len(v), *v)))
+def byte(tag, *v): entries.append((tag, 1, len(v), bytes(v)))
+def ascii_(tag, s): entries.append((tag, 2, len(s), s))
+def rational(tag, *pairs):
+    entries.append((tag, 5, len(pairs), b''.join(struct.pack('<II', a, b) for a, b in pairs)))
+def srational(tag, *pairs):
+    entries.append((tag, 10, len(pairs), b''.join(struct.pack('<ii', a, b) for a, b in pairs)))
+long_(254, 0); long_(256, w); long_(257, h); short(258, 16); short(259, 1); short(262, 32803)
+ascii_(271, make); ascii_(272, model); long_(273, 0); short(277, 1); long_(278, h)
+long_(279, len(raster)); short(284, 1)
+short(33421, 2, 2); byte(33422, 0, 1, 1, 2)
+byte(50706, 1, 4, 0, 0); ascii_(50708, model); long_(50717, 4095)
+srational(50721, (1, 1), (0, 1), (0, 1), (0, 1), (1, 1), (0, 1), (0, 1), (0, 1), (1, 1))
+rational(50728, (1, 2), (1, 1), (1, 2)); short(50778, 21)
+entries.sort()
+count = len(entries)
+ifd_size = 2 + count * 12 + 4
+data_off = 8 + ifd_size
+extra = bytearray()
+offsets = {}
+for tag, typ, cnt, val in entries:
+    if len(val) > 4:
+        offsets[tag] = data_off + len(extra)
+        extra += val + (b'\0' if len(val) % 2 else b'')
+raster_off = data_off + len(extra)
+out = bytearray(b'II*\0' + struct.pack('<I', 8) + struct.pack('<H', count))
+for tag, typ, cnt, val in entries:
+    if tag == 273:
+        val = struct.pack('<I', raster_off)
+    field = struct.pack('<I', offsets[tag]) if tag in offsets else val.ljust(4, b'\0')
+    out += struct.pack('<HHI', tag, typ, cnt) + field
+out += struct.pack('<I', 0) + extra + raster
+open(path, 'wb').write(out)
+PY
+    files+=("$name")
+  done
+}
+
+make_clips() {  # short camera clips and a voice memo, when asked for
+  local i
+  for ((i = 0; i < $(count_of mov); i++)); do
+    local name; name=$(printf 'MVI_%04d.MOV' $((i + 1)))
+    ffmpeg -loglevel error -f lavfi -i "testsrc=size=640x480:rate=25:duration=$((2 + i))" \
+      -pix_fmt yuv420p -c:v mpeg4 -q:v 4 "$out_dir/files/$name"
+    files+=("$name")
+  done
+  for ((i = 0; i < $(count_of mp3); i++)); do
+    local name; name=$(printf 'REC_%04d.MP3' $((i + 1)))
+    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$((300 + 50 * i)):duration=$((3 + i))" \
+      -c:a libmp3lame -b:a 128k "$out_dir/files/$name"
+    files+=("$name")
+  done
+}
+
+make_jpegs "$(count_of jpg)"
+make_images png "$(count_of png)" png 1024x768
+make_images gif "$(count_of gif)" gif 640x480
+make_images bmp "$(count_of bmp)" bmp 800x600
+make_images tif "$(count_of tif)" tif 1200x900
+make_dngs "$(count_of dng)"
+make_clips
+
+# Interleave the kinds as a camera's day would, then fill the card in that order.
+mapfile -t files < <(printf '%s\n' "${files[@]}" | awk '{ printf "%d\t%s\n", (NR * 389) % 1009, $0 }' | sort -n | cut -f2)
+rm -f "$image"
+mkfs.fat -F 32 -n KESCARD -C "$image" $((size_mib * 1024)) >/dev/null
+mmd -i "$image" ::/DCIM ::/DCIM/100KESTR
+for f in "${files[@]}"; do
+  mcopy -i "$image" "$out_dir/files/$f" "::/DCIM/100KESTR/$f" || { echo "make-card: card full at $f" >&2; break; }
+done
+
+# Record each file's cluster chain before deleting it: one run means contiguous.
+manifest=$out_dir/manifest.tsv
+printf 'name\tformat\tbytes\tsha256\tdeleted\tcontiguous\n' > "$manifest"
+i=0
+for f in "${files[@]}"; do
+  mdir -i "$image" "::/DCIM/100KESTR/$f" >/dev/null 2>&1 || continue
+  runs=$(mshowfat -i "$image" "::/DCIM/100KESTR/$f" | grep -o '<[0-9-]*>' | wc -l)
+  del=0
+  case $delete in
+    all) del=1 ;;
+    half) del=$((i % 2)) ;;
+  esac
+  ext=${f##*.}
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$f" "${ext,,}" "$(stat -c %s "$out_dir/files/$f")" \
+    "$(sha256sum "$out_dir/files/$f" | cut -d' ' -f1)" $del $([ "$runs" -eq 1 ] && echo 1 || echo 0) >> "$manifest"
+  [ $del = 1 ] && mdel -i "$image" "::/DCIM/100KESTR/$f"
+  i=$((i + 1))
+done
+echo "make-card: $image ($size_mib MiB): $((i)) files, manifest $manifest" >&2
