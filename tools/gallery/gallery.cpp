@@ -24,8 +24,6 @@ void CALLBACK take_picture(HWND, UINT, UINT_PTR timer, DWORD) {
   KillTimer(nullptr, timer);
   HWND dialog = GetActiveWindow();
   if (!dialog) dialog = GetForegroundWindow();
-  if (getenv("GALLERY_PROBE")) { HDC w = GetWindowDC(dialog); RECT t = {0, 0, 200, 30}; FillRect(w, &t, (HBRUSH)GetStockObject(BLACK_BRUSH)); ReleaseDC(dialog, w); Sleep(200); }
-  if (getenv("GALLERY_REDRAW")) { RedrawWindow(dialog, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW); Sleep(200); }
   RECT r;
   if (dialog && GetWindowRect(dialog, &r)) {
     // A margin of the desktop around the window shows where the frame ends.
