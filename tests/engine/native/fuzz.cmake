@@ -23,6 +23,7 @@ add_custom_command(OUTPUT ${KES_SEED_DIR}/.stamp
   COMMENT "Writing fuzz seed corpora")
 add_custom_target(kes_fuzz_seed_corpus ALL DEPENDS ${KES_SEED_DIR}/.stamp)
 
+set(KES_FUZZ_RUNS 20000 CACHE STRING "Runs per fuzz target in the test suite")
 foreach(fmt tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd)
   add_executable(fuzz_${fmt} ${KES_TESTS_DIR}/fuzz/fuzz_format.cpp)
   target_compile_definitions(fuzz_${fmt} PRIVATE KES_FUZZ_FORMAT="${fmt}")
@@ -34,7 +35,7 @@ foreach(fmt tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd)
   file(MAKE_DIRECTORY ${work} ${KES_SEED_DIR}/${fmt})
   # New inputs go to the scratch folder; the seeds stay as generated.
   add_test(NAME fuzz.${fmt}
-    COMMAND fuzz_${fmt} -runs=20000 -max_total_time=12 -max_len=65536 -timeout=10 -rss_limit_mb=2048
+    COMMAND fuzz_${fmt} -runs=${KES_FUZZ_RUNS} -max_total_time=12 -max_len=16384 -timeout=10 -rss_limit_mb=2048
             -print_final_stats=1 ${work} ${KES_SEED_DIR}/${fmt})
   set_tests_properties(fuzz.${fmt} PROPERTIES LABELS fuzz TIMEOUT 120)
 endforeach()
