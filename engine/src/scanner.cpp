@@ -28,7 +28,7 @@ bool Scanner::run() {
     const uint64_t chunk_end = chunk->offset + chunk->length;
     while (pos < chunk_end && !halted()) {
       pos = scan_sector(pos, chunk->data + (pos - chunk->offset));
-      progress_.done.store(std::min(size, pos) / kSectorBytes);
+      progress_.done.store(std::min(size, pos) / kSectorBytes, std::memory_order_relaxed);
     }
   }
   if (pos >= size && !halted()) {
@@ -42,9 +42,10 @@ uint64_t Scanner::scan_sector(uint64_t pos, const uint8_t* head) {
   const uint64_t left = stream_.size() - pos;
   for (const Format* f : formats_) {
     if (!f->probe(head)) continue;
-    Carve carve = f->measure(source_, pos, std::min(f->max_length, left));
+    const uint64_t most = std::min(f->max_length, left);
+    Carve carve = f->measure(source_, pos, most);
     if (carve.verdict == Verdict::corrupt || carve.length == 0) continue;
-    carve.length = std::min(carve.length, left);
+    carve.length = std::min(carve.length, most);
     if (!emit(*f, carve, pos)) return pos + kSectorBytes;
     // Whatever lies inside the file (an embedded thumbnail) is part of it.
     return round_up_sector(pos + carve.length);

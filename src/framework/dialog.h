@@ -11,6 +11,13 @@ class CDialogImplBaseT : public CWindowImplRoot<TBase> {
  public:
   typedef CDialogImplBaseT<TBase> thisClass;
 
+  // An object that goes before its dialog lets go of it (the dialog then gets only
+  // the default processing).
+  ~CDialogImplBaseT() override {
+    if (this->m_hWnd && ::GetPropW(this->m_hWnd, detail::object_property()) == static_cast<thisClass*>(this))
+      ::RemovePropW(this->m_hWnd, detail::object_property());
+  }
+
   virtual DLGPROC GetDialogProc() { return DialogProc; }
   virtual void OnFinalMessage(HWND) {}
 

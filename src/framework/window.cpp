@@ -154,5 +154,10 @@ WNDPROC super_proc_of_class(ATOM atom) {
   return it == superclass_procs().end() ? nullptr : it->second;
 }
 
+LRESULT without_object(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  WNDPROC super = super_proc_of_class(static_cast<ATOM>(::GetClassWord(hWnd, GCW_ATOM)));
+  return ::CallWindowProcW(super ? super : ::DefWindowProcW, hWnd, uMsg, wParam, lParam);
+}
+
 }  // namespace detail
 }  // namespace ATL

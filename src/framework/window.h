@@ -209,6 +209,9 @@ LPCWSTR object_property();
 // The chained procedure of a registered superclass, for windows of that class created
 // without an object (plain CreateWindowEx or a dialog template).
 WNDPROC super_proc_of_class(ATOM atom);
+// Handles a message of a framework window that has no object (anymore): the
+// superclass's procedure, or the default one.
+LRESULT without_object(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 }  // namespace detail
 
 }  // namespace ATL
@@ -345,6 +348,16 @@ class CWindowImplBaseT : public CWindowImplRoot<TBase> {
   typedef CWindowImplBaseT<TBase, TWinTraits> thisClass;
   WNDPROC m_pfnSuperWindowProc = ::DefWindowProcW;
 
+  // An object that goes before its window lets go of it: the window carries on with
+  // its original procedure instead of calling into a dead object.
+  ~CWindowImplBaseT() override {
+    HWND hWnd = this->m_hWnd;
+    if (!hWnd || ::GetPropW(hWnd, detail::object_property()) != static_cast<thisClass*>(this)) return;
+    ::RemovePropW(hWnd, detail::object_property());
+    if (reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hWnd, GWLP_WNDPROC)) == GetWindowProc())
+      ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuperWindowProc));
+  }
+
   static DWORD GetWndStyle(DWORD style) { return TWinTraits::GetWndStyle(style); }
   static DWORD GetWndExStyle(DWORD exStyle) { return TWinTraits::GetWndExStyle(exStyle); }
 
@@ -389,10 +402,7 @@ class CWindowImplBaseT : public CWindowImplRoot<TBase> {
   // Window procedure of the class until the object is attached.
   static LRESULT CALLBACK StartWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<thisClass*>(detail::take_creating_window());
-    if (!self) {
-      WNDPROC super = detail::super_proc_of_class(static_cast<ATOM>(::GetClassWord(hWnd, GCW_ATOM)));
-      return ::CallWindowProcW(super ? super : ::DefWindowProcW, hWnd, uMsg, wParam, lParam);
-    }
+    if (!self) return detail::without_object(hWnd, uMsg, wParam, lParam);
     self->m_hWnd = hWnd;
     ::SetPropW(hWnd, detail::object_property(), self);
     ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(self->GetWindowProc()));
@@ -401,7 +411,7 @@ class CWindowImplBaseT : public CWindowImplRoot<TBase> {
 
   static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<thisClass*>(::GetPropW(hWnd, detail::object_property()));
-    if (!self) return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    if (!self) return detail::without_object(hWnd, uMsg, wParam, lParam);
     MSG msg = {hWnd, uMsg, wParam, lParam, 0, {0, 0}};
     const MSG* outer = self->m_pCurrentMsg;
     self->m_pCurrentMsg = &msg;

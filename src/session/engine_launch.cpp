@@ -84,11 +84,13 @@ struct EngineWatch {
 unsigned __stdcall watch_engine(void* argument) {
   EngineWatch* watch = static_cast<EngineWatch*>(argument);
   HANDLE waits[2] = {watch->done, watch->engine};
-  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return 0;
+  // The pipe takes a client only while the reader listens; knock until the reader is done.
+  do {
     HANDLE client = CreateFileW(kEnginePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
-  }
+  } while (WaitForSingleObject(watch->done, 20) == WAIT_TIMEOUT);
   return 0;
 }
 
@@ -136,15 +138,23 @@ int read_watching_engine(HANDLE pipe, ScanSession* block) {
 
 int engine_launch_thread(void* argument) {
   ScanSession* block = static_cast<ScanSession*>(argument);
+  // A scan restarted with the block of a stopped one starts unstopped.
+  write_flag(block->stop, 0);
+  write_flag(block->pause, 0);
   reset_found_files();
   build_search_options(block->photo, block->video, block->audio);
   block->cache_folder[sizeof block->cache_folder - 1] = '\0';
   block->volume[sizeof block->volume - 1] = '\0';
   // Without a cache folder the wildcard would reach into the current folder;
-  // without a pipe the engine could report to nobody.
-  if (!block->cache_folder[0] || !block->pipe || !*block->pipe) return -1;
+  // without a volume the command line is malformed; without a pipe the engine
+  // could report to nobody.
+  if (!block->cache_folder[0] || !block->volume[0] || !block->pipe || !*block->pipe) return -1;
   delete_old_scan_folders(block->cache_folder);
   ensure_cache_folder(block->cache_folder);
+  if (read_flag(block->stop)) return 0;
   if (start_engine(block) != 0) return -1;
-  return read_watching_engine(*block->pipe, block);
+  int rc = read_watching_engine(*block->pipe, block);
+  // Stopped before the engine was known to the stopper: it must not outlive the scan.
+  if (read_flag(block->stop)) TerminateProcess(block->process, 0xFFFFFFFF);
+  return rc;
 }

@@ -47,14 +47,14 @@ int accept_engine(HANDLE pipe, ScanSession* block) {
     connected = connected || error == ERROR_PIPE_CONNECTED;
     // ERROR_NO_DATA: a client came and already went; like any stranger it
     // doesn't end the scan.
-    if (!connected && error != ERROR_NO_DATA) return -1;
     if (read_flag(block->stop)) return 1;
+    if (!connected && error != ERROR_NO_DATA) return -1;
     ULONG client = 0;
     if (connected && GetNamedPipeClientProcessId(pipe, &client) && client != 0 &&
         client == block->process_id)
       return 0;
     DisconnectNamedPipe(pipe);  // not our engine: drop it and anything it wrote
-    if (engine_has_ended(block)) return -1;
+    if (engine_has_ended(block)) return read_flag(block->stop) ? 1 : -1;
   }
 }
 

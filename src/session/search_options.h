@@ -1,8 +1,7 @@
-// The kinds of file and the extensions the engine is asked to search for.
+// The extensions the engine is asked to search for, per kind of file
+// (the kinds themselves: session/file_kinds.h).
 #pragma once
 #include <string>
-
-enum FileKind { kKindPhoto = 0, kKindVideo = 1, kKindAudio = 2, kKindOther = 3 };
 
 extern const char* const kVideoSearch[15];
 extern const char* const kPhotoSearch[14];

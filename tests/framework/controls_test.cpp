@@ -101,14 +101,6 @@ struct ImageButton : ::testing::Test {
   host_window host;
 };
 
-TEST_F(ImageButton, NewButtonIsAutoSizeWithoutImages) {
-  image_button button;
-  EXPECT_EQ(button.GetBitmapButtonExtendedStyle(), static_cast<DWORD>(BMPBTN_AUTOSIZE));
-  EXPECT_EQ(button.GetImageList(), nullptr);
-  for (int index : button.m_nImage) EXPECT_EQ(index, -1);
-  EXPECT_EQ(button.m_fMouseOver + button.m_fFocus + button.m_fPressed, 0u);
-}
-
 TEST_F(ImageButton, HoverModeFollowsMouseAndClicksOnlyOnReleaseInside) {
   image_button button(BMPBTN_HOVER | BMPBTN_AUTOSIZE);
   button.SetImageList(three_colour_list());

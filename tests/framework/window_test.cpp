@@ -237,6 +237,34 @@ TEST(Window, SubclassedControlReportsAndIsReleased) {
   EXPECT_EQ(button.m_hWnd, nullptr);
 }
 
+TEST(Window, ObjectGoneBeforeItsWindowLeavesAWorkingWindow) {
+  map_window parent;
+  ASSERT_NE(parent.Create(nullptr, nullptr, L"parent", WS_POPUP), nullptr);
+  auto* button = new super_button;
+  RECT rect = {0, 0, 80, 20};
+  HWND handle = button->Create(parent, rect, L"orphan", WS_CHILD | BS_AUTOCHECKBOX, 0, 9U);
+  ASSERT_NE(handle, nullptr);
+  delete button;
+  EXPECT_EQ(::GetPropW(handle, L"tess.framework.object"), nullptr);
+  // Still a working check box, through the system button's procedure.
+  ::SendMessageW(handle, BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(::SendMessageW(handle, BM_GETCHECK, 0, 0), BST_CHECKED);
+  ::SendMessageW(handle, BM_CLICK, 0, 0);
+  EXPECT_EQ(::SendMessageW(handle, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+  auto* window = new map_window;
+  HWND top = window->Create(nullptr, nullptr, L"orphan window");
+  ASSERT_NE(top, nullptr);
+  delete window;
+  EXPECT_EQ(::SendMessageW(top, kAsk, 21, 0), 0);
+  wchar_t title[32] = {};
+  ::GetWindowTextW(top, title, 32);
+  EXPECT_STREQ(title, L"orphan window");
+  EXPECT_TRUE(::DestroyWindow(top));
+  parent.DestroyWindow();
+  EXPECT_FALSE(::IsWindow(handle));
+}
+
 TEST(Window, CenterWindowKeepsTheWindowInsideTheWorkArea) {
   map_window window;
   RECT rect = {0, 0, 300, 200};

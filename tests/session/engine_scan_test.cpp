@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "scan_test_files.h"
+#include "session/engine_control.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 #include "session/engine_report.h"
@@ -26,6 +27,9 @@ class EngineScan : public ::testing::Test {
     ASSERT_NE(pipe, nullptr);
     block.pipe = &pipe;
     SetEnvironmentVariableA("TESS_STANDIN_LOG", (logs / "engine.log").c_str());
+    // The engine is found from the program's folder, wherever the current one is.
+    GetCurrentDirectoryA(MAX_PATH, previous_directory);
+    SetCurrentDirectoryA(scratch.path().c_str());
   }
   void TearDown() override {
     if (block.process) {
@@ -38,6 +42,7 @@ class EngineScan : public ::testing::Test {
     SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", nullptr);
     SetEnvironmentVariableA("TESS_STANDIN_LOG", nullptr);
     reset_found_files();
+    SetCurrentDirectoryA(previous_directory);
   }
 
   int scan(const std::string& script) {
@@ -62,6 +67,7 @@ class EngineScan : public ::testing::Test {
   std::string cache;
   ScanSession block;
   HANDLE pipe = nullptr;
+  char previous_directory[MAX_PATH];
 };
 
 // The stand-in writes byte i as (i * 7 + 1) & 0xFF.
@@ -174,30 +180,38 @@ TEST_F(EngineScan, StrangersOnThePipeAreDroppedAndTheEngineStillHeard) {
 
 TEST_F(EngineScan, StopReleasesAScanWhoseEngineNeverConnects) {
   SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", "sleep 60000");
+  write_flag(block.stop, 1);  // left over from an earlier stopped scan
   WorkerThread launch(engine_launch_thread, &block);
   ASSERT_EQ(launch.start(), 0);
   for (int i = 0; i < 500 && !read_word(block.process_id); ++i) Sleep(20);
   ASSERT_NE(block.process_id, 0u);
   EXPECT_FALSE(launch.wait(200)) << "still waiting for the engine";
-  // The page's stop: flag, then terminate the engine.
-  write_flag(block.stop, 1);
-  TerminateProcess(block.process, 0xFFFFFFFF);
+  stop_engine(block);
   ASSERT_TRUE(launch.wait(10000));
   EXPECT_EQ(launch.result(), 0);
 }
 
-TEST_F(EngineScan, PausedReaderHoldsUntilResumed) {
-  write_flag(block.pause, 1);
-  SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", "connect|file a.jpg 20|end");
+TEST_F(EngineScan, PauseHoldsEngineAndReaderAndStopEndsAPausedScan) {
+  SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", "connect|file a.jpg 20|sleep 400|file b.jpg 20"
+                                                 "|sleep 400|file c.jpg 20|end");
   WorkerThread launch(engine_launch_thread, &block);
   ASSERT_EQ(launch.start(), 0);
+  for (int i = 0; i < 500 && listed_paths().empty(); ++i) Sleep(10);
+  pause_engine(block);
+  size_t at_pause = listed_paths().size();  // the held reader owns no list lock
   EXPECT_FALSE(launch.wait(1500));
-  {
-    ListLock hold;  // the held reader owns no list lock
-    EXPECT_TRUE(g_found_files.records.empty());
-  }
-  write_flag(block.pause, 0);
+  EXPECT_EQ(listed_paths().size(), at_pause);
+  resume_engine(block);
   ASSERT_TRUE(launch.wait(10000));
   EXPECT_EQ(launch.result(), 0);
-  EXPECT_EQ(g_found_files.records.size(), 1u);
+  EXPECT_EQ(g_found_files.records.size(), 3u);
+  launch.close_handle();
+  release_engine_handles(block);
+
+  ASSERT_EQ(launch.start(), 0);  // the same block again, as the start button does
+  for (int i = 0; i < 500 && !read_word(block.process_id); ++i) Sleep(10);
+  pause_engine(block);
+  stop_engine(block);
+  ASSERT_TRUE(launch.wait(10000));
+  EXPECT_EQ(launch.result(), 0);
 }

@@ -28,4 +28,10 @@ TEST(NoEngine, LaunchReturnsMinusOneWithoutTouchingThePipe) {
 
   block.pipe = nullptr;  // no pipe: no engine is started either
   EXPECT_EQ(engine_launch_thread(&block), -1);
+  block.pipe = &pipe;
+  block.cache_folder[0] = '\0';  // no cache folder: nothing is deleted in the current one
+  CreateDirectoryA("tmp.keep", nullptr);
+  EXPECT_EQ(engine_launch_thread(&block), -1);
+  EXPECT_TRUE(exists("tmp.keep"));
+  RemoveDirectoryA("tmp.keep");
 }

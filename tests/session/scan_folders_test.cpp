@@ -27,14 +27,6 @@ TEST(ScanFolders, OnlyTmpAndTmpDotFoldersAreDeleted) {
   EXPECT_EQ(delete_old_scan_folders((cache / "absent").c_str()), 0);
 }
 
-TEST(ScanFolders, CacheFolderIsCreatedWithItsParents) {
-  ScratchFolder root;
-  std::string deep = root / "a\\b\\cache";
-  ensure_cache_folder(deep.c_str());
-  EXPECT_TRUE(GetFileAttributesA(deep.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_TRUE(exists(deep));
-}
-
 TEST(ScanFolders, OnlyPathsResolvingInsideTheScanFolderAreTaken) {
   ScratchFolder cache;
   std::string scan = cache / "tmp";

@@ -148,10 +148,3 @@ TEST(EngineCommand, NamesScanFolderVolumeAndOptions) {
   EXPECT_EQ(engine_volume_argument("E:"), "E:");
   EXPECT_EQ(engine_volume_argument("C:\\mnt\\card\\"), "C:\\mnt\\card");
 }
-
-TEST(EngineCommand, ExecutableLiesInTheProgramFolder) {
-  char module[MAX_PATH];
-  GetModuleFileNameA(nullptr, module, MAX_PATH);
-  std::string folder(module, std::strrchr(module, '\\') + 1);
-  EXPECT_EQ(engine_executable_path(), folder + "Kestrune\\kessrv.exe");
-}

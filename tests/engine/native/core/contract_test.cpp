@@ -231,13 +231,28 @@ TEST(EngineEnd, StopRequestEndsCleanly) {
   EXPECT_EQ(files_below(folder).size(), paths.size());
 }
 
-TEST(EngineEnd, MissingVolumeStillSendsTheEnd) {
+TEST(EngineEnd, UnusableVolumeOrFolderStillSendsTheEnd) {
   TempDir dir;
-  EngineRun run = run_engine(kExe, engine_args(dir / "tmp", dir / "no-such.img", kAll));
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_NE(run.err.find("no-such.img"), std::string::npos) << run.err;
-  ASSERT_EQ(run.messages.size(), 1u);
-  EXPECT_TRUE(run.messages[0].end);
+  CardImage card(64 * 1024);
+  card.place(0, make_test_file('J', 5000, "", 0, 1));
+  card.save(dir / "card.img");
+  write_file(dir / "plain", {1});
+  const std::string long_folder = dir / std::string(230, 'x');
+  struct Case {
+    std::string folder, volume, message;
+  } cases[] = {
+      {dir / "tmp", dir / "no-such.img", "no-such.img"},
+      {dir / "plain/tmp", dir / "card.img", "plain"},  // a file where a parent folder should be
+      {long_folder, dir / "card.img", "too long"},     // carved names would pass 259 characters
+  };
+  for (const Case& c : cases) {
+    EngineRun run = run_engine(kExe, engine_args(c.folder, c.volume, kAll));
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    ASSERT_EQ(run.messages.size(), 1u) << c.message;
+    EXPECT_TRUE(run.messages[0].end);
+    EXPECT_TRUE(files_below(c.folder).empty());
+  }
 }
 
 TEST(EngineEnd, WithoutChannelPrintsSummary) {

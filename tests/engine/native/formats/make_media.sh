@@ -47,4 +47,5 @@ pic 21 256x192 -compress LZW -define tiff:tile-geometry=64x64 tif_tiles_lzw.tif
 pic 22 180x120 -compress LZW -define tiff:endian=msb tif_big_endian.tif
 pic 23 150x100 -compress JPEG tif_jpeg.tif
 "$im" -seed 24 -size 120x90 plasma:fractal \( -clone 0 -rotate 90 \) tif_pages.tif
+pic 25 100x70 TIFF64:tif_bigtiff.tif
 rm -f thumb.jpg

@@ -1,0 +1,67 @@
+// GIF, BMP, ICO and PSD: sizes and blocks from generated files.
+#include <gtest/gtest.h>
+
+#include "formats/samples.h"
+
+namespace kes::test {
+namespace {
+
+TEST(SimpleFormats, GeneratedFilesCarveByteExact) {
+  expect_exact("gif", sample("gif_still.gif"), "gif");
+  expect_exact("gif", sample("gif_anim.gif"), "gif");
+  expect_exact("bmp", sample("bmp_24.bmp"), "bmp");
+  expect_exact("bmp", sample("bmp_32.bmp"), "bmp");
+  expect_exact("bmp", sample("bmp_8.bmp"), "bmp");
+  expect_exact("ico", sample("ico_multi.ico"), "ico");
+  expect_exact("ico", sample("ico_single.ico"), "ico");
+  expect_exact("psd", sample("psd_rgb.psd"), "psd");
+  expect_exact("psd", sample("psd_layers.psd"), "psd");
+}
+
+TEST(SimpleFormats, FilesCutByTheEndOfTheMediumAreTruncated) {
+  for (auto [option, name] : {std::pair{"gif", "gif_anim.gif"}, {"bmp", "bmp_24.bmp"},
+                              {"ico", "ico_multi.ico"}, {"psd", "psd_rgb.psd"}}) {
+    SCOPED_TRACE(name);
+    Bytes file = sample(name);
+    size_t cut = file.size() * 4 / 5;
+    Card card(512, true);
+    card.put(512, Bytes(file.begin(), file.begin() + cut));
+    Carve c = measure(fmt(option), card.data, 512);
+    EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_GT(c.length, 0u);
+    EXPECT_LE(c.length, cut);
+  }
+}
+
+TEST(SimpleFormats, GifWithBrokenBlocksKeepsTheFramesBeforeThem) {
+  Bytes file = sample("gif_anim.gif");
+  Card card(file.size() + 4096, false, 21);
+  card.put(0, Bytes(file.begin(), file.begin() + file.size() / 2));
+  Carve c = measure(fmt("gif"), card.data, 0);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_LE(c.length, file.size() / 2 + 256);
+}
+
+TEST(SimpleFormats, InconsistentHeadersDoNotProbe) {
+  Bytes bmp = sample("bmp_24.bmp");
+  bmp[14] = 41;  // no such DIB header size
+  EXPECT_FALSE(probes(fmt("bmp"), bmp, 0));
+  bmp = sample("bmp_24.bmp");
+  bmp[10] = 0xFF, bmp[11] = 0xFF, bmp[12] = 0xFF;  // pixels beyond the file's size
+  EXPECT_FALSE(probes(fmt("bmp"), bmp, 0));
+
+  Bytes ico = sample("ico_multi.ico");
+  ico[4] = 0;  // no images
+  EXPECT_FALSE(probes(fmt("ico"), ico, 0));
+  ico = sample("ico_multi.ico");
+  ico[6 + 16 + 12] = 3;  // second image would overlap the directory
+  ico[6 + 16 + 13] = ico[6 + 16 + 14] = ico[6 + 16 + 15] = 0;
+  EXPECT_FALSE(probes(fmt("ico"), ico, 0));
+
+  Bytes psd = sample("psd_rgb.psd");
+  psd[13] = 0;  // zero channels
+  EXPECT_FALSE(probes(fmt("psd"), psd, 0));
+}
+
+}  // namespace
+}  // namespace kes::test
