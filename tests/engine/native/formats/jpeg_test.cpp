@@ -39,6 +39,21 @@ TEST(Jpeg, CutFilesAreTruncatedNearTheCut) {
   }
 }
 
+TEST(Jpeg, MediumEndingOnAnFFStaysInsideTheData) {
+  // The medium ends on the 0xFF of a stuffed byte, and on that of a restart marker.
+  for (auto [name, second] : {std::pair{"jpg_baseline.jpg", 0x00}, {"jpg_restart.jpg", 0xD0}}) {
+    SCOPED_TRACE(name);
+    Bytes file = sample(name);
+    size_t ff = file.size() / 2;
+    while (!(file[ff] == 0xFF && (file[ff + 1] & (second ? 0xF8 : 0xFF)) == second)) ++ff;
+    Bytes cut(file.begin(), file.begin() + ff + 1);
+    Carve c = measure(fmt("jpg"), cut, 0);
+    EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_LE(c.length, cut.size());
+    EXPECT_GT(c.length, cut.size() - 2048);
+  }
+}
+
 TEST(Jpeg, SecondHalfReplacedStopsAtTheSeam) {
   // A fragmented file: the clusters after the seam belong to something else.
   Bytes file = sample("jpg_big.jpg");
