@@ -84,14 +84,17 @@ void ChunkStream::reader_loop() {
   }
 }
 
+void ChunkStream::release_below(uint64_t index) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (index <= low_) return;
+  low_ = index;
+  if (next_read_ < low_) next_read_ = low_;
+  changed_.notify_all();
+}
+
 const Chunk* ChunkStream::acquire(uint64_t index) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (index >= chunk_count()) return nullptr;
-  if (index > low_) {
-    low_ = index;
-    if (next_read_ < low_) next_read_ = low_;
-    changed_.notify_all();
-  }
+  if (index >= chunk_count() || index < low_ || index >= low_ + window_) return nullptr;
   Slot& slot = slots_[index % window_];
   changed_.wait(lock, [&] { return stopped_ || slot.index == index; });
   if (stopped_) return nullptr;
@@ -115,7 +118,7 @@ size_t ChunkStream::read(uint64_t off, void* dst, size_t n) {
         Slot& slot = slots_[index % window_];
         changed_.wait(lock, [&] { return stopped_ || slot.index == index; });
         if (stopped_) return done;
-        from = slot.buffer + in_chunk;  // stays valid: only the scan thread moves low_
+        from = slot.buffer + in_chunk;  // stays: the chunk of a running measure is held
       }
     }
     if (from) {
@@ -131,6 +134,7 @@ size_t ChunkStream::read(uint64_t off, void* dst, size_t n) {
 }
 
 size_t ChunkStream::read_direct(uint64_t off, uint8_t* dst, size_t n) {
+  std::lock_guard<std::mutex> lock(block_mutex_);
   size_t done = 0;
   while (done < n) {
     uint64_t pos = off + done;

@@ -28,12 +28,15 @@ class ChunkStream {
 
   uint64_t size() const { return size_; }
   size_t chunk_bytes() const { return chunk_bytes_; }
-  // The chunk at `index`, waiting for the reader; every earlier chunk is given up and
-  // the reader moves on to it when it lags behind. Null past the end or when stopped.
-  // Indexes never decrease from call to call.
+  size_t window_chunks() const { return window_; }
+  // The chunk at `index`, which lies below the held chunk plus the window, waiting for
+  // the reader. Null past the end or when stopped.
   const Chunk* acquire(uint64_t index);
-  // Random read for the measures: from the live chunks (waiting for the reader within
-  // the window), else directly from the device through a small block cache.
+  // Gives up every chunk before `index`; the reader moves on to it when it lags behind.
+  // The held index never decreases.
+  void release_below(uint64_t index);
+  // Random read for the measures, from any thread: from the live chunks (waiting for
+  // the reader within the window), else from the device through a small block cache.
   size_t read(uint64_t off, void* dst, size_t n);
   void stop();
   uint64_t unreadable_bytes() const { return unreadable_.load(); }
@@ -62,11 +65,12 @@ class ChunkStream {
   const size_t chunk_bytes_;
   const size_t window_;
   std::vector<Slot> slots_;
+  std::mutex block_mutex_;  // the block cache, shared by the measures
   std::vector<Block> blocks_;
   uint64_t block_clock_ = 0;
   std::mutex mutex_;
   std::condition_variable changed_;
-  uint64_t low_ = 0;        // oldest chunk the scan still holds
+  uint64_t low_ = 0;        // oldest chunk still held
   uint64_t next_read_ = 0;  // next chunk the reader fills
   bool stopped_ = false;
   std::atomic<uint64_t> unreadable_{0};

@@ -1,5 +1,6 @@
 #include "engine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +26,12 @@ constexpr size_t kChunkBytes = 4u << 20;
 constexpr size_t kWindowChunks = 16;      // 64 MiB read ahead and kept for the measures
 constexpr int kReportEveryMs = 250;
 constexpr int kPrintEveryMs = 1000;
+
+// Measures run on every core, up to a few; the scan itself mostly waits for them.
+unsigned measure_threads() {
+  unsigned cores = std::thread::hardware_concurrency();
+  return std::min(std::max(cores, 1u), 8u);
+}
 
 void say(const std::string& line) {
   std::string out = "kessrv: " + line + "\n";
@@ -154,7 +161,7 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
   {
     Ticker ticker(channel.get(), progress, writer, stop, channel_lost);
     ChunkStream stream(*device, kChunkBytes, kWindowChunks);
-    Scanner scanner(stream, formats, writer, progress, stop);
+    Scanner scanner(stream, formats, writer, progress, stop, measure_threads());
     complete = scanner.run();
     stream.stop();
     writer.finish();

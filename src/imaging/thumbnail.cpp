@@ -9,6 +9,7 @@
 
 #include "imaging/image.h"
 #include "imaging/image_files.h"
+#include "imaging/jpeg_scaled.h"
 #include "raw/raw_decoder.h"
 
 namespace {
@@ -66,6 +67,15 @@ int make_thumbnail(FoundFile& record) {
 int decode_common_image(CImage& image, FoundFile& record) {
   std::vector<uint8_t> bytes;
   if (read_file_to_memory(record.file_path, bytes, record.complemented != 0) != 0) return -1;
+  // A clean JPEG is decoded at a reduced scale that still leaves the halftone filter at
+  // least two source pixels per thumbnail pixel; every other file goes through GDI+.
+  int full_width = 0, full_height = 0;
+  if (decode_jpeg_scaled(bytes, 2 * kThumbnailWidth, 2 * kThumbnailHeight, image, full_width,
+                         full_height) == 0) {
+    record.width = full_width;
+    record.height = full_height;
+    return 0;
+  }
   if (load_image_from_memory(bytes, image) != 0) return -1;
   record.width = image.GetWidth();
   record.height = image.GetHeight();

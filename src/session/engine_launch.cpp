@@ -94,6 +94,10 @@ unsigned __stdcall watch_engine(void* argument) {
   return 0;
 }
 
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(STARTUPINFOA) == 68, "the engine is started with a 68-byte STARTUPINFOA");
+#endif
+
 int start_engine(ScanSession* block) {
   std::string exe = engine_executable_path();
   std::string command = engine_command_line(block->cache_folder, block->volume, search_options());

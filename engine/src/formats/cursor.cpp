@@ -12,9 +12,12 @@ Cursor::Cursor(ByteSource& src, uint64_t start, uint64_t max_length) : src_(src)
 
 bool Cursor::fill(uint64_t pos, size_t n) {
   if (!within(pos, n)) return false;
-  if (buf_.empty()) buf_.resize(kBlock);
-  size_t want = static_cast<size_t>(std::min<uint64_t>(kBlock, limit_ - pos));
-  size_t got = src_.read_at(start_ + pos, buf_.data(), want);
+  if (!buf_) {
+    buf_cap_ = static_cast<size_t>(std::min<uint64_t>(kBlock, limit_));
+    buf_.reset(new uint8_t[buf_cap_]);
+  }
+  size_t want = static_cast<size_t>(std::min<uint64_t>(buf_cap_, limit_ - pos));
+  size_t got = src_.read_at(start_ + pos, buf_.get(), want);
   buf_pos_ = pos;
   buf_len_ = got;
   if (got < want) limit_ = pos + got;  // unreadable or ended: nothing beyond belongs to us
@@ -24,9 +27,9 @@ bool Cursor::fill(uint64_t pos, size_t n) {
 const uint8_t* Cursor::get(uint64_t pos, size_t n) {
   if (n > kBlock) return nullptr;
   if (pos >= buf_pos_ && pos - buf_pos_ <= buf_len_ && n <= buf_len_ - (pos - buf_pos_))
-    return buf_.data() + (pos - buf_pos_);
+    return buf_.get() + (pos - buf_pos_);
   if (!fill(pos, n)) return nullptr;
-  return buf_.data();
+  return buf_.get();
 }
 
 const uint8_t* Cursor::span(uint64_t pos, size_t* avail) {
@@ -38,7 +41,7 @@ const uint8_t* Cursor::span(uint64_t pos, size_t* avail) {
   }
   size_t off = static_cast<size_t>(pos - buf_pos_);
   *avail = buf_len_ - off;
-  return buf_.data() + off;
+  return buf_.get() + off;
 }
 
 bool Cursor::readable(uint64_t pos, uint64_t n) {

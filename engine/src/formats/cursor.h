@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 #include "byte_source.h"
 
 namespace kes {
@@ -53,7 +53,8 @@ class Cursor {
   ByteSource& src_;
   uint64_t start_;
   uint64_t limit_;
-  std::vector<uint8_t> buf_;
+  std::unique_ptr<uint8_t[]> buf_;  // allocated on first use, never larger than needed
+  size_t buf_cap_ = 0;
   uint64_t buf_pos_ = 0;
   size_t buf_len_ = 0;
 };

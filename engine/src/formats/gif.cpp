@@ -1,5 +1,6 @@
 // GIF: header, colour tables and blocks (extensions and images with their data
-// sub-blocks) to the trailer.
+// sub-blocks) to the trailer. Image data is checked by running its LZW codes.
+#include <algorithm>
 #include <cstring>
 
 #include "formats/cursor.h"
@@ -19,6 +20,87 @@ bool skip_sub_blocks(Cursor& cur, uint64_t& pos) {
     }
     pos += 1 + uint64_t(n);
     if (!cur.within(pos, 1)) return false;
+  }
+}
+
+// Follows the LZW codes of one image's sub-blocks from pos: every code must be one the
+// decoder knows by then, and the pixels must not outnumber the image's. Data after
+// the end code is tolerated.
+class LzwCheck {
+ public:
+  LzwCheck(int min_size, uint64_t pixels) : min_(min_size), pixels_left_(pixels) { reset(); }
+
+  bool feed(const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n && !ended_; ++i) {
+      acc_ |= uint32_t(p[i]) << nacc_;
+      nacc_ += 8;
+      while (nacc_ >= size_ && !ended_) {
+        uint32_t code = acc_ & ((1u << size_) - 1);
+        acc_ >>= size_;
+        nacc_ -= size_;
+        if (!code_ok(code)) return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  void reset() {
+    size_ = min_ + 1;
+    next_ = (1u << min_) + 2;
+    prev_ = -1;
+  }
+  bool code_ok(uint32_t code) {
+    const uint32_t clear = 1u << min_;
+    if (code == clear) {
+      reset();
+      return true;
+    }
+    if (code == clear + 1) {
+      ended_ = true;
+      return true;
+    }
+    uint32_t len;
+    if (prev_ < 0) {
+      if (code > clear) return false;  // the first code after a clear is a literal
+      len = 1;
+    } else {
+      if (code > next_ || (code == next_ && next_ >= 4096)) return false;
+      uint32_t prev_len = prev_ < int(clear) ? 1 : lens_[prev_];
+      len = code < clear ? 1 : code == next_ ? prev_len + 1 : lens_[code];
+      if (next_ < 4096) {
+        lens_[next_] = static_cast<uint16_t>(std::min<uint32_t>(prev_len + 1, 65535));
+        ++next_;
+        if (next_ == (1u << size_) && size_ < 12) ++size_;
+      }
+    }
+    prev_ = static_cast<int>(code);
+    if (len > pixels_left_) return false;
+    pixels_left_ -= len;
+    return true;
+  }
+
+  int min_;
+  uint64_t pixels_left_;
+  uint32_t acc_ = 0;
+  int nacc_ = 0, size_ = 0;
+  uint32_t next_ = 0;
+  int prev_ = -1;
+  bool ended_ = false;
+  uint16_t lens_[4096] = {};
+};
+
+// Runs the image data's sub-blocks through the LZW check; pos ends after them.
+bool image_data(Cursor& cur, uint64_t& pos, int min_size, uint64_t pixels) {
+  LzwCheck lzw(min_size, pixels);
+  for (;;) {
+    uint8_t n = 0;
+    if (!cur.u8(pos, n)) return false;
+    ++pos;
+    if (n == 0) return true;
+    const uint8_t* d = cur.get(pos, n);
+    if (!d || !lzw.feed(d, n)) return false;
+    pos += n;
   }
 }
 
@@ -55,9 +137,9 @@ Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length) {
     uint64_t p = pos + 10;
     if (d[9] & 0x80) p += 3u * (2u << (d[9] & 7));
     uint8_t code_size = 0;
-    if (!cur.u8(p, code_size) || code_size < 1 || code_size > 11) break;
+    if (!cur.u8(p, code_size) || code_size < 2 || code_size > 11) break;
     ++p;
-    if (!skip_sub_blocks(cur, p)) break;
+    if (!image_data(cur, p, code_size, uint64_t(le16(d + 5)) * le16(d + 7))) break;
     ++images;
     pos = good = p;
   }

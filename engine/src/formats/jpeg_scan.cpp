@@ -21,8 +21,10 @@ bool build_table(HuffTable& t, const uint8_t counts[16], const uint8_t* vals, in
       if (code >= (int32_t(1) << len)) return false;  // more codes than the length holds
       if (len <= 9) {
         int base = code << (9 - len);
-        for (int j = 0; j < (1 << (9 - len)); ++j)
+        for (int j = 0; j < (1 << (9 - len)); ++j) {
           t.fast[base + j] = static_cast<uint16_t>(len << 8 | t.vals[k]);
+          t.fast_skip[base + j] = static_cast<uint16_t>((len + (t.vals[k] & 15)) << 8 | t.vals[k]);
+        }
       }
       ++code;
       ++k;
@@ -120,6 +122,42 @@ namespace {
 
 constexpr uint64_t kMaxMaskBlocks = uint64_t(1) << 23;  // 64 MiB of masks at most
 
+// Decodes one Huffman code from the top `n` bits of `bits` (n >= 16); -1 for none.
+int huff_slow(const HuffTable& t, uint64_t bits, int& n) {
+  for (int len = 10; len <= 16; ++len) {
+    int32_t code = static_cast<int32_t>((bits >> (n - len)) & ((1u << len) - 1));
+    if (code <= t.maxcode[len]) {
+      n -= len;
+      return t.vals[t.valptr[len] + code - t.mincode[len]];
+    }
+  }
+  return -1;
+}
+
+inline int huff_decode(const HuffTable& t, uint64_t bits, int& n) {
+  uint16_t e = t.fast[static_cast<uint32_t>(bits >> (n - 9)) & 511];
+  if (e) {
+    n -= e >> 8;
+    return e & 255;
+  }
+  return huff_slow(t, bits, n);
+}
+
+// Decodes a code and skips the extra bits after it (their count is the value's low
+// nibble); n >= 32 on entry.
+inline int decode_skip(const HuffTable& t, uint64_t bits, int& n) {
+  uint16_t e = t.fast_skip[static_cast<uint32_t>(bits >> (n - 9)) & 511];
+  if (e) {
+    n -= e >> 8;
+    return e & 255;
+  }
+  int v = huff_slow(t, bits, n);
+  if (v >= 0) n -= v & 15;
+  return v;
+}
+
+class ScanValidator;
+
 // MSB-first bit reader over entropy-coded bytes. Once a marker or the end of the data
 // is reached it feeds zero bits and counts them, so that a decode which runs into them
 // can be told apart from one that stayed inside the data.
@@ -146,6 +184,18 @@ class BitReader {
         stopped_ = true;
         continue;
       }
+      if (lim_ - p_ >= 8) {
+        // Eight bytes at once when none of them is 0xFF (the usual case).
+        uint64_t w = be64(p_);
+        uint64_t inv = ~w;
+        if (((inv - 0x0101010101010101ull) & ~inv & 0x8080808080808080ull) == 0) {
+          int k = (64 - nbits_) / 8;
+          bits_ = k == 8 ? w : (bits_ << (8 * k)) | (w >> (64 - 8 * k));
+          nbits_ += 8 * k;
+          p_ += k;
+          continue;
+        }
+      }
       uint8_t b = *p_;
       if (b != 0xFF) {
         ++p_;
@@ -169,22 +219,7 @@ class BitReader {
   void ensure() {
     if (nbits_ < 32) fill();
   }
-  int decode(const HuffTable& t) {
-    uint32_t look = static_cast<uint32_t>(bits_ >> (nbits_ - 9)) & 511;
-    uint16_t e = t.fast[look];
-    if (e) {
-      nbits_ -= e >> 8;
-      return e & 255;
-    }
-    for (int len = 10; len <= 16; ++len) {
-      int32_t code = static_cast<int32_t>((bits_ >> (nbits_ - len)) & ((1u << len) - 1));
-      if (code <= t.maxcode[len]) {
-        nbits_ -= len;
-        return t.vals[t.valptr[len] + code - t.mincode[len]];
-      }
-    }
-    return -1;
-  }
+  int decode(const HuffTable& t) { return huff_decode(t, bits_, nbits_); }
   void skip(int n) { nbits_ -= n; }
   uint32_t get(int n) {
     nbits_ -= n;
@@ -206,6 +241,7 @@ class BitReader {
   bool stopped() const { return stopped_; }
 
  private:
+  friend class ScanValidator;
   void push(uint8_t b) {
     bits_ = bits_ << 8 | b;
     nbits_ += 8;
@@ -239,6 +275,7 @@ class BitReader {
   }
   bool respan() {
     base_ = here();
+    ptr_ = p_;  // keeps here() right should the read below fail
     size_t avail = 0;
     const uint8_t* s = cur_.span(base_, &avail);
     if (!s) return false;
@@ -249,6 +286,7 @@ class BitReader {
   }
   bool respan2() {
     base_ = here();
+    ptr_ = p_;  // keeps here() right should the read below fail
     const uint8_t* s = cur_.get(base_, 2);
     if (!s) return false;
     size_t avail = 0;
@@ -452,25 +490,49 @@ class ScanValidator {
     return true;
   }
 
+  // The hot loop: the bit buffer lives in registers and goes back to the reader only
+  // around refills and at the end.
   bool sequential_block(const HuffTable& dc, const HuffTable& ac, Stop& why) {
-    if (!dc_value(dc, why)) return false;
-    for (int k = 1; k < 64;) {
-      br_.ensure();
-      int rs = br_.decode(ac);
-      if (rs < 0) return fail(why, Stop::bad_code);
-      int r = rs >> 4, s = rs & 15;
-      if (s == 0) {
-        if (r != 15) break;
-        k += 16;
-        if (k > 64) return fail(why, Stop::bad_coefficient);
-        continue;
-      }
-      k += r;
-      if (k > 63 || s > maxac_) return fail(why, Stop::bad_coefficient);
-      br_.skip(s);
-      ++k;
+#define KES_REFILL()      \
+  do {                    \
+    br_.nbits_ = n;       \
+    br_.fill();           \
+    bits = br_.bits_;     \
+    n = br_.nbits_;       \
+  } while (0)
+    uint64_t bits = br_.bits_;
+    int n = br_.nbits_;
+    const int maxac = maxac_;
+    if (n < 32) KES_REFILL();
+    int s = dc.defined ? decode_skip(dc, bits, n) : -1;
+    if (s < 0 || s > maxdc_) {
+      br_.nbits_ = n;
+      why = s < 0 ? Stop::bad_code : Stop::bad_coefficient;
+      return false;
     }
+    for (int k = 1; k < 64;) {
+      if (n < 32) KES_REFILL();
+      int rs = decode_skip(ac, bits, n);
+      if (rs < 0) {
+        br_.nbits_ = n;
+        why = Stop::bad_code;
+        return false;
+      }
+      if ((rs & 15) == 0) {
+        if (rs != 0xF0) break;  // end of block
+        k += 16;                // sixteen zeros
+      } else {
+        k += (rs >> 4) + 1;
+      }
+      if (k > 64 || (rs & 15) > maxac) {
+        br_.nbits_ = n;
+        why = Stop::bad_coefficient;
+        return false;
+      }
+    }
+    br_.nbits_ = n;
     return true;
+#undef KES_REFILL
   }
 
   bool dc_first(const HuffTable& dc, Stop& why) { return dc_value(dc, why); }

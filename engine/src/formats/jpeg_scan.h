@@ -12,6 +12,9 @@ namespace kes::jpeg {
 struct HuffTable {
   bool defined = false;
   uint16_t fast[512] = {};  // 9-bit look-ahead: (length << 8) | value, 0 = longer code
+  // The same with the length of the extra bits that follow the code added in, for
+  // decoders that skip those bits unread: ((length + (value & 15)) << 8) | value.
+  uint16_t fast_skip[512] = {};
   int32_t maxcode[18] = {};  // largest code of each length, -1 when none
   int32_t valptr[17] = {};   // index into vals of the first code of each length
   int32_t mincode[17] = {};

@@ -150,6 +150,22 @@ TEST(EngineReports, ProgressFilesAndEndInOrder) {
   expect_reported_files_are_originals(run, card);
 }
 
+TEST(EngineReports, FileLongerThanTheReadWindowIsFollowedToItsEnd) {
+  TempDir dir;
+  CardImage card(80u << 20);
+  std::vector<uint8_t> big = make_test_file('T', 70u << 20, "", 0, 1);
+  // a header deep inside the big file is part of it, not a file of its own
+  std::vector<uint8_t> inner = make_test_file('J', 4000, "", 0, 2);
+  std::copy(inner.begin(), inner.end(), big.begin() + (66u << 20));
+  card.place(512, big);
+  card.place(72u << 20, make_test_file('A', 9000, "", 0, 3));
+  card.save(dir / "card.img");
+  EngineRun run = run_engine(kExe, engine_args(dir / "tmp", dir / "card.img", kAll));
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(reported_paths(run).size(), 2u);
+  expect_reported_files_are_originals(run, card);
+}
+
 TEST(EngineFolder, SubfoldersNamesAndExtensions) {
   TempDir dir;
   const int count = 600;

@@ -32,9 +32,9 @@ kes::Carve measure(kes::ByteSource& src, uint64_t start, uint64_t max_length) {
 }
 
 const kes::Format kTable[] = {
-    {"jpg", kes::Kind::photo, 4, probe<'J'>, measure, 64u << 20},
-    {"tif", kes::Kind::photo, 4, probe<'T'>, measure, 64u << 20},
-    {"mp3", kes::Kind::audio, 4, probe<'A'>, measure, 64u << 20},
+    {"jpg", kes::Kind::photo, 4, probe<'J'>, measure, 256u << 20},
+    {"tif", kes::Kind::photo, 4, probe<'T'>, measure, 256u << 20},
+    {"mp3", kes::Kind::audio, 4, probe<'A'>, measure, 256u << 20},
 };
 
 }  // namespace

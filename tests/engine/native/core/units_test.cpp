@@ -62,7 +62,9 @@ TEST(ChunkStream, ChunksAndMeasureReadsMatchTheMediumWithBadAreaZeroed) {
   EXPECT_EQ(got, expected_range(dev, 10000, got.size(), bad_from, bad_to));
   ASSERT_EQ(stream.read(60000, got.data(), got.size()), got.size());
   EXPECT_EQ(got, expected_range(dev, 60000, got.size(), bad_from, bad_to));
+  EXPECT_EQ(stream.acquire(3), nullptr);  // beyond the window of three chunks
   for (uint64_t i = 0; i < 7; ++i) {
+    stream.release_below(i);
     const kes::Chunk* c = stream.acquire(i);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->offset, i * 16384);
@@ -74,6 +76,7 @@ TEST(ChunkStream, ChunksAndMeasureReadsMatchTheMediumWithBadAreaZeroed) {
       for (size_t k = c->length; k < (c->length + 511) / 512 * 512; ++k) ASSERT_EQ(c->data[k], 0);
     }
   }
+  stream.release_below(7);
   EXPECT_EQ(stream.acquire(7), nullptr);
   ASSERT_EQ(stream.read(1000, got.data(), 5000), 5000u);
   EXPECT_TRUE(std::equal(got.begin(), got.begin() + 5000, dev.bytes().begin() + 1000));
@@ -87,9 +90,11 @@ TEST(ChunkStream, SkippingAheadDoesNotReadTheSkippedChunks) {
   {
     kes::ChunkStream stream(dev, 16384, 2);
     ASSERT_NE(stream.acquire(0), nullptr);
+    stream.release_below(60);
     const kes::Chunk* c = stream.acquire(60);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->data[5], dev.bytes()[60 * 16384 + 5]);
+    stream.release_below(63);
     ASSERT_NE(stream.acquire(63), nullptr);
   }
   EXPECT_LE(dev.read_bytes(), 12u * 16384);

@@ -7,7 +7,8 @@ namespace {
 
 TEST(Jpeg, GeneratedFilesCarveByteExact) {
   for (const char* name : {"jpg_baseline.jpg", "jpg_progressive.jpg", "jpg_gray.jpg", "jpg_444.jpg",
-                           "jpg_big.jpg", "jpg_restart.jpg", "jpg_progressive_restart.jpg"}) {
+                           "jpg_big.jpg", "jpg_restart.jpg", "jpg_progressive_restart.jpg",
+                           "jpg_arithmetic.jpg", "jpg_cmyk.jpg"}) {
     SCOPED_TRACE(name);
     expect_exact("jpg", sample(name), "jpg");
   }
@@ -20,6 +21,29 @@ TEST(Jpeg, ExifThumbnailDoesNotEndTheFile) {
   for (size_t i = 2; i + 1 < file.size() / 2; ++i)
     if (file[i] == 0xFF && file[i + 1] == 0xD9) inner_eoi = i;
   ASSERT_GT(inner_eoi, 0u);
+  expect_exact("jpg", file, "jpg");
+}
+
+// A multi-picture file: an APP2 "MPF" index lists a second JPEG stored after the
+// first one's EOI; both belong to the file.
+TEST(Jpeg, PicturesOfAMultiPictureIndexStayWithTheFile) {
+  Bytes first = sample("jpg_baseline.jpg"), second = sample("jpg_gray.jpg");
+  Bytes app2 = {0xFF, 0xE2, 0, 0, 'M', 'P', 'F', 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                2, 0,                                  // two entries
+                0x00, 0xB0, 7, 0, 4, 0, 0, 0, '0', '1', '0', '0',  // MPFVersion
+                0x02, 0xB0, 7, 0, 32, 0, 0, 0, 38, 0, 0, 0,        // MPEntry: 32 bytes at 38
+                0, 0, 0, 0};
+  size_t entries = app2.size();
+  app2.resize(entries + 32);
+  put16be(app2, 2, static_cast<uint16_t>(app2.size() - 2));
+  Bytes file(first.begin(), first.begin() + 2);
+  file.insert(file.end(), app2.begin(), app2.end());
+  file.insert(file.end(), first.begin() + 2, first.end());
+  const size_t base = 2 + 8;  // the index's TIFF header
+  put32le(file, 2 + entries + 4, static_cast<uint32_t>(file.size()));  // first picture
+  put32le(file, 2 + entries + 16 + 4, static_cast<uint32_t>(second.size()));
+  put32le(file, 2 + entries + 16 + 8, static_cast<uint32_t>(file.size() - base));
+  file.insert(file.end(), second.begin(), second.end());
   expect_exact("jpg", file, "jpg");
 }
 
@@ -36,6 +60,21 @@ TEST(Jpeg, CutFilesAreTruncatedNearTheCut) {
       EXPECT_GT(c.length, cut / 3);
       EXPECT_LE(c.length, cut + 2048);
     }
+  }
+}
+
+TEST(Jpeg, MediumEndingOnAnFFStaysInsideTheData) {
+  // The medium ends on the 0xFF of a stuffed byte, and on that of a restart marker.
+  for (auto [name, second] : {std::pair{"jpg_baseline.jpg", 0x00}, {"jpg_restart.jpg", 0xD0}}) {
+    SCOPED_TRACE(name);
+    Bytes file = sample(name);
+    size_t ff = file.size() / 2;
+    while (!(file[ff] == 0xFF && (file[ff + 1] & (second ? 0xF8 : 0xFF)) == second)) ++ff;
+    Bytes cut(file.begin(), file.begin() + ff + 1);
+    Carve c = measure(fmt("jpg"), cut, 0);
+    EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_LE(c.length, cut.size());
+    EXPECT_GT(c.length, cut.size() - 2048);
   }
 }
 

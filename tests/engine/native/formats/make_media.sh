@@ -20,6 +20,8 @@ exiftool -q -overwrite_original -Make=Kestrel -Model=Tester '-ThumbnailImage<=th
 if [ -n "$maker" ]; then
   "$maker" restart jpg_restart.jpg
   "$maker" progressive-restart jpg_progressive_restart.jpg
+  "$maker" arithmetic jpg_arithmetic.jpg
+  "$maker" cmyk jpg_cmyk.jpg
 fi
 
 pic 7 300x200 png_rgb.png

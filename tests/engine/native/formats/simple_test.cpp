@@ -42,6 +42,14 @@ TEST(SimpleFormats, GifWithBrokenBlocksKeepsTheFramesBeforeThem) {
   EXPECT_LE(c.length, file.size() / 2 + 256);
 }
 
+TEST(SimpleFormats, GifImageDataIsCheckedCodeByCode) {
+  // Foreign data inside the only image's LZW stream: no picture survives.
+  Bytes file = sample("gif_still.gif");
+  Bytes junk = noise(2048, 23);
+  std::copy(junk.begin(), junk.end(), file.begin() + file.size() / 2);
+  EXPECT_EQ(measure(fmt("gif"), file, 0).verdict, Verdict::corrupt);
+}
+
 TEST(SimpleFormats, InconsistentHeadersDoNotProbe) {
   Bytes bmp = sample("bmp_24.bmp");
   bmp[14] = 41;  // no such DIB header size

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Thumbnail throughput under Wine: N camera-sized noisy JPEGs (12 megapixels, made by
+# ImageMagick) and a few 12-megapixel synthetic DNGs through make_thumbnail.
+#   bench/thumbnails.sh [jpeg-count] [dng-count]
+# Needs a build (tools/build.sh); uses $BUILD_DIR (default build/win) and $WINEPREFIX.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build/win}"
+JPEGS="${1:-6}"
+DNGS="${2:-2}"
+BENCH="$BUILD_DIR/bench/thumbnail_bench.exe"
+[ -x "$BENCH" ] || { echo "build first: $BENCH is missing" >&2; exit 1; }
+# shellcheck source=tools/wine-env.sh
+. "$ROOT/tools/wine-env.sh"
+unset DISPLAY
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tess-thumbs.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+echo "Making $JPEGS 4000x3000 JPEGs in $work ..."
+for i in $(seq 1 "$JPEGS"); do
+  /usr/bin/convert -seed "$i" -size 4000x3000 gradient:red-blue -attenuate 0.4 \
+    +noise Gaussian -quality 90 "$work/photo$i.jpg"
+done
+wine_start_server
+trap 'wine_stop_server; rm -rf "$work"' EXIT
+winpath=$(winepath -w "$work" 2>/dev/null)
+echo "Running make_thumbnail under Wine ..."
+wine "$BENCH" "$winpath" "$DNGS"

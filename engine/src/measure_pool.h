@@ -1,0 +1,54 @@
+// Worker threads that measure probe hits while the scan probes on: structure walks
+// (a JPEG's entropy-coded data above all) cost far more than reading, and hits far
+// apart are independent. Format measures must be safe to run on several threads.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+#include "byte_source.h"
+#include "format.h"
+
+namespace kes {
+
+constexpr size_t kMaxHitsPerSector = 4;
+
+// One sector whose bytes some formats' probes accepted, and the verdict on it.
+struct Candidate {
+  uint64_t pos = 0;
+  uint64_t left = 0;  // bytes from pos to the end of the medium
+  const Format* hits[kMaxHitsPerSector] = {};
+  size_t hit_count = 0;
+  // Set by the measure: the first hit, in probing order, whose structure holds.
+  const Format* format = nullptr;
+  Carve carve;
+  std::atomic<bool> done{false};
+};
+
+class MeasurePool {
+ public:
+  MeasurePool(ByteSource& source, unsigned threads);
+  ~MeasurePool();
+  MeasurePool(const MeasurePool&) = delete;
+  MeasurePool& operator=(const MeasurePool&) = delete;
+
+  void submit(Candidate* c);
+  // Until `c` has been measured.
+  void wait(Candidate* c);
+
+ private:
+  void worker();
+  void measure(Candidate& c);
+
+  ByteSource& source_;
+  std::mutex mutex_;
+  std::condition_variable work_, finished_;
+  std::deque<Candidate*> jobs_;
+  bool quit_ = false;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace kes

@@ -1,0 +1,47 @@
+// Writes the fuzz targets' seed corpora: the generated samples sorted by format, and
+// the synthetic camera RAW files. Usage: kes_fuzz_seeds <out-dir>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "formats/synthetic.h"
+
+namespace fs = std::filesystem;
+using kes::test::Bytes;
+
+namespace {
+
+void write(const fs::path& dir, const std::string& name, const Bytes& b) {
+  fs::create_directories(dir);
+  std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  fs::path out = argv[1];
+  const std::pair<const char*, const char*> by_prefix[] = {
+      {"jpg_", "jpg"}, {"png_", "png"}, {"jng_", "png"}, {"mng_", "png"}, {"gif_", "gif"},
+      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}};
+  for (const auto& entry : fs::directory_iterator(KES_MEDIA_DIR)) {
+    std::string name = entry.path().filename().string();
+    for (auto [prefix, format] : by_prefix)
+      if (name.rfind(prefix, 0) == 0 && fs::file_size(entry.path()) <= 256 * 1024)
+        fs::copy_file(entry.path(), out / format / name,
+                      (fs::create_directories(out / format), fs::copy_options::overwrite_existing));
+  }
+  using namespace kes::test;
+  write(out / "tif", "nef", make_nef());
+  write(out / "tif", "dng", make_dng());
+  write(out / "tif", "cr2", make_cr2());
+  write(out / "tif", "arw", make_sony("ILCE-7"));
+  write(out / "dsc", "dcr", make_plain_raw(true, "Kodak", 65000));
+  write(out / "orf", "orf", make_orf());
+  write(out / "rw2", "rw2", make_rw2(false));
+  write(out / "raf", "raf", make_raf());
+  write(out / "x3f", "x3f", make_x3f());
+  write(out / "mrw", "mrw", make_mrw());
+  write(out / "crw", "crw", make_crw());
+  return 0;
+}
