@@ -77,7 +77,9 @@ class Walker {
       return;
     }
     uint64_t abs = base_ + off;
-    if (!sh_.cur.within(abs, len) || !sh_.cur.readable(abs, len)) {
+    // Only the bounds here: reading every strip's last byte would thrash the buffer.
+    // walk() reads the furthest byte once at the end.
+    if (!sh_.cur.within(abs, len)) {
       // Main data beyond the medium's end: the file was cut. Elsewhere: not trusted.
       if (strict(ctx)) {
         sh_.info.truncated = true;
@@ -337,6 +339,10 @@ Info walk(Cursor& cur, uint64_t base, Flavor flavor) {
   sh.info.end = base + (big ? 16 : 8);
   Walker w(sh, base, le, big);
   w.ifd(first, flavor == Flavor::rw2 ? Ctx::rw2 : Ctx::main, 0);
+  if (sh.info.end > 0 && !cur.readable(sh.info.end - 1, 1)) {
+    sh.info.truncated = true;  // an unreadable spot cut the limit short
+    sh.info.end = cur.limit();
+  }
   return sh.info;
 }
 

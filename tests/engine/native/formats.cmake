@@ -37,3 +37,9 @@ if(TARGET kessrv AND EXISTS ${KES_TESTS_DIR}/core/engine_process.cpp)
   add_dependencies(formats_engine_test kessrv kes_format_media)
   gtest_discover_tests(formats_engine_test DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 endif()
+
+# Throughput figures of the measures over the samples (not a test).
+add_executable(kes_format_bench ${KES_TESTS_DIR}/formats/bench/format_bench.cpp)
+target_link_libraries(kes_format_bench PRIVATE kestrune_formats)
+target_compile_definitions(kes_format_bench PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}")
+add_dependencies(kes_format_bench kes_format_media)
