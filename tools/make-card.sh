@@ -51,9 +51,8 @@ files=()  # names in copy order, below $out_dir/files
 # shot time, unique id) and an embedded thumbnail, as cameras write them.
 make_jpegs() {
   local n=$1 bases=6 i b
-  [ "$n" = fill ] && n=$(( size_mib * 8 / 10 * 1024 * 1024 / 3300000 ))
-  [ "$n" -gt 0 ] || return 0
-  [ "$n" -lt $bases ] && bases=$n
+  [ "$n" = 0 ] && return 0
+  [ "$n" != fill ] && [ "$n" -lt $bases ] && bases=$n
   for ((b = 0; b < bases; b++)); do
     $CONVERT -size 4000x3000 -seed $((b + 11)) plasma:fractal -blur 0x0.8 -attenuate 0.3 +noise Uniform \
       -quality $((88 + b % 5)) "$work/base$b.jpg" &
@@ -63,6 +62,10 @@ make_jpegs() {
   for ((b = 0; b < bases; b++)); do
     $CONVERT "$work/base$b.jpg" -resize 160x120 -quality 75 "$work/thumb$b.jpg"
   done
+  if [ "$n" = fill ]; then  # about 80 % of the card, from the pictures' real sizes
+    local mean; mean=$(( $(cat "$work"/base*.jpg | wc -c) / bases + 6000 ))
+    n=$(( size_mib * 1024 * 1024 / 10 * 8 / mean ))
+  fi
   : > "$work/exif.args"
   for ((i = 0; i < n; i++)); do
     b=$((i % bases))

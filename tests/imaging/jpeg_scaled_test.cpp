@@ -94,13 +94,3 @@ TEST(JpegScaled, ThumbnailMatchesTheFullDecode) {
   EXPECT_LT(far_off, 117 * 82 / 20) << "pixels far off";
 }
 
-TEST(JpegScaled, CmykJpegStillGetsAThumbnailWhenGdiplusReadsIt) {
-  FoundFile record = {};
-  strcpy(record.file_path, "media\\cmyk.jpg");
-  strcpy(record.thumb_path, "cmyk_thumb.png");
-  DeleteFileA("cmyk_thumb.png");
-  CImage probe;
-  bool gdiplus_reads = probe.Load(L"media\\cmyk.jpg") == S_OK;
-  EXPECT_EQ(gdiplus_reads ? 0 : -1, make_thumbnail(record));
-  EXPECT_EQ(gdiplus_reads, GetFileAttributesA("cmyk_thumb.png") != INVALID_FILE_ATTRIBUTES);
-}

@@ -20,8 +20,10 @@ add_custom_command(OUTPUT ${_bg_media}/photo.jpg
   VERBATIM)
 set_property(TARGET session_background_tests APPEND PROPERTY SOURCES ${_bg_media}/photo.jpg)
 set(_ws_media ${CMAKE_BINARY_DIR}/tests/session_worker_start_tests/media)
-add_custom_command(OUTPUT ${_ws_media}/photo.jpg
+add_custom_command(OUTPUT ${_ws_media}/photo.jpg ${_ws_media}/photo.png
   COMMAND ${CMAKE_COMMAND} -E make_directory ${_ws_media}
   COMMAND /usr/bin/convert -size 320x240 gradient:yellow-navy -quality 90 ${_ws_media}/photo.jpg
+  COMMAND /usr/bin/convert -size 200x100 gradient:yellow-navy ${_ws_media}/photo.png
   VERBATIM)
-set_property(TARGET session_worker_start_tests APPEND PROPERTY SOURCES ${_ws_media}/photo.jpg)
+set_property(TARGET session_worker_start_tests APPEND PROPERTY SOURCES ${_ws_media}/photo.jpg
+             ${_ws_media}/photo.png)

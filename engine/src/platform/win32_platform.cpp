@@ -126,6 +126,10 @@ std::unique_ptr<RawDevice> open_device(const std::string& given, std::string* er
     *error = "cannot open " + given + ": " + last_error_text();
     return nullptr;
   }
+  // A mounted file system may hide the sectors past its own end; ask to read the whole
+  // volume (files and Wine's drives refuse, harmlessly).
+  DWORD none = 0;
+  DeviceIoControl(h, FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0, &none, nullptr);
   uint64_t size = device_size(h);
   if (size == 0) {
     CloseHandle(h);
