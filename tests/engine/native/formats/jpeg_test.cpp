@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "formats/jpeg_walk.h"
 #include "formats/samples.h"
 
 namespace kes::test {
@@ -100,6 +101,31 @@ TEST(Jpeg, HeadersWithoutPictureDataAreSkipped) {
   fake[0] = 0xFF, fake[1] = 0xD8, fake[2] = 0xFF, fake[3] = 0xE0, fake[4] = 0, fake[5] = 16;
   EXPECT_TRUE(probes(fmt("jpg"), fake, 0));
   EXPECT_EQ(measure(fmt("jpg"), fake, 0).verdict, Verdict::corrupt);
+}
+
+TEST(Jpeg, StoppedWalkLeavesWhatAFragmentSearchNeeds) {
+  // The walk over a fragmented copy reports where the failing scan starts and leaves
+  // its decoding state; with those the validator runs again over other bytes (here the
+  // intact file, as if the missing clusters had been found) and reaches the end.
+  Bytes intact = sample("jpg_restart.jpg");
+  Bytes broken = intact;
+  size_t seam = intact.size() / 2;
+  Bytes junk = noise(intact.size() - seam, 8);
+  std::copy(junk.begin(), junk.end(), broken.begin() + seam);
+  MemorySource src(broken.data(), broken.size());
+  Cursor cur(src, 0, broken.size());
+  jpeg::DecodeState state;
+  jpeg::Walk w = jpeg::walk(cur, 0, false, &state);
+  ASSERT_EQ(w.verdict, Verdict::truncated);
+  EXPECT_NE(w.stop, jpeg::Stop::end_of_scan);
+  ASSERT_GT(w.scan_data, 0u);
+  EXPECT_GT(w.scan_mcus, 0u);
+  EXPECT_LT(w.scan_data, w.end);
+
+  MemorySource whole(intact.data(), intact.size());
+  jpeg::ScanResult r = jpeg::validate_scan(whole, w.scan_data, intact.size(), state);
+  EXPECT_EQ(r.why, jpeg::Stop::end_of_scan);
+  EXPECT_EQ(r.marker_pos, intact.size() - 2);  // the EOI
 }
 
 TEST(Jpeg, ForeignDataInsideTheScanIsCaught) {
