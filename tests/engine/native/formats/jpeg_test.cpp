@@ -15,7 +15,8 @@ const char* const kMade[] = {"jpg_baseline.jpg"};
 const char* const kRestart = kMade[0];
 
 TEST(Jpeg, GeneratedFilesCarveByteExact) {
-  for (const char* name : {"jpg_baseline.jpg", "jpg_progressive.jpg", "jpg_gray.jpg", "jpg_444.jpg", "jpg_big.jpg"}) {
+  for (const char* name : {"jpg_baseline.jpg", "jpg_progressive.jpg", "jpg_gray.jpg", "jpg_444.jpg", "jpg_big.jpg",
+                           "jpg_422_odd.jpg", "jpg_progressive_odd.jpg"}) {
     SCOPED_TRACE(name);
     expect_exact("jpg", sample(name), "jpg");
   }
