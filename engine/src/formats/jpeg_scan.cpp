@@ -121,6 +121,7 @@ bool parse_scan(DecodeState& st, const uint8_t* p, size_t len) {
 namespace {
 
 constexpr uint64_t kMaxMaskBlocks = uint64_t(1) << 23;  // 64 MiB of masks at most
+constexpr uint64_t kStrayBytes = 16;  // tolerated between a scan's last MCU and its marker
 
 // Decodes one Huffman code from the top `n` bits of `bits` (n >= 16); -1 for none.
 int huff_slow(const HuffTable& t, uint64_t bits, int& n) {
@@ -443,9 +444,17 @@ class ScanValidator {
       }
     }
     if (!br_.marker() || br_.real_bits() >= 8) {
-      // Data left over after the last MCU: the decoding went astray somewhere before.
+      // Data left over after the last MCU. A few stray bytes are some encoders' padding;
+      // more mean the decoding went astray somewhere before.
+      uint64_t done = br_.consumed_pos();
+      uint64_t m = next_marker(cur_, done);
+      if (m != UINT64_MAX && m - done <= kStrayBytes) {
+        r.why = Stop::end_of_scan;
+        r.marker_pos = r.valid_end = m;
+        return r;
+      }
       r.why = br_.stopped() && !br_.marker() ? Stop::end_of_data : Stop::bad_code;
-      r.valid_end = br_.consumed_pos();
+      r.valid_end = done;
       return r;
     }
     // A restart marker after the last MCU: the scan ends at the next other marker.

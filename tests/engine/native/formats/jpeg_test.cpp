@@ -26,6 +26,13 @@ TEST(Jpeg, GeneratedFilesCarveByteExact) {
   }
 }
 
+TEST(Jpeg, FewStrayBytesBeforeTheEndMarkerAreTolerated) {
+  Bytes file = sample("jpg_baseline.jpg");
+  Bytes padded(file.begin(), file.end() - 2);
+  padded.insert(padded.end(), {0, 0, 0, 0, 0xFF, 0xD9});
+  expect_exact("jpg", padded, "jpg");
+}
+
 TEST(Jpeg, ExifThumbnailDoesNotEndTheFile) {
   Bytes file = sample("jpg_exif_thumb.jpg");
   // The thumbnail's own EOI lies well before the end of the file.
