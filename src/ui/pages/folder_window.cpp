@@ -1,0 +1,62 @@
+#include "ui/pages/folder_window.h"
+
+#include "i18n/language.h"
+#include "ui/pages/dialog_parts.h"
+#include "ui/skin/fonts.h"
+
+namespace {
+constexpr int kWidth = 400;
+constexpr int kHeight = 200;
+const RECT kTextRect = {80, 30, 372, 150};
+}  // namespace
+
+folder_window_c::folder_window_c(const wchar_t* message)
+    : ui_window_c<folder_window_c>(30), text(message ? message : L"") {
+  icon.LoadFromResource(GetModuleHandleW(nullptr), IDB_ICON_WARNING);
+}
+
+folder_window_c::~folder_window_c() {
+  if (button_images) ImageList_Destroy(button_images);
+  if (background_brush) DeleteObject(background_brush);
+  if (band_brush) DeleteObject(band_brush);
+}
+
+int folder_window_c::show(HWND owner) {
+  const INT_PTR result = DoModal(owner);
+  return result < 0 ? 0 : static_cast<int>(result);
+}
+
+LRESULT folder_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
+  dialog_parts::add_close_button(*this);
+  button_images = dialog_parts::make_button_images(IDB_DIALOG_BUTTON, IDB_DIALOG_BUTTON_PRESSED,
+                                                   IDB_DIALOG_BUTTON_HOVER);
+  HFONT font = application_font(L"Verdana", 9, true);
+  dialog_parts::set_up_button(first_button, m_hWnd, 1, button_images, font);
+  dialog_parts::set_up_button(second_button, m_hWnd, 2, button_images, font);
+  first_button.SetWindowText(lookup_text("btn_ok").c_str());
+  second_button.SetWindowText(lookup_text("btn_cancel").c_str());
+  dialog_parts::move_control(m_hWnd, 1, 230, dialog_parts::button_row);
+  dialog_parts::move_control(m_hWnd, 2, 100, dialog_parts::button_row);
+  background_brush = CreateSolidBrush(dialog_parts::background);
+  band_brush = CreateSolidBrush(dialog_parts::band);
+  dialog_parts::place_dialog(*this, kWidth, kHeight);
+  return TRUE;
+}
+
+LRESULT folder_window_c::on_erase_background(UINT, WPARAM wparam, LPARAM, BOOL&) {
+  dialog_parts::erase_message_background(m_hWnd, reinterpret_cast<HDC>(wparam), background_brush, band_brush);
+  return TRUE;
+}
+
+LRESULT folder_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(&ps);
+  dialog_parts::paint_message_body(dc, icon, text.c_str(), kTextRect);
+  EndPaint(&ps);
+  return 0;
+}
+
+LRESULT folder_window_c::on_command(WORD, WORD id, HWND, BOOL&) {
+  EndDialog(id);
+  return 0;
+}

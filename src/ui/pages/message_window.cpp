@@ -1,0 +1,92 @@
+#include "ui/pages/message_window.h"
+
+#include <shellapi.h>
+
+#include "app/settings.h"
+#include "i18n/language.h"
+#include "ui/pages/dialog_parts.h"
+#include "ui/skin/drawing.h"
+#include "ui/skin/fonts.h"
+
+namespace {
+constexpr int kWidth = 300;
+constexpr int kHeight = 200;
+const RECT kTextRect = {80, 30, 272, 100};
+}  // namespace
+
+int message_window_c::icon_for_mode(unsigned int mode) {
+  switch (mode) {
+    case 0: case 4: return IDB_ICON_INFORMATION;
+    case 1: return IDB_ICON_WARNING;
+    case 2: return IDB_ICON_ERROR;
+    case 3: return IDB_ICON_QUESTION;
+    default: return 0;
+  }
+}
+
+message_window_c::message_window_c(const wchar_t* message, unsigned int box_mode)
+    : ui_window_c<message_window_c>(30), text(message), mode(box_mode) {
+  if (int id = icon_for_mode(mode)) icon.LoadFromResource(GetModuleHandleW(nullptr), id);
+}
+
+message_window_c::~message_window_c() {
+  if (button_images) ImageList_Destroy(button_images);
+  if (background_brush) DeleteObject(background_brush);
+  if (band_brush) DeleteObject(band_brush);
+}
+
+int message_window_c::show(HWND owner) {
+  const INT_PTR result = DoModal(owner);
+  return result < 0 ? 0 : static_cast<int>(result);
+}
+
+LRESULT message_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
+  dialog_parts::add_close_button(*this);
+  button_images = dialog_parts::make_button_images(IDB_DIALOG_BUTTON, IDB_DIALOG_BUTTON_PRESSED,
+                                                   IDB_DIALOG_BUTTON_HOVER);
+  HFONT font = application_font(L"Verdana", 9, true);
+  dialog_parts::set_up_button(first_button, m_hWnd, 1, button_images, font);
+  first_button.SetWindowText(lookup_text("btn_ok").c_str());
+  if (mode == 3 || mode == 4) {
+    dialog_parts::set_up_button(second_button, m_hWnd, 2, button_images, font);
+    second_button.SetWindowText(lookup_text(mode == 3 ? "btn_no" : "btn_ok").c_str());
+    dialog_parts::move_control(m_hWnd, 2, 50, dialog_parts::button_row);
+    dialog_parts::move_control(m_hWnd, 1, 180, dialog_parts::button_row);
+    first_button.SetWindowText(lookup_text(mode == 3 ? "btn_yes" : "btn_open").c_str());
+  } else {
+    dialog_parts::move_control(m_hWnd, 1, 115, dialog_parts::button_row);
+  }
+  background_brush = CreateSolidBrush(dialog_parts::background);
+  band_brush = CreateSolidBrush(dialog_parts::band);
+  dialog_parts::place_dialog(*this, kWidth, kHeight);
+  return TRUE;
+}
+
+LRESULT message_window_c::on_erase_background(UINT, WPARAM wparam, LPARAM, BOOL&) {
+  dialog_parts::erase_message_background(m_hWnd, reinterpret_cast<HDC>(wparam), background_brush, band_brush);
+  return TRUE;
+}
+
+LRESULT message_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(&ps);
+  dialog_parts::paint_message_body(dc, icon, text, kTextRect);
+  EndPaint(&ps);
+  return 0;
+}
+
+LRESULT message_window_c::on_first(WORD, WORD, HWND, BOOL&) {
+  if (mode == 4) ShellExecuteW(nullptr, L"open", recovery_path, nullptr, nullptr, SW_SHOWNORMAL);
+  EndDialog(1);
+  return 0;
+}
+
+LRESULT message_window_c::on_second(WORD, WORD, HWND, BOOL&) {
+  EndDialog(2);
+  return 0;
+}
+
+int show_message_window(HWND owner, int mode, const wchar_t* text) {
+  message_window_c box(text ? text : L"", mode < 0 ? 5u : static_cast<unsigned int>(mode));
+  return box.show(owner);
+}

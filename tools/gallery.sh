@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the dialog gallery and runs it under Xvfb: one picture per dialog, mode, text
+# length and language in build/win/gallery/gallery/, plus a picture of the whole screen.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build/win}"
+# shellcheck source=tools/wine-env.sh
+. "$ROOT/tools/wine-env.sh"
+wine_prepare_prefix
+cmake --build "$BUILD_DIR" -j2 --target tess_gallery
+cd "$BUILD_DIR/gallery"
+rm -rf gallery
+timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c \
+  'wine ./tess_gallery.exe </dev/null >/dev/null 2>&1 & pid=$!; sleep 8; import -window root screen.png; wait $pid'
+ls gallery | wc -l | xargs echo "pictures:"
+echo "in $BUILD_DIR/gallery/gallery"
