@@ -9,6 +9,7 @@ namespace {
 
 constexpr size_t kBlockBytes = 64 * 1024;
 constexpr size_t kBlockCount = 32;
+constexpr size_t kBigReadBytes = 1u << 20;
 
 uint64_t round_up(uint64_t v, uint64_t unit) { return (v + unit - 1) / unit * unit; }
 
@@ -31,6 +32,7 @@ ChunkStream::~ChunkStream() {
   reader_.join();
   for (Slot& s : slots_) free_aligned(s.buffer);
   for (Block& b : blocks_) free_aligned(b.buffer);
+  free_aligned(bounce_);
 }
 
 void ChunkStream::stop() {
@@ -138,6 +140,17 @@ size_t ChunkStream::read_direct(uint64_t off, uint8_t* dst, size_t n) {
   size_t done = 0;
   while (done < n) {
     uint64_t pos = off + done;
+    if (n - done >= kBigReadBytes) {
+      // Long spans (a large file past the window) bypass the cache in chunk-sized reads.
+      if (!bounce_) bounce_ = static_cast<uint8_t*>(alloc_aligned(chunk_bytes_));
+      uint64_t start = pos / kIoAlign * kIoAlign;
+      size_t length = static_cast<size_t>(std::min<uint64_t>({chunk_bytes_, size_ - start, pos + (n - done) - start}));
+      fill(start, bounce_, length);
+      size_t take = static_cast<size_t>(start + length - pos);
+      std::memcpy(dst + done, bounce_ + (pos - start), take);
+      done += take;
+      continue;
+    }
     uint64_t block_offset = pos / kBlockBytes * kBlockBytes;
     const Block& b = cached_block(block_offset);
     size_t in_block = static_cast<size_t>(pos - block_offset);

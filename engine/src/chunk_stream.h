@@ -68,6 +68,7 @@ class ChunkStream {
   std::mutex block_mutex_;  // the block cache, shared by the measures
   std::vector<Block> blocks_;
   uint64_t block_clock_ = 0;
+  uint8_t* bounce_ = nullptr;  // long direct reads
   std::mutex mutex_;
   std::condition_variable changed_;
   uint64_t low_ = 0;        // oldest chunk still held

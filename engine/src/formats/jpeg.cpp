@@ -74,9 +74,11 @@ bool is_frame(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0x
 
 }  // namespace
 
-Walk walk(Cursor& cur, uint64_t pos, bool follow_mp) {
+Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
   Walk w;
-  auto st = std::make_unique<DecodeState>();
+  std::unique_ptr<DecodeState> own;
+  if (!state) own = std::make_unique<DecodeState>();
+  DecodeState* st = state ? state : own.get();
   MpIndex mp;
   bool frame = false;
   uint64_t scans = 0, good_end = 0;
@@ -122,6 +124,8 @@ Walk walk(Cursor& cur, uint64_t pos, bool follow_mp) {
       ScanResult r = validate_scan(cur, data, *st);
       if (r.why != Stop::end_of_scan) {
         w.stop = r.why;
+        w.scan_data = data;
+        w.scan_mcus = r.mcus;
         uint64_t cut = r.mcus > 0 ? r.valid_end : good_end;
         if (cut > 0) {
           w.verdict = Verdict::truncated;

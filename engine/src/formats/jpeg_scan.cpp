@@ -121,6 +121,7 @@ bool parse_scan(DecodeState& st, const uint8_t* p, size_t len) {
 namespace {
 
 constexpr uint64_t kMaxMaskBlocks = uint64_t(1) << 23;  // 64 MiB of masks at most
+constexpr uint64_t kStrayBytes = 16;  // tolerated between a scan's last MCU and its marker
 
 // Decodes one Huffman code from the top `n` bits of `bits` (n >= 16); -1 for none.
 int huff_slow(const HuffTable& t, uint64_t bits, int& n) {
@@ -443,9 +444,17 @@ class ScanValidator {
       }
     }
     if (!br_.marker() || br_.real_bits() >= 8) {
-      // Data left over after the last MCU: the decoding went astray somewhere before.
+      // Data left over after the last MCU. A few stray bytes are some encoders' padding;
+      // more mean the decoding went astray somewhere before.
+      uint64_t done = br_.consumed_pos();
+      uint64_t m = next_marker(cur_, done);
+      if (m != UINT64_MAX && m - done <= kStrayBytes) {
+        r.why = Stop::end_of_scan;
+        r.marker_pos = r.valid_end = m;
+        return r;
+      }
       r.why = br_.stopped() && !br_.marker() ? Stop::end_of_data : Stop::bad_code;
-      r.valid_end = br_.consumed_pos();
+      r.valid_end = done;
       return r;
     }
     // A restart marker after the last MCU: the scan ends at the next other marker.
@@ -571,10 +580,32 @@ class ScanValidator {
     return true;
   }
 
+  // Coefficient positions a..b (inclusive) as a mask; empty when a > b.
+  static uint64_t band(int a, int b) {
+    if (a > b || a > 63) return 0;
+    uint64_t from = ~uint64_t(0) << a;
+    uint64_t to = b >= 63 ? ~uint64_t(0) : (uint64_t(1) << (b + 1)) - 1;
+    return from & to;
+  }
+
+  // Skips one correction bit for each coefficient of `mask` that is already non-zero.
+  void corrections(uint64_t nz, uint64_t mask) {
+    int left = __builtin_popcountll(nz & mask);
+    while (left > 0) {
+      br_.ensure();
+      int t = left < 24 ? left : 24;
+      br_.skip(t);
+      left -= t;
+    }
+  }
+
+  // Refinement of the AC band: a new coefficient lands after `r` zero-history
+  // positions, passing over non-zero ones that each take a correction bit.
   bool ac_refine(const HuffTable& ac, uint64_t& nz, Stop& why) {
+    const int se = st_.se;
     int k = st_.ss;
     if (eobrun_ == 0) {
-      for (; k <= st_.se; ++k) {
+      while (k <= se) {
         br_.ensure();
         int rs = br_.decode(ac);
         if (rs < 0) return fail(why, Stop::bad_code);
@@ -587,28 +618,21 @@ class ScanValidator {
           if (r) eobrun_ += br_.get(r);
           break;
         }
-        do {
-          if (nz >> k & 1) {
-            br_.ensure();
-            br_.skip(1);
-          } else if (--r < 0) {
-            break;
-          }
-          ++k;
-        } while (k <= st_.se);
+        uint64_t zeros = ~nz & band(k, se);
+        for (int i = 0; i < r && zeros; ++i) zeros &= zeros - 1;
+        int stop = zeros ? __builtin_ctzll(zeros) : se + 1;
+        corrections(nz, band(k, stop - 1));
+        k = stop;
         if (s) {
-          if (k > st_.se) return fail(why, Stop::bad_coefficient);
+          if (k > se) return fail(why, Stop::bad_coefficient);
           nz |= uint64_t(1) << k;
         }
+        ++k;
       }
     }
     if (eobrun_ > 0) {
-      for (; k <= st_.se; ++k) {
-        if (nz >> k & 1) {
-          br_.ensure();
-          br_.skip(1);
-        }
-      }
+      // Inside an end-of-band run every non-zero coefficient left takes one correction bit.
+      corrections(nz, band(k, se));
       --eobrun_;
     }
     return true;

@@ -11,10 +11,16 @@ struct Walk {
   Verdict verdict = Verdict::corrupt;
   uint64_t end = 0;  // position after EOI (complete) or after the last valid data (truncated)
   Stop stop = Stop::end_of_scan;  // why a scan stopped validating, for truncated walks
+  // Where the scan that stopped validating begins its entropy-coded data, and how many
+  // of its MCUs decoded: with the decoding state, the starting point of a search for
+  // the file's next fragment.
+  uint64_t scan_data = 0;
+  uint64_t scan_mcus = 0;
 };
 
 // Walks the JPEG whose SOI is at pos; follow_mp adds pictures listed in an MPF index.
-Walk walk(Cursor& cur, uint64_t pos, bool follow_mp);
+// With `state`, the tables, frame and scan in force at the end are left there.
+Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state = nullptr);
 
 // The marker code behind the 0xFF (and fill bytes) at pos, and the position after it.
 bool marker_at(Cursor& cur, uint64_t pos, uint8_t& code, uint64_t& after);

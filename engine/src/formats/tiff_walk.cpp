@@ -77,7 +77,9 @@ class Walker {
       return;
     }
     uint64_t abs = base_ + off;
-    if (!sh_.cur.within(abs, len) || !sh_.cur.readable(abs, len)) {
+    // Only the bounds here: reading every strip's last byte would thrash the buffer.
+    // walk() reads the furthest byte once at the end.
+    if (!sh_.cur.within(abs, len)) {
       // Main data beyond the medium's end: the file was cut. Elsewhere: not trusted.
       if (strict(ctx)) {
         sh_.info.truncated = true;
@@ -202,6 +204,9 @@ class Walker {
         case 273: strips = e; break;
         case 279: strip_lens = e; break;
         case 280: if (ctx == Ctx::rw2) value(e, 0, raw_offset); break;
+        case 288:  // Panasonic camera IFD (the tag is FreeOffsets elsewhere)
+          if (ctx == Ctx::rw2 && value(e, 0, v)) ifd(v, Ctx::maker, depth + 1);
+          break;
         case 324: tiles = e; break;
         case 325: tile_lens = e; break;
         case 513: jpeg = e; break;
@@ -250,7 +255,9 @@ class Walker {
     if (prev.present && prev_len.present) pairs(prev, prev_len, Ctx::maker);
     // Panasonic raw data: its length is the strip's when given, else the packed size
     // of the sensor (14 pixels in every 16 bytes).
-    if (ctx == Ctx::rw2 && !strip_lens.present) {
+    uint64_t first_len = 0;
+    if (strip_lens.present) value(strip_lens, 0, first_len);
+    if (ctx == Ctx::rw2 && first_len == 0) {
       uint64_t at = raw_offset;
       if (!at && strips.present) value(strips, 0, at);
       if (at && sensor_w && sensor_h) {
@@ -337,6 +344,10 @@ Info walk(Cursor& cur, uint64_t base, Flavor flavor) {
   sh.info.end = base + (big ? 16 : 8);
   Walker w(sh, base, le, big);
   w.ifd(first, flavor == Flavor::rw2 ? Ctx::rw2 : Ctx::main, 0);
+  if (sh.info.end > 0 && !cur.readable(sh.info.end - 1, 1)) {
+    sh.info.truncated = true;  // an unreadable spot cut the limit short
+    sh.info.end = cur.limit();
+  }
   return sh.info;
 }
 

@@ -14,6 +14,8 @@ pic 2 400x300 -quality 90 -interlace Plane jpg_progressive.jpg
 pic 3 333x217 -colorspace Gray -quality 80 jpg_gray.jpg
 pic 4 256x256 -quality 92 -sampling-factor 1x1 jpg_444.jpg
 pic 5 1200x900 -quality 88 jpg_big.jpg
+pic 26 331x215 -quality 80 -sampling-factor 2x1 jpg_422_odd.jpg
+pic 27 333x211 -quality 75 -interlace Plane jpg_progressive_odd.jpg
 pic 6 160x120 -quality 70 thumb.jpg
 cp jpg_big.jpg jpg_exif_thumb.jpg
 exiftool -q -overwrite_original -Make=Kestrel -Model=Tester '-ThumbnailImage<=thumb.jpg' jpg_exif_thumb.jpg

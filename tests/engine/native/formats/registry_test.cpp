@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <set>
 
 #include "formats/samples.h"
+#include "formats/synthetic.h"
 
 namespace kes::test {
 namespace {
@@ -38,6 +40,23 @@ TEST(Registry, NoiseAndZerosNeverCarve) {
         EXPECT_NE(c.verdict, Verdict::complete) << table[i].name << " at " << off;
       }
       EXPECT_LE(probed, 2) << table[i].name;
+    }
+  }
+}
+
+TEST(Registry, OverwrittenFirstSectorHidesEveryFile) {
+  std::vector<Bytes> files = {make_nef(), make_cr2(), make_orf(), make_rw2(true), make_raf(),
+                              make_x3f(),  make_mrw(), make_crw()};
+  for (const auto& entry : std::filesystem::directory_iterator(KES_MEDIA_DIR))
+    if (entry.path().filename().string()[0] != '.') files.push_back(sample(entry.path().filename().string()));
+  size_t n = 0;
+  const Format* table = format_table(&n);
+  for (const Bytes& original : files) {
+    for (bool zeros : {true, false}) {
+      Bytes file = original;
+      Bytes cover = zeros ? Bytes(512) : noise(512, static_cast<uint32_t>(file.size()));
+      std::copy(cover.begin(), cover.begin() + std::min<size_t>(512, file.size()), file.begin());
+      for (size_t i = 0; i < n; ++i) EXPECT_FALSE(probes(table[i], file, 0)) << table[i].name;
     }
   }
 }
