@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "app/system_probe.h"
 #include "i18n/language.h"
+#include "session/user_message.h"
 #include "dialog_texts.h"
 #include "ui/pages/about_window.h"
 #include "ui/pages/folder_window.h"
@@ -122,6 +123,14 @@ TEST_F(Dialogs, FinishedBoxOffersOkLeftAndOpenRight) {
   const driven d = run_driven(L"--size=300x200 --control=2@50,136 --control=1@180,136 " + label(1, "btn_open") +
                                   L" " + label(2, "btn_ok") + L" --action=click2",
                               [] { return show_message_window(nullptr, 4, L"Fertig."); });
+  EXPECT_EQ(d.driver_exit, 0u);
+  EXPECT_EQ(d.result, 2);
+}
+
+TEST_F(Dialogs, SessionMessagesAppearInTheSkinnedBox) {
+  use_language(0);
+  const driven d = run_driven(L"--size=300x200 --frame=30 --control=1@115,136 --action=escape",
+                              [] { return show_user_message(nullptr, 2, L"The file could not be copied."); });
   EXPECT_EQ(d.driver_exit, 0u);
   EXPECT_EQ(d.result, 2);
 }
