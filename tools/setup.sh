@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386 xvfb xauth
-  cmake ninja-build googletest dpkg-dev libraw-dev
+  cmake ninja-build googletest dpkg-dev libraw-dev libjpeg-dev
   imagemagick x11-apps fonts-liberation fonts-dejavu-core fonts-noto-cjk
   dosfstools mtools libimage-exiftool-perl ffmpeg clang libclang-rt-14-dev
   foremost scalpel python3 python3-pil librsvg2-bin
