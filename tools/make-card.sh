@@ -3,30 +3,43 @@
 # as a card looks after "delete all" in a camera. Keeps the originals and a manifest
 # (name, format, bytes, sha256, deleted, contiguous) beside the image for checking.
 #
-#   tools/make-card.sh [-s MiB] [-m MEDIA] [-d all|half|none] [-o DIR] OUTPUT.img
-#     -s  card size in MiB (default 64)
-#     -m  media counts, e.g. "jpg=30,png=4,gif=2,bmp=2,tif=2,dng=1" (default: a demo mix);
-#         jpg=fill fills about 80 % of the card with camera-size JPEGs
-#     -d  which files to delete (default all)
-#     -o  folder for the originals and manifest.tsv (default OUTPUT.originals)
+#   tools/make-card.sh [options] OUTPUT.img      (or --out OUTPUT.img)
+#     -s, --size N[M|G]   card size (default 64M; a plain number is MiB)
+#     -m, --media LIST    media counts, e.g. "jpg=30,png=4,gif=2,bmp=2,tif=2,dng=1";
+#                         jpg=fill fills about 80 % of the card with camera-size JPEGs
+#     --demo              the demo mix (the default): a few dozen photos
+#     -d, --delete WHICH  all | half | none (default all)
+#     -o, --originals DIR originals and manifest.tsv (default OUTPUT.originals)
 set -euo pipefail
 
+usage() { sed -n '2,14p' "$0"; exit 2; }
 size_mib=64
-media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1"
+demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1"
+media=$demo_media
 delete=all
 out_dir=""
-while getopts "s:m:d:o:" opt; do
-  case $opt in
-    s) size_mib=$OPTARG ;;
-    m) media=$OPTARG ;;
-    d) delete=$OPTARG ;;
-    o) out_dir=$OPTARG ;;
-    *) sed -n '2,12p' "$0"; exit 2 ;;
+image=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    -s|--size) size=${2:?}; shift
+      case $size in
+        *[Gg]) size_mib=$(( ${size%[Gg]} * 1024 )) ;;
+        *[Mm]) size_mib=${size%[Mm]} ;;
+        *) size_mib=$size ;;
+      esac ;;
+    -m|--media) media=${2:?}; shift ;;
+    --demo) media=$demo_media ;;
+    -d|--delete) delete=${2:?}; shift ;;
+    -o|--originals) out_dir=${2:?}; shift ;;
+    --out) image=${2:?}; shift ;;
+    -h|--help) usage ;;
+    -*) echo "make-card: unknown option $1" >&2; usage ;;
+    *) [ -z "$image" ] || usage; image=$1 ;;
   esac
+  shift
 done
-shift $((OPTIND - 1))
-[ $# -eq 1 ] || { sed -n '2,12p' "$0"; exit 2; }
-image=$1
+[ -n "$image" ] || usage
+case $size_mib in ''|*[!0-9]*) echo "make-card: bad size" >&2; exit 2 ;; esac
 out_dir=${out_dir:-$image.originals}
 CONVERT=/usr/bin/convert  # Debian's ImageMagick
 for tool in $CONVERT exiftool mkfs.fat mcopy mdel mshowfat python3; do
@@ -47,6 +60,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 files=()  # names in copy order, below $out_dir/files
 
+# Small cards get pictures of a small camera, so that a few dozen fit.
+jpeg_geometry=4000x3000
+[ "$size_mib" -lt 256 ] && jpeg_geometry=2048x1536
+
 # Camera-size JPEGs: a few distinct pictures, each copy with its own EXIF (camera,
 # shot time, unique id) and an embedded thumbnail, as cameras write them.
 make_jpegs() {
@@ -54,7 +71,7 @@ make_jpegs() {
   [ "$n" = 0 ] && return 0
   [ "$n" != fill ] && [ "$n" -lt $bases ] && bases=$n
   for ((b = 0; b < bases; b++)); do
-    $CONVERT -size 4000x3000 -seed $((b + 11)) plasma:fractal -blur 0x0.8 -attenuate 0.3 +noise Uniform \
+    $CONVERT -size "$jpeg_geometry" -seed $((b + 11)) plasma:fractal -blur 0x0.8 -attenuate 0.3 +noise Uniform \
       -quality $((88 + b % 5)) "$work/base$b.jpg" &
     (( (b + 1) % 2 == 0 )) && wait
   done
@@ -174,7 +191,10 @@ rm -f "$image"
 mkfs.fat -F 32 -n KESCARD -C "$image" $((size_mib * 1024)) >/dev/null
 mmd -i "$image" ::/DCIM ::/DCIM/100KESTR
 for f in "${files[@]}"; do
-  mcopy -i "$image" "$out_dir/files/$f" "::/DCIM/100KESTR/$f" || { echo "make-card: card full at $f" >&2; break; }
+  if ! mcopy -i "$image" "$out_dir/files/$f" "::/DCIM/100KESTR/$f" 2>/dev/null; then
+    echo "make-card: no room for $f" >&2
+    mdel -i "$image" "::/DCIM/100KESTR/$f" 2>/dev/null || true
+  fi
 done
 
 # Record each file's cluster chain before deleting it: one run means contiguous.
