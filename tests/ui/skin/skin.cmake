@@ -3,3 +3,5 @@ tess_add_test(skin_resources_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/resources_te
   LIBS tess_resources gdi32 user32)
 tess_add_test(skin_frame_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_test.cpp
   LIBS tess_skin tess_resources)
+tess_add_test(skin_gui_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/skin_gui_test.cpp
+  LIBS tess_skin tess_resources GUI)
