@@ -2,21 +2,16 @@
 
 #include <atomic>
 
+#include "ui/pages/message_window.h"
+
 namespace {
 
-int plain_message_box(HWND owner, int mode, const wchar_t* text) {
-  UINT style = MB_OK;
-  switch (mode) {
-    case 1: style |= MB_ICONWARNING; break;
-    case 2: style |= MB_ICONERROR; break;
-    case 3: style = MB_YESNO | MB_ICONQUESTION; break;
-    default: style |= MB_ICONINFORMATION; break;
-  }
-  int answer = MessageBoxW(owner, text, L"Tessaline", style);
-  return answer == IDOK || answer == IDYES ? 1 : answer == IDNO ? 2 : 0;
+// The skinned message box of the pages.
+int skinned_message_box(HWND owner, int mode, const wchar_t* text) {
+  return show_message_window(owner, mode, text);
 }
 
-std::atomic<UserMessageFunction> g_show{plain_message_box};
+std::atomic<UserMessageFunction> g_show{skinned_message_box};
 
 }  // namespace
 
@@ -25,5 +20,5 @@ int show_user_message(HWND owner, int mode, const wchar_t* text) {
 }
 
 UserMessageFunction set_user_message_function(UserMessageFunction function) {
-  return g_show.exchange(function ? function : plain_message_box);
+  return g_show.exchange(function ? function : skinned_message_box);
 }

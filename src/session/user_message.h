@@ -10,5 +10,5 @@ using UserMessageFunction = int (*)(HWND owner, int mode, const wchar_t* text);
 int show_user_message(HWND owner, int mode, const wchar_t* text);
 
 // Replaces the box (the skinned one, or a recorder in tests); null restores the
-// plain default. Returns the previous function.
+// skinned default. Returns the previous function.
 UserMessageFunction set_user_message_function(UserMessageFunction function);

@@ -6,7 +6,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "ui/skin/caption_button.h"
@@ -38,30 +37,31 @@ class ui_window_c {
   // The non-client handling of the frame; true when the message is handled, with its
   // result in `result`.
   bool process_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-    if (getenv("SKIN_TRACE")) { char b[80]; wsprintfA(b, "msg %x fw %d fh %d\n", message, frame_width, frame_height); OutputDebugStringA(b); fputs(b, stderr); }
-    msg_handled = true;
+    // A local flag: painting sends messages (the title is read with WM_GETTEXT) that
+    // come back through here before this message is answered.
+    bool handled = true;
     result = 0;
     switch (message) {
       case WM_NCCREATE:
         read_metrics(SM_CXFRAME, SM_CYFRAME);
-        msg_handled = false;
+        handled = false;
         break;
       case WM_INITDIALOG:
         read_metrics(SM_CXDLGFRAME, SM_CYDLGFRAME);
         SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
                      SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        msg_handled = false;
+        handled = false;
         break;
       case WM_NCCALCSIZE:
         on_calc_size(wparam, lparam);
-        msg_handled = false;
+        handled = false;
         break;
       case WM_NCPAINT:
         paint_frame();
         break;
       case WM_NCACTIVATE:
         if (IsIconic(hwnd())) {
-          msg_handled = false;
+          handled = false;
         } else {
           paint_frame();
           result = wparam ? FALSE : TRUE;
@@ -69,24 +69,25 @@ class ui_window_c {
         break;
       case WM_NCMOUSEMOVE:
         on_mouse_move(lparam);
-        msg_handled = false;
+        handled = false;
         break;
       case WM_NCLBUTTONDOWN:
-        msg_handled = on_button_down(lparam);
+        handled = on_button_down(lparam);
         break;
       case WM_NCLBUTTONUP:
-        msg_handled = on_button_up(lparam);
+        handled = on_button_up(lparam);
         break;
       case WM_NCLBUTTONDBLCLK:
-        msg_handled = button_at(lparam) != nullptr;
+        handled = button_at(lparam) != nullptr;
         break;
       case WM_NCMOUSELEAVE:
         on_mouse_leave();
         break;
       default:
-        msg_handled = false;
+        handled = false;
     }
-    return msg_handled;
+    msg_handled = handled;
+    return handled;
   }
 
   // Paints the whole non-client area in one transfer; the client area is never touched.

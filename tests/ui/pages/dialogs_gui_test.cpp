@@ -10,6 +10,7 @@
 #include "app/settings.h"
 #include "app/system_probe.h"
 #include "i18n/language.h"
+#include "session/user_message.h"
 #include "dialog_texts.h"
 #include "ui/pages/about_window.h"
 #include "ui/pages/folder_window.h"
@@ -94,7 +95,7 @@ TEST_F(Dialogs, MessageBoxShowsOneButtonInTheMiddleForModesZeroToTwo) {
     SCOPED_TRACE(c.mode);
     use_language(c.language);
     const std::wstring text = dialog_languages()[c.language].short_message;
-    const driven d = run_driven(L"--size=300x200 --control=1@115,136 --hidden=2 " + label(1, "btn_ok") +
+    const driven d = run_driven(L"--size=300x200 --frame=30 --control=1@115,136 --hidden=2 " + label(1, "btn_ok") +
                                     L" --action=" + c.action,
                                 [&] { return show_message_window(nullptr, c.mode, text.c_str()); });
     EXPECT_EQ(d.driver_exit, 0u);
@@ -126,6 +127,14 @@ TEST_F(Dialogs, FinishedBoxOffersOkLeftAndOpenRight) {
   EXPECT_EQ(d.result, 2);
 }
 
+TEST_F(Dialogs, SessionMessagesAppearInTheSkinnedBox) {
+  use_language(0);
+  const driven d = run_driven(L"--size=300x200 --frame=30 --control=1@115,136 --action=escape",
+                              [] { return show_user_message(nullptr, 2, L"The file could not be copied."); });
+  EXPECT_EQ(d.driver_exit, 0u);
+  EXPECT_EQ(d.result, 2);
+}
+
 TEST_F(Dialogs, OneLineMessageIsCentredAndALongOneIsCutAtTheTextArea) {
   use_language(0);
   const std::wstring short_text = L"Done.";
@@ -145,7 +154,7 @@ TEST_F(Dialogs, FolderDialogPutsCancelLeftAndOkRight) {
     SCOPED_TRACE(c.language);
     use_language(c.language);
     folder_window_c box(dialog_languages()[c.language].long_message.c_str());
-    const driven d = run_driven(L"--size=400x200 --control=1@230,136 --control=2@100,136 " +
+    const driven d = run_driven(L"--size=400x200 --frame=30 --control=1@230,136 --control=2@100,136 " +
                                     label(1, "btn_ok") + L" " + label(2, "btn_cancel") + L" --action=" + c.action,
                                 [&] { return box.show(nullptr); });
     EXPECT_EQ(d.driver_exit, 0u);
@@ -164,7 +173,7 @@ TEST_F(Dialogs, AboutDialogStartsTheUpdaterOnEnterAndClosesOnEscape) {
 
   use_language(3);
   about_window_c about;
-  driven d = run_driven(L"--title=About --size=500x400 --control=1@340,210 --control=2@340,250 " +
+  driven d = run_driven(L"--title=About --size=500x400 --frame=100 --control=1@340,210 --control=2@340,250 " +
                             label(1, "about_btn_check") + L" " + label(2, "about_btn_bk") + L" --action=escape",
                         [&] { return about.show(nullptr); });
   EXPECT_EQ(d.driver_exit, 0u);
