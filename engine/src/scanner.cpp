@@ -46,7 +46,7 @@ bool Scanner::run() {
     probe_chunk(*chunk);
     hold_from_oldest();
   }
-  if (halted()) {
+  if (halted() || pos_ < size || !pending_.empty()) {
     stream_.stop();  // measures waiting for the reader return at once
     for (auto& c : pending_) pool_.wait(c.get());
     pending_.clear();

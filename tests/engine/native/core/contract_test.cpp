@@ -2,9 +2,13 @@
 // report channel, the files it leaves in the scan folder, and how it ends.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
 #include <set>
 #include "card_image.h"
 #include "engine_process.h"
@@ -164,6 +168,31 @@ TEST(EngineReports, FileLongerThanTheReadWindowIsFollowedToItsEnd) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(reported_paths(run).size(), 2u);
   expect_reported_files_are_originals(run, card);
+}
+
+TEST(EngineReports, FramedThroughANamedFifo) {
+  TempDir dir;
+  CardImage card(1 << 20);
+  card.place(4096, make_test_file('A', 3000, "", 0, 1));
+  card.save(dir / "card.img");
+  const std::string fifo = dir / "reports";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string stream;
+  std::thread reader([&] {
+    std::ifstream in(fifo, std::ios::binary);
+    stream.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  });
+  RunOptions opts;
+  opts.report_path = fifo;
+  EngineRun run = run_engine(kExe, engine_args(dir / "tmp", dir / "card.img", kAll), opts);
+  reader.join();
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  // 280-byte frames, one of them naming the file, then the four zero bytes of the end
+  ASSERT_GE(stream.size(), 4u + 284u);
+  EXPECT_EQ((stream.size() - 4) % 284, 0u);
+  EXPECT_EQ(stream.substr(stream.size() - 4), std::string(4, '\0'));
+  EXPECT_EQ(stream.substr(0, 4), std::string("\x18\x01\0\0", 4));
+  EXPECT_NE(stream.find(dir / "tmp/000/f0000000.mp3"), std::string::npos);
 }
 
 TEST(EngineFolder, SubfoldersNamesAndExtensions) {

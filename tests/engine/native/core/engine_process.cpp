@@ -56,7 +56,12 @@ EngineRun run_engine(const std::string& exe, const std::vector<std::string>& arg
     } else {
       unsetenv("KESTRUNE_REPORT_FD");
     }
-    unsetenv("KESTRUNE_REPORT_PATH");
+    if (opts.report_path.empty()) {
+      unsetenv("KESTRUNE_REPORT_PATH");
+    } else {
+      unsetenv("KESTRUNE_REPORT_FD");
+      setenv("KESTRUNE_REPORT_PATH", opts.report_path.c_str(), 1);
+    }
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>("client.exe"));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
