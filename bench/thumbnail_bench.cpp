@@ -46,11 +46,11 @@ int main(int argc, char** argv) {
   std::string folder = argv[1];
   int dngs = argc > 2 ? atoi(argv[2]) : 0;
   for (int i = 0; i < dngs; ++i) {
-    DngSpec spec;
-    spec.width = 4000;
-    spec.height = 3000;
+    DngParams params;
+    params.width = 4000;
+    params.height = 3000;
     std::string path = folder + "\\raw" + std::to_string(i) + ".dng";
-    if (!write_dng(path.c_str(), spec)) fprintf(stderr, "cannot write %s\n", path.c_str());
+    if (!write_dng(path.c_str(), params)) fprintf(stderr, "cannot write %s\n", path.c_str());
   }
 
   std::vector<std::string> files;

@@ -141,7 +141,7 @@ TEST(Thumbnail, CachedFilesAreReadWithRestoredHeaderAndNeverChanged) {
   std::string jpeg = read_all("media\\halves.jpg");
   for (int i = 0; i < 16; ++i) jpeg[i] = static_cast<char>(~jpeg[i]);
   write_all("cached.jpg", jpeg);
-  std::vector<uint8_t> dng = make_dng(DngSpec{});
+  std::vector<uint8_t> dng = make_dng(DngParams{});
   for (int i = 0; i < 16; ++i) dng[i] = static_cast<uint8_t>(~dng[i]);
   write_all("cached.nef", std::string(dng.begin(), dng.end()));
 
@@ -161,7 +161,7 @@ TEST(Thumbnail, CachedFilesAreReadWithRestoredHeaderAndNeverChanged) {
 }
 
 TEST(Thumbnail, RawThumbnailCarriesCameraFactsAndReturnsTheContext) {
-  ASSERT_TRUE(write_dng("camera.dng", DngSpec{}));
+  ASSERT_TRUE(write_dng("camera.dng", DngParams{}));
   FoundFile record = {};
   strcpy(record.file_path, "camera.dng");
   strcpy(record.thumb_path, "thumb_camera.png");

@@ -75,12 +75,12 @@ std::vector<uint8_t> ifd_bytes(const std::map<uint16_t, Entry>& tags, uint32_t o
 
 }  // namespace
 
-std::vector<uint8_t> make_dng(const DngSpec& spec) {
+std::vector<uint8_t> make_dng(const DngParams& params) {
   // The mosaic: RGGB, top half strongly red, bottom half strongly blue.
   std::vector<uint8_t> pixels;
-  for (int y = 0; y < spec.height; ++y) {
-    bool top = y < spec.height / 2;
-    for (int x = 0; x < spec.width; ++x) {
+  for (int y = 0; y < params.height; ++y) {
+    bool top = y < params.height / 2;
+    for (int x = 0; x < params.width; ++x) {
       bool red_site = y % 2 == 0 && x % 2 == 0;
       bool blue_site = y % 2 == 1 && x % 2 == 1;
       uint32_t value = 6000;
@@ -92,23 +92,23 @@ std::vector<uint8_t> make_dng(const DngSpec& spec) {
   const uint32_t ifd_at = 8;
   std::map<uint16_t, Entry> tags = {
       {254, longs({0})},
-      {256, longs({static_cast<uint32_t>(spec.width)})},
-      {257, longs({static_cast<uint32_t>(spec.height)})},
+      {256, longs({static_cast<uint32_t>(params.width)})},
+      {257, longs({static_cast<uint32_t>(params.height)})},
       {258, shorts({16})},
       {259, shorts({1})},
       {262, shorts({32803})},
-      {271, ascii(spec.make)},
-      {272, ascii(spec.model)},
+      {271, ascii(params.make)},
+      {272, ascii(params.model)},
       {273, longs({0})},  // patched below
-      {274, shorts({static_cast<uint32_t>(spec.orientation)})},
+      {274, shorts({static_cast<uint32_t>(params.orientation)})},
       {277, shorts({1})},
-      {278, longs({static_cast<uint32_t>(spec.height)})},
+      {278, longs({static_cast<uint32_t>(params.height)})},
       {279, longs({static_cast<uint32_t>(pixels.size())})},
       {33421, shorts({2, 2})},
       {33422, bytes({0, 1, 1, 2})},
       {50706, bytes({1, 4, 0, 0})},
       {50707, bytes({1, 1, 0, 0})},
-      {50708, ascii(spec.make + " " + spec.model)},
+      {50708, ascii(params.make + " " + params.model)},
       {50714, longs({256})},
       {50717, longs({65535})},
       // Camera space is linear sRGB: the XYZ to sRGB matrix.
@@ -117,14 +117,14 @@ std::vector<uint8_t> make_dng(const DngSpec& spec) {
       {50728, rationals(RATIONAL, {1, 1, 1}, 1)},
       {50778, shorts({21})},
   };
-  if (!spec.shot_time.empty()) tags[34665] = longs({0});  // patched below
+  if (!params.shot_time.empty()) tags[34665] = longs({0});  // patched below
 
   // Two passes: the first fixes the sizes, the second the offsets.
   std::vector<uint8_t> ifd = ifd_bytes(tags, ifd_at);
   uint32_t exif_at = ifd_at + static_cast<uint32_t>(ifd.size());
   std::vector<uint8_t> exif;
-  if (!spec.shot_time.empty()) {
-    exif = ifd_bytes({{36867, ascii(spec.shot_time)}}, exif_at);
+  if (!params.shot_time.empty()) {
+    exif = ifd_bytes({{36867, ascii(params.shot_time)}}, exif_at);
     tags[34665] = longs({exif_at});
   }
   uint32_t strip_at = exif_at + static_cast<uint32_t>(exif.size());
@@ -141,8 +141,8 @@ std::vector<uint8_t> make_dng(const DngSpec& spec) {
   return file;
 }
 
-bool write_dng(const char* path, const DngSpec& spec) {
-  std::vector<uint8_t> data = make_dng(spec);
+bool write_dng(const char* path, const DngParams& params) {
+  std::vector<uint8_t> data = make_dng(params);
   FILE* f = fopen(path, "wb");
   if (!f) return false;
   bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-struct DngSpec {
+struct DngParams {
   int width = 128;
   int height = 96;
   std::string make = "Synth";
@@ -14,5 +14,5 @@ struct DngSpec {
   int orientation = 1;
 };
 
-std::vector<uint8_t> make_dng(const DngSpec& spec);
-bool write_dng(const char* path, const DngSpec& spec);
+std::vector<uint8_t> make_dng(const DngParams& params);
+bool write_dng(const char* path, const DngParams& params);

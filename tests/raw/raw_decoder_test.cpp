@@ -46,7 +46,7 @@ int64_t local_seconds(int year, int month, int day, int hour, int minute, int se
 }  // namespace
 
 TEST(RawDecoder, LandscapeDngGivesPictureAndFacts) {
-  ASSERT_TRUE(write_dng("landscape.dng", DngSpec{}));
+  ASSERT_TRUE(write_dng("landscape.dng", DngParams{}));
   FoundFile record = record_for("landscape.dng");
   CImage image;
   ASSERT_EQ(0, decode_raw_image(image, record));
@@ -73,9 +73,9 @@ TEST(RawDecoder, LandscapeDngGivesPictureAndFacts) {
 
 TEST(RawDecoder, PortraitOrientationsReportRotatedSizeAndUprightPicture) {
   for (int orientation : {6, 8}) {
-    DngSpec spec;
-    spec.orientation = orientation;
-    ASSERT_TRUE(write_dng("portrait.dng", spec));
+    DngParams params;
+    params.orientation = orientation;
+    ASSERT_TRUE(write_dng("portrait.dng", params));
     FoundFile record = record_for("portrait.dng");
     CImage image;
     ASSERT_EQ(0, decode_raw_image(image, record)) << orientation;
@@ -92,11 +92,11 @@ TEST(RawDecoder, PortraitOrientationsReportRotatedSizeAndUprightPicture) {
 }
 
 TEST(RawDecoder, LongCameraTextIsCutAndMissingTimeIsZero) {
-  DngSpec spec;
-  spec.make = "Tessaline Optical Instruments";
-  spec.model = "Field Recorder X9";
-  spec.shot_time = "";
-  ASSERT_TRUE(write_dng("long.dng", spec));
+  DngParams params;
+  params.make = "Tessaline Optical Instruments";
+  params.model = "Field Recorder X9";
+  params.shot_time = "";
+  ASSERT_TRUE(write_dng("long.dng", params));
   FoundFile record = record_for("long.dng");
   memset(record.camera, 'x', sizeof record.camera);
   CImage image;
@@ -108,7 +108,7 @@ TEST(RawDecoder, LongCameraTextIsCutAndMissingTimeIsZero) {
 }
 
 TEST(RawDecoder, CachedFileIsReadWithItsHeaderRestoredAndLeftAlone) {
-  std::vector<uint8_t> dng = make_dng(DngSpec{});
+  std::vector<uint8_t> dng = make_dng(DngParams{});
   for (int i = 0; i < 16; ++i) dng[i] = static_cast<uint8_t>(~dng[i]);
   FILE* f = fopen("cached.dng", "wb");
   fwrite(dng.data(), 1, dng.size(), f);
@@ -144,7 +144,7 @@ TEST(RawDecoder, FailuresLeaveRecordAndImageEmpty) {
 }
 
 TEST(RawDecoder, EveryDecodeLogsOneLineFirst) {
-  ASSERT_TRUE(write_dng("logged.dng", DngSpec{}));
+  ASSERT_TRUE(write_dng("logged.dng", DngParams{}));
   auto lines = [] {
     std::ifstream in(kRawLogPath);
     std::vector<std::string> all;

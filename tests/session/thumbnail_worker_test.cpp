@@ -19,8 +19,8 @@ void run_worker_until_idle() {
   }
 }
 
-std::string dng_bytes(const DngSpec& spec) {
-  std::vector<uint8_t> bytes = make_dng(spec);
+std::string dng_bytes(const DngParams& params) {
+  std::vector<uint8_t> bytes = make_dng(params);
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -47,7 +47,7 @@ TEST(ThumbnailWorker, FillsRecordsAndLeavesCachedFilesComplemented) {
   BackgroundScratch cache("worker");
   std::string jpeg = get_file("media\\photo.jpg");
   ASSERT_FALSE(jpeg.empty());
-  std::string dng = dng_bytes(DngSpec{});
+  std::string dng = dng_bytes(DngParams{});
   put_file(cache / "f1.jpg", jpeg);
   put_file(cache / "f2.nef", dng);
   put_file(cache / "f3.mp3", "ID3 some audio");
@@ -78,7 +78,7 @@ TEST(ThumbnailWorker, FillsRecordsAndLeavesCachedFilesComplemented) {
 TEST(ThumbnailWorker, ExistingThumbnailIsKeptAndNothingDecoded) {
   BackgroundScratch cache("worker");
   put_file(cache / "a.jpg", get_file("media\\photo.jpg"));
-  put_file(cache / "a.nef", dng_bytes(DngSpec{}));
+  put_file(cache / "a.nef", dng_bytes(DngParams{}));
   put_file(cache / "thumb_a.png", "an earlier thumbnail");
   reset_found_files();
   append_found_file((cache / "a.jpg").c_str());
@@ -97,7 +97,7 @@ TEST(ThumbnailWorker, ExistingThumbnailIsKeptAndNothingDecoded) {
 
 TEST(ThumbnailWorker, ResetDuringADecodeDropsTheCopy) {
   BackgroundScratch cache("worker");
-  DngSpec big;
+  DngParams big;
   big.width = 3000;
   big.height = 2000;
   put_file(cache / "big.dng", dng_bytes(big));
