@@ -338,8 +338,14 @@ def page_background():
 
 
 def home_button_art(palette, state, symbol):
-    sym = symbol()
-    return button_art(320, 140, palette, state, radius=10, body=sym)
+    # Soft rings in the free right part give the large buttons some depth; the label
+    # is drawn over the top half, so they stay faint.
+    rings = ('<clipPath id="inside"><rect x="1" y="1" width="318" height="138" rx="9"/></clipPath>'
+             '<g clip-path="url(#inside)" fill="#ffffff">'
+             '<circle cx="300" cy="150" r="86" fill-opacity="0.07"/>'
+             '<circle cx="318" cy="168" r="58" fill-opacity="0.07"/>'
+             '<circle cx="236" cy="150" r="34" fill-opacity="0.05"/></g>')
+    return button_art(320, 140, palette, state, radius=10, body=rings + symbol())
 
 
 def start_symbol():

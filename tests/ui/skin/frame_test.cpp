@@ -77,16 +77,6 @@ TEST(SkinFrame, DialogFrameHasItsRingsBandAndClosePicture) {
   EXPECT_NE(p.at(266 + 15, 3 + 10), caption) << "the cross is drawn";
 }
 
-TEST(SkinFrame, PressedStatePaintsThePressedPicture) {
-  bare_frame frame(30);
-  frame.frame_width = frame.frame_height = 3;
-  system_button_c<bare_frame>* close = close_button(frame);
-  close->state = 2;
-  painted p(frame, 300, 200);
-  EXPECT_EQ(p.at(266 + 2, 3 + 2), close->images[2].GetPixel(2, 2));
-  EXPECT_NE(close->images[2].GetPixel(2, 2), close->images[0].GetPixel(2, 2));
-}
-
 TEST(SkinFrame, CaptionSizeMovesTheClientTopByTheExtraHeight) {
   bare_frame frame(100);
   frame.system_caption_height = 19;
