@@ -8,18 +8,18 @@ namespace kes::jpeg {
 
 namespace {
 
-constexpr int kAcLook = 11, kDcLook = 9;  // look-ahead bits of the skip tables
+constexpr int kLook = 12;  // look-ahead bits of the skip, group and block-start tables
 constexpr int kFastBits = 24;  // a refill leaves at least this many bits, unless the data stopped
-// Skip-table entry: bits 0-4 the bits to consume, 5-12 the AC step in the block (128 for an
-// end of block), then flags.
+// Skip-table entry: bits 0-4 the bits to consume, 5-12 the step in the block (1 for a DC
+// code, 128 for an end of block), then flags.
 constexpr uint16_t kOk = 1u << 13;   // settled by the table
 constexpr uint16_t kBig = 1u << 14;  // size beyond 8-bit samples' range
 constexpr uint16_t kHuge = 1u << 15;  // size beyond 12-bit samples' range
 constexpr int kEndOfBlock = 128;
 constexpr uint16_t kGroupEob = 1u << 12;  // group entries: the group ends its block
-constexpr int kStartLook = 12;  // look-ahead bits of the block-start tables
-// Scans of fewer blocks decode without block-start tables, which take longer to build.
-constexpr uint64_t kStartTableBlocks = 16384;
+// Scans of fewer blocks decode without group and block-start tables, which take a while
+// to build.
+constexpr uint64_t kSettledTableBlocks = 4096;
 
 // 11 bits of a look-ahead index of `look` bits from bit `used` on, zeros past its end.
 uint32_t window(uint32_t index, int look, int used) {
@@ -30,10 +30,13 @@ uint32_t window(uint32_t index, int look, int used) {
 
 // The codes that a look-ahead index of `look` bits settles: a DC code first when `dc` is
 // given, then AC codes up to and with an end of block, all with sizes that any sample
-// precision allows. An entry in the group layout, 0 when not even one code is settled.
-uint16_t settle(const HuffTable* dc, const HuffTable& ac, uint32_t index, int look, int max_advance) {
+// precision allows. An entry in the group layout (the step counts the coefficients
+// passed, plus 128 for an end of block), 0 when not even one code is settled.
+uint16_t settle(const HuffTable* dc, const HuffTable& ac, uint32_t index, int look) {
+  const int max_advance = 63;
   int used = 0, advance = 0;
   if (dc) {
+    advance = 1;  // the DC coefficient
     uint16_t f = dc->fast[window(index, look, 0)];
     int len = f >> 8, size = f & 255;
     if (f == 0 || len > look || size > 11) return 0;
@@ -63,7 +66,7 @@ uint16_t skip_entry(bool ac, int len, uint8_t v) {
   if (s > (ac ? 10 : 11)) flags |= kBig;
   if (s > (ac ? 14 : 15)) flags |= kHuge;
   int r = v >> 4;
-  int step = !ac ? 0 : s ? r + 1 : r == 15 ? 16 : kEndOfBlock;
+  int step = !ac ? 1 : s ? r + 1 : r == 15 ? 16 : kEndOfBlock;
   return static_cast<uint16_t>(flags | step << 5 | consume);
 }
 
@@ -75,7 +78,7 @@ bool build_table(HuffTable& t, bool ac, const uint8_t counts[16], const uint8_t*
   for (int i = 0; i < 16; ++i) total += counts[i];
   if (total > 256 || total != nvals) return false;
   std::copy(vals, vals + nvals, t.vals);
-  const int look = ac ? kAcLook : kDcLook;
+  const int look = kLook;
   int32_t code = 0;
   int k = 0;
   for (int len = 1; len <= 16; ++len) {
@@ -97,8 +100,6 @@ bool build_table(HuffTable& t, bool ac, const uint8_t counts[16], const uint8_t*
     t.maxcode[len] = counts[len - 1] ? code - 1 : -1;
     code <<= 1;
   }
-  if (ac)
-    for (uint32_t i = 0; i < 2048; ++i) t.group[i] = settle(nullptr, t, i, kAcLook, 63);
   t.defined = true;
   return true;
 }
@@ -442,6 +443,7 @@ class ScanValidator {
  private:
   struct Slot {  // one block of a sequential MCU
     const uint16_t* start;
+    const uint16_t* next_start;  // the next block's
     const uint16_t* dc;
     const uint16_t* ac;
     const uint16_t* group;
@@ -453,22 +455,30 @@ class ScanValidator {
   // live in locals and go back to the reader only around slow paths.
   ScanResult run_sequential() {
     uint64_t total = total_mcus();
-    // Block-start tables settle the DC code and the first AC codes of a block at once:
-    // worth building for large scans only (an empty one makes every block go the long way).
-    static const uint16_t no_starts[1 << kStartLook] = {};
-    const uint16_t* starts[4] = {no_starts, no_starts, no_starts, no_starts};
     uint64_t mcu_blocks = 0;
     for (int i = 0; i < st_.ns; ++i) mcu_blocks += st_.ns == 1 ? 1 : st_.comp[st_.scomp[i]].h * st_.comp[st_.scomp[i]].v;
-    if (st_.height != 0 && total >= kStartTableBlocks / mcu_blocks) {
-      starts_.resize(size_t(st_.ns) << kStartLook);
-      for (int i = 0; i < st_.ns; ++i) {
-        const HuffTable& dc = st_.dc[st_.td[i]];
-        const HuffTable& ac = st_.ac[st_.ta[i]];
-        if (!dc.defined || !ac.defined) continue;
-        uint16_t* t = starts_.data() + (size_t(i) << kStartLook);
-        for (uint32_t x = 0; x < (1u << kStartLook); ++x) t[x] = settle(&dc, ac, x, kStartLook, 62);
-        starts[i] = t;
+    // Large scans get tables that settle several codes per look-up: block-start tables
+    // (the DC code and the first AC codes) and group tables (AC codes). Small ones go a
+    // code at a time, through the single-code tables, which have the same layout.
+    bool settled = st_.height != 0 && total >= kSettledTableBlocks / mcu_blocks;
+    const uint16_t* starts[4] = {};
+    const uint16_t* groups[4] = {};
+    if (settled) starts_.resize(size_t(st_.ns) << kLook);
+    for (int i = 0; i < st_.ns; ++i) {
+      const HuffTable& dc = st_.dc[st_.td[i]].defined ? st_.dc[st_.td[i]] : no_table();
+      HuffTable& ac = st_.ac[st_.ta[i]];
+      starts[i] = dc.skip;
+      groups[i] = ac.defined ? ac.skip : no_table().skip;
+      if (!settled || !ac.defined) continue;
+      if (!ac.grouped) {
+        for (uint32_t x = 0; x < (1u << kLook); ++x) ac.group[x] = settle(nullptr, ac, x, kLook);
+        ac.grouped = true;
       }
+      groups[i] = ac.group;
+      if (!dc.defined) continue;
+      uint16_t* t = starts_.data() + (size_t(i) << kLook);
+      for (uint32_t x = 0; x < (1u << kLook); ++x) t[x] = settle(&dc, ac, x, kLook);
+      starts[i] = t;
     }
     Slot plan[10];
     int nb = 0;
@@ -477,32 +487,64 @@ class ScanValidator {
       const HuffTable& dc = st_.dc[st_.td[i]].defined ? st_.dc[st_.td[i]] : no_table();
       const HuffTable& ac = st_.ac[st_.ta[i]].defined ? st_.ac[st_.ta[i]] : no_table();
       int blocks = st_.ns == 1 ? 1 : c.h * c.v;
-      for (int k = 0; k < blocks && nb < 10; ++k) plan[nb++] = Slot{starts[i], dc.skip, ac.skip, ac.group, &dc, &ac};
+      for (int k = 0; k < blocks && nb < 10; ++k)
+        plan[nb++] = Slot{starts[i], nullptr, dc.skip, ac.skip, groups[i], &dc, &ac};
     }
-    const uint16_t dc_mask = kOk | kHuge | (st_.precision > 8 ? 0 : kBig);
-    const uint16_t ac_mask = dc_mask;
-    uint32_t ri = st_.restart_interval, togo = ri;
+    masks_ = kOk | kHuge | (st_.precision > 8 ? 0 : kBig);
+    const uint16_t masks = masks_;
+    // One look-up per step, a step being a block's start (its DC code and maybe more) or
+    // a group of AC codes. Block and MCU ends are kept out of branches as far as
+    // possible: k is the position in the block, 0 at its start.
+    const uint32_t ri = st_.restart_interval;
+    uint32_t togo = ri;
     int next_rst = 0;
+    for (int i = 0; i < nb; ++i) plan[i].next_start = plan[i + 1 < nb ? i + 1 : 0].start;
     Bits b = br_.b;
-    for (uint64_t mcu = 0; mcu < total; ++mcu) {
-      if (ri) {
-        if (togo == 0) {
+    uint64_t mcu = 0, mcu_start = br_.consumed_pos(b);
+    int k = 0, si = 0;
+    // The table of the next look-up is picked without a load on the critical path.
+    const uint16_t* table = plan[0].start;
+    const uint16_t* group = plan[0].group;
+    const uint16_t* next_start = plan[0].next_start;
+    while (mcu < total) {
+      if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
+      uint16_t e = table[b.acc >> (kWordBits - kLook)];
+      int step = e >> 5 & 255;
+      if ((e & masks) == kOk && k + (step & 127) < 64) {
+        consume(b, e & 31);
+        k += step;
+      } else {
+        Stop why = Stop::end_of_scan;
+        b = careful_step(b, plan[si], k, why);
+        if (k < 0) {
           br_.b = b;
-          Stop why;
-          if (!restart(next_rst, why)) return restart_failed(why, mcu);
-          next_rst = (next_rst + 1) & 7;
-          b = br_.b;
-          togo = ri;
+          return mcu_failed(why, mcu, mcu_start);
         }
-        --togo;
       }
-      uint64_t mcu_start = br_.consumed_pos(b);
-      Stop why = Stop::end_of_scan;
-      bool ok = true;
-      for (int i = 0; i < nb && ok; ++i) ok = sequential_block(b, plan[i], dc_mask, ac_mask, why);
-      if (ok && b.n >= 0) continue;
-      br_.b = b;
-      return mcu_failed(ok ? Stop::bad_code : why, mcu, mcu_start);
+      if (b.n < 0) {  // ran into the zeros after the data
+        br_.b = b;
+        return mcu_failed(Stop::end_of_data, mcu, mcu_start);
+      }
+      int end = k >> 7;  // 1 after an end of block
+      k &= end - 1;
+      table = end ? next_start : group;
+      si += end;
+      bool wrap = si == nb;
+      si = wrap ? 0 : si;
+      group = plan[si].group;
+      next_start = plan[si].next_start;
+      uint64_t here = br_.consumed_pos(b);
+      mcu += wrap;
+      mcu_start = wrap ? here : mcu_start;
+      if (ri && wrap && --togo == 0 && mcu < total) {
+        br_.b = b;
+        Stop why;
+        if (!restart(next_rst, why)) return restart_failed(why, mcu);
+        next_rst = (next_rst + 1) & 7;
+        b = br_.b;
+        togo = ri;
+        mcu_start = br_.consumed_pos(b);
+      }
     }
     br_.b = b;
     ScanResult r;
@@ -518,71 +560,44 @@ class ScanValidator {
     return br_.b;
   }
 
-  // A code the look-ahead table does not settle, decoded the long way; slow_value_ is
-  // its value, or -1 with `why` set.
-  Bits slow_symbol(Bits b, const HuffTable& t, bool dc, Stop& why) {
-    br_.b = b;
-    br_.need(16);
-    int v = t.defined ? br_.decode(t) : -1;
-    int s = dc ? v : v & 15;
-    if (v < 0) {
-      why = Stop::bad_code;
-    } else if (s > (dc ? maxdc_ : maxac_)) {
-      why = Stop::bad_coefficient;
-      v = -1;
-    } else {
-      br_.skip(s);
-    }
-    slow_value_ = v;
-    return br_.b;
-  }
-
-  inline bool sequential_block(Bits& b, const Slot& slot, uint16_t dc_mask, uint16_t ac_mask, Stop& why) {
-    if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
-    int k = 1;
-    uint16_t e = slot.start[b.acc >> (kWordBits - kStartLook)];
-    if (e & kOk) {
+  // One code that the tables did not settle in one go, through the single-code tables
+  // or the long way. k becomes -1 (with `why`) when the data is bad, and 128 or more
+  // when the block is complete.
+  Bits careful_step(Bits b, const Slot& slot, int& k, Stop& why) {
+    bool dc = k == 0;
+    uint16_t e = (dc ? slot.dc : slot.ac)[b.acc >> (kWordBits - kLook)];
+    int v = -1;
+    if ((e & masks_) == kOk) {
       consume(b, e & 31);
-      if (e & kGroupEob) return true;
-      k += e >> 5 & 127;
+      k += e >> 5 & 255;
     } else {
-      e = slot.dc[b.acc >> (kWordBits - kDcLook)];
-      if ((e & dc_mask) == kOk) {
-        consume(b, e & 31);
+      br_.b = b;
+      br_.need(16);
+      const HuffTable& t = dc ? *slot.dct : *slot.act;
+      v = t.defined ? br_.decode(t) : -1;
+      int size = dc ? v : v & 15;
+      if (v < 0) {
+        why = Stop::bad_code;
+      } else if (size > (dc ? maxdc_ : maxac_)) {
+        why = Stop::bad_coefficient;
+        v = -1;
       } else {
-        b = slow_symbol(b, *slot.dct, true, why);
-        if (slow_value_ < 0) return false;
+        br_.skip(size);
       }
+      b = br_.b;
+      if (v < 0) {
+        k = -1;
+        return b;
+      }
+      k += dc ? 1 : v & 15 ? (v >> 4) + 1 : v == 0xF0 ? 16 : kEndOfBlock;
     }
-    for (;;) {
-      if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
-      BitWord i = b.acc >> (kWordBits - kAcLook);
-      // Several codes at once while they stay inside the block; one at a time near its end.
-      e = slot.group[i];
-      int advance = e >> 5 & 127;
-      if ((e & kOk) && k + advance < 64) {
-        consume(b, e & 31);
-        if (e & kGroupEob) return true;
-        k += advance;
-        continue;
-      }
-      e = slot.ac[i];
-      if ((e & ac_mask) == kOk) {
-        consume(b, e & 31);
-        k += e >> 5 & 255;
-      } else {
-        b = slow_symbol(b, *slot.act, false, why);
-        int rs = slow_value_;
-        if (rs < 0) return false;
-        k += rs & 15 ? (rs >> 4) + 1 : rs == 0xF0 ? 16 : kEndOfBlock;
-      }
-      if (k >= 64) break;
-    }
-    if (k > 64 && k < kEndOfBlock) {  // a coefficient or zero run beyond the block
+    if (k == 64) {
+      k = kEndOfBlock;  // the block is full
+    } else if (k > 64 && k < kEndOfBlock) {  // a coefficient or zero run beyond the block
       why = Stop::bad_coefficient;
-      return false;
+      k = -1;
     }
-    return true;
+    return b;
   }
 
   ScanResult restart_failed(Stop why, uint64_t mcu) {
@@ -850,7 +865,7 @@ class ScanValidator {
   DecodeState& st_;
   BitReader br_;
   uint32_t eobrun_ = 0;
-  int slow_value_ = 0;
+  uint16_t masks_ = kOk;  // flags that send a single-code entry the long way
   std::vector<uint16_t> starts_;
   int maxdc_, maxac_;
 };
