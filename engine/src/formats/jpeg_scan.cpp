@@ -480,7 +480,7 @@ class ScanValidator {
       for (uint32_t x = 0; x < (1u << kLook); ++x) t[x] = settle(&dc, ac, x, kLook);
       starts[i] = t;
     }
-    Slot plan[10];
+    Slot plan[10] = {};
     int nb = 0;
     for (int i = 0; i < st_.ns; ++i) {
       const Component& c = st_.comp[st_.scomp[i]];
