@@ -64,7 +64,7 @@ bool read_tables(DecodeState& st, const uint8_t* p, size_t len) {
     int n = 0;
     for (int k = 0; k < 16; ++k) n += counts[k];
     if (len - i - 17 < size_t(n)) return false;
-    if (!build_table(tc ? st.ac[th] : st.dc[th], counts, p + i + 17, n)) return false;
+    if (!build_table(tc ? st.ac[th] : st.dc[th], tc == 1, counts, p + i + 17, n)) return false;
     i += 17 + n;
   }
   return true;

@@ -6,12 +6,61 @@
 
 namespace kes::jpeg {
 
-bool build_table(HuffTable& t, const uint8_t counts[16], const uint8_t* vals, int nvals) {
+namespace {
+
+constexpr int kAcLook = 11, kDcLook = 9;  // look-ahead bits of the skip tables
+constexpr int kFastBits = 24;  // a refill leaves at least this many bits, unless the data stopped
+// Skip-table entry: bits 0-4 the bits to consume, 5-12 the AC step in the block (128 for an
+// end of block), then flags.
+constexpr uint16_t kOk = 1u << 13;   // settled by the table
+constexpr uint16_t kBig = 1u << 14;  // size beyond 8-bit samples' range
+constexpr uint16_t kHuge = 1u << 15;  // size beyond 12-bit samples' range
+constexpr int kEndOfBlock = 128;
+constexpr uint16_t kGroupEob = 1u << 12;  // group entries: the group ends its block
+
+// The codes that the look-ahead index i settles, from its first on: an entry for the
+// group table, which holds what the single-code entry does when only one code fits.
+uint16_t group_entry(const HuffTable& t, int i) {
+  uint16_t first = t.skip[i];
+  if (!(first & kOk) || (first & kBig)) return first & ~uint16_t(kOk);
+  int step = first >> 5 & 255;
+  if (step == kEndOfBlock) return static_cast<uint16_t>(kOk | kGroupEob | (first & 31));
+  int used = first & 31, advance = step;
+  while (used < kAcLook) {
+    uint16_t f = t.fast[(i << used) & 2047];
+    int len = f >> 8, rs = f & 255, s = rs & 15, r = rs >> 4;
+    if (f == 0 || len > kAcLook - used || s > 10) break;
+    if (s == 0 && r != 15) return static_cast<uint16_t>(kOk | kGroupEob | advance << 5 | (used + len));
+    int next = s ? r + 1 : 16;
+    if (advance + next > 63 || used + len + s > kFastBits) break;
+    advance += next;
+    used += len + s;
+  }
+  return static_cast<uint16_t>(kOk | advance << 5 | used);
+}
+
+uint16_t skip_entry(bool ac, int len, uint8_t v) {
+  int s = ac ? v & 15 : v;
+  if (s > 15) return 0;  // the long way reports it
+  int consume = len + s;
+  if (consume > kFastBits) return 0;
+  uint16_t flags = kOk;
+  if (s > (ac ? 10 : 11)) flags |= kBig;
+  if (s > (ac ? 14 : 15)) flags |= kHuge;
+  int r = v >> 4;
+  int step = !ac ? 0 : s ? r + 1 : r == 15 ? 16 : kEndOfBlock;
+  return static_cast<uint16_t>(flags | step << 5 | consume);
+}
+
+}  // namespace
+
+bool build_table(HuffTable& t, bool ac, const uint8_t counts[16], const uint8_t* vals, int nvals) {
   t = HuffTable{};
   int total = 0;
   for (int i = 0; i < 16; ++i) total += counts[i];
   if (total > 256 || total != nvals) return false;
   std::copy(vals, vals + nvals, t.vals);
+  const int look = ac ? kAcLook : kDcLook;
   int32_t code = 0;
   int k = 0;
   for (int len = 1; len <= 16; ++len) {
@@ -19,12 +68,13 @@ bool build_table(HuffTable& t, const uint8_t counts[16], const uint8_t* vals, in
     t.mincode[len] = code;
     for (int i = 0; i < counts[len - 1]; ++i) {
       if (code >= (int32_t(1) << len)) return false;  // more codes than the length holds
-      if (len <= 9) {
-        int base = code << (9 - len);
-        for (int j = 0; j < (1 << (9 - len)); ++j) {
-          t.fast[base + j] = static_cast<uint16_t>(len << 8 | t.vals[k]);
-          t.fast_skip[base + j] = static_cast<uint16_t>((len + (t.vals[k] & 15)) << 8 | t.vals[k]);
-        }
+      if (len <= 11) {
+        int base = code << (11 - len);
+        std::fill(t.fast + base, t.fast + base + (1 << (11 - len)), static_cast<uint16_t>(len << 8 | t.vals[k]));
+      }
+      if (len <= look) {
+        int base = code << (look - len);
+        std::fill(t.skip + base, t.skip + base + (1 << (look - len)), skip_entry(ac, len, t.vals[k]));
       }
       ++code;
       ++k;
@@ -32,6 +82,8 @@ bool build_table(HuffTable& t, const uint8_t counts[16], const uint8_t* vals, in
     t.maxcode[len] = counts[len - 1] ? code - 1 : -1;
     code <<= 1;
   }
+  if (ac)
+    for (int i = 0; i < 2048; ++i) t.group[i] = group_entry(t, i);
   t.defined = true;
   return true;
 }
@@ -123,134 +175,164 @@ namespace {
 constexpr uint64_t kMaxMaskBlocks = uint64_t(1) << 23;  // 64 MiB of masks at most
 constexpr uint64_t kStrayBytes = 16;  // tolerated between a scan's last MCU and its marker
 
-// Decodes one Huffman code from the top `n` bits of `bits` (n >= 16); -1 for none.
-int huff_slow(const HuffTable& t, uint64_t bits, int& n) {
-  for (int len = 10; len <= 16; ++len) {
-    int32_t code = static_cast<int32_t>((bits >> (n - len)) & ((1u << len) - 1));
-    if (code <= t.maxcode[len]) {
-      n -= len;
-      return t.vals[t.valptr[len] + code - t.mincode[len]];
-    }
-  }
-  return -1;
+// The bit buffer is a machine word: 64 bits where that is native, 32 on 32-bit builds,
+// where a refill still leaves kFastBits (one code with its extra bits, fast path).
+#ifdef KES_JPEG_NARROW_BITS  // lets a 64-bit test build run the 32-bit buffer
+using BitWord = uint32_t;
+#else
+using BitWord = size_t;
+#endif
+constexpr int kWordBits = static_cast<int>(sizeof(BitWord) * 8);
+constexpr BitWord kByteOnes = ~BitWord(0) / 255;
+
+inline BitWord load_be(const uint8_t* p) {
+  BitWord w;
+  std::memcpy(&w, p, sizeof w);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  if constexpr (sizeof(BitWord) == 8)
+    w = static_cast<BitWord>(__builtin_bswap64(w));
+  else
+    w = static_cast<BitWord>(__builtin_bswap32(static_cast<uint32_t>(w)));
+#elif !defined(__BYTE_ORDER__)
+  BitWord v = 0;
+  for (size_t i = 0; i < sizeof w; ++i) v = v << 8 | p[i];
+  w = v;
+#endif
+  return w;
 }
 
-inline int huff_decode(const HuffTable& t, uint64_t bits, int& n) {
-  uint16_t e = t.fast[static_cast<uint32_t>(bits >> (n - 9)) & 511];
-  if (e) {
-    n -= e >> 8;
-    return e & 255;
-  }
-  return huff_slow(t, bits, n);
+inline bool has_ff_byte(BitWord w) {
+  BitWord x = ~w;
+  return ((x - kByteOnes) & ~x & (kByteOnes << 7)) != 0;
 }
 
-// Decodes a code and skips the extra bits after it (their count is the value's low
-// nibble); n >= 32 on entry.
-inline int decode_skip(const HuffTable& t, uint64_t bits, int& n) {
-  uint16_t e = t.fast_skip[static_cast<uint32_t>(bits >> (n - 9)) & 511];
-  if (e) {
-    n -= e >> 8;
-    return e & 255;
-  }
-  int v = huff_slow(t, bits, n);
-  if (v >= 0) n -= v & 15;
-  return v;
+// The decoder's registers: the next n bits of the data at the top of acc (n < 0 once
+// decoding has eaten into the zero bits that follow a marker or the end of the data;
+// then p == lim). Below the n bits acc holds zeros or the bits of the bytes at p.
+struct Bits {
+  BitWord acc = 0;
+  int n = 0;
+  const uint8_t* p = nullptr;
+  const uint8_t* lim = nullptr;  // fast refills read below this only
+};
+
+// Appends whole bytes when the next word of data holds no 0xFF; 0 <= n < kWordBits.
+inline bool refill_fast(Bits& b) {
+  if (b.lim - b.p < static_cast<ptrdiff_t>(sizeof(BitWord))) return false;
+  BitWord w = load_be(b.p);
+  if (has_ff_byte(w)) return false;
+  b.acc |= w >> b.n;
+  b.p += (kWordBits - 1 - b.n) >> 3;
+  b.n |= kWordBits - 8;
+  return true;
+}
+
+inline void consume(Bits& b, int c) {
+  b.acc <<= c;
+  b.n -= c;
 }
 
 class ScanValidator;
 
 // MSB-first bit reader over entropy-coded bytes. Once a marker or the end of the data
-// is reached it feeds zero bits and counts them, so that a decode which runs into them
-// can be told apart from one that stayed inside the data.
+// is reached it feeds zero bits, and n counts how far decoding ran into them, so that a
+// decode which runs into them can be told apart from one that stayed inside the data.
 class BitReader {
  public:
   BitReader(Cursor& cur, uint64_t pos) : cur_(cur) { seek(pos); }
 
   void seek(uint64_t pos) {
     base_ = pos;
-    ptr_ = p_ = end_ = lim_ = nullptr;
+    ptr_ = end_ = nullptr;
+    b = Bits{};
     next_check_ = (pos + 511) & ~uint64_t(511);
-    bits_ = 0;
-    nbits_ = pad_ = 0;
     stopped_ = marker_ = false;
   }
-  void fill() {
-    while (nbits_ <= 56) {
-      if (stopped_) {
-        push(0);
-        pad_ += 8;
+  // At least kFastBits bits (or all there are), bytes read one at a time.
+  void refill_slow() {
+    if (stopped_) return;
+    b.acc = b.n <= 0 ? 0 : b.acc & (~BitWord(0) << (kWordBits - b.n));
+    while (b.n <= kWordBits - 8) {
+      if (b.p >= b.lim && !boundary()) return stop();
+      uint8_t c = *b.p;
+      if (c != 0xFF) {
+        ++b.p;
+        push(c);
         continue;
       }
-      if (p_ >= lim_ && !boundary()) {
-        stopped_ = true;
-        continue;
-      }
-      if (lim_ - p_ >= 8) {
-        // Eight bytes at once when none of them is 0xFF (the usual case).
-        uint64_t w = be64(p_);
-        uint64_t inv = ~w;
-        if (((inv - 0x0101010101010101ull) & ~inv & 0x8080808080808080ull) == 0) {
-          int k = (64 - nbits_) / 8;
-          bits_ = k == 8 ? w : (bits_ << (8 * k)) | (w >> (64 - 8 * k));
-          nbits_ += 8 * k;
-          p_ += k;
-          continue;
-        }
-      }
-      uint8_t b = *p_;
-      if (b != 0xFF) {
-        ++p_;
-        push(b);
-        continue;
-      }
-      if (end_ - p_ < 2 && !respan2()) {  // a lone 0xFF at the very end
-        stopped_ = true;
-        continue;
-      }
-      if (p_[1] == 0) {
-        p_ += 2;
+      if (end_ - b.p < 2 && !respan2()) return stop();  // a lone 0xFF at the very end
+      if (b.p[1] == 0) {
+        b.p += 2;
         push(0xFF);
         continue;
       }
       marker_ = true;
-      stopped_ = true;
       marker_pos_ = here();
+      return stop();
     }
   }
-  void ensure() {
-    if (nbits_ < 32) fill();
+  void fill() { refill_slow(); }
+  // At least k (<= kFastBits) bits unless the data has stopped.
+  void need(int k) {
+    if (b.n < k && !refill_fast(b)) refill_slow();
   }
-  int decode(const HuffTable& t) { return huff_decode(t, bits_, nbits_); }
-  void skip(int n) { nbits_ -= n; }
-  uint32_t get(int n) {
-    nbits_ -= n;
-    return static_cast<uint32_t>(bits_ >> nbits_) & ((1u << n) - 1);
+  // Decodes one code; needs 16 bits. -1 when the bits are no code of the table.
+  int decode(const HuffTable& t) {
+    uint16_t e = t.fast[b.acc >> (kWordBits - 11)];
+    if (e) {
+      consume(b, e >> 8);
+      return e & 255;
+    }
+    for (int len = 12; len <= 16; ++len) {
+      int32_t code = static_cast<int32_t>(b.acc >> (kWordBits - len));
+      if (code <= t.maxcode[len]) {
+        consume(b, len);
+        return t.vals[t.valptr[len] + code - t.mincode[len]];
+      }
+    }
+    return -1;
+  }
+  void skip(int k) {  // k <= kFastBits
+    need(k);
+    consume(b, k);
+  }
+  uint32_t get(int k) {  // 1 <= k <= kFastBits
+    need(k);
+    uint32_t v = static_cast<uint32_t>(b.acc >> (kWordBits - k));
+    consume(b, k);
+    return v;
   }
   // Whether decoding has eaten into the zero bits fed after the data.
-  bool overran() const { return nbits_ < pad_; }
-  int real_bits() const { return nbits_ - pad_; }
+  bool overran() const { return b.n < 0; }
+  int real_bits() const { return b.n; }
   // Byte position of the next bit not yet decoded (at most a few bytes early where
   // stuffed 0xFF00 pairs are still buffered).
-  uint64_t consumed_pos() const {
-    uint64_t h = here();
-    uint64_t back = static_cast<uint64_t>(std::max(real_bits(), 0)) / 8;
+  uint64_t consumed_pos(const Bits& r) const {
+    uint64_t h = base_ + static_cast<uint64_t>(r.p - ptr_);
+    uint64_t back = static_cast<uint64_t>(std::max(r.n, 0)) / 8;
     return back <= h ? h - back : 0;
   }
-  uint64_t here() const { return base_ + static_cast<uint64_t>(p_ - ptr_); }
+  uint64_t consumed_pos() const { return consumed_pos(b); }
+  uint64_t here() const { return base_ + static_cast<uint64_t>(b.p - ptr_); }
   bool marker() const { return marker_; }
   uint64_t marker_pos() const { return marker_pos_; }
   bool stopped() const { return stopped_; }
 
+  Bits b;  // the decoder copies these into locals for its hot loop
+
  private:
-  friend class ScanValidator;
-  void push(uint8_t b) {
-    bits_ = bits_ << 8 | b;
-    nbits_ += 8;
+  void push(uint8_t c) {
+    b.acc |= static_cast<BitWord>(c) << (kWordBits - 8 - b.n);
+    b.n += 8;
   }
-  // Slow path of fill(): a new buffer span, and at every sector boundary a look for a
+  void stop() {
+    stopped_ = true;
+    b.lim = b.p;
+  }
+  // Slow path of a refill: a new buffer span, and at every sector boundary a look for a
   // zeroed sector, which real entropy-coded data never holds but cards are full of.
   bool boundary() {
-    if (p_ == end_ && !respan()) return false;
+    if (b.p == end_ && !respan()) return false;
     uint64_t h = here();
     if (next_check_ < h) next_check_ = (h + 511) & ~uint64_t(511);  // stepped over by a 0xFF00
     if (h == next_check_) {
@@ -266,7 +348,7 @@ class BitReader {
     uint64_t h = here();
     if (next_check_ < h) next_check_ = (h + 511) & ~uint64_t(511);
     uint64_t room = next_check_ - h;
-    lim_ = room < static_cast<uint64_t>(end_ - p_) ? p_ + room : end_;
+    b.lim = room < static_cast<uint64_t>(end_ - b.p) ? b.p + room : end_;
   }
   static bool zero_sector(const uint8_t* s) {
     if (s[0] | s[1] | s[7] | s[100] | s[511]) return false;
@@ -276,23 +358,23 @@ class BitReader {
   }
   bool respan() {
     base_ = here();
-    ptr_ = p_;  // keeps here() right should the read below fail
+    ptr_ = b.p;  // keeps here() right should the read below fail
     size_t avail = 0;
     const uint8_t* s = cur_.span(base_, &avail);
     if (!s) return false;
-    ptr_ = p_ = s;
+    ptr_ = b.p = s;
     end_ = s + avail;
     set_lim();
     return true;
   }
   bool respan2() {
     base_ = here();
-    ptr_ = p_;  // keeps here() right should the read below fail
+    ptr_ = b.p;  // keeps here() right should the read below fail
     const uint8_t* s = cur_.get(base_, 2);
     if (!s) return false;
     size_t avail = 0;
     s = cur_.span(base_, &avail);
-    ptr_ = p_ = s;
+    ptr_ = b.p = s;
     end_ = s + avail;
     set_lim();
     return true;
@@ -301,15 +383,17 @@ class BitReader {
   Cursor& cur_;
   uint64_t base_ = 0;  // position of ptr_
   const uint8_t* ptr_ = nullptr;
-  const uint8_t* p_ = nullptr;
   const uint8_t* end_ = nullptr;
-  const uint8_t* lim_ = nullptr;  // end_ or the next sector boundary, whichever is first
   uint64_t next_check_ = 0;
-  uint64_t bits_ = 0;
-  int nbits_ = 0, pad_ = 0;
   bool stopped_ = false, marker_ = false;
   uint64_t marker_pos_ = 0;
 };
+
+// A table without codes, standing in for one the scan names but no DHT defined.
+const HuffTable& no_table() {
+  static const HuffTable t;
+  return t;
+}
 
 class ScanValidator {
  public:
@@ -319,48 +403,176 @@ class ScanValidator {
   }
 
   ScanResult run() {
-    ScanResult r;
     if (st_.arithmetic || st_.lossless || !prepare_masks()) return marker_level();
+    if (!st_.progressive) return run_sequential();
+    ScanResult r;
     uint64_t total = total_mcus();
     uint32_t ri = st_.restart_interval;
     int next_rst = 0;
     for (uint64_t mcu = 0; mcu < total; ++mcu) {
       if (ri && mcu > 0 && mcu % ri == 0) {
         Stop why;
-        if (!restart(next_rst, why)) {
-          r.why = why;
-          r.valid_end = why == Stop::early_marker ? br_.marker_pos() : br_.consumed_pos();
-          r.mcus = mcu;
-          return r;
-        }
+        if (!restart(next_rst, why)) return restart_failed(why, mcu);
         next_rst = (next_rst + 1) & 7;
       }
       uint64_t mcu_start = br_.consumed_pos();
       Stop why = Stop::end_of_scan;
       bool ok = decode_mcu(mcu, why);
-      if (ok && br_.overran()) ok = false;
-      if (!ok) {
-        if (br_.overran()) why = br_.marker() ? Stop::early_marker : Stop::end_of_data;
-        // An unknown height (a DNL segment) ends the scan at a marker between MCUs.
-        if (st_.height == 0 && why == Stop::early_marker && mcu > 0 && br_.real_bits() < 8 &&
-            mcu_start + 1 >= br_.marker_pos()) {
-          r.why = Stop::end_of_scan;
-          r.marker_pos = br_.marker_pos();
-          r.valid_end = r.marker_pos;
-          r.mcus = mcu;
-          return r;
-        }
-        r.why = why;
-        r.valid_end = mcu_start;
-        r.mcus = mcu;
-        return r;
-      }
+      if (!ok || br_.overran()) return mcu_failed(why, mcu, mcu_start);
     }
     r.mcus = total;
     return finish(r);
   }
 
  private:
+  struct Slot {  // one block of a sequential MCU
+    const uint16_t* dc;
+    const uint16_t* ac;
+    const uint16_t* group;
+    const HuffTable* dct;
+    const HuffTable* act;
+  };
+
+  // Baseline and extended sequential scans: the hot loop. The bit reader's registers
+  // live in locals and go back to the reader only around slow paths.
+  ScanResult run_sequential() {
+    Slot plan[10];
+    int nb = 0;
+    for (int i = 0; i < st_.ns; ++i) {
+      const Component& c = st_.comp[st_.scomp[i]];
+      const HuffTable& dc = st_.dc[st_.td[i]].defined ? st_.dc[st_.td[i]] : no_table();
+      const HuffTable& ac = st_.ac[st_.ta[i]].defined ? st_.ac[st_.ta[i]] : no_table();
+      int blocks = st_.ns == 1 ? 1 : c.h * c.v;
+      for (int k = 0; k < blocks && nb < 10; ++k) plan[nb++] = Slot{dc.skip, ac.skip, ac.group, &dc, &ac};
+    }
+    const uint16_t dc_mask = kOk | kHuge | (st_.precision > 8 ? 0 : kBig);
+    const uint16_t ac_mask = dc_mask;
+    uint64_t total = total_mcus();
+    uint32_t ri = st_.restart_interval, togo = ri;
+    int next_rst = 0;
+    Bits b = br_.b;
+    for (uint64_t mcu = 0; mcu < total; ++mcu) {
+      if (ri) {
+        if (togo == 0) {
+          br_.b = b;
+          Stop why;
+          if (!restart(next_rst, why)) return restart_failed(why, mcu);
+          next_rst = (next_rst + 1) & 7;
+          b = br_.b;
+          togo = ri;
+        }
+        --togo;
+      }
+      uint64_t mcu_start = br_.consumed_pos(b);
+      Stop why = Stop::end_of_scan;
+      bool ok = true;
+      for (int i = 0; i < nb && ok; ++i) ok = sequential_block(b, plan[i], dc_mask, ac_mask, why);
+      if (ok && b.n >= 0) continue;
+      br_.b = b;
+      return mcu_failed(ok ? Stop::bad_code : why, mcu, mcu_start);
+    }
+    br_.b = b;
+    ScanResult r;
+    r.mcus = total;
+    return finish(r);
+  }
+
+  // The slow paths take and return the registers by value, so that the hot loop's copy
+  // never has its address taken and stays in registers.
+  Bits refill(Bits b) {
+    br_.b = b;
+    br_.refill_slow();
+    return br_.b;
+  }
+
+  // A code the look-ahead table does not settle, decoded the long way; slow_value_ is
+  // its value, or -1 with `why` set.
+  Bits slow_symbol(Bits b, const HuffTable& t, bool dc, Stop& why) {
+    br_.b = b;
+    br_.need(16);
+    int v = t.defined ? br_.decode(t) : -1;
+    int s = dc ? v : v & 15;
+    if (v < 0) {
+      why = Stop::bad_code;
+    } else if (s > (dc ? maxdc_ : maxac_)) {
+      why = Stop::bad_coefficient;
+      v = -1;
+    } else {
+      br_.skip(s);
+    }
+    slow_value_ = v;
+    return br_.b;
+  }
+
+  inline bool sequential_block(Bits& b, const Slot& slot, uint16_t dc_mask, uint16_t ac_mask, Stop& why) {
+    if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
+    uint16_t e = slot.dc[b.acc >> (kWordBits - kDcLook)];
+    if ((e & dc_mask) == kOk) {
+      consume(b, e & 31);
+    } else {
+      b = slow_symbol(b, *slot.dct, true, why);
+      if (slow_value_ < 0) return false;
+    }
+    int k = 1;
+    for (;;) {
+      if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
+      BitWord i = b.acc >> (kWordBits - kAcLook);
+      // Several codes at once while they stay inside the block; one at a time near its end.
+      e = slot.group[i];
+      int advance = e >> 5 & 127;
+      if ((e & kOk) && k + advance < 64) {
+        consume(b, e & 31);
+        if (e & kGroupEob) return true;
+        k += advance;
+        continue;
+      }
+      e = slot.ac[i];
+      if ((e & ac_mask) == kOk) {
+        consume(b, e & 31);
+        k += e >> 5 & 255;
+      } else {
+        b = slow_symbol(b, *slot.act, false, why);
+        int rs = slow_value_;
+        if (rs < 0) return false;
+        k += rs & 15 ? (rs >> 4) + 1 : rs == 0xF0 ? 16 : kEndOfBlock;
+      }
+      if (k >= 64) break;
+    }
+    if (k > 64 && k < kEndOfBlock) {  // a coefficient or zero run beyond the block
+      why = Stop::bad_coefficient;
+      return false;
+    }
+    return true;
+  }
+
+  ScanResult restart_failed(Stop why, uint64_t mcu) {
+    ScanResult r;
+    r.why = why;
+    r.valid_end = why == Stop::early_marker ? br_.marker_pos() : br_.consumed_pos();
+    r.mcus = mcu;
+    return r;
+  }
+
+  // The MCU starting at mcu_start did not decode: `why`, unless it ran into a marker or
+  // the end of the data.
+  ScanResult mcu_failed(Stop why, uint64_t mcu, uint64_t mcu_start) {
+    ScanResult r;
+    if (br_.overran()) why = br_.marker() ? Stop::early_marker : Stop::end_of_data;
+    // An unknown height (a DNL segment) ends the scan at a marker between MCUs.
+    if (st_.height == 0 && why == Stop::early_marker && mcu > 0 && br_.real_bits() < 8 &&
+        mcu_start + 1 >= br_.marker_pos()) {
+      r.why = Stop::end_of_scan;
+      r.marker_pos = br_.marker_pos();
+      r.valid_end = r.marker_pos;
+      r.mcus = mcu;
+      return r;
+    }
+    r.why = why;
+    r.valid_end = mcu_start;
+    r.mcus = mcu;
+    return r;
+  }
+
   uint64_t total_mcus() const {
     if (st_.height == 0) return UINT64_MAX;
     if (st_.ns == 1) {
@@ -475,9 +687,7 @@ class ScanValidator {
       int blocks = st_.ns == 1 ? 1 : c.h * c.v;
       for (int b = 0; b < blocks; ++b) {
         bool ok;
-        if (!st_.progressive)
-          ok = sequential_block(st_.dc[st_.td[i]], st_.ac[st_.ta[i]], why);
-        else if (st_.ss == 0)
+        if (st_.ss == 0)
           ok = st_.ah == 0 ? dc_first(st_.dc[st_.td[i]], why) : dc_refine();
         else if (st_.ah == 0)
           ok = ac_first(st_.ac[st_.ta[i]], st_.nonzero[st_.scomp[i]][mcu], why);
@@ -491,7 +701,7 @@ class ScanValidator {
   }
 
   bool dc_value(const HuffTable& dc, Stop& why) {
-    br_.ensure();
+    br_.need(16);
     int s = dc.defined ? br_.decode(dc) : -1;
     if (s < 0) return fail(why, Stop::bad_code);
     if (s > maxdc_) return fail(why, Stop::bad_coefficient);
@@ -499,55 +709,9 @@ class ScanValidator {
     return true;
   }
 
-  // The hot loop: the bit buffer lives in registers and goes back to the reader only
-  // around refills and at the end.
-  bool sequential_block(const HuffTable& dc, const HuffTable& ac, Stop& why) {
-#define KES_REFILL()      \
-  do {                    \
-    br_.nbits_ = n;       \
-    br_.fill();           \
-    bits = br_.bits_;     \
-    n = br_.nbits_;       \
-  } while (0)
-    uint64_t bits = br_.bits_;
-    int n = br_.nbits_;
-    const int maxac = maxac_;
-    if (n < 32) KES_REFILL();
-    int s = dc.defined ? decode_skip(dc, bits, n) : -1;
-    if (s < 0 || s > maxdc_) {
-      br_.nbits_ = n;
-      why = s < 0 ? Stop::bad_code : Stop::bad_coefficient;
-      return false;
-    }
-    for (int k = 1; k < 64;) {
-      if (n < 32) KES_REFILL();
-      int rs = decode_skip(ac, bits, n);
-      if (rs < 0) {
-        br_.nbits_ = n;
-        why = Stop::bad_code;
-        return false;
-      }
-      if ((rs & 15) == 0) {
-        if (rs != 0xF0) break;  // end of block
-        k += 16;                // sixteen zeros
-      } else {
-        k += (rs >> 4) + 1;
-      }
-      if (k > 64 || (rs & 15) > maxac) {
-        br_.nbits_ = n;
-        why = Stop::bad_coefficient;
-        return false;
-      }
-    }
-    br_.nbits_ = n;
-    return true;
-#undef KES_REFILL
-  }
-
   bool dc_first(const HuffTable& dc, Stop& why) { return dc_value(dc, why); }
 
   bool dc_refine() {
-    br_.ensure();
     br_.skip(1);
     return true;
   }
@@ -558,7 +722,7 @@ class ScanValidator {
       return true;
     }
     for (int k = st_.ss; k <= st_.se;) {
-      br_.ensure();
+      br_.need(16);
       int rs = br_.decode(ac);
       if (rs < 0) return fail(why, Stop::bad_code);
       int r = rs >> 4, s = rs & 15;
@@ -592,8 +756,7 @@ class ScanValidator {
   void corrections(uint64_t nz, uint64_t mask) {
     int left = __builtin_popcountll(nz & mask);
     while (left > 0) {
-      br_.ensure();
-      int t = left < 24 ? left : 24;
+      int t = left < kFastBits ? left : kFastBits;
       br_.skip(t);
       left -= t;
     }
@@ -606,7 +769,7 @@ class ScanValidator {
     int k = st_.ss;
     if (eobrun_ == 0) {
       while (k <= se) {
-        br_.ensure();
+        br_.need(16);
         int rs = br_.decode(ac);
         if (rs < 0) return fail(why, Stop::bad_code);
         int r = rs >> 4, s = rs & 15;
@@ -647,6 +810,7 @@ class ScanValidator {
   DecodeState& st_;
   BitReader br_;
   uint32_t eobrun_ = 0;
+  int slow_value_ = 0;
   int maxdc_, maxac_;
 };
 

@@ -11,18 +11,24 @@ namespace kes::jpeg {
 
 struct HuffTable {
   bool defined = false;
-  uint16_t fast[512] = {};  // 9-bit look-ahead: (length << 8) | value, 0 = longer code
-  // The same with the length of the extra bits that follow the code added in, for
-  // decoders that skip those bits unread: ((length + (value & 15)) << 8) | value.
-  uint16_t fast_skip[512] = {};
+  uint16_t fast[2048] = {};  // 11-bit look-ahead: (length << 8) | value, 0 = longer code
+  // For the sequential decoder, which skips the extra bits after each code unread: an
+  // 11-bit (AC) or 9-bit (DC) look-ahead giving the bits a code and its extra bits take,
+  // for AC how far it moves in the block, and flags for sizes out of range (see the
+  // k* constants in jpeg_scan.cpp); entries without the "ok" flag need the long way.
+  uint16_t skip[2048] = {};
+  // AC only: as many whole codes (with their extra bits) as the 11 bits settle, up to
+  // and with an end of block; the same layout plus an end-of-block flag.
+  uint16_t group[2048] = {};
   int32_t maxcode[18] = {};  // largest code of each length, -1 when none
   int32_t valptr[17] = {};   // index into vals of the first code of each length
   int32_t mincode[17] = {};
   uint8_t vals[256] = {};
 };
 
-// Builds a table from a DHT's 16 counts and its values; false when the counts overflow.
-bool build_table(HuffTable& t, const uint8_t counts[16], const uint8_t* vals, int nvals);
+// Builds a DC (ac = false) or AC table from a DHT's 16 counts and its values; false
+// when the counts overflow.
+bool build_table(HuffTable& t, bool ac, const uint8_t counts[16], const uint8_t* vals, int nvals);
 
 struct Component {
   uint8_t id = 0, h = 1, v = 1, tq = 0;

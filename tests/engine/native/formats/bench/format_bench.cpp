@@ -1,5 +1,7 @@
 // Prints how fast each format measures its generated samples (build without
-// sanitizers for real figures). Usage: kes_format_bench [seconds-per-sample]
+// sanitizers for real figures). Usage: kes_format_bench [seconds-per-sample [folder]]
+// (the folder defaults to the generated samples; files are picked by name prefix, or
+// by extension for .jpg/.JPG files such as camera pictures).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,13 +21,16 @@ int main(int argc, char** argv) {
       {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}};
   std::printf("%-28s %10s %12s %10s\n", "sample", "bytes", "us/measure", "MB/s");
   std::vector<std::filesystem::path> paths;
-  for (const auto& e : std::filesystem::directory_iterator(KES_MEDIA_DIR)) paths.push_back(e.path());
+  const char* dir = argc > 2 ? argv[2] : KES_MEDIA_DIR;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) paths.push_back(e.path());
   std::sort(paths.begin(), paths.end());
   for (const auto& path : paths) {
     std::string name = path.filename().string();
     const kes::Format* f = nullptr;
     for (auto [prefix, option] : by_prefix)
       if (name.rfind(prefix, 0) == 0) f = kes::find_format(option);
+    std::string ext = path.extension().string();
+    if (!f && (ext == ".jpg" || ext == ".JPG")) f = kes::find_format("jpg");
     if (!f) continue;
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
