@@ -127,6 +127,17 @@ TEST_F(Dialogs, FinishedBoxOffersOkLeftAndOpenRight) {
   EXPECT_EQ(d.result, 2);
 }
 
+TEST_F(Dialogs, ModesAboveFourShowNoIconButOneButton) {
+  use_language(0);
+  driven d = run_driven(L"--icon=1 --control=1@115,136 --action=enter",
+                        [] { return show_message_window(nullptr, 2, L"Copy failed."); });
+  EXPECT_EQ(d.driver_exit, 0u);
+  d = run_driven(L"--icon=0 --control=1@115,136 --hidden=2 --action=enter",
+                 [] { return show_message_window(nullptr, 7, L"No icon here."); });
+  EXPECT_EQ(d.driver_exit, 0u);
+  EXPECT_EQ(d.result, 1);
+}
+
 TEST_F(Dialogs, SessionMessagesAppearInTheSkinnedBox) {
   use_language(0);
   const driven d = run_driven(L"--size=300x200 --frame=30 --control=1@115,136 --action=escape",
