@@ -17,26 +17,41 @@ constexpr uint16_t kBig = 1u << 14;  // size beyond 8-bit samples' range
 constexpr uint16_t kHuge = 1u << 15;  // size beyond 12-bit samples' range
 constexpr int kEndOfBlock = 128;
 constexpr uint16_t kGroupEob = 1u << 12;  // group entries: the group ends its block
+constexpr int kStartLook = 12;  // look-ahead bits of the block-start tables
+// Scans of fewer blocks decode without block-start tables, which take longer to build.
+constexpr uint64_t kStartTableBlocks = 16384;
 
-// The codes that the look-ahead index i settles, from its first on: an entry for the
-// group table, which holds what the single-code entry does when only one code fits.
-uint16_t group_entry(const HuffTable& t, int i) {
-  uint16_t first = t.skip[i];
-  if (!(first & kOk) || (first & kBig)) return first & ~uint16_t(kOk);
-  int step = first >> 5 & 255;
-  if (step == kEndOfBlock) return static_cast<uint16_t>(kOk | kGroupEob | (first & 31));
-  int used = first & 31, advance = step;
-  while (used < kAcLook) {
-    uint16_t f = t.fast[(i << used) & 2047];
+// 11 bits of a look-ahead index of `look` bits from bit `used` on, zeros past its end.
+uint32_t window(uint32_t index, int look, int used) {
+  int left = look - used;
+  uint32_t rest = index & ((1u << left) - 1);
+  return left >= 11 ? rest >> (left - 11) : rest << (11 - left);
+}
+
+// The codes that a look-ahead index of `look` bits settles: a DC code first when `dc` is
+// given, then AC codes up to and with an end of block, all with sizes that any sample
+// precision allows. An entry in the group layout, 0 when not even one code is settled.
+uint16_t settle(const HuffTable* dc, const HuffTable& ac, uint32_t index, int look, int max_advance) {
+  int used = 0, advance = 0;
+  if (dc) {
+    uint16_t f = dc->fast[window(index, look, 0)];
+    int len = f >> 8, size = f & 255;
+    if (f == 0 || len > look || size > 11) return 0;
+    used = len + size;
+  }
+  bool any = dc != nullptr;
+  while (used < look) {
+    uint16_t f = ac.fast[window(index, look, used)];
     int len = f >> 8, rs = f & 255, s = rs & 15, r = rs >> 4;
-    if (f == 0 || len > kAcLook - used || s > 10) break;
+    if (f == 0 || len > look - used || s > 10) break;
     if (s == 0 && r != 15) return static_cast<uint16_t>(kOk | kGroupEob | advance << 5 | (used + len));
     int next = s ? r + 1 : 16;
-    if (advance + next > 63 || used + len + s > kFastBits) break;
+    if (advance + next > max_advance || used + len + s > kFastBits) break;
     advance += next;
     used += len + s;
+    any = true;
   }
-  return static_cast<uint16_t>(kOk | advance << 5 | used);
+  return any ? static_cast<uint16_t>(kOk | advance << 5 | used) : 0;
 }
 
 uint16_t skip_entry(bool ac, int len, uint8_t v) {
@@ -83,7 +98,7 @@ bool build_table(HuffTable& t, bool ac, const uint8_t counts[16], const uint8_t*
     code <<= 1;
   }
   if (ac)
-    for (int i = 0; i < 2048; ++i) t.group[i] = group_entry(t, i);
+    for (uint32_t i = 0; i < 2048; ++i) t.group[i] = settle(nullptr, t, i, kAcLook, 63);
   t.defined = true;
   return true;
 }
@@ -426,6 +441,7 @@ class ScanValidator {
 
  private:
   struct Slot {  // one block of a sequential MCU
+    const uint16_t* start;
     const uint16_t* dc;
     const uint16_t* ac;
     const uint16_t* group;
@@ -436,6 +452,24 @@ class ScanValidator {
   // Baseline and extended sequential scans: the hot loop. The bit reader's registers
   // live in locals and go back to the reader only around slow paths.
   ScanResult run_sequential() {
+    uint64_t total = total_mcus();
+    // Block-start tables settle the DC code and the first AC codes of a block at once:
+    // worth building for large scans only (an empty one makes every block go the long way).
+    static const uint16_t no_starts[1 << kStartLook] = {};
+    const uint16_t* starts[4] = {no_starts, no_starts, no_starts, no_starts};
+    uint64_t mcu_blocks = 0;
+    for (int i = 0; i < st_.ns; ++i) mcu_blocks += st_.ns == 1 ? 1 : st_.comp[st_.scomp[i]].h * st_.comp[st_.scomp[i]].v;
+    if (st_.height != 0 && total >= kStartTableBlocks / mcu_blocks) {
+      starts_.resize(size_t(st_.ns) << kStartLook);
+      for (int i = 0; i < st_.ns; ++i) {
+        const HuffTable& dc = st_.dc[st_.td[i]];
+        const HuffTable& ac = st_.ac[st_.ta[i]];
+        if (!dc.defined || !ac.defined) continue;
+        uint16_t* t = starts_.data() + (size_t(i) << kStartLook);
+        for (uint32_t x = 0; x < (1u << kStartLook); ++x) t[x] = settle(&dc, ac, x, kStartLook, 62);
+        starts[i] = t;
+      }
+    }
     Slot plan[10];
     int nb = 0;
     for (int i = 0; i < st_.ns; ++i) {
@@ -443,11 +477,10 @@ class ScanValidator {
       const HuffTable& dc = st_.dc[st_.td[i]].defined ? st_.dc[st_.td[i]] : no_table();
       const HuffTable& ac = st_.ac[st_.ta[i]].defined ? st_.ac[st_.ta[i]] : no_table();
       int blocks = st_.ns == 1 ? 1 : c.h * c.v;
-      for (int k = 0; k < blocks && nb < 10; ++k) plan[nb++] = Slot{dc.skip, ac.skip, ac.group, &dc, &ac};
+      for (int k = 0; k < blocks && nb < 10; ++k) plan[nb++] = Slot{starts[i], dc.skip, ac.skip, ac.group, &dc, &ac};
     }
     const uint16_t dc_mask = kOk | kHuge | (st_.precision > 8 ? 0 : kBig);
     const uint16_t ac_mask = dc_mask;
-    uint64_t total = total_mcus();
     uint32_t ri = st_.restart_interval, togo = ri;
     int next_rst = 0;
     Bits b = br_.b;
@@ -506,14 +539,21 @@ class ScanValidator {
 
   inline bool sequential_block(Bits& b, const Slot& slot, uint16_t dc_mask, uint16_t ac_mask, Stop& why) {
     if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
-    uint16_t e = slot.dc[b.acc >> (kWordBits - kDcLook)];
-    if ((e & dc_mask) == kOk) {
-      consume(b, e & 31);
-    } else {
-      b = slow_symbol(b, *slot.dct, true, why);
-      if (slow_value_ < 0) return false;
-    }
     int k = 1;
+    uint16_t e = slot.start[b.acc >> (kWordBits - kStartLook)];
+    if (e & kOk) {
+      consume(b, e & 31);
+      if (e & kGroupEob) return true;
+      k += e >> 5 & 127;
+    } else {
+      e = slot.dc[b.acc >> (kWordBits - kDcLook)];
+      if ((e & dc_mask) == kOk) {
+        consume(b, e & 31);
+      } else {
+        b = slow_symbol(b, *slot.dct, true, why);
+        if (slow_value_ < 0) return false;
+      }
+    }
     for (;;) {
       if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
       BitWord i = b.acc >> (kWordBits - kAcLook);
@@ -811,6 +851,7 @@ class ScanValidator {
   BitReader br_;
   uint32_t eobrun_ = 0;
   int slow_value_ = 0;
+  std::vector<uint16_t> starts_;
   int maxdc_, maxac_;
 };
 
