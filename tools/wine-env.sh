@@ -15,6 +15,13 @@ wine_prepare_prefix() {
   # Fonts the program asks for, mapped to installed Debian fonts (incl. CJK),
   # and frames drawn by the program itself rather than by a window manager.
   wine regedit /S "$TOOLS_DIR/wine-fonts.reg" </dev/null >/dev/null 2>&1 || true
+  # The Latin stand-ins have no CJK glyphs: link them to Noto CJK for Japanese and Chinese.
+  local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+  local cjk='NotoSansCJK-Regular.ttc,Noto Sans CJK JP\0NotoSansCJK-Bold.ttc,Noto Sans CJK JP'
+  local face
+  for face in "DejaVu Sans" "DejaVu Sans Bold" "Verdana" "Liberation Sans"; do
+    wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d "$cjk" /f </dev/null >/dev/null 2>&1 || true
+  done
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
 }
 

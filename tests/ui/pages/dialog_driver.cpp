@@ -5,7 +5,7 @@
 //
 //   dialog_driver --title=T --size=WxH [--control=ID@X,Y] [--hidden=ID] [--text=ID:TEXT]
 //                 [--action=enter|escape|close|click1|click2|none] [--frame=CAPTION_HEIGHT]
-//                 [--text-rows=FIRST,LAST[,START_BEFORE]]
+//                 [--text-rows=FIRST,LAST[,START_BEFORE]] [--icon=0|1]
 // Started as update.exe (a stand-in updater) it only leaves a file "ran.txt" beside itself.
 #include <windows.h>
 
@@ -127,6 +127,21 @@ void check_frame(HWND dialog, int caption_height) {
   if (origin.y - r.top != fy + caption_height) fail(L"client top below the caption", fy + caption_height, origin.y - r.top);
 }
 
+// The message icon covers (15, 30)-(63, 78) of the client area, or nothing is there.
+void check_icon(HWND dialog, bool expected) {
+  const capture c = grab_painted(dialog);
+  RECT r;
+  GetWindowRect(dialog, &r);
+  POINT origin = {0, 0};
+  ClientToScreen(dialog, &origin);
+  const int dx = origin.x - r.left, dy = origin.y - r.top;
+  const COLORREF background = RGB(226, 240, 253);
+  if (c.at(dx + 10, dy + 54) != background) fail(L"background left of the icon", 1, 0);
+  if (c.at(dx + 15, dy + 30) != background) fail(L"icon corner carries the background", 1, 0);
+  const bool drawn = c.at(dx + 39, dy + 54) != background;
+  if (drawn != expected) fail(L"icon drawn at (15, 30)", expected, drawn);
+}
+
 // Rows of the message text area (client x 80 to 272) that carry ink must lie within
 // [first, last], and there must be some.
 void check_text_rows(HWND dialog, int first, int last, int need_above) {
@@ -195,7 +210,7 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring title = L"Orvalin", action = L"none", rest;
   int width = 0, height = 0;
   int frame = 0;
-  int rows_first = -1, rows_last = -1, rows_above = 0;
+  int rows_first = -1, rows_last = -1, rows_above = 0, icon = -1;
   std::vector<std::wstring> checks;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
@@ -203,6 +218,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (starts_with(arg, L"--size=", rest)) swscanf(rest.c_str(), L"%dx%d", &width, &height);
     else if (starts_with(arg, L"--action=", rest)) action = rest;
     else if (starts_with(arg, L"--frame=", rest)) frame = _wtoi(rest.c_str());
+    else if (starts_with(arg, L"--icon=", rest)) icon = _wtoi(rest.c_str());
     else if (starts_with(arg, L"--text-rows=", rest))
       swscanf(rest.c_str(), L"%d,%d,%d", &rows_first, &rows_last, &rows_above);
     else checks.push_back(arg);
@@ -241,6 +257,7 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   if (frame) check_frame(dialog, frame);
+  if (icon >= 0) check_icon(dialog, icon != 0);
   if (rows_first >= 0) check_text_rows(dialog, rows_first, rows_last, rows_above);
   act(dialog, action);
   return failures;

@@ -118,13 +118,45 @@ TEST_F(Dialogs, QuestionPutsNoLeftAndYesRightAndOnlyYesCountsAsYes) {
   }
 }
 
-TEST_F(Dialogs, FinishedBoxOffersOkLeftAndOpenRight) {
+// The system's file browser shows a folder in a window titled with the folder's name.
+HWND wait_for_window(const std::wstring& title, int milliseconds) {
+  for (int waited = 0; waited < milliseconds; waited += 100) {
+    if (HWND found = FindWindowW(nullptr, title.c_str())) return found;
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+TEST_F(Dialogs, FinishedBoxOpensTheDestinationOnlyThroughOpen) {
+  const std::wstring name = L"recovered_" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring folder = own_folder() + name;
+  CreateDirectoryW(folder.c_str(), nullptr);
+  lstrcpynW(recovery_path, folder.c_str(), kSettingsPathChars);
+
   use_language(1);
-  const driven d = run_driven(L"--size=300x200 --control=2@50,136 --control=1@180,136 " + label(1, "btn_open") +
-                                  L" " + label(2, "btn_ok") + L" --action=click2",
-                              [] { return show_message_window(nullptr, 4, L"Fertig."); });
+  driven d = run_driven(L"--size=300x200 --control=2@50,136 --control=1@180,136 " + label(1, "btn_open") + L" " +
+                            label(2, "btn_ok") + L" --action=click2",
+                        [] { return show_message_window(nullptr, 4, L"Fertig."); });
   EXPECT_EQ(d.driver_exit, 0u);
   EXPECT_EQ(d.result, 2);
+  EXPECT_EQ(wait_for_window(name, 2000), nullptr) << "the left OK opens nothing";
+
+  d = run_driven(L"--action=enter", [] { return show_message_window(nullptr, 4, L"Fertig."); });
+  EXPECT_EQ(d.result, 1);
+  HWND browser = wait_for_window(name, 15000);
+  EXPECT_NE(browser, nullptr) << "Enter opens the destination folder";
+  if (browser) PostMessageW(browser, WM_CLOSE, 0, 0);
+}
+
+TEST_F(Dialogs, ModesAboveFourShowNoIconButOneButton) {
+  use_language(0);
+  driven d = run_driven(L"--icon=1 --control=1@115,136 --action=enter",
+                        [] { return show_message_window(nullptr, 2, L"Copy failed."); });
+  EXPECT_EQ(d.driver_exit, 0u);
+  d = run_driven(L"--icon=0 --control=1@115,136 --hidden=2 --action=enter",
+                 [] { return show_message_window(nullptr, 7, L"No icon here."); });
+  EXPECT_EQ(d.driver_exit, 0u);
+  EXPECT_EQ(d.result, 1);
 }
 
 TEST_F(Dialogs, SessionMessagesAppearInTheSkinnedBox) {
