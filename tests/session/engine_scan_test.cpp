@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "scan_test_files.h"
+#include "common/test_files.h"
 #include "session/engine_control.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
