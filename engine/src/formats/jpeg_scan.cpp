@@ -771,11 +771,20 @@ class ScanValidator {
     return true;
   }
 
-  bool ac_first(const HuffTable& ac, uint64_t& nz, Stop& why) {
+  // The progressive AC passes work on a copy of the block's mask, which the compiler can
+  // keep in a register (the mask in the vector might alias the bit buffer).
+  bool ac_first(const HuffTable& ac, uint64_t& mask, Stop& why) {
     if (eobrun_ > 0) {
       --eobrun_;
       return true;
     }
+    uint64_t nz = mask;
+    bool ok = ac_first_codes(ac, nz, why);
+    mask = nz;
+    return ok;
+  }
+
+  bool ac_first_codes(const HuffTable& ac, uint64_t& nz, Stop& why) {
     for (int k = st_.ss; k <= st_.se;) {
       br_.need(16);
       int rs = br_.decode(ac);
@@ -809,7 +818,9 @@ class ScanValidator {
 
   // Skips one correction bit for each coefficient of `mask` that is already non-zero.
   void corrections(uint64_t nz, uint64_t mask) {
-    int left = __builtin_popcountll(nz & mask);
+    uint64_t set = nz & mask;
+    if (!set) return;
+    int left = __builtin_popcountll(set);
     while (left > 0) {
       int t = left < kFastBits ? left : kFastBits;
       br_.skip(t);
@@ -819,7 +830,14 @@ class ScanValidator {
 
   // Refinement of the AC band: a new coefficient lands after `r` zero-history
   // positions, passing over non-zero ones that each take a correction bit.
-  bool ac_refine(const HuffTable& ac, uint64_t& nz, Stop& why) {
+  bool ac_refine(const HuffTable& ac, uint64_t& mask, Stop& why) {
+    uint64_t nz = mask;
+    bool ok = ac_refine_codes(ac, nz, why);
+    mask = nz;
+    return ok;
+  }
+
+  bool ac_refine_codes(const HuffTable& ac, uint64_t& nz, Stop& why) {
     const int se = st_.se;
     int k = st_.ss;
     if (eobrun_ == 0) {
@@ -837,7 +855,7 @@ class ScanValidator {
           break;
         }
         uint64_t zeros = ~nz & band(k, se);
-        for (int i = 0; i < r && zeros; ++i) zeros &= zeros - 1;
+        for (int i = r; i > 0 && zeros; --i) zeros &= zeros - 1;
         int stop = zeros ? __builtin_ctzll(zeros) : se + 1;
         corrections(nz, band(k, stop - 1));
         k = stop;
