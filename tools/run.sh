@@ -44,8 +44,15 @@ if [ -f "$BIN/Kestrune/kessrv.exe" ] && [ -f "$CARD" ]; then
     "fileopt,everything,disable,jpg,enable,png,enable,gif,enable,bmp,enable,tif,enable,search" </dev/null || true
   echo "Recovered into $RUN_DIR/scan:"
   find "$RUN_DIR/scan" -type f | sed "s|$RUN_DIR/scan/||" | sort | head -50
+  manifest="$CARD.originals/manifest.tsv"
+  if [ -f "$manifest" ]; then
+    found=$(find "$RUN_DIR/scan" -type f -exec sha256sum {} + | cut -d' ' -f1 | sort -u)
+    total=$(tail -n +2 "$manifest" | wc -l)
+    exact=$(tail -n +2 "$manifest" | cut -f4 | sort -u | comm -12 - <(echo "$found") | wc -l)
+    echo "Deleted originals on the card: $total; recovered byte for byte: $exact"
+  fi
 fi
 
-if [ -x "$ROOT/tools/gallery.sh" ]; then
+if [ -x "$ROOT/tools/gallery.sh" ] && [ "${TESS_NO_GALLERY:-0}" != 1 ]; then
   "$ROOT/tools/gallery.sh"
 fi

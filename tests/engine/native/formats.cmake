@@ -46,3 +46,13 @@ add_executable(kes_format_bench ${KES_TESTS_DIR}/formats/bench/format_bench.cpp)
 target_link_libraries(kes_format_bench PRIVATE kestrune_formats)
 target_compile_definitions(kes_format_bench PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}")
 add_dependencies(kes_format_bench kes_format_media)
+
+# The scan validator again, with the 32-bit bit buffer that the Windows engine uses.
+add_executable(jpeg_narrow_test ${KES_TESTS_DIR}/formats/jpeg_scan_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/jpeg_scan.cpp ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/jpeg.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/cursor.cpp)
+target_include_directories(jpeg_narrow_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+target_link_libraries(jpeg_narrow_test PRIVATE GTest::gtest_main)
+target_compile_definitions(jpeg_narrow_test PRIVATE KES_JPEG_NARROW_BITS KES_MEDIA_DIR="${KES_MEDIA_DIR}")
+add_dependencies(jpeg_narrow_test kes_format_media)
+gtest_discover_tests(jpeg_narrow_test DISCOVERY_MODE PRE_TEST TEST_PREFIX narrow.)

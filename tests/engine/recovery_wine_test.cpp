@@ -1,0 +1,318 @@
+// The whole road with the real pieces: a FAT32 card whose photos were deleted (made at
+// build time, with a manifest of the originals' sha256s) is scanned by the real engine
+// through the application's scan thread, thumbnailed by the real worker and recovered.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+#include <wincrypt.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "session/engine_launch.h"
+#include "session/engine_pipe.h"
+#include "session/found_file_list.h"
+#include "session/recover.h"
+#include "session/thumbnail_worker.h"
+#include "session/user_message.h"
+#include "../common/wine_drive.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+const char kCard[] = "card.img";
+const char kManifest[] = "card.img.originals\\manifest.tsv";
+
+Bytes read_bytes(const std::string& path) {
+  Bytes bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+    std::fclose(f);
+  }
+  return bytes;
+}
+
+std::string sha256_hex(const Bytes& bytes) {
+  HCRYPTPROV provider = 0;
+  HCRYPTHASH hash = 0;
+  std::string hex;
+  if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+    return hex;
+  if (CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash)) {
+    BYTE digest[32];
+    DWORD size = sizeof digest;
+    if (CryptHashData(hash, bytes.data(), static_cast<DWORD>(bytes.size()), 0) &&
+        CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0)) {
+      static const char digits[] = "0123456789abcdef";
+      for (DWORD i = 0; i < size; ++i) {
+        hex += digits[digest[i] >> 4];
+        hex += digits[digest[i] & 15];
+      }
+    }
+    CryptDestroyHash(hash);
+  }
+  CryptReleaseContext(provider, 0);
+  return hex;
+}
+
+std::string sha256_of_file(const std::string& path) { return sha256_hex(read_bytes(path)); }
+
+// The content a found file stands for: its cached bytes with the header restored.
+Bytes found_content(const FoundFile& f) {
+  Bytes bytes = read_bytes(f.file_path);
+  if (f.complemented)
+    for (size_t i = 0; i < 16 && i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(~bytes[i]);
+  return bytes;
+}
+
+// sha256 -> format of every deleted original on the card.
+std::map<std::string, std::string> deleted_originals() {
+  std::map<std::string, std::string> originals;
+  FILE* f = std::fopen(kManifest, "r");
+  if (!f) return originals;
+  char line[1024];
+  std::fgets(line, sizeof line, f);  // column names
+  while (std::fgets(line, sizeof line, f)) {
+    std::vector<std::string> fields;
+    std::string field;
+    for (const char* p = line; *p && *p != '\n' && *p != '\r'; ++p) {
+      if (*p == '\t') {
+        fields.push_back(field);
+        field.clear();
+      } else {
+        field += *p;
+      }
+    }
+    fields.push_back(field);
+    if (fields.size() >= 5 && fields[4] == "1") originals[fields[3]] = fields[1];
+  }
+  std::fclose(f);
+  return originals;
+}
+
+class Scratch {
+ public:
+  Scratch() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    path_ = std::string(temp) + "tess_e2e_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~Scratch() {
+    std::string from = path_ + '\0';
+    SHFILEOPSTRUCTA op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationA(&op);
+  }
+  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+// One scan of `volume` by the real engine, as the recovery page starts it. Returns the
+// scan thread's result; the found files are in g_found_files.
+int scan(const std::string& volume, const std::string& cache) {
+  ScanSession block;
+  std::memset(&block, 0, sizeof block);
+  std::snprintf(block.cache_folder, sizeof block.cache_folder, "%s", cache.c_str());
+  std::snprintf(block.volume, sizeof block.volume, "%s", volume.c_str());
+  block.photo = 1;
+  HANDLE pipe = create_engine_pipe();
+  if (!pipe) return -2;
+  block.pipe = &pipe;
+  int rc = engine_launch_thread(&block);
+  if (block.process) {
+    WaitForSingleObject(block.process, 30000);
+    CloseHandle(block.process);
+    CloseHandle(block.thread);
+  }
+  close_engine_pipe(pipe);
+  return rc;
+}
+
+std::vector<FoundFile> found_files() {
+  ListLock hold;
+  return g_found_files.records;
+}
+
+// Every deleted original must be among the found files, byte for byte.
+void expect_every_original_found(const std::map<std::string, std::string>& originals) {
+  std::set<std::string> found;
+  for (const FoundFile& f : found_files()) found.insert(sha256_hex(found_content(f)));
+  for (const auto& original : originals)
+    EXPECT_TRUE(found.count(original.first)) << original.second << " " << original.first << " not recovered";
+}
+
+class CardAsDrive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!wine_drive::running_under_wine()) GTEST_SKIP() << "needs Wine's mount manager";
+    originals_ = deleted_originals();
+    ASSERT_GE(originals_.size(), 15u) << "the card's manifest is there";
+    card_hash_ = sha256_of_file(kCard);
+    ASSERT_EQ(card_hash_.size(), 64u);
+    letter_ = wine_drive::free_drive_letter();
+    ASSERT_NE(L'\0', letter_);
+    CreateDirectoryW(L"card_view", nullptr);
+    ASSERT_TRUE(wine_drive::define_drive(letter_, DRIVE_REMOVABLE,
+                                         wine_drive::unix_path_of(L"card_view"),
+                                         wine_drive::unix_path_of(L"card.img")));
+    defined_ = true;
+  }
+  void TearDown() override {
+    if (defined_) wine_drive::define_drive(letter_, DRIVE_REMOVABLE, "", "");
+    RemoveDirectoryW(L"card_view");
+    reset_found_files();
+  }
+  std::string root() const { return std::string(1, char(letter_)) + ":\\"; }
+
+  Scratch scratch_;
+  std::map<std::string, std::string> originals_;
+  std::string card_hash_;
+  wchar_t letter_ = L'\0';
+  bool defined_ = false;
+};
+
+TEST_F(CardAsDrive, TheVolumeGuidPathAsTheOptionsPagePassesItBringsBackEveryOriginal) {
+  wchar_t name[MAX_PATH] = {};
+  std::wstring mount = std::wstring(1, letter_) + L":\\";
+  ASSERT_TRUE(GetVolumeNameForVolumeMountPointW(mount.c_str(), name, MAX_PATH));
+  std::string volume;
+  for (const wchar_t* p = name; *p; ++p) volume += static_cast<char>(*p);
+  ASSERT_EQ(volume.rfind("\\\\?\\Volume{", 0), 0u) << volume;
+  ASSERT_EQ(volume.back(), '\\');
+
+  ASSERT_EQ(scan(volume, scratch_ / "cache"), 0);
+  EXPECT_GE(found_files().size(), originals_.size());
+  expect_every_original_found(originals_);
+  EXPECT_EQ(sha256_of_file(kCard), card_hash_) << "the engine never writes to the card";
+}
+
+TEST_F(CardAsDrive, TheDeviceNameOfTheDriveBringsBackEveryOriginal) {
+  std::string device = "\\\\.\\" + std::string(1, char(letter_)) + ":";
+  ASSERT_EQ(scan(device, scratch_ / "cache"), 0);
+  EXPECT_GE(found_files().size(), originals_.size());
+  expect_every_original_found(originals_);
+  EXPECT_EQ(sha256_of_file(kCard), card_hash_) << "the engine never writes to the card";
+}
+
+int g_messages_shown = 0;
+int record_message(HWND, int, const wchar_t*) {
+  ++g_messages_shown;
+  return 1;
+}
+
+// Pixel size of a PNG from its header, or 0 x 0 when the bytes are no PNG.
+std::pair<uint32_t, uint32_t> png_size(const Bytes& png) {
+  static const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (png.size() < 24 || std::memcmp(png.data(), signature, 8) || std::memcmp(&png[12], "IHDR", 4))
+    return {0, 0};
+  auto be32 = [&](size_t at) {
+    return (uint32_t(png[at]) << 24) | (uint32_t(png[at + 1]) << 16) | (uint32_t(png[at + 2]) << 8) | png[at + 3];
+  };
+  return {be32(16), be32(20)};
+}
+
+// The pictures make-card.sh draws, by format (its raw files are checked for a size only).
+std::pair<int, int> drawn_size(const std::string& format) {
+  static const std::map<std::string, std::pair<int, int>> sizes = {
+      {"jpg", {2048, 1536}}, {"png", {1024, 768}}, {"gif", {640, 480}},
+      {"bmp", {800, 600}},   {"tif", {1200, 900}}};
+  auto it = sizes.find(format);
+  return it == sizes.end() ? std::pair<int, int>(0, 0) : it->second;
+}
+
+TEST(UserRoad, ScanThumbnailSelectAllAndRecoverGivesBackEveryOriginal) {
+  std::map<std::string, std::string> originals = deleted_originals();
+  ASSERT_GE(originals.size(), 15u) << "the card's manifest is there";
+  Scratch scratch;
+  UserMessageFunction previous = set_user_message_function(record_message);
+  std::wstring saved_recovery = recovery_path;
+
+  // Start-up: the list lock and the thumbnail worker, which then runs beside the scan.
+  create_list_lock();
+  ASSERT_TRUE(start_thumbnail_worker(kThumbnailWorkerMinMemory));
+  ASSERT_EQ(scan(kCard, scratch / "cache"), 0);
+  std::vector<FoundFile> records = found_files();
+  ASSERT_EQ(records.size(), originals.size()) << "one record per deleted original";
+
+  for (int waited = 0; waited < 60000; waited += 50) {
+    {
+      ListLock hold;
+      if (g_found_files.thumbnail_cursor >= g_found_files.records.size()) break;
+    }
+    Sleep(50);
+  }
+  records = found_files();
+  std::vector<std::string> hashes;
+  for (const FoundFile& f : records) {
+    hashes.push_back(sha256_hex(found_content(f)));
+    const std::string format = originals.count(hashes.back()) ? originals[hashes.back()] : "?";
+    SCOPED_TRACE(std::string(f.file_path) + " (" + format + ")");
+    EXPECT_EQ(std::string(f.thumb_path), thumbnail_name(f.file_path));
+    EXPECT_EQ(png_size(read_bytes(f.thumb_path)), std::make_pair(117u, 82u));
+    std::pair<int, int> drawn = drawn_size(format);
+    if (drawn.first) {
+      EXPECT_EQ(f.width, drawn.first);
+      EXPECT_EQ(f.height, drawn.second);
+    } else {
+      EXPECT_GT(f.width, 0);
+      EXPECT_GT(f.height, 0);
+    }
+  }
+
+  // Select all, then recover into a fresh folder.
+  {
+    ListLock hold;
+    for (FoundFile& f : g_found_files.records) f.selected = 1;
+  }
+  std::string out = scratch / "recovered";
+  ASSERT_TRUE(CreateDirectoryA(out.c_str(), nullptr));
+  std::wstring wide_out(out.begin(), out.end());
+  wcscpy(recovery_path, wide_out.c_str());
+  EXPECT_EQ(recover_selected_thread(nullptr), static_cast<int>(records.size()));
+
+  std::set<std::string> recovered;
+  for (uint32_t i = 0; i < records.size(); ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "FILE%05u.%s", i, records[i].ext);
+    Bytes copy = read_bytes(out + "\\" + name);
+    std::string hash = sha256_hex(copy);
+    EXPECT_EQ(hash, hashes[i]) << name;
+    EXPECT_TRUE(originals.count(hash)) << name << " is not an original";
+    recovered.insert(hash);
+    // The cached file keeps its complemented header after the copy.
+    Bytes cached = read_bytes(records[i].file_path);
+    ASSERT_GE(cached.size(), 16u);
+    ASSERT_GE(copy.size(), 16u);
+    for (size_t k = 0; k < 16; ++k)
+      EXPECT_EQ(cached[k], static_cast<unsigned char>(~copy[k])) << name << " byte " << k;
+  }
+  EXPECT_EQ(recovered.size(), originals.size()) << "every original once";
+  WIN32_FIND_DATAA entry;
+  int files = 0;
+  HANDLE find = FindFirstFileA((out + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do files += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    while (FindNextFileA(find, &entry));
+    FindClose(find);
+  }
+  EXPECT_EQ(files, static_cast<int>(records.size()));
+  EXPECT_EQ(g_messages_shown, 0) << "no message box on the way";
+
+  wcscpy(recovery_path, saved_recovery.c_str());
+  set_user_message_function(previous);
+}
+
+}  // namespace
