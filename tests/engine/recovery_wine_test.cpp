@@ -3,7 +3,6 @@
 // through the application's scan thread, thumbnailed by the real worker and recovered.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <shellapi.h>
 #include <wincrypt.h>
 
 #include <cstdio>
@@ -20,7 +19,8 @@
 #include "session/recover.h"
 #include "session/thumbnail_worker.h"
 #include "session/user_message.h"
-#include "../common/wine_drive.h"
+#include "common/test_files.h"
+#include "common/wine_drive.h"
 
 namespace {
 
@@ -28,17 +28,6 @@ using Bytes = std::vector<unsigned char>;
 
 const char kCard[] = "card.img";
 const char kManifest[] = "card.img.originals\\manifest.tsv";
-
-Bytes read_bytes(const std::string& path) {
-  Bytes bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    unsigned char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
 
 std::string sha256_hex(const Bytes& bytes) {
   HCRYPTPROV provider = 0;
@@ -98,28 +87,6 @@ std::map<std::string, std::string> deleted_originals() {
   return originals;
 }
 
-class Scratch {
- public:
-  Scratch() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "tess_e2e_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~Scratch() {
-    std::string from = path_ + '\0';
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
-  }
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
-
 // One scan of `volume` by the real engine, as the recovery page starts it. Returns the
 // scan thread's result; the found files are in g_found_files.
 int scan(const std::string& volume, const std::string& cache) {
@@ -177,7 +144,7 @@ class CardAsDrive : public ::testing::Test {
   }
   std::string root() const { return std::string(1, char(letter_)) + ":\\"; }
 
-  Scratch scratch_;
+  ScratchFolder scratch_{"e2e"};
   std::map<std::string, std::string> originals_;
   std::string card_hash_;
   wchar_t letter_ = L'\0';
@@ -324,7 +291,7 @@ class UserRoad : public ::testing::Test {
     EXPECT_EQ(files, static_cast<int>(records.size()));
   }
 
-  Scratch scratch_;
+  ScratchFolder scratch_{"e2e"};
   std::map<std::string, std::string> originals_;
   UserMessageFunction previous_ = nullptr;
   std::wstring saved_recovery_;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace kes::jpeg {
 
@@ -10,13 +11,13 @@ namespace {
 
 constexpr int kLook = 12;  // look-ahead bits of the skip, group and block-start tables
 constexpr int kFastBits = 24;  // a refill leaves at least this many bits, unless the data stopped
-// Skip-table entry: bits 0-4 the bits to consume, 5-12 the step in the block (1 for a DC
-// code, 128 for an end of block), then flags.
-constexpr uint16_t kOk = 1u << 13;   // settled by the table
-constexpr uint16_t kBig = 1u << 14;  // size beyond 8-bit samples' range
-constexpr uint16_t kHuge = 1u << 15;  // size beyond 12-bit samples' range
+// Skip-table entry: bits 0-5 the bits to consume (a shift count as it stands), 6-13 the
+// step in the block (1 for a DC code, 128 for an end of block), then flags. Sizes beyond
+// the range of 12-bit samples have no entry.
+constexpr uint16_t kOk = 1u << 14;   // settled by the table
+constexpr uint16_t kBig = 1u << 15;  // size beyond 8-bit samples' range
 constexpr int kEndOfBlock = 128;
-constexpr uint16_t kGroupEob = 1u << 12;  // group entries: the group ends its block
+constexpr uint16_t kGroupEob = 1u << 13;  // group entries: the group ends its block
 // Scans of fewer blocks decode without group and block-start tables, which take a while
 // to build.
 constexpr uint64_t kSettledTableBlocks = 4096;
@@ -47,33 +48,38 @@ uint16_t settle(const HuffTable* dc, const HuffTable& ac, uint32_t index, int lo
     uint16_t f = ac.fast[window(index, look, used)];
     int len = f >> 8, rs = f & 255, s = rs & 15, r = rs >> 4;
     if (f == 0 || len > look - used || s > 10) break;
-    if (s == 0 && r != 15) return static_cast<uint16_t>(kOk | kGroupEob | advance << 5 | (used + len));
+    if (s == 0 && r != 15) return static_cast<uint16_t>(kOk | kGroupEob | advance << 6 | (used + len));
     int next = s ? r + 1 : 16;
     if (advance + next > max_advance || used + len + s > kFastBits) break;
     advance += next;
     used += len + s;
     any = true;
   }
-  return any ? static_cast<uint16_t>(kOk | advance << 5 | used) : 0;
+  return any ? static_cast<uint16_t>(kOk | advance << 6 | used) : 0;
 }
 
 uint16_t skip_entry(bool ac, int len, uint8_t v) {
   int s = ac ? v & 15 : v;
-  if (s > 15) return 0;  // the long way reports it
+  if (s > (ac ? 14 : 15)) return 0;  // the long way reports it
   int consume = len + s;
   if (consume > kFastBits) return 0;
   uint16_t flags = kOk;
   if (s > (ac ? 10 : 11)) flags |= kBig;
-  if (s > (ac ? 14 : 15)) flags |= kHuge;
   int r = v >> 4;
   int step = !ac ? 1 : s ? r + 1 : r == 15 ? 16 : kEndOfBlock;
-  return static_cast<uint16_t>(flags | step << 5 | consume);
+  return static_cast<uint16_t>(flags | step << 6 | consume);
 }
 
 }  // namespace
 
 bool build_table(HuffTable& t, bool ac, const uint8_t counts[16], const uint8_t* vals, int nvals) {
-  t = HuffTable{};
+  t.defined = t.grouped = false;
+  std::fill(std::begin(t.fast), std::end(t.fast), uint16_t(0));
+  std::fill(std::begin(t.skip), std::end(t.skip), uint16_t(0));
+  std::fill(std::begin(t.maxcode), std::end(t.maxcode), 0);
+  std::fill(std::begin(t.valptr), std::end(t.valptr), 0);
+  std::fill(std::begin(t.mincode), std::end(t.mincode), 0);
+  std::fill(std::begin(t.vals), std::end(t.vals), uint8_t(0));
   int total = 0;
   for (int i = 0; i < 16; ++i) total += counts[i];
   if (total > 256 || total != nvals) return false;
@@ -407,7 +413,7 @@ class BitReader {
 
 // A table without codes, standing in for one the scan names but no DHT defined.
 const HuffTable& no_table() {
-  static const HuffTable t;
+  static const HuffTable t{};
   return t;
 }
 
@@ -490,7 +496,7 @@ class ScanValidator {
       for (int k = 0; k < blocks && nb < 10; ++k)
         plan[nb++] = Slot{starts[i], nullptr, dc.skip, ac.skip, groups[i], &dc, &ac};
     }
-    masks_ = kOk | kHuge | (st_.precision > 8 ? 0 : kBig);
+    masks_ = kOk | (st_.precision > 8 ? 0 : kBig);
     const uint16_t masks = masks_;
     // One look-up per step, a step being a block's start (its DC code and maybe more) or
     // a group of AC codes. Block and MCU ends are kept out of branches as far as
@@ -509,9 +515,9 @@ class ScanValidator {
     while (mcu < total) {
       if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
       uint16_t e = table[b.acc >> (kWordBits - kLook)];
-      int step = e >> 5 & 255;
+      int step = e >> 6 & 255;
       if ((e & masks) == kOk && k + (step & 127) < 64) {
-        consume(b, e & 31);
+        consume(b, e & 63);
         k += step;
       } else {
         Stop why = Stop::end_of_scan;
@@ -568,8 +574,8 @@ class ScanValidator {
     uint16_t e = (dc ? slot.dc : slot.ac)[b.acc >> (kWordBits - kLook)];
     int v = -1;
     if ((e & masks_) == kOk) {
-      consume(b, e & 31);
-      k += e >> 5 & 255;
+      consume(b, e & 63);
+      k += e >> 6 & 255;
     } else {
       br_.b = b;
       br_.need(16);
