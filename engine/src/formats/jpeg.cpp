@@ -77,7 +77,7 @@ bool is_frame(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0x
 Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
   Walk w;
   std::unique_ptr<DecodeState> own;
-  if (!state) own = std::make_unique<DecodeState>();
+  if (!state) own.reset(new DecodeState);  // default-initialised: the tables stay unfilled
   DecodeState* st = state ? state : own.get();
   MpIndex mp;
   bool frame = false;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace kes::jpeg {
 
@@ -72,7 +73,13 @@ uint16_t skip_entry(bool ac, int len, uint8_t v) {
 }  // namespace
 
 bool build_table(HuffTable& t, bool ac, const uint8_t counts[16], const uint8_t* vals, int nvals) {
-  t = HuffTable{};
+  t.defined = t.grouped = false;
+  std::fill(std::begin(t.fast), std::end(t.fast), uint16_t(0));
+  std::fill(std::begin(t.skip), std::end(t.skip), uint16_t(0));
+  std::fill(std::begin(t.maxcode), std::end(t.maxcode), 0);
+  std::fill(std::begin(t.valptr), std::end(t.valptr), 0);
+  std::fill(std::begin(t.mincode), std::end(t.mincode), 0);
+  std::fill(std::begin(t.vals), std::end(t.vals), uint8_t(0));
   int total = 0;
   for (int i = 0; i < 16; ++i) total += counts[i];
   if (total > 256 || total != nvals) return false;
@@ -406,7 +413,7 @@ class BitReader {
 
 // A table without codes, standing in for one the scan names but no DHT defined.
 const HuffTable& no_table() {
-  static const HuffTable t;
+  static const HuffTable t{};
   return t;
 }
 

@@ -9,19 +9,21 @@
 
 namespace kes::jpeg {
 
+// The look-up arrays are left uninitialised (a DecodeState holds eight tables) and are
+// filled by build_table; nothing reads them unless `defined`.
 struct HuffTable {
   bool defined = false;
-  uint16_t fast[2048] = {};  // 11-bit look-ahead: (length << 8) | value, 0 = longer code
+  uint16_t fast[2048];  // 11-bit look-ahead: (length << 8) | value, 0 = longer code
   // For the sequential decoder, which skips the extra bits after each code unread: a
   // 12-bit look-ahead giving the bits a code and its extra bits take, how far it moves
   // in the block, and flags for sizes out of range (see the k* constants in
   // jpeg_scan.cpp); entries without the "ok" flag need the long way.
-  uint16_t skip[4096] = {};
+  uint16_t skip[4096];
   // AC only, built when a sequential scan first uses the table: as many whole codes
   // (with their extra bits) as a 12-bit look-ahead settles, up to and with an end of
   // block; the same layout plus an end-of-block flag.
   bool grouped = false;
-  uint16_t group[4096] = {};
+  uint16_t group[4096];
   int32_t maxcode[18] = {};  // largest code of each length, -1 when none
   int32_t valptr[17] = {};   // index into vals of the first code of each length
   int32_t mincode[17] = {};
