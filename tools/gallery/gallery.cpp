@@ -48,8 +48,6 @@ void shoot(const std::wstring& name, Show show) {
   show();
 }
 
-std::wstring widen(const char* text) { return std::wstring(text, text + lstrlenA(text)); }
-
 }  // namespace
 
 int wmain() {
@@ -61,19 +59,18 @@ int wmain() {
   lstrcpynW(recovery_path, L"C:\\", kSettingsPathChars);
 
   for (int language = 0; language < 4; ++language) {
-    const dialog_language& l = dialog_languages()[language];
-    text_table.clear();
-    for (const auto& entry : l.texts) text_table[entry.first] = entry.second;
-    const std::wstring code = widen(l.code);
+    if (!use_dialog_language(L"language.ini", language)) return 1;
+    const std::wstring code = dialog_languages(language).code;
+    const std::wstring texts[2] = {short_message(), long_message()};
     for (int mode = 0; mode <= 4; ++mode) {
       for (int variant = 0; variant < 2; ++variant) {
-        const std::wstring& text = variant ? l.long_message : l.short_message;
+        const std::wstring& text = texts[variant];
         shoot(L"message" + std::to_wstring(mode) + L"-" + code + (variant ? L"-long" : L"-short"),
               [&] { show_message_window(nullptr, mode, text.c_str()); });
       }
     }
     for (int variant = 0; variant < 2; ++variant) {
-      folder_window_c box(variant ? l.long_message.c_str() : l.short_message.c_str());
+      folder_window_c box(texts[variant].c_str());
       shoot(L"folder-" + code + (variant ? L"-long" : L"-short"), [&] { box.show(nullptr); });
     }
     about_window_c about;

@@ -27,8 +27,7 @@ std::wstring own_folder() {
 }
 
 void use_language(int index) {
-  text_table.clear();
-  for (const auto& entry : dialog_languages()[index].texts) text_table[entry.first] = entry.second;
+  ASSERT_TRUE(use_dialog_language(own_folder() + L"language.ini", index)) << "language.ini beside the test";
 }
 
 struct watch {
@@ -94,7 +93,7 @@ TEST_F(Dialogs, MessageBoxShowsOneButtonInTheMiddleForModesZeroToTwo) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
     use_language(c.language);
-    const std::wstring text = dialog_languages()[c.language].short_message;
+    const std::wstring text = short_message();
     const driven d = run_driven(L"--size=300x200 --frame=30 --control=1@115,136 --hidden=2 " + label(1, "btn_ok") +
                                     L" --action=" + c.action,
                                 [&] { return show_message_window(nullptr, c.mode, text.c_str()); });
@@ -109,7 +108,7 @@ TEST_F(Dialogs, QuestionPutsNoLeftAndYesRightAndOnlyYesCountsAsYes) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.language);
     use_language(c.language);
-    const std::wstring text = dialog_languages()[c.language].short_message;
+    const std::wstring text = short_message();
     const driven d = run_driven(L"--size=300x200 --control=2@50,136 --control=1@180,136 " + label(1, "btn_yes") +
                                     L" " + label(2, "btn_no") + L" --action=" + c.action,
                                 [&] { return show_message_window(nullptr, 3, text.c_str()); });
@@ -173,7 +172,7 @@ TEST_F(Dialogs, OneLineMessageIsCentredAndALongOneIsCutAtTheTextArea) {
   driven d = run_driven(L"--text-rows=45,85 --action=enter",
                         [&] { return show_message_window(nullptr, 0, short_text.c_str()); });
   EXPECT_EQ(d.driver_exit, 0u);
-  const std::wstring long_text = dialog_languages()[0].long_message;
+  const std::wstring long_text = long_message();
   d = run_driven(L"--text-rows=30,100,40 --action=enter",
                  [&] { return show_message_window(nullptr, 1, long_text.c_str()); });
   EXPECT_EQ(d.driver_exit, 0u);
@@ -185,7 +184,8 @@ TEST_F(Dialogs, FolderDialogPutsCancelLeftAndOkRight) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.language);
     use_language(c.language);
-    folder_window_c box(dialog_languages()[c.language].long_message.c_str());
+    const std::wstring text = long_message();
+    folder_window_c box(text.c_str());
     const driven d = run_driven(L"--size=400x200 --frame=30 --control=1@230,136 --control=2@100,136 " +
                                     label(1, "btn_ok") + L" " + label(2, "btn_cancel") + L" --action=" + c.action,
                                 [&] { return box.show(nullptr); });
