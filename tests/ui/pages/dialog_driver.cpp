@@ -104,6 +104,15 @@ capture grab_painted(HWND dialog) {
   return grab(dialog);
 }
 
+// Where the client area starts inside the window (the frame and caption above and left).
+POINT client_offset(HWND dialog) {
+  RECT r;
+  GetWindowRect(dialog, &r);
+  POINT origin = {0, 0};
+  ClientToScreen(dialog, &origin);
+  return {origin.x - r.left, origin.y - r.top};
+}
+
 void check_frame(HWND dialog, int caption_height) {
   const capture c = grab_painted(dialog);
   const COLORREF outer = RGB(66, 90, 138), caption = RGB(139, 184, 241);
@@ -120,21 +129,15 @@ void check_frame(HWND dialog, int caption_height) {
   const int fx = GetSystemMetrics(SM_CXDLGFRAME), fy = GetSystemMetrics(SM_CYDLGFRAME);
   const COLORREF centre = c.at(c.width - fx - 16, fy + 10);
   if (GetRValue(centre) < 200 || GetBValue(centre) < 200) fail(L"close button cross (red)", 200, GetRValue(centre));
-  RECT r;
-  GetWindowRect(dialog, &r);
-  POINT origin = {0, 0};
-  ClientToScreen(dialog, &origin);
-  if (origin.y - r.top != fy + caption_height) fail(L"client top below the caption", fy + caption_height, origin.y - r.top);
+  const POINT client = client_offset(dialog);
+  if (client.y != fy + caption_height) fail(L"client top below the caption", fy + caption_height, client.y);
 }
 
 // The message icon covers (15, 30)-(63, 78) of the client area, or nothing is there.
 void check_icon(HWND dialog, bool expected) {
   const capture c = grab_painted(dialog);
-  RECT r;
-  GetWindowRect(dialog, &r);
-  POINT origin = {0, 0};
-  ClientToScreen(dialog, &origin);
-  const int dx = origin.x - r.left, dy = origin.y - r.top;
+  const POINT client = client_offset(dialog);
+  const int dx = client.x, dy = client.y;
   const COLORREF background = RGB(226, 240, 253);
   if (c.at(dx + 10, dy + 54) != background) fail(L"background left of the icon", 1, 0);
   if (c.at(dx + 15, dy + 30) != background) fail(L"icon corner carries the background", 1, 0);
@@ -146,11 +149,8 @@ void check_icon(HWND dialog, bool expected) {
 // [first, last], and there must be some.
 void check_text_rows(HWND dialog, int first, int last, int need_above) {
   const capture c = grab_painted(dialog);
-  RECT r;
-  GetWindowRect(dialog, &r);
-  POINT origin = {0, 0};
-  ClientToScreen(dialog, &origin);
-  const int dx = origin.x - r.left, dy = origin.y - r.top;
+  const POINT client = client_offset(dialog);
+  const int dx = client.x, dy = client.y;
   const COLORREF background = RGB(226, 240, 253);
   int top = -1, bottom = -1;
   for (int y = 0; y < 130; ++y) {
