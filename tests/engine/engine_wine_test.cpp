@@ -2,14 +2,13 @@
 // with generated PNGs, scanned as the recovery page would scan a volume.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/test_files.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 #include "session/found_file_list.h"
@@ -74,46 +73,6 @@ Bytes make_png(uint32_t w, uint32_t h, uint32_t seed) {
   return png;
 }
 
-class Scratch {
- public:
-  Scratch() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "kes_wine_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~Scratch() {
-    std::string from = path_ + '\0';
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
-  }
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
-
-void write_bytes(const std::string& path, const Bytes& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
-
-Bytes read_bytes(const std::string& path) {
-  Bytes bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    unsigned char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
 class EngineUnderWine : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -140,12 +99,12 @@ class EngineUnderWine : public ::testing::Test {
       pngs.push_back(make_png(40 + 13 * uint32_t(i), 30 + 7 * uint32_t(i), uint32_t(i) + 3));
       std::memcpy(card.data() + size_t(at[i]) * 512, pngs.back().data(), pngs.back().size());
     }
-    write_bytes(scratch / "card.img", card);
+    EXPECT_TRUE(write_bytes(scratch / "card.img", card));
     std::strcpy(block.volume, (scratch / "card.img").c_str());
     return pngs;
   }
 
-  Scratch scratch;
+  ScratchFolder scratch{"kes_wine"};
   ScanSession block;
   HANDLE pipe = nullptr;
 };

@@ -3,7 +3,6 @@
 // through the application's scan thread, thumbnailed by the real worker and recovered.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <shellapi.h>
 #include <wincrypt.h>
 
 #include <cstdio>
@@ -20,7 +19,8 @@
 #include "session/recover.h"
 #include "session/thumbnail_worker.h"
 #include "session/user_message.h"
-#include "../common/wine_drive.h"
+#include "common/test_files.h"
+#include "common/wine_drive.h"
 
 namespace {
 
@@ -28,17 +28,6 @@ using Bytes = std::vector<unsigned char>;
 
 const char kCard[] = "card.img";
 const char kManifest[] = "card.img.originals\\manifest.tsv";
-
-Bytes read_bytes(const std::string& path) {
-  Bytes bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    unsigned char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
 
 std::string sha256_hex(const Bytes& bytes) {
   HCRYPTPROV provider = 0;
@@ -98,28 +87,6 @@ std::map<std::string, std::string> deleted_originals() {
   return originals;
 }
 
-class Scratch {
- public:
-  Scratch() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "tess_e2e_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~Scratch() {
-    std::string from = path_ + '\0';
-    SHFILEOPSTRUCTA op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationA(&op);
-  }
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
-
 // One scan of `volume` by the real engine, as the recovery page starts it. Returns the
 // scan thread's result; the found files are in g_found_files.
 int scan(const std::string& volume, const std::string& cache) {
@@ -177,7 +144,7 @@ class CardAsDrive : public ::testing::Test {
   }
   std::string root() const { return std::string(1, char(letter_)) + ":\\"; }
 
-  Scratch scratch_;
+  ScratchFolder scratch_{"e2e"};
   std::map<std::string, std::string> originals_;
   std::string card_hash_;
   wchar_t letter_ = L'\0';
@@ -233,86 +200,121 @@ std::pair<int, int> drawn_size(const std::string& format) {
   return it == sizes.end() ? std::pair<int, int>(0, 0) : it->second;
 }
 
-TEST(UserRoad, ScanThumbnailSelectAllAndRecoverGivesBackEveryOriginal) {
-  std::map<std::string, std::string> originals = deleted_originals();
-  ASSERT_GE(originals.size(), 15u) << "the card's manifest is there";
-  Scratch scratch;
-  UserMessageFunction previous = set_user_message_function(record_message);
-  std::wstring saved_recovery = recovery_path;
-
-  // Start-up: the list lock and the thumbnail worker, which then runs beside the scan.
-  create_list_lock();
-  ASSERT_TRUE(start_thumbnail_worker(kThumbnailWorkerMinMemory));
-  ASSERT_EQ(scan(kCard, scratch / "cache"), 0);
-  std::vector<FoundFile> records = found_files();
-  ASSERT_EQ(records.size(), originals.size()) << "one record per deleted original";
-
-  for (int waited = 0; waited < 60000; waited += 50) {
+class UserRoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    originals_ = deleted_originals();
+    ASSERT_GE(originals_.size(), 15u) << "the card's manifest is there";
+    previous_ = set_user_message_function(record_message);
+    g_messages_shown = 0;
+    saved_recovery_ = recovery_path;
+    // Start-up: the list lock and the thumbnail worker, which then runs beside the scan.
+    static bool worker_started = false;
+    create_list_lock();
+    if (!worker_started) worker_started = start_thumbnail_worker(kThumbnailWorkerMinMemory);
+    ASSERT_TRUE(worker_started);
+  }
+  void TearDown() override {
+    wait_for_thumbnails();
+    wcscpy(recovery_path, saved_recovery_.c_str());
+    set_user_message_function(previous_);
+    reset_found_files();
+  }
+  static void wait_for_thumbnails() {
+    for (int waited = 0; waited < 60000; waited += 50) {
+      {
+        ListLock hold;
+        if (g_found_files.thumbnail_cursor >= g_found_files.records.size()) return;
+      }
+      Sleep(50);
+    }
+  }
+  std::string format_of(const std::string& hash) {
+    return originals_.count(hash) ? originals_[hash] : "?";
+  }
+  // Every record has its 117 x 82 PNG beside the cached file and the picture's size.
+  void expect_thumbnails() {
+    for (const FoundFile& f : found_files()) {
+      const std::string format = format_of(sha256_hex(found_content(f)));
+      SCOPED_TRACE(std::string(f.file_path) + " (" + format + ")");
+      EXPECT_EQ(std::string(f.thumb_path), thumbnail_name(f.file_path));
+      EXPECT_EQ(png_size(read_bytes(f.thumb_path)), std::make_pair(117u, 82u));
+      std::pair<int, int> drawn = drawn_size(format);
+      if (drawn.first) {
+        EXPECT_EQ(f.width, drawn.first);
+        EXPECT_EQ(f.height, drawn.second);
+      } else {
+        EXPECT_GT(f.width, 0);
+        EXPECT_GT(f.height, 0);
+      }
+    }
+  }
+  // Selects every record and recovers into a fresh folder; the folder then holds one
+  // FILE%05d.<ext> per record with an original's bytes, and each cached file keeps its
+  // complemented header.
+  void recover_all_and_check() {
+    std::vector<FoundFile> records = found_files();
     {
       ListLock hold;
-      if (g_found_files.thumbnail_cursor >= g_found_files.records.size()) break;
+      for (FoundFile& f : g_found_files.records) f.selected = 1;
     }
-    Sleep(50);
-  }
-  records = found_files();
-  std::vector<std::string> hashes;
-  for (const FoundFile& f : records) {
-    hashes.push_back(sha256_hex(found_content(f)));
-    const std::string format = originals.count(hashes.back()) ? originals[hashes.back()] : "?";
-    SCOPED_TRACE(std::string(f.file_path) + " (" + format + ")");
-    EXPECT_EQ(std::string(f.thumb_path), thumbnail_name(f.file_path));
-    EXPECT_EQ(png_size(read_bytes(f.thumb_path)), std::make_pair(117u, 82u));
-    std::pair<int, int> drawn = drawn_size(format);
-    if (drawn.first) {
-      EXPECT_EQ(f.width, drawn.first);
-      EXPECT_EQ(f.height, drawn.second);
-    } else {
-      EXPECT_GT(f.width, 0);
-      EXPECT_GT(f.height, 0);
+    std::string out = scratch_ / "recovered";
+    ASSERT_TRUE(CreateDirectoryA(out.c_str(), nullptr));
+    std::wstring wide_out(out.begin(), out.end());
+    wcscpy(recovery_path, wide_out.c_str());
+    EXPECT_EQ(recover_selected_thread(nullptr), static_cast<int>(records.size()));
+
+    std::set<std::string> recovered;
+    for (uint32_t i = 0; i < records.size(); ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "FILE%05u.%s", i, records[i].ext);
+      Bytes copy = read_bytes(out + "\\" + name);
+      std::string hash = sha256_hex(copy);
+      EXPECT_EQ(hash, sha256_hex(found_content(records[i]))) << name;
+      EXPECT_TRUE(originals_.count(hash)) << name << " is not an original";
+      recovered.insert(hash);
+      Bytes cached = read_bytes(records[i].file_path);
+      ASSERT_GE(cached.size(), 16u);
+      ASSERT_GE(copy.size(), 16u);
+      for (size_t k = 0; k < 16; ++k)
+        EXPECT_EQ(cached[k], static_cast<unsigned char>(~copy[k])) << name << " byte " << k;
     }
+    EXPECT_EQ(recovered.size(), originals_.size()) << "every original once";
+    WIN32_FIND_DATAA entry;
+    int files = 0;
+    HANDLE find = FindFirstFileA((out + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+      do files += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+      while (FindNextFileA(find, &entry));
+      FindClose(find);
+    }
+    EXPECT_EQ(files, static_cast<int>(records.size()));
   }
 
-  // Select all, then recover into a fresh folder.
-  {
-    ListLock hold;
-    for (FoundFile& f : g_found_files.records) f.selected = 1;
-  }
-  std::string out = scratch / "recovered";
-  ASSERT_TRUE(CreateDirectoryA(out.c_str(), nullptr));
-  std::wstring wide_out(out.begin(), out.end());
-  wcscpy(recovery_path, wide_out.c_str());
-  EXPECT_EQ(recover_selected_thread(nullptr), static_cast<int>(records.size()));
+  ScratchFolder scratch_{"e2e"};
+  std::map<std::string, std::string> originals_;
+  UserMessageFunction previous_ = nullptr;
+  std::wstring saved_recovery_;
+};
 
-  std::set<std::string> recovered;
-  for (uint32_t i = 0; i < records.size(); ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "FILE%05u.%s", i, records[i].ext);
-    Bytes copy = read_bytes(out + "\\" + name);
-    std::string hash = sha256_hex(copy);
-    EXPECT_EQ(hash, hashes[i]) << name;
-    EXPECT_TRUE(originals.count(hash)) << name << " is not an original";
-    recovered.insert(hash);
-    // The cached file keeps its complemented header after the copy.
-    Bytes cached = read_bytes(records[i].file_path);
-    ASSERT_GE(cached.size(), 16u);
-    ASSERT_GE(copy.size(), 16u);
-    for (size_t k = 0; k < 16; ++k)
-      EXPECT_EQ(cached[k], static_cast<unsigned char>(~copy[k])) << name << " byte " << k;
-  }
-  EXPECT_EQ(recovered.size(), originals.size()) << "every original once";
-  WIN32_FIND_DATAA entry;
-  int files = 0;
-  HANDLE find = FindFirstFileA((out + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do files += !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
-  EXPECT_EQ(files, static_cast<int>(records.size()));
+TEST_F(UserRoad, ScanThumbnailSelectAllAndRecoverGivesBackEveryOriginal) {
+  ASSERT_EQ(scan(kCard, scratch_ / "cache"), 0);
+  ASSERT_EQ(found_files().size(), originals_.size()) << "one record per deleted original";
+  wait_for_thumbnails();
+  expect_thumbnails();
+  recover_all_and_check();
   EXPECT_EQ(g_messages_shown, 0) << "no message box on the way";
+}
 
-  wcscpy(recovery_path, saved_recovery.c_str());
-  set_user_message_function(previous);
+// The user need not wait for the thumbnails: recovering while the worker still reads
+// the cached files gives the same bytes, and the worker still finishes every picture.
+TEST_F(UserRoad, RecoveringWhileThumbnailsAreStillBeingMadeLosesNothing) {
+  ASSERT_EQ(scan(kCard, scratch_ / "cache"), 0);
+  ASSERT_EQ(found_files().size(), originals_.size());
+  recover_all_and_check();
+  wait_for_thumbnails();
+  expect_thumbnails();
+  EXPECT_EQ(g_messages_shown, 0) << "no message box on the way";
 }
 
 }  // namespace

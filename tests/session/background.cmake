@@ -5,12 +5,14 @@ tess_add_test(session_background_tests
           ${BACKGROUND_TESTS}/recover_test.cpp ${BACKGROUND_TESTS}/file_kinds_test.cpp
           ${CMAKE_SOURCE_DIR}/tests/raw/dng_writer.cpp
   LIBS tess_session tess_imaging tess_app tess_i18n)
-target_include_directories(session_background_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/raw)
+target_include_directories(session_background_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/raw
+                           ${CMAKE_SOURCE_DIR}/tests)
 
 # A started worker runs for the life of its process, so it gets a process of its own.
 tess_add_test(session_worker_start_tests
   SOURCES ${BACKGROUND_TESTS}/worker_start_test.cpp
   LIBS tess_session tess_imaging)
+target_include_directories(session_worker_start_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 
 # A photo made by ImageMagick beside the tests.
 set(_bg_media ${CMAKE_BINARY_DIR}/tests/session_background_tests/media)

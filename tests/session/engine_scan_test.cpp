@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "scan_test_files.h"
+#include "common/test_files.h"
 #include "session/engine_control.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
@@ -55,6 +55,19 @@ class EngineScan : public ::testing::Test {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+  }
+  // True once the engine runs its own code. An engine terminated while Wine is
+  // still starting it leaves its console host behind, holding our output open.
+  bool engine_started(DWORD deadline_ms = 30000) {
+    for (DWORD waited = 0; waited < deadline_ms; waited += 20) {
+      if (engine_log().find("cmd: ") != std::string::npos) return true;
+      Sleep(20);
+    }
+    return false;
+  }
+  bool wait_until_listed(DWORD deadline_ms = 30000) {
+    for (DWORD waited = 0; waited < deadline_ms && listed_paths().empty(); waited += 10) Sleep(10);
+    return !listed_paths().empty();
   }
   std::vector<std::string> listed_paths() {
     ListLock hold;
@@ -183,7 +196,7 @@ TEST_F(EngineScan, StopReleasesAScanWhoseEngineNeverConnects) {
   write_flag(block.stop, 1);  // left over from an earlier stopped scan
   WorkerThread launch(engine_launch_thread, &block);
   ASSERT_EQ(launch.start(), 0);
-  for (int i = 0; i < 500 && !read_word(block.process_id); ++i) Sleep(20);
+  ASSERT_TRUE(engine_started());
   ASSERT_NE(block.process_id, 0u);
   EXPECT_FALSE(launch.wait(200)) << "still waiting for the engine";
   stop_engine(block);
@@ -196,7 +209,7 @@ TEST_F(EngineScan, PauseHoldsEngineAndReaderAndStopEndsAPausedScan) {
                                                  "|sleep 400|file c.jpg 20|end");
   WorkerThread launch(engine_launch_thread, &block);
   ASSERT_EQ(launch.start(), 0);
-  for (int i = 0; i < 500 && listed_paths().empty(); ++i) Sleep(10);
+  ASSERT_TRUE(wait_until_listed());
   pause_engine(block);
   size_t at_pause = listed_paths().size();  // the held reader owns no list lock
   EXPECT_FALSE(launch.wait(1500));
@@ -208,8 +221,9 @@ TEST_F(EngineScan, PauseHoldsEngineAndReaderAndStopEndsAPausedScan) {
   launch.close_handle();
   release_engine_handles(block);
 
+  reset_found_files();  // so that the wait below sees this scan's first file
   ASSERT_EQ(launch.start(), 0);  // the same block again, as the start button does
-  for (int i = 0; i < 500 && !read_word(block.process_id); ++i) Sleep(10);
+  ASSERT_TRUE(wait_until_listed());
   pause_engine(block);
   stop_engine(block);
   ASSERT_TRUE(launch.wait(10000));

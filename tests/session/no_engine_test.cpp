@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "scan_test_files.h"
+#include "common/test_files.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 

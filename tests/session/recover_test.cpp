@@ -45,7 +45,7 @@ class Recovery : public ::testing::Test {
     return bytes;
   }
 
-  BackgroundScratch cache_{"recover"};
+  ScratchFolder cache_{"recover"};
   MessageRecorder messages_;
 };
 
@@ -84,7 +84,7 @@ TEST_F(Recovery, CopiesAreByteForByteOriginalsUnderIndexNames) {
   add("f2.nef", second);
   EXPECT_EQ(2, recover_selected_thread(nullptr));
   EXPECT_TRUE(first == get_file(destination("FILE00000.jpg")));
-  EXPECT_FALSE(file_exists(destination("FILE00001.nef"))) << "not selected";
+  EXPECT_FALSE(exists(destination("FILE00001.nef"))) << "not selected";
   EXPECT_TRUE(second == get_file(destination("FILE00002.nef")));
   EXPECT_TRUE(complemented(first) == get_file(cache_ / "f0.jpg")) << "the cache stays as it was";
   EXPECT_TRUE(MessageRecorder::shown().empty());
@@ -99,13 +99,13 @@ TEST_F(Recovery, NothingSelectedFallsBackToTheCurrentItemOnly) {
   add("a.jpg", sample('a'), false);
   add("b.jpg", sample('b'), false);
   EXPECT_EQ(0, recover_selected_thread(nullptr)) << "no selection, no current item";
-  EXPECT_FALSE(file_exists(destination("FILE00000.jpg")));
+  EXPECT_FALSE(exists(destination("FILE00000.jpg")));
   {
     ListLock hold;
     g_found_files.current_item = 1;
   }
   EXPECT_EQ(1, recover_selected_thread(nullptr));
-  EXPECT_FALSE(file_exists(destination("FILE00000.jpg")));
+  EXPECT_FALSE(exists(destination("FILE00000.jpg")));
   EXPECT_TRUE(sample('b') == get_file(destination("FILE00001.jpg")));
   EXPECT_TRUE(MessageRecorder::shown().empty());
 }
@@ -137,7 +137,7 @@ TEST_F(Recovery, OnlyRealCopiesCountAndOnlyTheFirstFailureIsShown) {
   }
   EXPECT_EQ(0, recover_selected_thread(nullptr));
   EXPECT_EQ(1u, MessageRecorder::shown().size());
-  EXPECT_FALSE(file_exists(destination("FILE00002.jpg")));
+  EXPECT_FALSE(exists(destination("FILE00002.jpg")));
 }
 
 TEST_F(Recovery, MissingDestinationFolderIsCodeTwoForEveryFile) {
@@ -149,7 +149,7 @@ TEST_F(Recovery, MissingDestinationFolderIsCodeTwoForEveryFile) {
   EXPECT_EQ(0, recover_selected_thread(nullptr));
   ASSERT_EQ(1u, MessageRecorder::shown().size());
   EXPECT_EQ(L"Cannot create the destination file.", MessageRecorder::shown()[0].text);
-  EXPECT_FALSE(file_exists(cache_ / "no-such-folder")) << "the folder isn't created here";
+  EXPECT_FALSE(exists(cache_ / "no-such-folder")) << "the folder isn't created here";
 }
 
 TEST_F(Recovery, DestinationNameTakenByAFolderIsCodeTwo) {
@@ -208,7 +208,7 @@ TEST_F(Recovery, FullFileSystemLeavesNoTruncatedFile) {
   EXPECT_EQ(1, recover_selected_thread(nullptr));
   ASSERT_EQ(1u, MessageRecorder::shown().size());
   EXPECT_EQ(L"The destination is full.", MessageRecorder::shown()[0].text);
-  EXPECT_FALSE(file_exists(destination("FILE00000.jpg"))) << "no truncated copy is left";
+  EXPECT_FALSE(exists(destination("FILE00000.jpg"))) << "no truncated copy is left";
   EXPECT_TRUE(sample('b', 1000) == get_file(destination("FILE00001.jpg")));
 }
 
@@ -243,7 +243,7 @@ TEST_F(Recovery, NamesComeFromIndexAndSafeExtension) {
   }
   EXPECT_EQ(0, recover_file(index));
   EXPECT_EQ("payload!", get_file(destination("FILE00000..._.._x")));
-  EXPECT_FALSE(file_exists(cache_ / "x"));
+  EXPECT_FALSE(exists(cache_ / "x"));
 }
 
 TEST_F(Recovery, OwnerIsToldWhenDone) {

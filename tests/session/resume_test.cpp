@@ -26,7 +26,7 @@ bool contains(const std::vector<std::string>& all, const std::string& one) {
 }  // namespace
 
 TEST(Resume, ReloadsScanFoldersButNotThumbnailsDotFilesOrLooseFiles) {
-  BackgroundScratch cache("resume");
+  ScratchFolder cache("resume");
   for (const char* folder : {"tmp", "tmp.old", "tmp.old\\sub", "tmp.old\\thumb_dir", "other"})
     CreateDirectoryA((cache / folder).c_str(), nullptr);
   std::string header = complemented("0123456789abcdefXYZ");
@@ -63,7 +63,7 @@ TEST(Resume, ReloadsScanFoldersButNotThumbnailsDotFilesOrLooseFiles) {
 }
 
 TEST(Resume, NoCacheFolderAppendsNothingAndStillNotifies) {
-  BackgroundScratch scratch("resume");
+  ScratchFolder scratch("resume");
   wcscpy(cache_path, (scratch.wide() + L"\\missing").c_str());
   reset_found_files();
   HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -79,7 +79,7 @@ TEST(Resume, NoCacheFolderAppendsNothingAndStillNotifies) {
 }
 
 TEST(Resume, ListCacheFoldersMatchesNamesOnly) {
-  BackgroundScratch cache("resume");
+  ScratchFolder cache("resume");
   CreateDirectoryA((cache / "tmp").c_str(), nullptr);
   CreateDirectoryA((cache / "tmp.1").c_str(), nullptr);
   put_file(cache / "tmpx", "x");
@@ -94,7 +94,7 @@ TEST(Resume, ListCacheFoldersMatchesNamesOnly) {
 }
 
 TEST(Resume, WalkIsDepthFirstAndSkipsDotNames) {
-  BackgroundScratch root("walk");
+  ScratchFolder root("walk");
   for (const char* folder : {"a", "a\\inner", "b", ".hidden", "empty"})
     CreateDirectoryA((root / folder).c_str(), nullptr);
   for (const char* file : {"top1.jpg", "a\\a1.jpg", "a\\inner\\i1.jpg", "a\\inner\\i2.jpg",

@@ -16,3 +16,5 @@ add_dependencies(session_scan_tests session_engine_standin)
 
 # A program folder without an engine.
 tess_add_test(session_no_engine_tests SOURCES ${SCAN_TESTS}/no_engine_test.cpp LIBS tess_session)
+target_include_directories(session_scan_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_include_directories(session_no_engine_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)

@@ -1,7 +1,7 @@
 // The cache folder: old scan folders, its creation, and which reported paths lie inside.
 #include <gtest/gtest.h>
 
-#include "scan_test_files.h"
+#include "common/test_files.h"
 #include "session/engine_launch.h"
 #include "session/engine_reports.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "scan_test_files.h"
+#include "common/test_files.h"
 #include "session/cache_header.h"
 #include "session/engine_launch.h"
 #include "session/found_file_list.h"

@@ -44,7 +44,7 @@ TEST(ThumbnailName, StemInTheSameFolder) {
 }
 
 TEST(ThumbnailWorker, FillsRecordsAndLeavesCachedFilesComplemented) {
-  BackgroundScratch cache("worker");
+  ScratchFolder cache("worker");
   std::string jpeg = get_file("media\\photo.jpg");
   ASSERT_FALSE(jpeg.empty());
   std::string dng = dng_bytes(DngParams{});
@@ -68,15 +68,15 @@ TEST(ThumbnailWorker, FillsRecordsAndLeavesCachedFilesComplemented) {
   EXPECT_EQ(cache / "thumb_f3.png", records[2].thumb_path) << "set even without a picture";
   EXPECT_EQ(0, records[2].width);
   for (const FoundFile& record : records) EXPECT_EQ(1, record.complemented);
-  EXPECT_TRUE(file_exists(cache / "thumb_f1.png"));
-  EXPECT_TRUE(file_exists(cache / "thumb_f2.png"));
-  EXPECT_FALSE(file_exists(cache / "thumb_f3.png"));
+  EXPECT_TRUE(exists(cache / "thumb_f1.png"));
+  EXPECT_TRUE(exists(cache / "thumb_f2.png"));
+  EXPECT_FALSE(exists(cache / "thumb_f3.png"));
   EXPECT_EQ(complemented(jpeg), get_file(cache / "f1.jpg"));
   EXPECT_EQ(complemented(dng), get_file(cache / "f2.nef"));
 }
 
 TEST(ThumbnailWorker, ExistingThumbnailIsKeptAndNothingDecoded) {
-  BackgroundScratch cache("worker");
+  ScratchFolder cache("worker");
   put_file(cache / "a.jpg", get_file("media\\photo.jpg"));
   put_file(cache / "a.nef", dng_bytes(DngParams{}));
   put_file(cache / "thumb_a.png", "an earlier thumbnail");
@@ -96,7 +96,7 @@ TEST(ThumbnailWorker, ExistingThumbnailIsKeptAndNothingDecoded) {
 }
 
 TEST(ThumbnailWorker, ResetDuringADecodeDropsTheCopy) {
-  BackgroundScratch cache("worker");
+  ScratchFolder cache("worker");
   DngParams big;
   big.width = 3000;
   big.height = 2000;

@@ -8,7 +8,7 @@
 #include "session/thumbnail_worker.h"
 
 TEST(ThumbnailWorkerThread, StartedWorkerHandlesAppendedFiles) {
-  BackgroundScratch cache("start");
+  ScratchFolder cache("start");
   put_file(cache / "s1.jpg", get_file("media\\photo.jpg"));
   put_file(cache / "s2.png", get_file("media\\photo.png"));  // through GDI+ on the worker
   reset_found_files();
@@ -25,6 +25,6 @@ TEST(ThumbnailWorkerThread, StartedWorkerHandlesAppendedFiles) {
   ListLock hold;
   EXPECT_EQ(320, g_found_files.records[0].width);
   EXPECT_EQ(200, g_found_files.records[1].width);
-  EXPECT_TRUE(file_exists(cache / "thumb_s1.png"));
-  EXPECT_TRUE(file_exists(cache / "thumb_s2.png"));
+  EXPECT_TRUE(exists(cache / "thumb_s1.png"));
+  EXPECT_TRUE(exists(cache / "thumb_s2.png"));
 }
