@@ -274,7 +274,7 @@ class BitReader {
   void refill_slow() {
     if (stopped_) return;
     b.acc = b.n <= 0 ? 0 : b.acc & (~BitWord(0) << (kWordBits - b.n));
-    while (b.n < kWordBits - 8) {  // leaves n < kWordBits, as refill_fast needs
+    while (b.n <= kWordBits - 8) {
       if (b.p >= b.lim && !boundary()) return stop();
       uint8_t c = *b.p;
       if (c != 0xFF) {
@@ -513,7 +513,7 @@ class ScanValidator {
     const uint16_t* group = plan[0].group;
     const uint16_t* next_start = plan[0].next_start;
     while (mcu < total) {
-      if (!refill_fast(b) && b.n < kFastBits) b = refill(b);  // every step: no branch on n
+      if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
       uint16_t e = table[b.acc >> (kWordBits - kLook)];
       int step = e >> 6 & 255;
       if ((e & masks) == kOk && k + (step & 127) < 64) {
