@@ -39,10 +39,7 @@ about_window_c::~about_window_c() {
   if (background_brush) DeleteObject(background_brush);
 }
 
-int about_window_c::show(HWND owner) {
-  const INT_PTR result = DoModal(owner);
-  return result < 0 ? 0 : static_cast<int>(result);
-}
+int about_window_c::show(HWND owner) { return dialog_parts::show_modal(*this, owner); }
 
 std::wstring about_window_c::build_information(const std::wstring& format) {
   // fill_text only substitutes placeholders; a damaged text can never read past them.
@@ -58,12 +55,8 @@ std::wstring about_window_c::updater_path() {
 }
 
 LRESULT about_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
-  dialog_parts::add_close_button(*this);
-  button_images = dialog_parts::make_button_images(IDB_ABOUT_BUTTON, IDB_ABOUT_BUTTON_PRESSED,
-                                                   IDB_ABOUT_BUTTON_HOVER);
-  HFONT font = application_font(L"Verdana", 8, false);
-  dialog_parts::set_up_button(first_button, m_hWnd, 1, button_images, font);
-  dialog_parts::set_up_button(second_button, m_hWnd, 2, button_images, font);
+  dialog_parts::set_up_buttons(*this, IDB_ABOUT_BUTTON, IDB_ABOUT_BUTTON_PRESSED, IDB_ABOUT_BUTTON_HOVER,
+                               application_font(L"Verdana", 8, false), true);
   first_button.SetWindowText(lookup_text("about_btn_check").c_str());
   second_button.SetWindowText(lookup_text("about_btn_bk").c_str());
   dialog_parts::move_control(m_hWnd, 1, 340, 210);

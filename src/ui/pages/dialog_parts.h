@@ -37,6 +37,37 @@ HIMAGELIST make_button_images(int normal_id, int pushed_id, int hover_id);
 // label in `font`.
 void set_up_button(bitmap_button_c& button, HWND dialog, int control_id, HIMAGELIST images, HFONT font);
 
+// The caption close button, then the shared button pictures in `dialog.button_images` and
+// `first_button` (control 1) drawn from them, with `second_button` (control 2) when
+// `both`; labels in `font`.
+template <class T>
+void set_up_buttons(T& dialog, int normal_id, int pushed_id, int hover_id, HFONT font, bool both) {
+  add_close_button(dialog);
+  dialog.button_images = make_button_images(normal_id, pushed_id, hover_id);
+  set_up_button(dialog.first_button, dialog.m_hWnd, 1, dialog.button_images, font);
+  if (both) set_up_button(dialog.second_button, dialog.m_hWnd, 2, dialog.button_images, font);
+}
+
+// Runs the dialog modally; a dialog that could not be made answers 0, like the close button.
+template <class T>
+int show_modal(T& dialog, HWND owner) {
+  const INT_PTR result = dialog.DoModal(owner);
+  return result < 0 ? 0 : static_cast<int>(result);
+}
+
+// The message boxes' own resources: the brushes of their background and the button pictures.
+template <class T>
+void create_message_brushes(T& dialog) {
+  dialog.background_brush = CreateSolidBrush(background);
+  dialog.band_brush = CreateSolidBrush(band);
+}
+template <class T>
+void free_message_resources(T& dialog) {
+  if (dialog.button_images) ImageList_Destroy(dialog.button_images);
+  if (dialog.background_brush) DeleteObject(dialog.background_brush);
+  if (dialog.band_brush) DeleteObject(dialog.band_brush);
+}
+
 // Moves a control to client coordinates, keeping its size.
 void move_control(HWND dialog, int control_id, int x, int y);
 

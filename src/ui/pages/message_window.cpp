@@ -29,26 +29,16 @@ message_window_c::message_window_c(const wchar_t* message, unsigned int box_mode
   if (int id = icon_for_mode(mode)) icon.LoadFromResource(GetModuleHandleW(nullptr), id);
 }
 
-message_window_c::~message_window_c() {
-  if (button_images) ImageList_Destroy(button_images);
-  if (background_brush) DeleteObject(background_brush);
-  if (band_brush) DeleteObject(band_brush);
-}
+message_window_c::~message_window_c() { dialog_parts::free_message_resources(*this); }
 
-int message_window_c::show(HWND owner) {
-  const INT_PTR result = DoModal(owner);
-  return result < 0 ? 0 : static_cast<int>(result);
-}
+int message_window_c::show(HWND owner) { return dialog_parts::show_modal(*this, owner); }
 
 LRESULT message_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
-  dialog_parts::add_close_button(*this);
-  button_images = dialog_parts::make_button_images(IDB_DIALOG_BUTTON, IDB_DIALOG_BUTTON_PRESSED,
-                                                   IDB_DIALOG_BUTTON_HOVER);
-  HFONT font = application_font(L"Verdana", 9, true);
-  dialog_parts::set_up_button(first_button, m_hWnd, 1, button_images, font);
+  const bool two_buttons = mode == 3 || mode == 4;
+  dialog_parts::set_up_buttons(*this, IDB_DIALOG_BUTTON, IDB_DIALOG_BUTTON_PRESSED, IDB_DIALOG_BUTTON_HOVER,
+                               application_font(L"Verdana", 9, true), two_buttons);
   first_button.SetWindowText(lookup_text("btn_ok").c_str());
-  if (mode == 3 || mode == 4) {
-    dialog_parts::set_up_button(second_button, m_hWnd, 2, button_images, font);
+  if (two_buttons) {
     second_button.SetWindowText(lookup_text(mode == 3 ? "btn_no" : "btn_ok").c_str());
     dialog_parts::move_control(m_hWnd, 2, 50, dialog_parts::button_row);
     dialog_parts::move_control(m_hWnd, 1, 180, dialog_parts::button_row);
@@ -56,8 +46,7 @@ LRESULT message_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
   } else {
     dialog_parts::move_control(m_hWnd, 1, 115, dialog_parts::button_row);
   }
-  background_brush = CreateSolidBrush(dialog_parts::background);
-  band_brush = CreateSolidBrush(dialog_parts::band);
+  dialog_parts::create_message_brushes(*this);
   dialog_parts::place_dialog(*this, kWidth, kHeight);
   return TRUE;
 }
