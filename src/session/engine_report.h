@@ -16,9 +16,6 @@ static_assert(offsetof(EngineReport, sectors_total) == 0, "");
 static_assert(offsetof(EngineReport, sectors_done) == 8, "");
 static_assert(offsetof(EngineReport, file_path) == 16, "");
 
-inline uint64_t join_halves(const uint32_t (&halves)[2]) {
-  return (uint64_t(halves[1]) << 32) | halves[0];
-}
 inline void split_halves(uint64_t value, uint32_t (&halves)[2]) {
   halves[0] = uint32_t(value);
   halves[1] = uint32_t(value >> 32);
