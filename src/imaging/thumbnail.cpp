@@ -11,6 +11,7 @@
 #include "imaging/image_files.h"
 #include "imaging/jpeg_scaled.h"
 #include "raw/raw_decoder.h"
+#include "session/ansi_text.h"
 
 namespace {
 
@@ -23,15 +24,6 @@ std::string lower_extension(const char* path) {
   std::string ext = PathFindExtensionA(path);
   if (!ext.empty()) CharLowerBuffA(&ext[0], static_cast<DWORD>(ext.size()));
   return ext;
-}
-
-std::wstring to_wide(const char* text) {
-  int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(length, L'\0');
-  MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, &wide[0], length);
-  wide.resize(length - 1);
-  return wide;
 }
 
 }  // namespace
@@ -95,7 +87,7 @@ int save_thumbnail(const CImage& source, const char* thumb_path) {
     source.ReleaseDC();
   }
   GdiFlush();
-  target.Save(to_wide(thumb_path).c_str());
+  target.Save(ansi_to_wide(thumb_path).c_str());
   target.ReleaseDC();
   return 0;
 }

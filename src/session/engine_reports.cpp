@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "session/ansi_text.h"
 #include "session/engine_report.h"
 #include "session/found_file_list.h"
 
@@ -9,14 +10,6 @@ namespace {
 bool full_path(const char* path, char (&out)[260]) {
   DWORD n = GetFullPathNameA(path, sizeof out, out, nullptr);
   return n > 0 && n < sizeof out;
-}
-
-std::wstring widen(const char* text) {
-  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (n <= 0) return {};
-  std::wstring wide(n - 1, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
-  return wide;
 }
 
 bool starts_with_ignoring_case(const std::wstring& text, const std::wstring& prefix) {
@@ -31,7 +24,7 @@ bool resolve_inside_folder(const char* path, const std::string& folder, char (&r
   if (!*path || !full_path(folder.c_str(), folder_full) || !full_path(path, resolved)) return false;
   std::string prefix = folder_full;
   if (prefix.back() != '\\') prefix += '\\';
-  return starts_with_ignoring_case(widen(resolved), widen(prefix.c_str()));
+  return starts_with_ignoring_case(ansi_to_wide(resolved), ansi_to_wide(prefix.c_str()));
 }
 
 namespace {

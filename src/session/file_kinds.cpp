@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "session/ansi_text.h"
 #include "session/user_message.h"
 
 namespace {
@@ -47,10 +48,6 @@ int classify_extension(const char* ext) {
   if (listed(kVideoKinds, ext)) return kVideo;
   if (listed(kPhotoKinds, ext)) return kPhoto;
   if (listed(kAudioKinds, ext)) return kAudio;
-  int length = MultiByteToWideChar(CP_THREAD_ACP, 0, ext, -1, nullptr, 0);
-  std::wstring text(length > 0 ? length : 1, L'\0');
-  if (length > 0) MultiByteToWideChar(CP_THREAD_ACP, 0, ext, -1, &text[0], length);
-  text.resize(wcslen(text.c_str()));
-  show_user_message(nullptr, 2, text.c_str());
+  show_user_message(nullptr, 2, ansi_to_wide(ext).c_str());
   return kOther;
 }

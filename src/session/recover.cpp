@@ -5,6 +5,7 @@
 
 #include "app/settings.h"
 #include "i18n/language.h"
+#include "session/ansi_text.h"
 #include "session/found_file_list.h"
 #include "session/user_message.h"
 
@@ -77,10 +78,7 @@ std::wstring recovery_file_name(uint32_t index, const char* ext) {
   if (number.size() < 5) number.insert(0, 5 - number.size(), L'0');
   std::wstring name = L"FILE" + number;
   if (!ext || !*ext) return name;
-  int length = MultiByteToWideChar(CP_THREAD_ACP, 0, ext, -1, nullptr, 0);
-  std::wstring wide(length > 0 ? length : 1, L'\0');
-  if (length > 0) MultiByteToWideChar(CP_THREAD_ACP, 0, ext, -1, &wide[0], length);
-  wide.resize(wcslen(wide.c_str()));
+  std::wstring wide = ansi_to_wide(ext);
   for (wchar_t& c : wide)
     if (c < 32 || wcschr(L"<>:\"/\\|?*", c)) c = L'_';
   return name + L"." + wide;

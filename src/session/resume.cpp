@@ -1,6 +1,7 @@
 #include "session/resume.h"
 
 #include "app/settings.h"
+#include "session/ansi_text.h"
 #include "session/found_file_list.h"
 
 namespace {
@@ -14,16 +15,6 @@ std::wstring join(const std::wstring& folder, const std::wstring& name) {
 bool is_directory(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string to_ansi(const std::wstring& text) {
-  int length = WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr,
-                                   nullptr);
-  if (length <= 0) return {};
-  std::string ansi(length, '\0');
-  WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, &ansi[0], length, nullptr, nullptr);
-  ansi.resize(length - 1);
-  return ansi;
 }
 
 }  // namespace
@@ -99,7 +90,7 @@ int resume_thread(void* owner) {
       if (file.find(L"thumb_") != std::wstring::npos) return;
       // append_cached_file takes the list lock for this one record; paths of 260
       // characters or more don't fit a record and are left out.
-      append_cached_file(to_ansi(file).c_str());
+      append_cached_file(wide_to_ansi(file).c_str());
     });
   }
   if (owner) PostMessageW(static_cast<HWND>(owner), kResumeFinishedMessage, 0, 0);
