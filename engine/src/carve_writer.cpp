@@ -10,6 +10,7 @@ namespace kes {
 namespace {
 
 constexpr size_t kQueueBytes = 64u << 20;  // the scan waits while this much is unwritten
+constexpr size_t kSpareBuffers = 8;
 
 }  // namespace
 
@@ -22,9 +23,9 @@ CarveWriter::~CarveWriter() { finish(); }
 
 bool CarveWriter::push(Item item) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return failed_ || queued_bytes_ == 0 || queued_bytes_ + item.bytes.size() <= kQueueBytes; });
+  changed_.wait(lock, [&] { return failed_ || queued_bytes_ == 0 || queued_bytes_ + item.bytes.capacity <= kQueueBytes; });
   if (failed_) return false;
-  queued_bytes_ += item.bytes.size();
+  queued_bytes_ += item.bytes.capacity;  // buffers, however little of them is used
   queue_.push_back(std::move(item));
   changed_.notify_all();
   return true;
@@ -35,9 +36,26 @@ bool CarveWriter::begin_file(const std::string& ext, const char* format_name) {
   return push(std::move(item));
 }
 
-bool CarveWriter::write(std::vector<uint8_t> bytes) {
-  Item item{Op::data, {}, nullptr, std::move(bytes)};
+bool CarveWriter::write(Piece piece) {
+  Item item{Op::data, {}, nullptr, std::move(piece)};
   return push(std::move(item));
+}
+
+Piece CarveWriter::take_piece(size_t n) {
+  Piece p;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!spare_.empty() && spare_.back().capacity >= n) {
+      p = std::move(spare_.back());
+      spare_.pop_back();
+    }
+  }
+  if (p.capacity < n) {
+    p.capacity = std::max(n, kPieceBytes);
+    p.data.reset(new uint8_t[p.capacity]);
+  }
+  p.size = n;
+  return p;
 }
 
 bool CarveWriter::end_file() { return push(Item{Op::end, {}, nullptr, {}}); }
@@ -76,7 +94,8 @@ void CarveWriter::writer_loop() {
     }
     if (!failed_) handle(item);
     std::lock_guard<std::mutex> lock(mutex_);
-    queued_bytes_ -= item.bytes.size();
+    queued_bytes_ -= item.bytes.capacity;
+    if (item.bytes.data && spare_.size() < kSpareBuffers) spare_.push_back(std::move(item.bytes));
     changed_.notify_all();
   }
 }
@@ -87,9 +106,9 @@ void CarveWriter::handle(Item& item) {
       start_file(item);
       break;
     case Op::data:
-      if (file_ && std::fwrite(item.bytes.data(), 1, item.bytes.size(), file_) != item.bytes.size())
+      if (file_ && std::fwrite(item.bytes.data.get(), 1, item.bytes.size, file_) != item.bytes.size)
         fail("cannot write " + temp_path_ + ": " + std::strerror(errno));
-      file_bytes_ += item.bytes.size();
+      file_bytes_ += item.bytes.size;
       break;
     case Op::end:
       complete_file();

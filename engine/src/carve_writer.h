@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,8 +28,18 @@ struct FormatCount {
   uint64_t bytes = 0;
 };
 
+// Bytes on their way to a file. The writer keeps written buffers for reuse, so that the
+// scan does not zero-fill and fault in fresh pages for every piece.
+struct Piece {
+  std::unique_ptr<uint8_t[]> data;
+  size_t size = 0;
+  size_t capacity = 0;
+};
+
 class CarveWriter {
  public:
+  static constexpr size_t kPieceBytes = 4u << 20;  // the size of the buffers handed out
+
   // `folder` is the absolute scan folder; `channel` may be null.
   CarveWriter(const std::string& folder, ReportChannel* channel, const Progress& progress);
   ~CarveWriter();
@@ -38,7 +49,9 @@ class CarveWriter {
   // Called by the scan, in this order per file: begin, write..., end (or abandon).
   // Each returns false once writing has failed; the scan should stop then.
   bool begin_file(const std::string& ext, const char* format_name);
-  bool write(std::vector<uint8_t> bytes);
+  bool write(Piece piece);
+  // A buffer of at least max(n, kPieceBytes) bytes, contents undefined, size set to n.
+  Piece take_piece(size_t n);
   bool end_file();
   void abandon_file();  // the scan stops inside a file: its partial copy is removed
 
@@ -55,7 +68,7 @@ class CarveWriter {
     Op op;
     std::string text;  // extension for begin
     const char* format = nullptr;
-    std::vector<uint8_t> bytes;
+    Piece bytes;
   };
 
   bool push(Item item);
@@ -74,6 +87,7 @@ class CarveWriter {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Item> queue_;
+  std::vector<Piece> spare_;
   size_t queued_bytes_ = 0;
   bool closing_ = false;
   std::string error_;

@@ -7,7 +7,6 @@
 namespace kes {
 namespace {
 
-constexpr size_t kPieceBytes = 4u << 20;  // carved bytes go to the writer in pieces of this size
 constexpr size_t kMaxPending = 256;       // hits waiting for their verdict
 
 uint64_t round_up_sector(uint64_t v) { return (v + kSectorBytes - 1) / kSectorBytes * kSectorBytes; }
@@ -107,9 +106,9 @@ bool Scanner::emit(const Format& format, const Carve& carve, uint64_t start) {
       writer_.abandon_file();
       return false;
     }
-    size_t n = static_cast<size_t>(std::min<uint64_t>(kPieceBytes, carve.length - done));
-    std::vector<uint8_t> piece(n);
-    size_t got = source_.read_at(start + done, piece.data(), n);
+    size_t n = static_cast<size_t>(std::min<uint64_t>(CarveWriter::kPieceBytes, carve.length - done));
+    Piece piece = writer_.take_piece(n);
+    size_t got = source_.read_at(start + done, piece.data.get(), n);
     if (got < n) {  // the stream was stopped while waiting for the reader
       writer_.abandon_file();
       return false;
