@@ -60,6 +60,7 @@ void Scanner::probe_chunk(const Chunk& chunk) {
   const uint64_t size = stream_.size();
   while (pos_ < end) {
     const uint8_t* head = chunk.data + (pos_ - chunk.offset);
+    __builtin_prefetch(head + 8 * kSectorBytes);  // sector heads lie far apart: fetch ahead
     Candidate* c = nullptr;
     for (const Format* f : formats_) {
       if (!f->probe(head)) continue;
