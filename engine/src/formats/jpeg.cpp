@@ -72,9 +72,9 @@ bool read_tables(DecodeState& st, const uint8_t* p, size_t len) {
 
 bool is_frame(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
 
-}  // namespace
-
-Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
+// One walk over the file, with the scans decoded or only screened. A screened walk
+// counts only when it is complete.
+Walk walk_once(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, bool decode) {
   Walk w;
   std::unique_ptr<DecodeState> own;
   if (!state) own.reset(new DecodeState);  // default-initialised: the tables stay unfilled
@@ -121,6 +121,13 @@ Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
     } else if (code == 0xDA) {
       if (!frame || !parse_scan(*st, b, blen)) break;
       uint64_t data = after + len;
+      if (!decode) {
+        uint64_t m = screen_scan(cur, data, *st);
+        if (m == UINT64_MAX) return Walk{};
+        ++scans;
+        good_end = pos = m;
+        continue;
+      }
       ScanResult r = validate_scan(cur, data, *st);
       if (r.why != Stop::end_of_scan) {
         w.stop = r.why;
@@ -153,19 +160,45 @@ Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
     if (mp.offset[k] == 0 || mp.size[k] == 0) continue;
     uint64_t at = mp.base + mp.offset[k];
     if (at < w.end || at < soi) continue;
-    Walk sub = walk(cur, at, false);
+    Walk sub = walk(cur, at, false, nullptr, decode ? Check::decode : Check::screen_first);
     if (sub.verdict == Verdict::complete && sub.end == at + mp.size[k] && sub.end > w.end) w.end = sub.end;
   }
   return w;
 }
 
+}  // namespace
+
+Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, Check check) {
+  if (!state && check == Check::screen_first) {
+    Walk quick = walk_once(cur, pos, follow_mp, nullptr, false);
+    if (quick.verdict == Verdict::complete) return quick;
+  }
+  return walk_once(cur, pos, follow_mp, state, true);
+}
+
 }  // namespace jpeg
 
-Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length) {
+namespace {
+
+Carve measure_jpg_with(ByteSource& src, uint64_t start, uint64_t max_length, jpeg::Check check) {
   Cursor cur(src, start, max_length);
-  jpeg::Walk w = jpeg::walk(cur, 0, true);
+  jpeg::Walk w = jpeg::walk(cur, 0, true, nullptr, check);
   if (w.verdict == Verdict::corrupt) return corrupt();
   return make_carve(w.verdict, w.end, "jpg");
+}
+
+}  // namespace
+
+Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length) {
+  return measure_jpg_with(src, start, max_length, jpeg::Check::decode);
+}
+
+// Decoding the entropy-coded data costs several times the read. A file whose scans pass
+// the marker-level screening to a clean EOI is taken as it is; the screening misses
+// damage that leaves every marker in place (flipped bits, a run of another JPEG's
+// entropy-coded data), which only decoding finds.
+Carve measure_jpg_quickly(ByteSource& src, uint64_t start, uint64_t max_length) {
+  return measure_jpg_with(src, start, max_length, jpeg::Check::screen_first);
 }
 
 }  // namespace kes

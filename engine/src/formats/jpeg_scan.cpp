@@ -197,6 +197,13 @@ namespace {
 constexpr uint64_t kMaxMaskBlocks = uint64_t(1) << 23;  // 64 MiB of masks at most
 constexpr uint64_t kStrayBytes = 16;  // tolerated between a scan's last MCU and its marker
 
+bool zero_sector(const uint8_t* s) {
+  if (s[0] | s[1] | s[7] | s[100] | s[511]) return false;
+  for (int i = 0; i < 512; ++i)
+    if (s[i]) return false;
+  return true;
+}
+
 // The bit buffer is a machine word: 64 bits where that is native, 32 on 32-bit builds,
 // where a refill still leaves kFastBits (one code with its extra bits, fast path).
 #ifdef KES_JPEG_NARROW_BITS  // lets a 64-bit test build run the 32-bit buffer
@@ -371,12 +378,6 @@ class BitReader {
     if (next_check_ < h) next_check_ = (h + 511) & ~uint64_t(511);
     uint64_t room = next_check_ - h;
     b.lim = room < static_cast<uint64_t>(end_ - b.p) ? b.p + room : end_;
-  }
-  static bool zero_sector(const uint8_t* s) {
-    if (s[0] | s[1] | s[7] | s[100] | s[511]) return false;
-    for (int i = 0; i < 512; ++i)
-      if (s[i]) return false;
-    return true;
   }
   bool respan() {
     base_ = here();
@@ -929,6 +930,50 @@ uint64_t next_marker(Cursor& cur, uint64_t pos) {
     }
     if (b != 0x00 && !(b >= 0xD0 && b <= 0xD7)) return ff;
     pos = q + 1;
+  }
+}
+
+uint64_t screen_scan(Cursor& cur, uint64_t pos, const DecodeState& st) {
+  constexpr uint64_t kNone = UINT64_MAX;
+  uint64_t check = (pos + 511) & ~uint64_t(511);  // the next sector to look at
+  int next_rst = 0;
+  while (true) {
+    size_t avail = 0;
+    const uint8_t* s = cur.span(pos, &avail);
+    if (!s) return kNone;
+    // Sectors are looked at once each, those the last span ended inside first.
+    if (check < pos) {
+      const uint8_t* z = cur.get(check, 512);
+      if (z && zero_sector(z)) return kNone;
+      check += 512;
+      continue;
+    }
+    const void* hit = std::memchr(s, 0xFF, avail);
+    uint64_t ff = hit ? pos + static_cast<uint64_t>(static_cast<const uint8_t*>(hit) - s) : pos + avail;
+    for (; check + 512 <= ff; check += 512)  // not beyond: the scan may end at that 0xFF
+      if (zero_sector(s + (check - pos))) return kNone;
+    if (!hit) {
+      pos += avail;
+      continue;
+    }
+    if (check <= ff) check += 512;  // the sector holding the 0xFF
+    uint64_t q = ff + 1;
+    uint8_t b = 0;
+    if (!cur.u8(q, b)) return kNone;
+    if (b == 0x00) {
+      pos = q + 1;
+      continue;
+    }
+    while (b == 0xFF)  // fill bytes: a marker follows
+      if (!cur.u8(++q, b)) return kNone;
+    if (b == 0x00) return kNone;
+    if (b >= 0xD0 && b <= 0xD7) {
+      if (st.restart_interval == 0 || b != 0xD0 + next_rst) return kNone;
+      next_rst = (next_rst + 1) & 7;
+      pos = q + 1;
+      continue;
+    }
+    return ff;
   }
 }
 

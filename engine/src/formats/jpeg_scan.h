@@ -89,6 +89,12 @@ ScanResult validate_scan(Cursor& cur, uint64_t pos, DecodeState& st);
 // The same over a byte source: positions are absolute, nothing is read at or past end.
 ScanResult validate_scan(ByteSource& src, uint64_t pos, uint64_t end, DecodeState& st);
 
+// The quick look at a scan's entropy-coded data, at marker level: stuffed 0xFF00 pairs,
+// restart markers in order and where the frame asks for them, no zeroed sector. The
+// position of the marker that ends the scan, or UINT64_MAX when anything there is not
+// what a clean scan holds (then only decoding tells where the data stops being valid).
+uint64_t screen_scan(Cursor& cur, uint64_t pos, const DecodeState& st);
+
 // Skips entropy-coded bytes (stuffed 0xFF00, restart markers, fill bytes) from pos and
 // returns the position of the next other marker, or UINT64_MAX when the data ends first.
 uint64_t next_marker(Cursor& cur, uint64_t pos);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "byte_source.h"
 #include "formats/jpeg_walk.h"
 #include "formats/samples.h"
 
@@ -157,6 +158,99 @@ TEST(Jpeg, ForeignDataInsideTheScanIsCaught) {
   EXPECT_EQ(c.verdict, Verdict::truncated);
   EXPECT_LE(c.length, at + 1024);
   EXPECT_GT(c.length, at - 4096);
+}
+
+// The restart interval of a file's DRI segment (0 without one) and the positions where
+// its scans' entropy-coded data begins.
+struct ScanLayout {
+  uint16_t restart_interval = 0;
+  std::vector<size_t> scans;
+};
+
+ScanLayout layout_of(const Bytes& f) {
+  ScanLayout l;
+  MemorySource src(f.data(), f.size());
+  Cursor cur(src, 0, f.size());
+  for (size_t i = 2; i + 4 <= f.size() && f[i] == 0xFF && f[i + 1] != 0xD9;) {
+    size_t len = size_t(f[i + 2]) << 8 | f[i + 3];
+    if (f[i + 1] == 0xDD) l.restart_interval = static_cast<uint16_t>(f[i + 4] << 8 | f[i + 5]);
+    i += 2 + len;
+    if (f[i - len - 1] != 0xDA) continue;
+    l.scans.push_back(i);
+    i = static_cast<size_t>(jpeg::next_marker(cur, i));
+  }
+  return l;
+}
+
+// The walk first screens the scans at marker level and decodes only files that fail it.
+// Clean files must pass the screening, whatever follows them on the card.
+TEST(Jpeg, CleanScansPassTheScreeningToTheirMarker) {
+  std::vector<const char*> names = {"jpg_baseline.jpg", "jpg_progressive.jpg", "jpg_big.jpg", "jpg_exif_thumb.jpg",
+                                    "jpg_progressive_odd.jpg"};
+  names.insert(names.end(), std::begin(kMade), std::end(kMade));
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    Bytes file = sample(name);
+    ScanLayout l = layout_of(file);
+    ASSERT_FALSE(l.scans.empty());
+    Card card(file.size() + 8 * 512, true);  // zeroed sectors right after the EOI
+    card.put(0, file);
+    MemorySource src(card.data.data(), card.data.size());
+    Cursor cur(src, 0, card.data.size());
+    jpeg::DecodeState st;
+    st.restart_interval = l.restart_interval;
+    for (size_t data : l.scans) {
+      uint64_t end = jpeg::screen_scan(cur, data, st);
+      ASSERT_NE(end, UINT64_MAX) << "scan at " << data;
+      EXPECT_EQ(end, jpeg::next_marker(cur, data));
+    }
+    // The screened walk and the decoding one agree.
+    jpeg::DecodeState decoded;
+    jpeg::Walk quick = jpeg::walk(cur, 0, false, nullptr, jpeg::Check::screen_first);
+    jpeg::Walk full = jpeg::walk(cur, 0, false, &decoded);
+    EXPECT_EQ(quick.verdict, Verdict::complete);
+    EXPECT_EQ(quick.end, full.end);
+  }
+}
+
+Carve measure_quickly(const Bytes& file) {
+  MemorySource src(file.data(), file.size());
+  return fmt("jpg").quick_measure(src, 0, file.size());
+}
+
+// Damage that the screening sees must still send the file to the decoder, which cuts it
+// where the damage begins.
+TEST(Jpeg, ScreeningPassesDamageOnToTheDecoder) {
+  Bytes file = sample("jpg_big.jpg");
+  size_t at = (file.size() / 2 + 511) & ~size_t(511);
+  Bytes zeroed = file;
+  std::fill(zeroed.begin() + at, zeroed.begin() + at + 1024, 0);
+  Carve c = measure_quickly(zeroed);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_LE(c.length, at + 512);
+  EXPECT_GT(c.length, at - 4096);
+
+  // A restart marker in a file that asks for none.
+  ASSERT_EQ(layout_of(file).restart_interval, 0);
+  Bytes stray = file;
+  stray[at] = 0xFF, stray[at + 1] = 0xD0;
+  c = measure_quickly(stray);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_LE(c.length, at);
+
+#ifdef KES_HAVE_JPEG_MAKER
+  // Restart markers out of order: two swapped.
+  Bytes restart = sample(kRestart);
+  std::vector<size_t> rst;
+  for (size_t i = layout_of(restart).scans.at(0); i + 1 < restart.size(); ++i)
+    if (restart[i] == 0xFF && restart[i + 1] >= 0xD0 && restart[i + 1] <= 0xD7) rst.push_back(i + 1);
+  ASSERT_GT(rst.size(), 10u);
+  size_t a = rst[rst.size() / 2], b = rst[rst.size() / 2 + 1];
+  std::swap(restart[a], restart[b]);
+  c = measure_quickly(restart);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_LE(c.length, b);
+#endif
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// libFuzzer target for one format's probe and measure (KES_FUZZ_FORMAT names it): no
+// libFuzzer target for one format's probe and measures (KES_FUZZ_FORMAT names it): no
 // input may crash, hang, read out of bounds or yield a carve longer than the input.
 #include <cstdint>
 #include <cstdlib>
@@ -16,9 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Measure whatever the probe says, so that the parsers meet every kind of input.
   kes::MemorySource src(data, size);
   for (uint64_t limit : {uint64_t(size), f->max_length}) {
-    kes::Carve c = f->measure(src, 0, limit);
-    if (c.verdict != kes::Verdict::corrupt && (c.length == 0 || c.length > size)) std::abort();
-    if (c.verdict == kes::Verdict::corrupt && c.length != 0) std::abort();
+    for (auto measure : {f->measure, f->quick_measure}) {
+      if (!measure) continue;
+      kes::Carve c = measure(src, 0, limit);
+      if (c.verdict != kes::Verdict::corrupt && (c.length == 0 || c.length > size)) std::abort();
+      if (c.verdict == kes::Verdict::corrupt && c.length != 0) std::abort();
+    }
   }
   return 0;
 }
