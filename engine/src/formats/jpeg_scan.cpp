@@ -197,6 +197,18 @@ namespace {
 constexpr uint64_t kMaxMaskBlocks = uint64_t(1) << 23;  // 64 MiB of masks at most
 constexpr uint64_t kStrayBytes = 16;  // tolerated between a scan's last MCU and its marker
 
+// MCUs in the current DCT scan; UINT64_MAX while the height is unknown (DNL).
+uint64_t scan_mcus(const DecodeState& st) {
+  if (st.height == 0) return UINT64_MAX;
+  if (st.ns == 1) {
+    const Component& c = st.comp[st.scomp[0]];
+    return uint64_t(c.blocks_w) * c.blocks_h;
+  }
+  uint64_t mx = (st.width + 8u * st.hmax - 1) / (8u * st.hmax);
+  uint64_t my = (st.height + 8u * st.vmax - 1) / (8u * st.vmax);
+  return mx * my;
+}
+
 bool zero_sector(const uint8_t* s) {
   if (s[0] | s[1] | s[7] | s[100] | s[511]) return false;
   for (int i = 0; i < 512; ++i)
@@ -635,16 +647,7 @@ class ScanValidator {
     return r;
   }
 
-  uint64_t total_mcus() const {
-    if (st_.height == 0) return UINT64_MAX;
-    if (st_.ns == 1) {
-      const Component& c = st_.comp[st_.scomp[0]];
-      return uint64_t(c.blocks_w) * c.blocks_h;
-    }
-    uint64_t mx = (st_.width + 8u * st_.hmax - 1) / (8u * st_.hmax);
-    uint64_t my = (st_.height + 8u * st_.vmax - 1) / (8u * st_.vmax);
-    return mx * my;
-  }
+  uint64_t total_mcus() const { return scan_mcus(st_); }
 
   // Progressive AC scans track the non-zero coefficients of every block of their
   // component; a frame too large for that is followed at marker level.
@@ -933,10 +936,23 @@ uint64_t next_marker(Cursor& cur, uint64_t pos) {
   }
 }
 
+namespace {
+
+// A restart marker ends every interval but the last; some encoders put one after the
+// last MCU too. Lossless scans (MCUs of samples) and unknown heights are not counted.
+bool restarts_fit(const DecodeState& st, uint64_t restarts) {
+  uint64_t total = scan_mcus(st);
+  if (st.restart_interval == 0 || st.lossless || total == UINT64_MAX) return true;
+  uint64_t between = total == 0 ? 0 : (total - 1) / st.restart_interval;
+  return restarts == between || restarts == between + 1;
+}
+
+}  // namespace
+
 uint64_t screen_scan(Cursor& cur, uint64_t pos, const DecodeState& st) {
   constexpr uint64_t kNone = UINT64_MAX;
   uint64_t check = (pos + 511) & ~uint64_t(511);  // the next sector to look at
-  int next_rst = 0;
+  uint64_t restarts = 0;
   while (true) {
     size_t avail = 0;
     const uint8_t* s = cur.span(pos, &avail);
@@ -968,12 +984,12 @@ uint64_t screen_scan(Cursor& cur, uint64_t pos, const DecodeState& st) {
       if (!cur.u8(++q, b)) return kNone;
     if (b == 0x00) return kNone;
     if (b >= 0xD0 && b <= 0xD7) {
-      if (st.restart_interval == 0 || b != 0xD0 + next_rst) return kNone;
-      next_rst = (next_rst + 1) & 7;
+      if (st.restart_interval == 0 || b != 0xD0 + (restarts & 7)) return kNone;
+      ++restarts;
       pos = q + 1;
       continue;
     }
-    return ff;
+    return restarts_fit(st, restarts) ? ff : kNone;
   }
 }
 

@@ -90,7 +90,7 @@ ScanResult validate_scan(Cursor& cur, uint64_t pos, DecodeState& st);
 ScanResult validate_scan(ByteSource& src, uint64_t pos, uint64_t end, DecodeState& st);
 
 // The quick look at a scan's entropy-coded data, at marker level: stuffed 0xFF00 pairs,
-// restart markers in order and where the frame asks for them, no zeroed sector. The
+// restart markers in order, as many as the scan's MCUs ask for, no zeroed sector. The
 // position of the marker that ends the scan, or UINT64_MAX when anything there is not
 // what a clean scan holds (then only decoding tells where the data stops being valid).
 uint64_t screen_scan(Cursor& cur, uint64_t pos, const DecodeState& st);
