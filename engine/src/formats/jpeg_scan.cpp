@@ -441,7 +441,7 @@ class ScanValidator {
     if (st_.arithmetic || st_.lossless || !prepare_masks()) return marker_level();
     if (!st_.progressive) return run_sequential();
     ScanResult r;
-    uint64_t total = total_mcus();
+    uint64_t total = scan_mcus(st_);
     uint32_t ri = st_.restart_interval;
     int next_rst = 0;
     for (uint64_t mcu = 0; mcu < total; ++mcu) {
@@ -473,7 +473,7 @@ class ScanValidator {
   // Baseline and extended sequential scans: the hot loop. The bit reader's registers
   // live in locals and go back to the reader only around slow paths.
   ScanResult run_sequential() {
-    uint64_t total = total_mcus();
+    uint64_t total = scan_mcus(st_);
     uint64_t mcu_blocks = 0;
     for (int i = 0; i < st_.ns; ++i) mcu_blocks += st_.ns == 1 ? 1 : st_.comp[st_.scomp[i]].h * st_.comp[st_.scomp[i]].v;
     // Large scans get tables that settle several codes per look-up: block-start tables
@@ -646,8 +646,6 @@ class ScanValidator {
     r.mcus = mcu;
     return r;
   }
-
-  uint64_t total_mcus() const { return scan_mcus(st_); }
 
   // Progressive AC scans track the non-zero coefficients of every block of their
   // component; a frame too large for that is followed at marker level.
@@ -943,7 +941,7 @@ namespace {
 bool restarts_fit(const DecodeState& st, uint64_t restarts) {
   uint64_t total = scan_mcus(st);
   if (st.restart_interval == 0 || st.lossless || total == UINT64_MAX) return true;
-  uint64_t between = total == 0 ? 0 : (total - 1) / st.restart_interval;
+  uint64_t between = (total - 1) / st.restart_interval;
   return restarts == between || restarts == between + 1;
 }
 
