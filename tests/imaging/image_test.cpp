@@ -27,6 +27,14 @@ struct Canvas {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) image.SetPixel(x, y, fill);
   }
+  // Draws `picture` at the top left through the canvas's own drawing context.
+  bool draw(CImage& picture) {
+    HDC dc = image.GetDC();
+    bool drawn = picture.Draw(dc, 0, 0);
+    image.ReleaseDC();
+    GdiFlush();
+    return drawn;
+  }
 };
 
 }  // namespace
@@ -93,10 +101,7 @@ TEST(ImageLoad, TrueColourPngLoadsAs24BitsAndDrawsPlain) {
   EXPECT_EQ(RGB(255, 0, 0), image.GetPixel(0, 0));
   EXPECT_EQ(RGB(0, 0, 255), image.GetPixel(39, 29));
   Canvas canvas(RGB(0, 255, 0));
-  HDC dc = canvas.image.GetDC();
-  EXPECT_TRUE(image.Draw(dc, 0, 0));
-  canvas.image.ReleaseDC();
-  GdiFlush();
+  EXPECT_TRUE(canvas.draw(image));
   EXPECT_EQ(RGB(255, 0, 0), canvas.image.GetPixel(5, 5));
   EXPECT_EQ(RGB(0, 0, 255), canvas.image.GetPixel(35, 25));
 }
@@ -111,10 +116,7 @@ TEST(ImageLoad, AlphaPngLoadsStraightAndBlendsCorrectly) {
   EXPECT_NEAR(128, p[3], 1);
   // Half-transparent green over blue: half of each, not a saturated green.
   Canvas canvas(RGB(0, 0, 255));
-  HDC dc = canvas.image.GetDC();
-  EXPECT_TRUE(image.Draw(dc, 0, 0));
-  canvas.image.ReleaseDC();
-  GdiFlush();
+  EXPECT_TRUE(canvas.draw(image));
   COLORREF mixed = canvas.image.GetPixel(5, 5);
   EXPECT_NEAR(128, GetGValue(mixed), 3);
   EXPECT_NEAR(127, GetBValue(mixed), 3);
@@ -146,10 +148,7 @@ TEST(ImageDraw, TransparentColourAndIndexLeaveTheBackground) {
     for (int x = 0; x < 10; ++x) sprite.SetPixel(x, y, x < 5 ? RGB(255, 0, 255) : RGB(9, 9, 9));
   sprite.SetTransparentColor(RGB(255, 0, 255));
   Canvas canvas(RGB(0, 200, 0), 10, 10);
-  HDC dc = canvas.image.GetDC();
-  EXPECT_TRUE(sprite.Draw(dc, 0, 0));
-  canvas.image.ReleaseDC();
-  GdiFlush();
+  EXPECT_TRUE(canvas.draw(sprite));
   EXPECT_EQ(RGB(0, 200, 0), canvas.image.GetPixel(2, 2));
   EXPECT_EQ(RGB(9, 9, 9), canvas.image.GetPixel(7, 2));
 
@@ -162,10 +161,7 @@ TEST(ImageDraw, TransparentColourAndIndexLeaveTheBackground) {
     for (int x = 0; x < 10; ++x) row[x] = x < 5 ? 1 : 0;
   indexed.SetTransparentColorIndex(1);
   Canvas back(RGB(0, 0, 200), 10, 10);
-  dc = back.image.GetDC();
-  EXPECT_TRUE(indexed.Draw(dc, 0, 0));
-  back.image.ReleaseDC();
-  GdiFlush();
+  EXPECT_TRUE(back.draw(indexed));
   EXPECT_EQ(RGB(0, 0, 200), back.image.GetPixel(2, 2));
   EXPECT_EQ(RGB(0, 0, 0), back.image.GetPixel(7, 2));
 }
