@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "framework/window.h"
 #include "imaging/image.h"
 #include "session/scan_session.h"
@@ -21,6 +23,12 @@ class option_window_c
   bool shows_cache = false;
   HWND main_window = nullptr;  // target of the navigation messages
 
+  // Command ids of the page's controls.
+  enum {
+    kBack = 2, kNext = 3, kClose = 4, kRefresh = 5, kBrowse = 6, kOpen = 7, kVolumes = 8, kCameras = 9,
+    kFolder = 10, kPhoto = 11, kVideo = 12, kAudio = 13, kDestination = 14, kCache = 15
+  };
+
   option_window_c();
   ~option_window_c() override;
 
@@ -34,10 +42,36 @@ class option_window_c
   END_MSG_MAP()
 
  private:
+  bitmap_button_c buttons[6];  // refresh, browse, open, back, next, close
+  CImage background;
+  CImage bullet;
+  CImage kind_icons[3];  // photo, video, audio
+  HBRUSH static_brush = nullptr;
+  HBRUSH frame_brush = nullptr;
+  HBRUSH band_brush = nullptr;
+
   LRESULT on_create(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_size(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_paint(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_erase_background(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
   LRESULT on_ctl_color_static(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_command(UINT, WPARAM, LPARAM, BOOL&);
+
+  void create_controls();
+  void paint_page(HDC dc, const RECT& client);
+  void fill_volume_list();
+  void browse();
+  void open_folder();
+  void switch_folder(bool to_cache);
+  void next();
+
+  // Warns in mode 1 with the text of `key`, owned by the page.
+  void warn(const char* key);
+  // The folder edit's text when it names an existing folder whose path the scan can use;
+  // otherwise warns and returns false.
+  bool validated_folder(std::wstring& folder);
+  // Stores `folder` into the setting the edit shows.
+  void store_shown_folder(const std::wstring& folder);
+  // True (after warning) when either folder lies on the volume chosen for the scan.
+  bool folder_on_scanned_volume(int volume);
 };
