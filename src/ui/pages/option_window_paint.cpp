@@ -16,6 +16,7 @@ constexpr int kBulletWidth = 5;
 struct Text {
   const char* key;
   int x, y;
+  int right;  // the box ends here (0: at the page's margin), under the controls it heads
 };
 
 void set_font(HDC dc, const wchar_t* face, int points, bool bold, COLORREF colour) {
@@ -36,6 +37,11 @@ void draw_radio_label(HDC dc, const char* key, int x, int y, int right) {
   draw_label(dc, text, x, y, std::min(right, x + text_width(dc, text) + 1));
 }
 
+void draw_text(HDC dc, const Text& text, int page_right) {
+  const int right = text.right ? std::min(text.right, page_right) : page_right;
+  draw_label(dc, lookup_text(text.key), text.x, text.y, right);
+}
+
 void frame(HDC dc, HBRUSH brush, int left, int top, int right, int bottom) {
   RECT box = {left, top, right, bottom};
   FrameRect(dc, &box, brush);
@@ -53,16 +59,19 @@ void option_window_c::paint_page(HDC dc, const RECT& client) {
   HGDIOBJ old_font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
 
   set_font(dc, L"Verdana", 10, true, RGB(71, 130, 195));
-  for (const Text& title : {Text{"option_title1", 60, 20}, Text{"option_title2", 60, 109},
-                            Text{"option_title3", 60, 185}, Text{"option_title4", 60, 246}})
-    draw_label(dc, lookup_text(title.key), title.x, title.y, right);
+  // Boxes as wide as the controls below them: the volume list with Refresh, the camera
+  // list, the kinds' frame.
+  for (const Text& title : {Text{"option_title1", 60, 20, 0}, Text{"option_title2", 60, 109, 568},
+                            Text{"option_title3", 60, 185, 458}, Text{"option_title4", 60, 246, 460}})
+    draw_text(dc, title, right);
   draw_radio_label(dc, "option_title5", 80, 312, 265);
   draw_radio_label(dc, "cache_folder", 290, 312, right);
 
   // The three hints with their bullets; a hint that wraps pushes the next one down.
   set_font(dc, L"Arial", 8, false, RGB(0, 0, 0));
   int next_top = 0;
-  for (const Text& hint : {Text{"option_text1", 78, 42}, Text{"option_text2", 78, 60}, Text{"option_text3", 78, 78}}) {
+  for (const Text& hint : {Text{"option_text1", 78, 42, 0}, Text{"option_text2", 78, 60, 0},
+                           Text{"option_text3", 78, 78, 0}}) {
     const int top = std::max(hint.y, next_top);
     const int bullet_x = mirrored ? width - 66 - kBulletWidth : 66;
     draw_image(dc, bullet, bullet_x, top + 5);
@@ -71,8 +80,8 @@ void option_window_c::paint_page(HDC dc, const RECT& client) {
   }
 
   set_font(dc, L"Verdana", 8, false, RGB(91, 135, 201));
-  draw_label(dc, lookup_text("option_text4"), 60, 156, right);
-  draw_label(dc, lookup_text("option_text5"), 60, 363, right);
+  draw_text(dc, Text{"option_text4", 60, 156, 568}, right);
+  draw_text(dc, Text{"option_text5", 60, 363, 678}, right);  // under the edit with its buttons
 
   draw_image(dc, kind_icons[0], 70, 273);
   draw_image(dc, kind_icons[1], 190, 274);
@@ -81,7 +90,7 @@ void option_window_c::paint_page(HDC dc, const RECT& client) {
   frame(dc, frame_brush, 59, 337, 461, 360);
 
   set_font(dc, L"Verdana", 10, true, RGB(255, 126, 0));
-  draw_label(dc, lookup_text("option_text6"), 60, 395, right);
+  draw_text(dc, Text{"option_text6", 60, 395, 0}, right);
 
   RECT band = {client.left, 435, client.right, client.bottom};
   FillRect(dc, &band, band_brush);
