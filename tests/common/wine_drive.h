@@ -69,6 +69,17 @@ inline bool define_drive(wchar_t letter, DWORD type, const std::string& folder,
   return ok != FALSE;
 }
 
+// An image file of `bytes` bytes, all zero (sparse where the file system allows).
+inline bool create_card_image(const std::wstring& path, long long bytes) {
+  HANDLE image = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (image == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size;
+  size.QuadPart = bytes;
+  const bool sized = SetFilePointerEx(image, size, nullptr, FILE_BEGIN) && SetEndOfFile(image);
+  CloseHandle(image);
+  return sized;
+}
+
 // The last free letter from Y: down to D:, or 0.
 inline wchar_t free_drive_letter() {
   DWORD used = GetLogicalDrives();

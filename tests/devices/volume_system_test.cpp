@@ -24,13 +24,7 @@ class RealVolumes : public ::testing::Test {
     ASSERT_NE(L'\0', letter_) << "no free drive letter";
     // A 64 MiB card image (sparse) and the folder that stands for its mounted view.
     CreateDirectoryW(L"card_view", nullptr);
-    HANDLE image = CreateFileW(L"card.img", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, image);
-    LARGE_INTEGER size;
-    size.QuadPart = 64ll << 20;
-    SetFilePointerEx(image, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(image);
-    CloseHandle(image);
+    ASSERT_TRUE(wine_drive::create_card_image(L"card.img", 64ll << 20));
     ASSERT_TRUE(define_drive(letter_, DRIVE_REMOVABLE, unix_path_of(L"card_view"),
                              unix_path_of(L"card.img")));
     defined_ = true;

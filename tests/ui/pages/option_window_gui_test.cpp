@@ -105,13 +105,7 @@ class OptionPage : public ::testing::Test {
     letter_ = wine_drive::free_drive_letter();
     ASSERT_NE(L'\0', letter_);
     const std::wstring image_path = base_ + L"\\card.img";
-    HANDLE image = CreateFileW(image_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, image);
-    LARGE_INTEGER size;
-    size.QuadPart = 64ll << 20;
-    SetFilePointerEx(image, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(image);
-    CloseHandle(image);
+    ASSERT_TRUE(wine_drive::create_card_image(image_path, 64ll << 20));
     ASSERT_TRUE(wine_drive::define_drive(letter_, DRIVE_REMOVABLE, wine_drive::unix_path_of(base_ + L"\\card_view"),
                                          wine_drive::unix_path_of(image_path)));
     enumerate_volumes();
