@@ -231,6 +231,7 @@ TEST_F(ProgramRoad, EnglishRoadAndRestarts) {
     program second(program_path());
     second.start();
     EXPECT_EQ(static_cast<DWORD>(-1), second.wait_exit(20000)) << "the second instance exits";
+    EXPECT_EQ(p.main(), GetForegroundWindow()) << "the first instance comes to the front";
 
     // Stop, then Start scans again and finds the same.
     press(recovery, kScanButton);
