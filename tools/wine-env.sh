@@ -19,8 +19,13 @@ wine_prepare_prefix() {
   local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
   local cjk='NotoSansCJK-Regular.ttc,Noto Sans CJK JP\0NotoSansCJK-Bold.ttc,Noto Sans CJK JP'
   local face
-  for face in "DejaVu Sans" "DejaVu Sans Bold" "Verdana" "Liberation Sans"; do
+  for face in "DejaVu Sans" "DejaVu Sans Bold" "Verdana"; do
     wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d "$cjk" /f </dev/null >/dev/null 2>&1 || true
+  done
+  # Liberation Sans (Arial) has no Arabic either: DejaVu Sans first, then CJK.
+  local arabic='DejaVuSans.ttf,DejaVu Sans\0DejaVuSans-Bold.ttf,DejaVu Sans Bold\0'
+  for face in "Liberation Sans" "Arial"; do
+    wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d "$arabic$cjk" /f </dev/null >/dev/null 2>&1 || true
   done
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
 }

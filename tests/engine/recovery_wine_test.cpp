@@ -3,7 +3,6 @@
 // through the application's scan thread, thumbnailed by the real worker and recovered.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <cstdio>
 #include <cstring>
@@ -19,40 +18,19 @@
 #include "session/recover.h"
 #include "session/thumbnail_worker.h"
 #include "session/user_message.h"
+#include "common/card_manifest.h"
 #include "common/test_files.h"
 #include "common/wine_drive.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using card_manifest::sha256_hex;
 
 const char kCard[] = "card.img";
 const char kManifest[] = "card.img.originals\\manifest.tsv";
 
-std::string sha256_hex(const Bytes& bytes) {
-  HCRYPTPROV provider = 0;
-  HCRYPTHASH hash = 0;
-  std::string hex;
-  if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
-    return hex;
-  if (CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash)) {
-    BYTE digest[32];
-    DWORD size = sizeof digest;
-    if (CryptHashData(hash, bytes.data(), static_cast<DWORD>(bytes.size()), 0) &&
-        CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0)) {
-      static const char digits[] = "0123456789abcdef";
-      for (DWORD i = 0; i < size; ++i) {
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 15];
-      }
-    }
-    CryptDestroyHash(hash);
-  }
-  CryptReleaseContext(provider, 0);
-  return hex;
-}
-
-std::string sha256_of_file(const std::string& path) { return sha256_hex(read_bytes(path)); }
+std::string sha256_of_file(const std::string& path) { return card_manifest::sha256_hex(read_bytes(path)); }
 
 // The content a found file stands for: its cached bytes with the header restored.
 Bytes found_content(const FoundFile& f) {
@@ -62,30 +40,7 @@ Bytes found_content(const FoundFile& f) {
   return bytes;
 }
 
-// sha256 -> format of every deleted original on the card.
-std::map<std::string, std::string> deleted_originals() {
-  std::map<std::string, std::string> originals;
-  FILE* f = std::fopen(kManifest, "r");
-  if (!f) return originals;
-  char line[1024];
-  std::fgets(line, sizeof line, f);  // column names
-  while (std::fgets(line, sizeof line, f)) {
-    std::vector<std::string> fields;
-    std::string field;
-    for (const char* p = line; *p && *p != '\n' && *p != '\r'; ++p) {
-      if (*p == '\t') {
-        fields.push_back(field);
-        field.clear();
-      } else {
-        field += *p;
-      }
-    }
-    fields.push_back(field);
-    if (fields.size() >= 5 && fields[4] == "1") originals[fields[3]] = fields[1];
-  }
-  std::fclose(f);
-  return originals;
-}
+std::map<std::string, std::string> deleted_originals() { return card_manifest::deleted_originals(kManifest); }
 
 // One scan of `volume` by the real engine, as the recovery page starts it. Returns the
 // scan thread's result; the found files are in g_found_files.
