@@ -69,6 +69,16 @@ std::vector<std::wstring> files_in(const std::wstring& folder) {
   return names;
 }
 
+void set_arial_stand_in(const wchar_t* face) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", 0, nullptr, 0, KEY_SET_VALUE,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return;
+  RegSetValueExW(key, L"Arial", 0, REG_SZ, reinterpret_cast<const BYTE*>(face),
+                 static_cast<DWORD>((lstrlenW(face) + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
 class ProgramRoad : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -137,6 +147,12 @@ class ProgramRoad : public ::testing::Test {
     SetWindowTextW(GetDlgItem(options, kOptionFolder), destination.c_str());
     if (!lang.empty()) shot(p.main(), lang + "-2-options");
     press(options, kOptionNext);
+    // Under Wine the card drive reports the size of the folder behind it, which may
+    // exceed the cache's free space: the space question then comes first, and OK goes on.
+    HWND recovery = p.page(L"RecoveryWindow");
+    HWND box = nullptr;
+    wait_until([&] { return IsWindowVisible(recovery) || (box = p.message_box()) != nullptr; }, 10000);
+    if (box) press(box, kBoxFirst);
   }
 
   // Waits for the running scan to end: Stop hidden again on the visible recovery page.
@@ -178,6 +194,8 @@ class ProgramRoad : public ::testing::Test {
   // The whole road in one language, every deleted original recovered byte for byte.
   void road(const wchar_t* language, const std::string& lang, program& p, const std::wstring& destination) {
     prepare_settings(language, destination);
+    // Wine joins Arabic letters only in a font that has them itself, not in a linked one.
+    set_arial_stand_in(lang == "ar" ? L"DejaVu Sans" : L"Liberation Sans");
     ASSERT_TRUE(p.start()) << "the main window shows";
     shot(p.main(), lang + "-1-home");
     press(p.page(L"HomeWindow"), kHomeStart);
@@ -303,6 +321,7 @@ TEST_F(ProgramRoad, OtherLanguages) {
     EXPECT_EQ(0u, p.wait_exit(20000));
   }
   write_setting(L"Language", L"English");
+  set_arial_stand_in(L"Liberation Sans");
 }
 
 }  // namespace
