@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -276,7 +277,7 @@ TEST_F(RecoveryPage, StopLeavesNoEngineAndStartScansAgain) {
 // An engine that dies, and a scan whose pipe cannot be made, end in the error box;
 // neither leaves the bar at 100 %.
 TEST_F(RecoveryPage, FailedScansSayEngineFailed) {
-  start("connect|progress 1000 1000|file a.jpg 20|die");
+  start("connect|progress 1000 2500|file a.jpg 20|die");  // more done than the total
   ASSERT_TRUE(scan_over());
   ASSERT_EQ(g_boxes.size(), 1u);
   EXPECT_EQ(g_boxes[0].mode, 2);
@@ -323,6 +324,16 @@ TEST_F(RecoveryPage, ListOnlyModeKeepsTheButtonsOfARunningScan) {
   EXPECT_FALSE(page->start_button.IsWindowVisible());
   ASSERT_TRUE(pump_until([&] { return page->tree_cursor == 1; }));
   EXPECT_EQ(children(page->roots[0]), std::vector<std::wstring>{L"nef"});
+
+  // Shooting times the runtime cannot convert are painted as unknown, not followed.
+  page->SendMessage(WM_USER + 7, 0);
+  for (int64_t bad : {int64_t(-1), int64_t(1) << 40, INT64_MAX}) {
+    {
+      ListLock hold;
+      g_found_files.records[0].timestamp = bad;
+    }
+    page->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  }
 }
 
 // Pictures of the page in English, German, Japanese and Arabic, during and after a scan.
