@@ -7,7 +7,6 @@
 #include "i18n/language.h"
 #include "session/ansi_text.h"
 #include "session/engine_launch.h"
-#include "session/engine_pipe.h"
 #include "session/found_file_list.h"
 #include "session/user_message.h"
 #include "ui/skin/drawing.h"
@@ -22,22 +21,6 @@ const int kKindPictures[3] = {IDB_KIND_PHOTO, IDB_KIND_VIDEO, IDB_KIND_AUDIO};
 
 bool german() { return language_code() == L"de"; }
 
-// The first font of `fonts` in which `text` fits `room` pixels (the last one otherwise).
-HFONT fitting_font(HWND window, const std::wstring& text, int room, std::initializer_list<HFONT> fonts) {
-  HDC dc = GetDC(window);
-  HFONT chosen = nullptr;
-  for (HFONT font : fonts) {
-    chosen = font;
-    HGDIOBJ old = SelectObject(dc, font);
-    SIZE extent = {};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    SelectObject(dc, old);
-    if (extent.cx <= room) break;
-  }
-  ReleaseDC(window, dc);
-  return chosen;
-}
-
 int text_width(HWND window, HFONT font, const std::wstring& text) {
   HDC dc = GetDC(window);
   HGDIOBJ old = SelectObject(dc, font);
@@ -47,6 +30,18 @@ int text_width(HWND window, HFONT font, const std::wstring& text) {
   ReleaseDC(window, dc);
   return extent.cx;
 }
+
+// Labels the button in the largest of the button fonts that lets the text fit inside.
+void fit_label(bitmap_button_c& button, const std::wstring& text) {
+  button.SetWindowText(text.c_str());
+  RECT box = {};
+  button.GetClientRect(&box);
+  for (HFONT font : {application_font(L"Verdana", 9, true), application_font(L"Verdana", 8, true),
+                     application_font(L"Verdana", 8, false)}) {
+    button.text_font = font;
+    if (text_width(button, font, text) <= box.right - 8) break;
+  }
+}
 }  // namespace
 
 recovery_window_c::recovery_window_c() : launch(new WorkerThread(engine_launch_thread, &session)) {}
@@ -54,7 +49,6 @@ recovery_window_c::recovery_window_c() : launch(new WorkerThread(engine_launch_t
 // No launch thread may outlive the block, the pipe and the list it works on.
 recovery_window_c::~recovery_window_c() {
   end_scan(false);
-  close_engine_pipe(pipe);
   delete launch;
   if (tree_images) ImageList_Destroy(tree_images);
   for (HBRUSH brush : {progress_brush, light_brush, line_brush})
@@ -99,47 +93,31 @@ void recovery_window_c::create_buttons() {
   label_buttons();
 }
 
-// Labels in the largest font that lets them fit their picture; a caption that doesn't fit
-// from its fixed origin is centred instead.
+// A caption that doesn't fit from its fixed origin is centred instead.
 void recovery_window_c::label_buttons() {
   const struct { bitmap_button_c* button; const char* key; } labels[] = {
       {&home_button, "btn_home"}, {&back_button, "btn_back"},     {&close_button, "btn_close"},
       {&stop_button, "btn_stop"}, {&filter_button, "btn_filter"}, {&recover_button, "btn_recovery"}};
-  for (const auto& label : labels) {
-    const std::wstring text = lookup_text(label.key);
-    label.button->SetWindowText(text.c_str());
-    RECT box = {};
-    label.button->GetClientRect(&box);
-    label.button->text_font = fitting_font(m_hWnd, text, box.right - 8,
-                                           {application_font(L"Verdana", 9, true), application_font(L"Verdana", 8, true),
-                                            application_font(L"Verdana", 8, false)});
-  }
+  for (const auto& label : labels) fit_label(*label.button, lookup_text(label.key));
   const bool de = german();
   const std::wstring caption = lookup_text("btn_recovery");
-  recover_button.text_font = application_font(L"Verdana", de ? 8 : 9, true);
-  recover_button.text_x = de ? 8 : 38;
-  recover_button.text_y = 14;
+  HFONT font = application_font(L"Verdana", de ? 8 : 9, true);
   RECT box = {};
   recover_button.GetClientRect(&box);
-  if (recover_button.text_x + text_width(m_hWnd, recover_button.text_font, caption) > box.right - 4) {
-    recover_button.text_x = recover_button.text_y = -1;
-    recover_button.text_font = fitting_font(m_hWnd, caption, box.right - 8,
-                                            {application_font(L"Verdana", 9, true), application_font(L"Verdana", 8, true),
-                                             application_font(L"Verdana", 8, false)});
+  const int x = de ? 8 : 38;
+  if (x + text_width(m_hWnd, font, caption) <= box.right - 4) {
+    recover_button.text_font = font;
+    recover_button.text_x = x;
+    recover_button.text_y = 14;
   }
   all_box.SetWindowText(lookup_text("btn_all").c_str());
+  if (right_to_left()) all_box.ModifyStyle(0, BS_RIGHT | BS_RIGHTBUTTON);
   show_state();
 }
 
 void recovery_window_c::show_state() {
   const char* key = run_state == kRunning ? "btn_pause" : run_state == kPaused ? "btn_resume" : "btn_start";
-  const std::wstring text = lookup_text(key);
-  start_button.SetWindowText(text.c_str());
-  RECT box = {};
-  start_button.GetClientRect(&box);
-  start_button.text_font = fitting_font(m_hWnd, text, box.right - 8,
-                                        {application_font(L"Verdana", 9, true), application_font(L"Verdana", 8, true),
-                                         application_font(L"Verdana", 8, false)});
+  fit_label(start_button, lookup_text(key));
   start_button.Invalidate();
   start_button.UpdateWindow();
 }
@@ -206,7 +184,6 @@ void recovery_window_c::place_controls() {
   const int wanted = text_width(m_hWnd, font, lookup_text("btn_all")) + 24;
   if (wanted > width) width = wanted < room ? wanted : room;
   all_box.SetWindowPos(nullptr, left, 254, width, wanted > room ? 34 : 20, SWP_NOZORDER);
-  if (right_to_left()) all_box.ModifyStyle(0, BS_RIGHT | BS_RIGHTBUTTON);
 }
 
 LRESULT recovery_window_c::on_size(UINT, WPARAM, LPARAM, BOOL&) {
