@@ -272,6 +272,23 @@ TEST_F(RecoveryPage, StopLeavesNoEngineAndStartScansAgain) {
   EXPECT_TRUE(process_gone(silent_engine));
   page->stop_scan();  // again, with nothing left to stop
   EXPECT_EQ(page->run_state, recovery_window_c::kIdle);
+
+  // Paused, then Home and yes: the suspended engine is ended without a resume.
+  start("connect|file a.jpg 20|sleep 60000");
+  ASSERT_TRUE(pump_until([&] { return page->tree_cursor == 1; }));
+  click(recovery_window_c::kStartId);
+  EXPECT_EQ(page->run_state, recovery_window_c::kPaused);
+  wchar_t label[32] = {};
+  page->start_button.GetWindowText(label, 32);
+  EXPECT_EQ(label, lookup_text("btn_resume"));
+  const DWORD paused_engine = page->session.process_id;
+  click(recovery_window_c::kHomeId);
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].mode, 3);
+  EXPECT_EQ(g_boxes[0].text, lookup_text("cancel_confirm"));
+  EXPECT_EQ(page->run_state, recovery_window_c::kIdle);
+  EXPECT_TRUE(process_gone(paused_engine));
+  EXPECT_EQ(listed(), 0u);
 }
 
 // An engine that dies, and a scan whose pipe cannot be made, end in the error box;
