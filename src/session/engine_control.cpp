@@ -13,7 +13,8 @@ void resume_engine(ScanSession& block) {
 }
 
 void stop_engine(ScanSession& block) {
-  write_flag(block.stop, 1);
+  // A full barrier: the launch thread stores the process handle, then reads the flag.
+  InterlockedExchange(reinterpret_cast<volatile LONG*>(&block.stop), 1);
   resume_engine(block);
   if (block.process) TerminateProcess(block.process, 0xFFFFFFFF);
 }

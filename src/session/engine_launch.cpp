@@ -87,9 +87,7 @@ unsigned __stdcall watch_engine(void* argument) {
   if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return 0;
   // The pipe takes a client only while the reader listens; knock until the reader is done.
   do {
-    HANDLE client = CreateFileW(kEnginePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+    knock_engine_pipe();
   } while (WaitForSingleObject(watch->done, 20) == WAIT_TIMEOUT);
   return 0;
 }
@@ -116,6 +114,9 @@ int start_engine(ScanSession* block) {
   block->thread = created.hThread;
   block->process_id = created.dwProcessId;
   block->thread_id = created.dwThreadId;
+  // The stopper reads the handle after setting the stop flag; we read the flag after
+  // storing the handle. The barrier keeps one of the two from missing the other.
+  MemoryBarrier();
   return 0;
 }
 
@@ -157,6 +158,10 @@ int engine_launch_thread(void* argument) {
   ensure_cache_folder(block->cache_folder);
   if (read_flag(block->stop)) return 0;
   if (start_engine(block) != 0) return -1;
+  if (read_flag(block->stop)) {  // stopped while the engine was being started
+    TerminateProcess(block->process, 0xFFFFFFFF);
+    return 0;
+  }
   int rc = read_watching_engine(*block->pipe, block);
   // Stopped before the engine was known to the stopper: it must not outlive the scan.
   if (read_flag(block->stop)) TerminateProcess(block->process, 0xFFFFFFFF);

@@ -16,3 +16,8 @@ void close_engine_pipe(HANDLE& pipe) {
   CloseHandle(pipe);
   pipe = nullptr;
 }
+
+void knock_engine_pipe() {
+  HANDLE client = CreateFileW(kEnginePipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (client != INVALID_HANDLE_VALUE) CloseHandle(client);
+}

@@ -9,3 +9,7 @@ HANDLE create_engine_pipe();
 
 // Flushes, disconnects and closes the pipe, and nulls the handle.
 void close_engine_pipe(HANDLE& pipe);
+
+// Connects to the pipe as a client and lets go at once: a reader waiting for the
+// engine to connect wakes up and can see that the scan has been stopped.
+void knock_engine_pipe();

@@ -43,11 +43,16 @@ static_assert(sizeof kAudioKinds / sizeof *kAudioKinds == 33, "audio table");
 
 }  // namespace
 
-int classify_extension(const char* ext) {
+int classify_extension_quietly(const char* ext) {
   if (!ext) ext = "";
   if (listed(kVideoKinds, ext)) return kVideo;
   if (listed(kPhotoKinds, ext)) return kPhoto;
   if (listed(kAudioKinds, ext)) return kAudio;
-  show_user_message(nullptr, 2, ansi_to_wide(ext).c_str());
   return kOther;
+}
+
+int classify_extension(const char* ext) {
+  const int kind = classify_extension_quietly(ext);
+  if (kind == kOther) show_user_message(nullptr, 2, ansi_to_wide(ext ? ext : "").c_str());
+  return kind;
 }

@@ -160,7 +160,7 @@ TEST_F(LabelFit, EveryLanguagesLabelsFitTheirPlaces) {
 
 TEST_F(LabelFit, MessagesAndPageTextsFitTheirBoxes) {
   const char* const message_box_texts[] = {
-      "config_language_change_notice", "cancel_confirm", "option_no_dir", "no_card",
+      "config_language_change_notice", "cancel_confirm", "engine_failed", "option_no_dir", "no_card",
       "option_msg", "next_failed", "no_selection", "recovery_failed_code1",
       "recovery_failed_code2", "recovery_failed_code3"};
   for_each_language([&] {

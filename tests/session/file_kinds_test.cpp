@@ -31,4 +31,7 @@ TEST(FileKinds, UnknownExtensionShowsOneErrorBoxEachTime) {
   EXPECT_EQ(3, classify_extension("jp"));
   EXPECT_EQ(3, classify_extension("jpgx"));
   EXPECT_EQ(3u, MessageRecorder::shown().size());
+  EXPECT_EQ(3, classify_extension_quietly("docx"));
+  EXPECT_EQ(0, classify_extension_quietly("Jpg"));
+  EXPECT_EQ(3u, MessageRecorder::shown().size()) << "the quiet one shows nothing";
 }

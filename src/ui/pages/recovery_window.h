@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/window.h"
 #include "imaging/image.h"
@@ -22,6 +23,12 @@ class recovery_window_c
   DECLARE_WND_CLASS(L"RecoveryWindow")
 
   enum RunState { kIdle = 0, kRunning = 1, kPaused = 2 };
+  enum ControlId {
+    kHomeId = 2, kBackId = 3, kCloseId = 4, kRecoverId = 5, kAllId = 6,
+    kStartId = 7, kStopId = 8, kFilterId = 9, kTreeId = 10
+  };
+  static constexpr UINT_PTR kTickTimer = 1;
+  static constexpr UINT kTickPeriod = 200;
 
   preview_window_c preview;
   treeview_c tree;
@@ -30,13 +37,39 @@ class recovery_window_c
   WorkerThread* launch = nullptr;
   int run_state = kIdle;
 
+  bitmap_button_c home_button, back_button, close_button, recover_button;
+  bitmap_button_c start_button, stop_button, filter_button;
+  CWindow all_box;  // the plain select-all check box
+  HIMAGELIST tree_images = nullptr;
+  HTREEITEM roots[3] = {};  // photo, video, audio
+  std::map<std::string, HTREEITEM> extensions;  // case-sensitive; items point at the keys
+
+  size_t tree_cursor = 0;        // list records already in the tree and the grid
+  float highest_fraction = 0;    // the furthest the scan has been seen
+  float bar_fraction = 0;        // what the bar shows
+  bool scan_complete = false;    // the last scan ended well: the bar may show 100 %
+  int focused_item = -1;         // list index of the grid's focused file
+  int view_count = 0;            // files in the grid's view
+  int selected_count = 0;        // of those, selected
+  bool in_tick = false;          // a box inside the tick runs the timer again
+
+  CImage background, magnifier, file_icon, hand_icon, progress_tile;
+  HBRUSH progress_brush = nullptr;
+  HBRUSH light_brush = nullptr;
+  HBRUSH line_brush = nullptr;
+
   recovery_window_c();
   ~recovery_window_c() override;
 
   // The whole Stop sequence: no engine and no launch thread are left afterwards.
+  // Safe in any state.
   void stop_scan();
   // True while the preview grid's recovering thread runs.
   bool is_recovering() const { return preview.is_recovering(); }
+  // Back to an empty page: no scan, no files, the three roots only.
+  void reset_page();
+  // The percentage the bar shows: 100 only for a scan that ended well.
+  int shown_percent() const;
 
   BEGIN_MSG_MAP(recovery_window_c)
     MESSAGE_HANDLER(WM_CREATE, on_create)
@@ -68,4 +101,31 @@ class recovery_window_c
   LRESULT on_view_counts(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_list_only(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_command(UINT, WPARAM, LPARAM, BOOL&);
+
+  // recovery_window.cpp: controls and the tree.
+  void create_buttons();
+  void create_tree();
+  void insert_roots();
+  void place_controls();
+  void label_buttons();
+  void show_state();  // button 7's text and button 8's visibility for run_state
+  void add_extension(const std::string& ext, int kind);
+  bool confirm_leaving();
+
+  // recovery_scan.cpp: the scan and the tick.
+  void begin_scan();
+  void toggle_pause();
+  void end_scan(bool take_in_rest);
+  // Takes the thread's result; true when the scan ended well.
+  bool finish_ended_scan();
+  // Moves the new list records into the tree and the grid; the extensions that no
+  // table knows are handed back, to be told once the list lock is released.
+  std::vector<std::string> take_new_records();
+  // The new records, a repaint, then the boxes for unknown extensions.
+  void take_in_records();
+
+  // recovery_paint.cpp
+  void paint_page(HDC dc, const RECT& client);
+  void paint_progress(HDC dc, const RECT& client);
+  void paint_info(HDC dc, const RECT& client);
 };
