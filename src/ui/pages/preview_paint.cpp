@@ -16,6 +16,7 @@ namespace {
 constexpr int kBoxOffset = 86;   // check box and label, below the picture
 constexpr int kLabelOffset = 20;  // label right of the check box
 constexpr int kBoxWidth = 14;
+constexpr int kLabelGap = 2;  // kept clear before the next tile and the window's edge
 constexpr int kPictureWidth = 117;
 constexpr int kPictureHeight = 81;
 enum Picture { kPhotoPicture, kRawPicture, kVideoPicture, kAudioPicture, kTicked, kEmpty };
@@ -71,7 +72,7 @@ void preview_window_c::paint_tile(HDC dc, int position, const FoundFile& record,
   // that still doesn't fit takes the narrower Arial.
   const std::wstring text = label_text(position, extension_of(record.file_path));
   const bool last_column = position % kColumns == kColumns - 1;
-  const int end = last_column ? client.right : x + kTileWidth;
+  const int end = (last_column ? client.right : x + kTileWidth) - kLabelGap;
   const int earliest = x + kBoxWidth + 1;
   int left = x + kLabelOffset;
   int width = select_font(dc, L"Verdana", text);

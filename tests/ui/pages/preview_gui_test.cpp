@@ -258,7 +258,7 @@ TEST_F(PreviewGrid, PlaceholdersFollowKindAndExtension) {
 
 TEST_F(PreviewGrid, LabelsEndBeforeTheNextTileAndTheWindowEdge) {
   // Long extensions, in a view tall enough for the scroll bar.
-  const char* const names[] = {"a.abcdefg", "b.abcdefg", "c.abcdefg", "d.m2ts", "e.webm", "f.swf", "g.TiVo"};
+  const char* const names[] = {"a.abcdefg", "b.m2ts", "c.wwwwwi", "d.webm", "e.abcdefg", "f.wwwwwi", "g.TiVo"};
   for (const char* name : names) add(name);
   intake();
   grid_.select_category("video");
