@@ -19,7 +19,7 @@ timeout 1200 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   hold=0; [ -n "$5" ] && hold=8
   wine "$2" "$(winepath -w "$3" 2>/dev/null)" "$4" "$hold" </dev/null >"$3/out" 2>&1 & pid=$!
   if [ -n "$5" ]; then
-    while kill -0 $pid 2>/dev/null && ! grep -q "^holding" "$3/out"; do sleep 1; done
+    while kill -0 $pid 2>/dev/null && ! grep -qs "^holding" "$3/out"; do sleep 1; done
     sleep 3; import -window root "$5"
   fi
   wait $pid || true; cat "$3/out"; wine_stop_server' _ "$ROOT" "$BENCH" "$work" "$PAGES" "$SHOT"
