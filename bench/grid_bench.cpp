@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench_clock.h"
 #include "session/file_kinds.h"
 #include "session/found_file_list.h"
 #include "session/user_message.h"
@@ -23,16 +24,7 @@ constexpr unsigned kPerTick = 10000;
 constexpr int kThumbnails = 64;
 const char* const kExtensions[] = {"jpg", "nef", "png", "cr2", "tiff", "dng"};
 
-double now_ms() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+double now_ms() { return 1000.0 * seconds_now(); }
 
 int quiet_box(HWND, int, const wchar_t*) { return 1; }
 
