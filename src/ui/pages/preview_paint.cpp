@@ -39,7 +39,7 @@ std::wstring label_text(size_t position, const char* ext) {
   return number + ansi_to_wide(ext);
 }
 
-// Selects the face in Verdana's size 8 and returns the text's width in it.
+// Selects `face` at 8 points and returns the text's width in it.
 int select_font(HDC dc, const wchar_t* face, const std::wstring& text) {
   SelectObject(dc, application_font(face, 8, false));
   SIZE size = {};

@@ -45,8 +45,14 @@ int record_message(HWND, int mode, const wchar_t* text) {
 void write_thumbnail(const std::string& path) {
   CImage picture;
   picture.Create(117, 82, 24);
-  for (int y = 0; y < 82; ++y)
-    for (int x = 0; x < 117; ++x) picture.SetPixel(x, y, y < 41 ? RGB(255, 0, 0) : RGB(0, 0, 255));
+  HDC dc = picture.GetDC();
+  RECT top = {0, 0, 117, 41}, bottom = {0, 41, 117, 82};
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0)), blue = CreateSolidBrush(RGB(0, 0, 255));
+  FillRect(dc, &top, red);
+  FillRect(dc, &bottom, blue);
+  DeleteObject(red);
+  DeleteObject(blue);
+  picture.ReleaseDC();
   ASSERT_EQ(S_OK, picture.Save(std::wstring(path.begin(), path.end()).c_str()));
 }
 
@@ -59,17 +65,19 @@ class PreviewGrid : public ::testing::Test {
     host.lpszClassName = L"PreviewTestHost";
     RegisterClassW(&host);
     start_gdiplus();
+    // One pair of host windows for all: Wine takes seconds to destroy a top-level window.
+    main_ = CreateWindowExW(0, L"PreviewTestHost", L"preview test", WS_POPUP | WS_VISIBLE, 0, 0, 800,
+                            500, nullptr, nullptr, nullptr, nullptr);
+    page_ = CreateWindowExW(0, L"PreviewTestHost", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                            800, 500, main_, nullptr, nullptr, nullptr);
   }
+  static void TearDownTestSuite() { DestroyWindow(main_); }
 
   void SetUp() override {
     previous_box_ = set_user_message_function(record_message);
     text_table["recovery_finished"] = L"%d files were recovered.";
     text_table["no_selection"] = L"Nothing is selected.";
     reset_found_files();
-    main_ = CreateWindowExW(0, L"PreviewTestHost", L"preview test", WS_POPUP | WS_VISIBLE, 0, 0, 800,
-                            500, nullptr, nullptr, nullptr, nullptr);
-    page_ = CreateWindowExW(0, L"PreviewTestHost", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                            800, 500, main_, nullptr, nullptr, nullptr);
     RECT area = {171, 81, 599, 423};
     ASSERT_TRUE(grid_.Create(page_, area, nullptr,
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VSCROLL));
@@ -80,7 +88,6 @@ class PreviewGrid : public ::testing::Test {
   }
   void TearDown() override {
     grid_.DestroyWindow();
-    DestroyWindow(main_);
     reset_found_files();
     set_user_message_function(previous_box_);
   }
@@ -160,7 +167,7 @@ class PreviewGrid : public ::testing::Test {
 
   ScratchFolder folder_{"preview"};
   std::string thumbnail_;
-  HWND main_ = nullptr, page_ = nullptr;
+  static inline HWND main_ = nullptr, page_ = nullptr;
   preview_window_c grid_;
   size_t shown_ = 0;
   UserMessageFunction previous_box_ = nullptr;
@@ -186,6 +193,31 @@ TEST_F(PreviewGrid, ContentHeightAndScrollBarFollowTheViewSize) {
     EXPECT_EQ(static_cast<WPARAM>(row.files), last(WM_USER + 8)->wparam);
     EXPECT_EQ(0, last(WM_USER + 8)->lparam);
   }
+}
+
+TEST_F(PreviewGrid, ABatchLaysOutOnceAtItsEndASingleAdditionAtOnce) {
+  for (int i = 0; i < 7; ++i) add("f" + std::to_string(i) + ".jpg");
+  {
+    ListLock hold;
+    grid_.begin_adding();
+    for (unsigned i = 0; i < 7; ++i) grid_.add_file("jpg", kPhoto, i);
+    EXPECT_EQ(10, grid_.content_height) << "nothing laid out inside the batch";
+    EXPECT_FALSE(scroll_bar_shown());
+    grid_.end_adding();
+  }
+  EXPECT_EQ(343, grid_.content_height);
+  EXPECT_TRUE(scroll_bar_shown());
+  {
+    ListLock hold;
+    EXPECT_EQ(10 + 137 * 2, g_found_files.records[5].grid_x);
+    EXPECT_EQ(10 + 111 * 2, g_found_files.records[6].grid_y);
+  }
+  add("g.jpg");
+  {
+    ListLock hold;
+    grid_.add_file("jpg", kPhoto, 7);
+  }
+  EXPECT_EQ(10 + 137, g_found_files.records[7].grid_x);
 }
 
 TEST_F(PreviewGrid, ClickBandsFocusAndTickWhileACategoryChangeStartsAfresh) {
