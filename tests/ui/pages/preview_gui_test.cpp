@@ -92,15 +92,11 @@ class PreviewGrid : public ::testing::Test {
     set_user_message_function(previous_box_);
   }
 
-  // A real cached file; with_thumbnail gives its record the test thumbnail.
-  unsigned add(const std::string& name, bool with_thumbnail = false) {
+  // A real cached file in the list.
+  void add(const std::string& name) {
     std::string path = folder_ / name;
     put_file(path, "cached " + name);
     append_cached_file(path.c_str());
-    ListLock hold;
-    FoundFile& record = g_found_files.records.back();
-    if (with_thumbnail) strcpy(record.thumb_path, thumbnail_.c_str());
-    return static_cast<unsigned>(g_found_files.records.size() - 1);
   }
 
   // The recovery page's tick: every record not yet shown, in one batch.
