@@ -69,7 +69,8 @@ void preview_window_c::reset_view() {
 void preview_window_c::add_file(const std::string& name, int kind, unsigned index) {
   categories[name].push_back(index);
   const char* kind_name = kind_category(kind);
-  if (name != kind_name) categories[kind_name].push_back(index);  // an extension "video" counts once
+  // A file whose extension is its kind's own name ("x.video") is listed there once.
+  if (name != kind_name) categories[kind_name].push_back(index);
   if (adding > 0) {
     layout_pending = true;
     return;
