@@ -10,23 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "dng_writer.h"
 #include "imaging/image.h"
 #include "imaging/image_files.h"
 #include "imaging/thumbnail.h"
 
 namespace {
-
-double seconds_now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string milliseconds(double seconds) {
   return std::to_string(static_cast<long>(seconds * 1000.0 + 0.5)) + " ms";

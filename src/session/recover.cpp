@@ -65,8 +65,7 @@ bool cut_trailing_zeros(HANDLE destination, uint64_t zeros) {
   return SetFilePointerEx(destination, end, nullptr, FILE_BEGIN) && SetEndOfFile(destination);
 }
 
-std::wstring destination_path(uint32_t index, const char* ext) {
-  std::wstring folder = recovery_path;
+std::wstring destination_path(std::wstring folder, uint32_t index, const char* ext) {
   if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
   return folder + recovery_file_name(index, ext);
 }
@@ -84,14 +83,16 @@ std::wstring recovery_file_name(uint32_t index, const char* ext) {
   return name + L"." + wide;
 }
 
-int recover_file(uint32_t index) {
+int recover_file(uint32_t index) { return recover_file(index, recovery_path); }
+
+int recover_file(uint32_t index, const std::wstring& folder) {
   RecoverSource source;
   if (!take_source(index, source)) return kSourceUnreadable;
   bool x3f = strncmp(source.ext, "x3f", 3) == 0;
   HANDLE in = CreateFileA(source.file_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (in == INVALID_HANDLE_VALUE) return kSourceUnreadable;
-  std::wstring target = destination_path(index, source.ext);
+  std::wstring target = destination_path(folder, index, source.ext);
   HANDLE out = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out == INVALID_HANDLE_VALUE) {
@@ -132,11 +133,13 @@ void show_recovery_failure(HWND owner, int code) {
 }
 
 int recover_selected_thread(void* owner) {
+  // One destination for the whole run, whatever the options page does meanwhile.
+  const std::wstring folder = recovery_path;
   int count = 0, tried = 0;
   bool reported = false;
   auto recover_one = [&](uint32_t index) {
     ++tried;
-    int rc = recover_file(index);
+    int rc = recover_file(index, folder);
     if (rc == kRecovered) {
       ++count;
     } else if (!reported) {
@@ -159,6 +162,8 @@ int recover_selected_thread(void* owner) {
     {
       ListLock hold;
       current = g_found_files.current_item;
+      // An item of a list cleared since it was focused is no item.
+      if (current >= 0 && static_cast<uint32_t>(current) >= g_found_files.records.size()) current = -1;
     }
     if (current >= 0) recover_one(static_cast<uint32_t>(current));
   }

@@ -25,6 +25,8 @@ int recover_selected_thread(void* owner);
 // Copies record `index` of the found-file list into the destination folder; one of
 // RecoverResult. A failed copy leaves no destination file behind.
 int recover_file(uint32_t index);
+// The same into `folder`, which the recovering thread fixes when it starts.
+int recover_file(uint32_t index, const std::wstring& folder);
 
 // Shows the error box for a recover_file failure (codes 1, 2 and 3); others show nothing.
 void show_recovery_failure(HWND owner, int code);

@@ -110,6 +110,38 @@ TEST_F(Recovery, NothingSelectedFallsBackToTheCurrentItemOnly) {
   EXPECT_TRUE(MessageRecorder::shown().empty());
 }
 
+TEST_F(Recovery, CurrentItemOutsideTheListIsNoItem) {
+  add("a.jpg", sample('a'), false);
+  {
+    ListLock hold;
+    g_found_files.current_item = 5;  // focused in a longer list, cleared since
+  }
+  EXPECT_EQ(0, recover_selected_thread(nullptr));
+  EXPECT_TRUE(MessageRecorder::shown().empty()) << "nothing failed: there was nothing to copy";
+}
+
+// The options page changing the destination while a run is under way (here: while the
+// run's first failure is shown) doesn't move the rest of the run.
+static wchar_t g_moved_destination[MAX_PATH];
+static int move_destination(HWND, int, const wchar_t*) {
+  wcscpy(recovery_path, g_moved_destination);
+  return 1;
+}
+
+TEST_F(Recovery, OneDestinationForTheWholeRun) {
+  add("a.jpg", sample('a'));
+  add("b.jpg", sample('b'));
+  DeleteFileA((cache_ / "a.jpg").c_str());
+  std::string moved = cache_ / "moved";
+  CreateDirectoryA(moved.c_str(), nullptr);
+  wcscpy(g_moved_destination, (cache_.wide() + L"\\moved").c_str());
+  UserMessageFunction previous = set_user_message_function(move_destination);
+  EXPECT_EQ(1, recover_selected_thread(nullptr));
+  set_user_message_function(previous);
+  EXPECT_TRUE(sample('b') == get_file(destination("FILE00001.jpg")));
+  EXPECT_FALSE(exists(moved + "\\FILE00001.jpg"));
+}
+
 TEST_F(Recovery, OnlyRealCopiesCountAndOnlyTheFirstFailureIsShown) {
   show_recovery_failure(nullptr, 4);  // codes without a text show nothing
   EXPECT_TRUE(MessageRecorder::shown().empty());

@@ -5,12 +5,14 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "framework/window.h"
 #include "imaging/image.h"
+#include "session/found_file.h"
 #include "session/worker_thread.h"
 #include "ui/skin/wait_window.h"
 
@@ -35,6 +37,11 @@ class preview_window_c : public CWindowImpl<preview_window_c>, public wait_windo
   CImage pictures[6];  // photo, RAW, video, audio placeholders, ticked box, empty box
   WorkerThread* recovering = nullptr;
   int adding = 0;  // >0 inside begin_adding/end_adding: add_file defers the layout
+  bool layout_pending = false;  // a deferred add_file waits for end_adding
+  // List indices whose thumbnail this page loaded, so that far ones can be released
+  // without walking the whole view; valid for one generation of the list.
+  std::vector<unsigned> loaded;
+  uint32_t loaded_generation = 0;
 
   preview_window_c();
   ~preview_window_c() override;
@@ -58,6 +65,7 @@ class preview_window_c : public CWindowImpl<preview_window_c>, public wait_windo
     MESSAGE_HANDLER(WM_DESTROY, on_destroy)
     MESSAGE_HANDLER(WM_SIZE, on_size)
     MESSAGE_HANDLER(WM_PAINT, on_paint)
+    MESSAGE_HANDLER(WM_PRINTCLIENT, on_print_client)
     MESSAGE_HANDLER(WM_ERASEBKGND, on_erase_background)
     MESSAGE_HANDLER(WM_VSCROLL, on_vscroll)
     MESSAGE_HANDLER(WM_MOUSEWHEEL, on_mouse_wheel)
@@ -76,6 +84,7 @@ class preview_window_c : public CWindowImpl<preview_window_c>, public wait_windo
   LRESULT on_destroy(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_size(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_paint(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT on_print_client(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_erase_background(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
   LRESULT on_vscroll(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_mouse_wheel(UINT, WPARAM, LPARAM, BOOL&);
@@ -89,5 +98,19 @@ class preview_window_c : public CWindowImpl<preview_window_c>, public wait_windo
 
   void layout_tiles();
   void reset_scroll();
+  void show_scroll_if_needed();
+  void scroll_to(int position);
+  void refresh_after_adding();
   void report_counts();
+  int list_index_of(int position) const;  // -1 when the position or its record is gone
+
+  // Painting (preview_paint.cpp).
+  void paint_tiles(HDC dc, const RECT& client);
+  void paint_tile(HDC dc, int position, const FoundFile& record, const RECT& client);
+  const CImage& placeholder_for(const FoundFile& record) const;
+
+  // Thumbnails near the view (preview_thumbnails.cpp), called with the list lock held.
+  void release_far_thumbnails();
+  void load_near_thumbnails();
+  void forget_thumbnail_positions();
 };
