@@ -25,14 +25,16 @@ int drawn_length(const wchar_t* line, int length) {
   return length;
 }
 
-// Draws one laid-out line from (rect.left, y): left to right with tab expansion, or,
-// when `format` asks for right-to-left reading, aligned to rect.right and read right to left.
-void draw_line(HDC dc, const RECT& rect, int y, int height, const wchar_t* line, int length, UINT format) {
+// Draws one laid-out line from (rect.left, y) left to right with tab expansion, or, when
+// `format` asks for right-to-left reading, read right to left from rect.right: the text
+// is anchored at its right end, so the shaped (joined) width decides where it starts.
+void draw_line(HDC dc, const RECT& rect, int y, const wchar_t* line, int length, UINT format) {
   length = drawn_length(line, length);
   if (length <= 0) return;
   if (format & DT_RTLREADING) {
-    RECT box = {rect.left, y, rect.right, y + height};
-    ::DrawTextW(dc, line, length, &box, DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX | DT_RIGHT | DT_RTLREADING);
+    const UINT old_align = ::SetTextAlign(dc, TA_RIGHT | TA_TOP | TA_RTLREADING);
+    ::ExtTextOutW(dc, rect.right, y, ETO_RTLREADING, nullptr, line, length, nullptr);
+    ::SetTextAlign(dc, old_align);
   } else {
     ::TabbedTextOutW(dc, rect.left, y, line, length, 1, kTabStops, rect.left);
   }
@@ -87,11 +89,14 @@ void draw_wrapped_text(HDC dc, const wchar_t* text, RECT& rect, int line_gap, UI
       rect.bottom = y + line.height;
       return;
     }
-    if (line.last && start == 0) {
+    if (line.last && start == 0 && (format & DT_RTLREADING)) {
+      const int free = (rect.bottom - rect.top) - line.height;
+      draw_line(dc, rect, y + ((format & DT_VCENTER) ? free / 2 : (format & DT_BOTTOM) ? free : 0), text, n, format);
+    } else if (line.last && start == 0) {
       RECT box = rect;
       ::DrawTextW(dc, text, drawn_length(text, n), &box, format | DT_SINGLELINE | DT_EXPANDTABS);
     } else {
-      draw_line(dc, rect, y, line.height, text + start, line.end - start, format);
+      draw_line(dc, rect, y, text + start, line.end - start, format);
     }
     last_bottom = y + line.height;
     if (line.last) {
