@@ -2,14 +2,14 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/system_probe.h"
 #include "i18n/language.h"
 #include "ui/pages/dialog_parts.h"
 #include "ui/skin/drawing.h"
 #include "ui/skin/fonts.h"
 #include "ui/skin/text_box.h"
-
-#include <algorithm>
 
 namespace {
 constexpr int kWidth = 500;
@@ -156,7 +156,7 @@ LRESULT about_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
   SetTextColor(dc, RGB(0, 0, 0));
   const std::wstring info = build_information(lookup_text("about_info"));
   RECT info_box = info_rect(layout.panel);
-  draw_wrapped_text(dc, info.c_str(), info_box, kLineGap, right_to_left() ? DT_RIGHT | DT_RTLREADING : 0);
+  draw_wrapped_text(dc, info.c_str(), info_box, kLineGap, reading_flags());
   SelectObject(dc, old_font);
   SetBkMode(dc, old_mode);
   EndPaint(&ps);
