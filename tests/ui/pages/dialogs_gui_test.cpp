@@ -211,7 +211,7 @@ void find_ink(HWND dialog) {
   }
 }
 
-// Ticks every 100 ms; looks once the box has been on screen for a few ticks.
+// The window's height and the row of its control 1.
 void measure_box(HWND dialog) {
   RECT r;
   GetWindowRect(dialog, &r);
