@@ -1,5 +1,6 @@
-// Shows every dialog in each of its modes, with a short and a long text, in English,
-// German, Japanese and Arabic, and saves a picture of each as it appears on screen
+// Shows every dialog in each of its modes, with a short text, the longest text the
+// language file gives that mode and a text of several paragraphs, in English, German,
+// Japanese and Arabic, and saves a picture of each as it appears on screen
 // (gallery/<dialog>-<language>-<variant>.png). Run it under Xvfb through tools/gallery.sh.
 #include <windows.h>
 #include <commctrl.h>
@@ -61,17 +62,19 @@ int wmain() {
   for (int language = 0; language < 4; ++language) {
     if (!use_dialog_language(L"language.ini", language)) return 1;
     const std::wstring code = dialog_languages(language).code;
-    const std::wstring texts[2] = {short_message(), long_message()};
-    for (int mode = 0; mode <= 4; ++mode) {
-      for (int variant = 0; variant < 2; ++variant) {
+    const wchar_t* const variants[3] = {L"-short", L"-longest", L"-long"};
+    for (int mode = 0; mode <= 5; ++mode) {
+      const std::wstring texts[3] = {short_message(), longest_message(mode), long_message()};
+      for (int variant = 0; variant < 3; ++variant) {
         const std::wstring& text = texts[variant];
-        shoot(L"message" + std::to_wstring(mode) + L"-" + code + (variant ? L"-long" : L"-short"),
-              [&] { show_message_window(nullptr, mode, text.c_str()); });
+        if (mode == 5) {
+          folder_window_c box(text.c_str());
+          shoot(L"folder-" + code + variants[variant], [&] { box.show(nullptr); });
+        } else {
+          shoot(L"message" + std::to_wstring(mode) + L"-" + code + variants[variant],
+                [&] { show_message_window(nullptr, mode, text.c_str()); });
+        }
       }
-    }
-    for (int variant = 0; variant < 2; ++variant) {
-      folder_window_c box(texts[variant].c_str());
-      shoot(L"folder-" + code + (variant ? L"-long" : L"-short"), [&] { box.show(nullptr); });
     }
     about_window_c about;
     shoot(L"about-" + code, [&] { about.show(nullptr); });

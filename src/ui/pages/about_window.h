@@ -12,6 +12,15 @@
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/ui_window.h"
 
+// Where the about dialog puts its texts (client coordinates): its own places while the
+// texts fit, else lower down with the window taller by what they lack.
+struct about_layout {
+  int height = 400;  // of the window
+  int information_y = 65;
+  RECT panel = {15, 85, 470, 185};
+  int button_shift = 0;  // added to the buttons' rows
+};
+
 class about_window_c : public CDialogImpl<about_window_c>, public ui_window_c<about_window_c> {
  public:
   enum { IDD = IDD_ABOUT };
@@ -23,6 +32,7 @@ class about_window_c : public CDialogImpl<about_window_c>, public ui_window_c<ab
   CImage line_image;
   HBRUSH line_brush = nullptr;
   HBRUSH background_brush = nullptr;
+  about_layout layout;  // set when the dialog opens
 
   about_window_c();
   ~about_window_c() override;
@@ -34,6 +44,9 @@ class about_window_c : public CDialogImpl<about_window_c>, public ui_window_c<ab
   // The build information: the "about_info" format filled with an empty text, the build
   // date ("Jun  9 2013") and the build time ("17:45:27"); at most 1023 characters.
   static std::wstring build_information(const std::wstring& format);
+  // The layout for the heights the copyright line, the information line (both wrapped
+  // in the dialog's width) and the build information (wrapped in the panel) need.
+  static about_layout lay_out(int copyright_height, int information_height, int info_height, int max_height);
   // "update\update.exe" under the folder recorded at start-up.
   static std::wstring updater_path();
 
@@ -47,6 +60,7 @@ class about_window_c : public CDialogImpl<about_window_c>, public ui_window_c<ab
   END_MSG_MAP()
 
  private:
+  void measure_texts();
   LRESULT on_init_dialog(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_erase_background(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_paint(UINT, WPARAM, LPARAM, BOOL&);

@@ -71,11 +71,33 @@ void free_message_resources(T& dialog) {
 // Moves a control to client coordinates, keeping its size.
 void move_control(HWND dialog, int control_id, int x, int y);
 
-// The message boxes' background: the pale panel with the darker band behind the buttons.
-void erase_message_background(HWND dialog, HDC dc, HBRUSH background_brush, HBRUSH band_brush);
+// Where a message box puts its icon, text, band and buttons (client coordinates). A text
+// that fits keeps the box's own layout; a taller one moves the text's bottom, the band
+// and the buttons down by what it lacks, up to the tallest box allowed. Right to left,
+// the icon and the text area change sides and the text is right-aligned.
+struct message_layout {
+  int height = 0;    // of the window
+  int icon_x = 15;
+  RECT text = {};
+  UINT text_format = DT_VCENTER;  // for draw_wrapped_text
+  int band_top = dialog_parts::band_top;
+  int button_y = dialog_parts::button_row;
+};
 
-// The icon at (15, 30) and the text wrapped beside it, centred when it fits on one line.
-void paint_message_body(HDC dc, const CImage& icon, const wchar_t* text, RECT text_rect);
+// `window` is the box's own size, `text` its own text area (left to right), `client_width`
+// the width inside the frame, `text_height` what the text needs in the area's width.
+message_layout lay_out_message(SIZE window, RECT text, int client_width, int text_height, int max_height,
+                               bool right_to_left);
+
+// The layout of `text` in this box: measured in the message font, at most as tall as the
+// work area of the box's monitor.
+message_layout lay_out_message_text(HWND dialog, SIZE window, RECT text_rect, int frame_width, const wchar_t* text);
+
+// The message boxes' background: the pale panel with the darker band behind the buttons.
+void erase_message_background(HWND dialog, HDC dc, HBRUSH background_brush, HBRUSH band_brush, int band_y);
+
+// The icon and the text wrapped beside it, centred when it fits on one line.
+void paint_message_body(HDC dc, const CImage& icon, const wchar_t* text, const message_layout& layout);
 
 // Resizes to width x height without repainting, centres, and makes the shape square.
 template <class T>

@@ -22,24 +22,26 @@ int folder_window_c::show(HWND owner) { return dialog_parts::show_modal(*this, o
 LRESULT folder_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
   dialog_parts::set_up_buttons(*this, IDB_DIALOG_BUTTON, IDB_DIALOG_BUTTON_PRESSED,
                                IDB_DIALOG_BUTTON_HOVER, application_font(L"Verdana", 9, true), true);
+  layout = dialog_parts::lay_out_message_text(m_hWnd, {kWidth, kHeight}, kTextRect, frame_width, text.c_str());
   first_button.SetWindowText(lookup_text("btn_ok").c_str());
   second_button.SetWindowText(lookup_text("btn_cancel").c_str());
-  dialog_parts::move_control(m_hWnd, 1, 230, dialog_parts::button_row);
-  dialog_parts::move_control(m_hWnd, 2, 100, dialog_parts::button_row);
+  dialog_parts::move_control(m_hWnd, 1, 230, layout.button_y);
+  dialog_parts::move_control(m_hWnd, 2, 100, layout.button_y);
   dialog_parts::create_message_brushes(*this);
-  dialog_parts::place_dialog(*this, kWidth, kHeight);
+  dialog_parts::place_dialog(*this, kWidth, layout.height);
   return TRUE;
 }
 
 LRESULT folder_window_c::on_erase_background(UINT, WPARAM wparam, LPARAM, BOOL&) {
-  dialog_parts::erase_message_background(m_hWnd, reinterpret_cast<HDC>(wparam), background_brush, band_brush);
+  dialog_parts::erase_message_background(m_hWnd, reinterpret_cast<HDC>(wparam), background_brush, band_brush,
+                                         layout.band_top);
   return TRUE;
 }
 
 LRESULT folder_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(&ps);
-  dialog_parts::paint_message_body(dc, icon, text.c_str(), kTextRect);
+  dialog_parts::paint_message_body(dc, icon, text.c_str(), layout);
   EndPaint(&ps);
   return 0;
 }

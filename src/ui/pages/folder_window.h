@@ -10,6 +10,7 @@
 #include "../res/resource.h"
 #include "framework/dialog.h"
 #include "imaging/image.h"
+#include "ui/pages/dialog_parts.h"
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/ui_window.h"
 
@@ -23,6 +24,7 @@ class folder_window_c : public CDialogImpl<folder_window_c>, public ui_window_c<
   HBRUSH background_brush = nullptr;
   HBRUSH band_brush = nullptr;
   CImage icon;
+  dialog_parts::message_layout layout;  // set when the box opens
   std::wstring text;
 
   explicit folder_window_c(const wchar_t* text);

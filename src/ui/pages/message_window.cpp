@@ -37,29 +37,31 @@ LRESULT message_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
   const bool two_buttons = mode == 3 || mode == 4;
   dialog_parts::set_up_buttons(*this, IDB_DIALOG_BUTTON, IDB_DIALOG_BUTTON_PRESSED, IDB_DIALOG_BUTTON_HOVER,
                                application_font(L"Verdana", 9, true), two_buttons);
+  layout = dialog_parts::lay_out_message_text(m_hWnd, {kWidth, kHeight}, kTextRect, frame_width, text);
   first_button.SetWindowText(lookup_text("btn_ok").c_str());
   if (two_buttons) {
     second_button.SetWindowText(lookup_text(mode == 3 ? "btn_no" : "btn_ok").c_str());
-    dialog_parts::move_control(m_hWnd, 2, 50, dialog_parts::button_row);
-    dialog_parts::move_control(m_hWnd, 1, 180, dialog_parts::button_row);
+    dialog_parts::move_control(m_hWnd, 2, 50, layout.button_y);
+    dialog_parts::move_control(m_hWnd, 1, 180, layout.button_y);
     first_button.SetWindowText(lookup_text(mode == 3 ? "btn_yes" : "btn_open").c_str());
   } else {
-    dialog_parts::move_control(m_hWnd, 1, 115, dialog_parts::button_row);
+    dialog_parts::move_control(m_hWnd, 1, 115, layout.button_y);
   }
   dialog_parts::create_message_brushes(*this);
-  dialog_parts::place_dialog(*this, kWidth, kHeight);
+  dialog_parts::place_dialog(*this, kWidth, layout.height);
   return TRUE;
 }
 
 LRESULT message_window_c::on_erase_background(UINT, WPARAM wparam, LPARAM, BOOL&) {
-  dialog_parts::erase_message_background(m_hWnd, reinterpret_cast<HDC>(wparam), background_brush, band_brush);
+  dialog_parts::erase_message_background(m_hWnd, reinterpret_cast<HDC>(wparam), background_brush, band_brush,
+                                         layout.band_top);
   return TRUE;
 }
 
 LRESULT message_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(&ps);
-  dialog_parts::paint_message_body(dc, icon, text, kTextRect);
+  dialog_parts::paint_message_body(dc, icon, text, layout);
   EndPaint(&ps);
   return 0;
 }

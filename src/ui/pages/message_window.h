@@ -9,6 +9,7 @@
 #include "../res/resource.h"
 #include "framework/dialog.h"
 #include "imaging/image.h"
+#include "ui/pages/dialog_parts.h"
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/ui_window.h"
 
@@ -22,6 +23,7 @@ class message_window_c : public CDialogImpl<message_window_c>, public ui_window_
   HBRUSH background_brush = nullptr;
   HBRUSH band_brush = nullptr;
   CImage icon;
+  dialog_parts::message_layout layout;  // set when the box opens
   const wchar_t* text;  // not owned: the caller keeps it alive until the box has closed
   unsigned int mode;
 

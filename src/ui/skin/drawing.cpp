@@ -25,9 +25,51 @@ int drawn_length(const wchar_t* line, int length) {
   return length;
 }
 
-void draw_line(HDC dc, int x, int y, const wchar_t* line, int length) {
+// Draws one laid-out line from (rect.left, y) left to right with tab expansion, or, when
+// `format` asks for right-to-left reading, read right to left from rect.right: the text
+// is anchored at its right end, so the shaped (joined) width decides where it starts.
+void draw_line(HDC dc, const RECT& rect, int y, const wchar_t* line, int length, UINT format) {
   length = drawn_length(line, length);
-  if (length > 0) ::TabbedTextOutW(dc, x, y, line, length, 1, kTabStops, x);
+  if (length <= 0) return;
+  if (format & DT_RTLREADING) {
+    const UINT old_align = ::SetTextAlign(dc, TA_RIGHT | TA_TOP | TA_RTLREADING);
+    ::ExtTextOutW(dc, rect.right, y, ETO_RTLREADING, nullptr, line, length, nullptr);
+    ::SetTextAlign(dc, old_align);
+  } else {
+    ::TabbedTextOutW(dc, rect.left, y, line, length, 1, kTabStops, rect.left);
+  }
+}
+
+struct wrapped_line {
+  int end;     // index after the line's last character
+  int height;  // the tallest character of the line
+  bool last;   // the rest of the text fits on this line
+};
+
+// Lays out the line that starts at `start`: characters are measured one at a time until
+// the sum exceeds `width` or a line feed ends the line; the line then ends after its last
+// space, tab or line feed, else before the overflowing character, and holds at least one
+// character so that a line narrower than a single character still makes progress.
+wrapped_line next_line(HDC dc, const wchar_t* text, int n, int start, int width) {
+  int height = 0;
+  int sum = 0;
+  int i = start;
+  for (; i < n; ++i) {
+    DWORD extent = ::GetTabbedTextExtentW(dc, text + i, 1, 1, kTabStops);
+    if (static_cast<int>(HIWORD(extent)) > height) height = HIWORD(extent);
+    sum += LOWORD(extent);
+    if (sum > width || text[i] == L'\n') break;
+  }
+  if (i >= n) return {n, height, true};
+  int end = i;
+  for (int k = i; k >= start; --k) {
+    if (is_break(text[k])) {
+      end = k + 1;
+      break;
+    }
+  }
+  if (end <= start) end = start + 1;
+  return {end, height, false};
 }
 
 }  // namespace
@@ -35,59 +77,46 @@ void draw_line(HDC dc, int x, int y, const wchar_t* line, int length) {
 void draw_wrapped_text(HDC dc, const wchar_t* text, RECT& rect, int line_gap, UINT format) {
   const int n = text ? ::lstrlenW(text) : 0;
   if (n == 0) return;
-  const int x = rect.left;
-  const int width = rect.right - rect.left;
   int y = rect.top;
-  int start = 0;
   int last_bottom = rect.top;
-  for (;;) {
-    // Measure until the line overflows or a line feed ends it.
-    int line_height = 0;
-    int sum = 0;
-    int i = start;
-    for (; i < n; ++i) {
-      DWORD extent = ::GetTabbedTextExtentW(dc, text + i, 1, 1, kTabStops);
-      if (static_cast<int>(HIWORD(extent)) > line_height) line_height = HIWORD(extent);
-      sum += LOWORD(extent);
-      if (sum > width || text[i] == L'\n') break;
-    }
-
-    if (i >= n) {  // the rest fits on this line
-      if (start >= n) {  // nothing left after a closing line feed
-        rect.bottom = last_bottom;
-        return;
-      }
-      if (y + line_height <= rect.bottom) {
-        if (start == 0) {
-          RECT line = rect;
-          ::DrawTextW(dc, text, drawn_length(text, n), &line, format | DT_SINGLELINE | DT_EXPANDTABS);
-        } else {
-          draw_line(dc, x, y, text + start, n - start);
-        }
-      }
-      rect.bottom = y + line_height;
+  for (int start = 0;;) {
+    if (start >= n) {  // nothing left after a closing line feed
+      rect.bottom = last_bottom;
       return;
     }
-
-    // Break after the last space, tab or line feed of the line, else before the
-    // overflowing character; at least one character per line, so that a line narrower
-    // than a single character still makes progress.
-    int end = i;
-    for (int k = i; k >= start; --k) {
-      if (is_break(text[k])) {
-        end = k + 1;
-        break;
-      }
-    }
-    if (end <= start) end = start + 1;
-
-    if (y + line_height > rect.bottom) {
-      rect.bottom = y + line_height;
+    const wrapped_line line = next_line(dc, text, n, start, rect.right - rect.left);
+    if (y + line.height > rect.bottom) {  // the rest is not drawn
+      rect.bottom = y + line.height;
       return;
     }
-    draw_line(dc, x, y, text + start, end - start);
-    last_bottom = y + line_height;
-    y += line_height + line_gap;
-    start = end;
+    if (line.last && start == 0 && (format & DT_RTLREADING)) {
+      const int free = (rect.bottom - rect.top) - line.height;
+      draw_line(dc, rect, y + ((format & DT_VCENTER) ? free / 2 : (format & DT_BOTTOM) ? free : 0), text, n, format);
+    } else if (line.last && start == 0) {
+      RECT box = rect;
+      ::DrawTextW(dc, text, drawn_length(text, n), &box, format | DT_SINGLELINE | DT_EXPANDTABS);
+    } else {
+      draw_line(dc, rect, y, text + start, line.end - start, format);
+    }
+    last_bottom = y + line.height;
+    if (line.last) {
+      rect.bottom = last_bottom;
+      return;
+    }
+    y = last_bottom + line_gap;
+    start = line.end;
   }
+}
+
+int wrapped_text_height(HDC dc, const wchar_t* text, int width, int line_gap) {
+  const int n = text ? ::lstrlenW(text) : 0;
+  int bottom = 0;
+  for (int start = 0, y = 0; start < n;) {
+    const wrapped_line line = next_line(dc, text, n, start, width);
+    bottom = y + line.height;
+    if (line.last) break;
+    y = bottom + line_gap;
+    start = line.end;
+  }
+  return bottom;
 }

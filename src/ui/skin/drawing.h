@@ -18,5 +18,10 @@ void draw_image(HDC dc, const CImage& image, int x, int y);
 // the font, colour and background mode selected in `dc`. A text that fits on one line
 // is drawn with DrawText and `format` (e.g. DT_VCENTER). Lines that don't fit
 // completely above rect.bottom are not drawn. On return rect.bottom is the bottom of
-// the last line laid out; an empty text leaves `rect` unchanged.
+// the last line laid out; an empty text leaves `rect` unchanged. With DT_RTLREADING in
+// `format` (and DT_RIGHT) every line is read right to left and aligned to rect.right.
 void draw_wrapped_text(HDC dc, const wchar_t* text, RECT& rect, int line_gap, UINT format);
+
+// The height draw_wrapped_text lays `text` out in, `width` wide with room to spare: from
+// the top of the first line to the bottom of the last; 0 for an empty text.
+int wrapped_text_height(HDC dc, const wchar_t* text, int width, int line_gap);

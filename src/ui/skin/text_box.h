@@ -13,8 +13,9 @@ bool right_to_left();
 UINT reading_flags();
 
 // Draws `text` from (x, y) within [x, right) with the font and colour selected in `dc`,
-// wrapping at word boundaries when it is wider than the box. Returns the bottom of the
-// last line drawn.
+// wrapping at word boundaries when it is wider than the box (a word wider than the box
+// breaks where it overflows), right-aligned and read right to left in Arabic. Returns
+// the bottom of the last line drawn.
 int draw_label(HDC dc, const std::wstring& text, int x, int y, int right);
 
 // The height `text` takes when wrapped into `width` pixels with the font of `dc`.

@@ -5,7 +5,7 @@
 //
 //   dialog_driver --title=T --size=WxH [--control=ID@X,Y] [--hidden=ID] [--text=ID:TEXT]
 //                 [--action=enter|escape|close|click1|click2|none] [--frame=CAPTION_HEIGHT]
-//                 [--text-rows=FIRST,LAST[,START_BEFORE]] [--icon=0|1]
+//                 [--text-rows=FIRST,LAST] [--icon=0|1]
 // Started as update.exe (a stand-in updater) it only leaves a file "ran.txt" beside itself.
 #include <windows.h>
 
@@ -147,7 +147,7 @@ void check_icon(HWND dialog, bool expected) {
 
 // Rows of the message text area (client x 80 to 272) that carry ink must lie within
 // [first, last], and there must be some.
-void check_text_rows(HWND dialog, int first, int last, int need_above) {
+void check_text_rows(HWND dialog, int first, int last) {
   const capture c = grab_painted(dialog);
   const POINT client = client_offset(dialog);
   const int dx = client.x, dy = client.y;
@@ -167,7 +167,6 @@ void check_text_rows(HWND dialog, int first, int last, int need_above) {
   if (top < 0) fail(L"message text drawn", 1, 0);
   else if (top < first) fail(L"first text row", first, top);
   if (bottom > last) fail(L"last text row", last, bottom);
-  if (need_above > 0 && top >= need_above) fail(L"text starts near the top", need_above, top);
 }
 
 void click_close(HWND dialog) {
@@ -210,7 +209,7 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring title = L"Orvalin", action = L"none", rest;
   int width = 0, height = 0;
   int frame = 0;
-  int rows_first = -1, rows_last = -1, rows_above = 0, icon = -1;
+  int rows_first = -1, rows_last = -1, icon = -1;
   std::vector<std::wstring> checks;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
@@ -220,7 +219,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (starts_with(arg, L"--frame=", rest)) frame = _wtoi(rest.c_str());
     else if (starts_with(arg, L"--icon=", rest)) icon = _wtoi(rest.c_str());
     else if (starts_with(arg, L"--text-rows=", rest))
-      swscanf(rest.c_str(), L"%d,%d,%d", &rows_first, &rows_last, &rows_above);
+      swscanf(rest.c_str(), L"%d,%d", &rows_first, &rows_last);
     else checks.push_back(arg);
   }
 
@@ -258,7 +257,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (frame) check_frame(dialog, frame);
   if (icon >= 0) check_icon(dialog, icon != 0);
-  if (rows_first >= 0) check_text_rows(dialog, rows_first, rows_last, rows_above);
+  if (rows_first >= 0) check_text_rows(dialog, rows_first, rows_last);
   act(dialog, action);
   return failures;
 }

@@ -3,6 +3,7 @@
 // of that language's own texts.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "i18n/language.h"
 
@@ -33,3 +34,21 @@ inline std::wstring short_message() { return lookup_text("option_msg"); }
 
 // More than the message box's text area holds.
 inline std::wstring long_message() { return lookup_text("home_text") + L" " + lookup_text("recovery_text"); }
+
+// The longest of the texts the language file gives a message box of `mode` (0 to 4, as
+// the callers fill them in), or the folder dialog's for mode 5.
+inline std::wstring longest_message(int mode) {
+  static const std::vector<const char*> keys[6] = {
+      {"config_language_change_notice"},
+      {"no_selection", "option_no_dir", "no_card", "option_msg", "next_failed"},
+      {"recovery_failed_code1", "recovery_failed_code2", "recovery_failed_code3"},
+      {"cancel_confirm"},
+      {"recovery_finished"},
+      {"cache_msg"}};
+  std::wstring longest;
+  for (const char* key : keys[mode]) {
+    const std::wstring text = fill_text(lookup_text(key), {mode == 5 ? L"1024.00G" : L"12345"});
+    if (text.size() > longest.size()) longest = text;
+  }
+  return longest;
+}

@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/settings.h"
 #include "app/system_probe.h"
@@ -15,6 +17,7 @@
 #include "ui/pages/about_window.h"
 #include "ui/pages/folder_window.h"
 #include "ui/pages/message_window.h"
+#include "ui/skin/drawing.h"
 #include "ui/skin/fonts.h"
 
 namespace {
@@ -166,16 +169,153 @@ TEST_F(Dialogs, SessionMessagesAppearInTheSkinnedBox) {
   EXPECT_EQ(d.result, 2);
 }
 
-TEST_F(Dialogs, OneLineMessageIsCentredAndALongOneIsCutAtTheTextArea) {
+TEST_F(Dialogs, OneLineMessageIsCentredBesideTheIcon) {
   use_language(0);
   const std::wstring short_text = L"Done.";
-  driven d = run_driven(L"--text-rows=45,85 --action=enter",
-                        [&] { return show_message_window(nullptr, 0, short_text.c_str()); });
+  const driven d = run_driven(L"--text-rows=45,85 --action=enter",
+                              [&] { return show_message_window(nullptr, 0, short_text.c_str()); });
   EXPECT_EQ(d.driver_exit, 0u);
-  const std::wstring long_text = long_message();
-  d = run_driven(L"--text-rows=30,100,40 --action=enter",
-                 [&] { return show_message_window(nullptr, 1, long_text.c_str()); });
-  EXPECT_EQ(d.driver_exit, 0u);
+}
+
+// What an open message box shows: its height, its buttons' row and where the text's ink
+// lies (client coordinates), read from the screen before the box is cancelled.
+struct seen_box {
+  int height = 0, button_y = -1;
+  RECT ink = {-1, -1, -1, -1};
+};
+seen_box g_seen;
+const dialog_parts::message_layout* g_layout;  // of the box on screen
+
+void find_ink(HWND dialog) {
+  RECT client;
+  GetClientRect(dialog, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(dialog, &origin);
+  CImage shot;
+  if (!shot.Create(client.right, client.bottom, 24)) return;
+  HDC screen = GetDC(nullptr);
+  BitBlt(shot.GetDC(), 0, 0, client.right, client.bottom, screen, origin.x, origin.y, SRCCOPY);
+  GdiFlush();
+  shot.ReleaseDC();
+  ReleaseDC(nullptr, screen);
+  // Ink is looked for in the text's columns above the band.
+  const RECT& text = g_layout->text;
+  RECT& ink = g_seen.ink;
+  for (int y = text.top; y < std::min<LONG>(text.bottom, g_layout->band_top); ++y) {
+    for (int x = text.left; x < text.right; ++x) {
+      const COLORREF p = shot.GetPixel(x, y);
+      if (std::abs(GetRValue(p) - 226) + std::abs(GetGValue(p) - 240) + std::abs(GetBValue(p) - 253) < 60) continue;
+      if (ink.top < 0) ink = {x, y, x, y};
+      ink = {std::min<LONG>(ink.left, x), ink.top, std::max<LONG>(ink.right, x), y};
+    }
+  }
+}
+
+// The window's height and the row of its control 1.
+void measure_box(HWND dialog) {
+  RECT r;
+  GetWindowRect(dialog, &r);
+  g_seen.height = r.bottom - r.top;
+  GetWindowRect(GetDlgItem(dialog, 1), &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  g_seen.button_y = r.top;
+}
+
+// Ticks every 100 ms; looks once the box has been on screen for a few ticks.
+void CALLBACK look_and_cancel(HWND, UINT, UINT_PTR timer, DWORD) {
+  static int ticks_shown = 0;
+  HWND dialog = FindWindowW(L"#32770", L"Orvalin");
+  if (!dialog || !IsWindowVisible(dialog) || ++ticks_shown < 4) return;
+  ticks_shown = 0;
+  KillTimer(nullptr, timer);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  measure_box(dialog);
+  find_ink(dialog);
+  PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+// Shows the box, looks at it on screen and cancels it; or, not to `look`, only creates
+// it hidden (which lays it out) and measures it. Either way `box.layout` is what it chose.
+template <class Box>
+void open_box(Box& box, bool look) {
+  g_seen = seen_box{};
+  g_layout = &box.layout;
+  if (look) {
+    SetTimer(nullptr, 0, 100, look_and_cancel);
+    box.show(nullptr);
+    return;
+  }
+  measure_box(box.Create(nullptr));
+  box.DestroyWindow();
+}
+
+// The height the text takes in the box's text width with the box's font and line gap.
+int text_height(const std::wstring& text, int width) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, application_font(L"Verdana", 10, false));
+  const int height = wrapped_text_height(dc, text.c_str(), width, 6);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return height;
+}
+
+TEST_F(Dialogs, EveryLanguagesLongestTextsAreDrawnWholeAndArabicToTheRight) {
+  reset_language_for_test();
+  ASSERT_EQ(0, load_language_file(own_folder() + L"language.ini", L"English", true));
+  const std::vector<std::wstring> languages = language_list;
+  ASSERT_EQ(languages.size(), 11u);
+  for (const std::wstring& language : languages) {
+    reset_language_for_test();
+    ASSERT_EQ(0, load_language_file(own_folder() + L"language.ini", language, true));
+    const bool arabic = language_code() == L"ar";
+    const bool on_screen = language_code() == L"en" || language_code() == L"jp" || arabic;
+    // Modes 0 to 4 with their longest text, then the folder dialog (5), then a text of
+    // several paragraphs in both boxes.
+    for (int mode = 0; mode <= 7; ++mode) {
+      const bool folder = mode == 5 || mode == 7;
+      const std::wstring text = mode < 6 ? longest_message(mode) : long_message();
+      SCOPED_TRACE(testing::Message() << "language " << language_code() << ", mode " << mode);
+      // The box's own size and text area: the text may use it down to the band.
+      const int own_height = 200, width = folder ? 292 : 192, room = folder ? 100 : 70;
+      const int needed = text_height(text, width);
+      const int first_line = text_height(text.substr(0, 1), width);
+      // On screen: a short and a long text in English, Japanese and Arabic.
+      const bool look = on_screen && (mode == 3 || mode >= 6);
+      dialog_parts::message_layout layout;
+      if (folder) {
+        folder_window_c box(text.c_str());
+        open_box(box, look);
+        layout = box.layout;
+      } else {
+        message_window_c box(text.c_str(), mode == 6 ? 1 : mode);
+        open_box(box, look);
+        layout = box.layout;
+      }
+      const RECT& area = layout.text;
+      EXPECT_EQ(area.right - area.left, width);
+      EXPECT_LE(area.top + needed, std::min<LONG>(area.bottom, layout.band_top)) << "the whole text above the band";
+      const int grown = std::max(0, needed - room);
+      EXPECT_EQ(g_seen.height, own_height + grown) << "the box keeps its size for a text that fits, else grows";
+      EXPECT_EQ(g_seen.button_y, layout.button_y);
+      EXPECT_EQ(layout.button_y - layout.band_top, 6);
+      // Arabic reads right to left, right-aligned, with the icon on the right.
+      EXPECT_EQ(layout.text_format & (DT_RIGHT | DT_RTLREADING), arabic ? UINT(DT_RIGHT | DT_RTLREADING) : 0u);
+      EXPECT_EQ(layout.icon_x > area.right, arabic);
+      if (!look) continue;
+      // The ink: inside the area, down to the last line when there are several lines,
+      // and against the right edge in Arabic, the left one otherwise.
+      const RECT& ink = g_seen.ink;
+      ASSERT_GE(ink.top, area.top) << "text drawn";
+      if (needed > first_line) {
+        EXPECT_GE(ink.bottom, area.top + needed - 8) << "last line drawn";
+      }
+      if (arabic) {
+        EXPECT_GE(ink.right, area.right - 6) << "right-aligned";
+      } else {
+        EXPECT_LE(ink.left, area.left + 6) << "left-aligned";
+      }
+    }
+  }
 }
 
 TEST_F(Dialogs, FolderDialogPutsCancelLeftAndOkRight) {
@@ -184,7 +324,7 @@ TEST_F(Dialogs, FolderDialogPutsCancelLeftAndOkRight) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.language);
     use_language(c.language);
-    const std::wstring text = long_message();
+    const std::wstring text = short_message();
     folder_window_c box(text.c_str());
     const driven d = run_driven(L"--size=400x200 --frame=30 --control=1@230,136 --control=2@100,136 " +
                                     label(1, "btn_ok") + L" " + label(2, "btn_cancel") + L" --action=" + c.action,
