@@ -49,8 +49,7 @@ show_program() {
   if /usr/bin/import -window root "$shot"; then echo "Screenshot: $shot"; fi
   if [ "$1" = virtual ]; then
     wine taskkill /im Tessaline.exe </dev/null >/dev/null 2>&1 || true  # a close request, as from the user
-    local waited
-    for waited in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
+    for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
     kill "$pid" 2>/dev/null || true
   else
     echo "Tessaline runs on $DISPLAY; close it to end."
