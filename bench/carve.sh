@@ -45,12 +45,9 @@ cat "$card" > /dev/null
 t0=$(now); cat "$card" > /dev/null; t_cat=$(( $(now) - t0 ))
 
 # The option string the application builds with all three kinds wanted.
-video="max mov riff asf flv dpx dv fcp ifo m2ts mkv mpg rm swf TiVo"
-photo="tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd"
-audio="aif all als ape asf au caf riff flac gp5 ds2 dss flp it mid mp3 mus ogg ra rns ses sib wv xm wtv"
-opts="fileopt,everything,disable,"
-for e in $video $photo $audio; do opts+="$e,enable,"; done
-opts+="search"
+# shellcheck source=tools/search-options.sh
+. "$ROOT/tools/search-options.sh"
+opts=$(search_options 1 1 1)
 
 rm -rf "$work/engine-out" "$work/foremost-out"
 t0=$(now)

@@ -5,16 +5,17 @@
 #
 #   tools/make-card.sh [options] OUTPUT.img      (or --out OUTPUT.img)
 #     -s, --size N[M|G]   card size (default 64M; a plain number is MiB)
-#     -m, --media LIST    media counts, e.g. "jpg=30,png=4,gif=2,bmp=2,tif=2,dng=1";
-#                         jpg=fill fills about 80 % of the card with camera-size JPEGs
-#     --demo              the demo mix (the default): a few dozen photos
+#     -m, --media LIST    media counts, e.g. "jpg=30,png=4,gif=2,bmp=2,tif=2,dng=1,avi=1,wav=1"
+#                         (also mov, mp3); jpg=fill fills about 80 % of the card with
+#                         camera-size JPEGs
+#     --demo              the demo mix (the default): a few dozen photos, a clip and a sound
 #     -d, --delete WHICH  all | half | none (default all)
 #     -o, --originals DIR originals and manifest.tsv (default OUTPUT.originals)
 set -euo pipefail
 
-usage() { sed -n '2,14p' "$0"; exit 2; }
+usage() { sed -n '2,15p' "$0"; exit 2; }
 size_mib=64
-demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1"
+demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1,avi=1,wav=1"
 media=$demo_media
 delete=all
 out_dir=""
@@ -42,7 +43,7 @@ done
 case $size_mib in ''|*[!0-9]*) echo "make-card: bad size" >&2; exit 2 ;; esac
 out_dir=${out_dir:-$image.originals}
 CONVERT=/usr/bin/convert  # Debian's ImageMagick
-for tool in $CONVERT exiftool mkfs.fat mcopy mdel mshowfat python3; do
+for tool in $CONVERT exiftool mkfs.fat mcopy mdel mshowfat python3 ffmpeg; do
   command -v "$tool" >/dev/null || { echo "make-card: $tool is missing" >&2; exit 1; }
 done
 
@@ -161,17 +162,31 @@ PY
   done
 }
 
-make_clips() {  # short camera clips and a voice memo, when asked for
+make_clips() {  # short camera clips and voice memos, when asked for
   local i
+  for ((i = 0; i < $(count_of avi); i++)); do  # a compact camera's clip: video and a tone
+    local name; name=$(printf 'MOV_%04d.AVI' $((i + 1)))
+    ffmpeg -nostdin -loglevel error -f lavfi -i "testsrc=size=320x240:rate=15:duration=$((3 + i))" \
+      -f lavfi -i "sine=frequency=$((500 + 100 * i)):sample_rate=22050:duration=$((3 + i))" \
+      -pix_fmt yuv420p -c:v mpeg4 -q:v 5 -c:a pcm_s16le -ac 1 "$out_dir/files/$name"
+    files+=("$name")
+  done
+  for ((i = 0; i < $(count_of wav); i++)); do
+    local name; name=$(printf 'VOICE%03d.WAV' $((i + 1)))
+    ffmpeg -nostdin -loglevel error -f lavfi \
+      -i "sine=frequency=$((220 + 55 * i)):sample_rate=16000:duration=$((4 + i)),volume=0.5" \
+      -c:a pcm_s16le -ac 1 "$out_dir/files/$name"
+    files+=("$name")
+  done
   for ((i = 0; i < $(count_of mov); i++)); do
     local name; name=$(printf 'MVI_%04d.MOV' $((i + 1)))
-    ffmpeg -loglevel error -f lavfi -i "testsrc=size=640x480:rate=25:duration=$((2 + i))" \
+    ffmpeg -nostdin -loglevel error -f lavfi -i "testsrc=size=640x480:rate=25:duration=$((2 + i))" \
       -pix_fmt yuv420p -c:v mpeg4 -q:v 4 "$out_dir/files/$name"
     files+=("$name")
   done
   for ((i = 0; i < $(count_of mp3); i++)); do
     local name; name=$(printf 'REC_%04d.MP3' $((i + 1)))
-    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$((300 + 50 * i)):duration=$((3 + i))" \
+    ffmpeg -nostdin -loglevel error -f lavfi -i "sine=frequency=$((300 + 50 * i)):duration=$((3 + i))" \
       -c:a libmp3lame -b:a 128k "$out_dir/files/$name"
     files+=("$name")
   done

@@ -1,21 +1,28 @@
 #!/usr/bin/env bash
-# Builds everything and starts it under Wine with a demo card mapped as removable drive K:.
-# Until the main window exists, this runs the engine over the demo card and shows
-# what exists of the interface (the dialog gallery) on the display, or on a virtual
-# one (with a screenshot in build/run/) when there is no DISPLAY.
+# Builds everything and starts Tessaline under Wine with a demo card (deleted photos, a
+# clip and a voice memo) mapped as removable drive K:. With DISPLAY set it runs on that
+# display until closed; without, on a virtual display that is ended after the picture.
+# Either way a screenshot taken a few seconds after the start lands in build/run/.
+# Until the program exists, this runs the engine over the demo card as the program would
+# (photo, video and audio wanted), checks each deleted original against the card's
+# manifest, and shows what exists of the interface (the dialog gallery).
+#   TESS_SHOT_AFTER=<seconds>  when the screenshot is taken (default 6)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$ROOT/build/win}"
-RUN_DIR="$ROOT/build/run"
+export RUN_DIR="$ROOT/build/run"
 "$ROOT/tools/setup.sh"
 # shellcheck source=tools/wine-env.sh
 . "$ROOT/tools/wine-env.sh"
+# shellcheck source=tools/search-options.sh
+. "$ROOT/tools/search-options.sh"
 wine_prepare_prefix
 TESS_SKIP_SETUP=1 "$ROOT/tools/build.sh"
-BIN="$BUILD_DIR/bin"
+export BIN="$BUILD_DIR/bin"
 mkdir -p "$RUN_DIR"
 
-# The demo card: a FAT32 image with photos that were deleted, mapped as drive K:.
+# The demo card: a FAT32 image whose files were all deleted, mapped as drive K: (the
+# folder stands for the mounted view, the image for the device) and typed removable.
 CARD="$RUN_DIR/demo-card.img"
 if [ ! -f "$CARD" ] && [ -x "$ROOT/tools/make-card.sh" ]; then
   "$ROOT/tools/make-card.sh" --size 64M --out "$CARD" --demo
@@ -25,31 +32,66 @@ if [ -f "$CARD" ]; then
   ln -sfn "$RUN_DIR/card-root" "$WINEPREFIX/dosdevices/k:"
   ln -sfn "$CARD" "$WINEPREFIX/dosdevices/k::"
   wine reg add 'HKLM\Software\Wine\Drives' /v 'k:' /t REG_SZ /d floppy /f </dev/null >/dev/null 2>&1 || true
+  # Wine's mount manager lists the drives it finds when its services start: restart them.
+  wine_stop_server
   echo "Demo card: $CARD as drive K:"
 fi
 
-with_display() {
-  if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi
+# Runs inside the display: starts the program, takes the screenshot, then waits for the
+# user to close it or, on a virtual display, ends it.
+show_program() {
+  . "$ROOT/tools/wine-env.sh"
+  wine_start_server
+  cd "$BIN"
+  wine Tessaline.exe </dev/null >/dev/null 2>&1 &
+  local pid=$! shot="$RUN_DIR/tessaline-$(date +%Y%m%d-%H%M%S).png"
+  sleep "${TESS_SHOT_AFTER:-6}"
+  if /usr/bin/import -window root "$shot"; then echo "Screenshot: $shot"; fi
+  if [ "$1" = virtual ]; then
+    wine taskkill /im Tessaline.exe </dev/null >/dev/null 2>&1 || true  # a close request, as from the user
+    for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
+    kill "$pid" 2>/dev/null || true
+  else
+    echo "Tessaline runs on $DISPLAY; close it to end."
+  fi
+  wait "$pid" || true
+  wine_stop_server
 }
+export ROOT
 
 if [ -f "$BIN/Tessaline.exe" ]; then
-  cd "$BIN" && with_display wine Tessaline.exe
+  if [ -n "${DISPLAY:-}" ]; then
+    show_program display
+  else
+    # xvfb-run's shell drops exported functions: hand the function over as text.
+    timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f show_program); show_program virtual"
+  fi
   exit 0
 fi
 
 if [ -f "$BIN/Kestrune/kessrv.exe" ] && [ -f "$CARD" ]; then
   rm -rf "$RUN_DIR/scan"
-  echo "Scanning the demo card with the engine..."
+  card_sum=$(sha256sum "$CARD" | cut -d' ' -f1)
+  echo "Scanning the demo card with the engine (photo, video and audio wanted)..."
+  wine_start_server
   wine "$BIN/Kestrune/kessrv.exe" /d "$(winepath -w "$RUN_DIR/scan")" /cmd '\\.\K:' \
-    "fileopt,everything,disable,jpg,enable,png,enable,gif,enable,bmp,enable,tif,enable,search" </dev/null || true
+    "$(search_options 1 1 1)" </dev/null || true
+  wine_stop_server
   echo "Recovered into $RUN_DIR/scan:"
   find "$RUN_DIR/scan" -type f | sed "s|$RUN_DIR/scan/||" | sort | head -50
   manifest="$CARD.originals/manifest.tsv"
   if [ -f "$manifest" ]; then
-    found=$(find "$RUN_DIR/scan" -type f -exec sha256sum {} + | cut -d' ' -f1 | sort -u)
-    total=$(tail -n +2 "$manifest" | wc -l)
-    exact=$(tail -n +2 "$manifest" | cut -f4 | sort -u | comm -12 - <(echo "$found") | wc -l)
-    echo "Deleted originals on the card: $total; recovered byte for byte: $exact"
+    find "$RUN_DIR/scan" -type f -exec sha256sum {} + | cut -d' ' -f1 > "$RUN_DIR/scan.sha256"
+    echo "Deleted originals on the card, recovered byte for byte (by sha256):"
+    awk -F'\t' 'NR == FNR { have[$1] = 1; next }
+      FNR > 1 && $5 == 1 { n[$2]++; all++; if ($4 in have) { ok[$2]++; oks++ } else lost = lost "  not recovered: " $1 "\n" }
+      END { for (f in n) printf "  %-4s %d of %d\n", f, ok[f], n[f]; printf "  all  %d of %d\n%s", oks, all, lost }' \
+      "$RUN_DIR/scan.sha256" "$manifest"
+  fi
+  if [ "$(sha256sum "$CARD" | cut -d' ' -f1)" = "$card_sum" ]; then
+    echo "The card image is unchanged (sha256 $card_sum)."
+  else
+    echo "The card image CHANGED during the scan." >&2
   fi
 fi
 

@@ -33,6 +33,8 @@ bool probe_mrw(const uint8_t* head);
 Carve measure_mrw(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_crw(const uint8_t* head);
 Carve measure_crw(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_riff(const uint8_t* head);
+Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length);
 
 // Small helpers shared by the parsers.
 inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {

@@ -28,9 +28,9 @@ endif()
 add_dependencies(formats_test kes_format_media)
 gtest_discover_tests(formats_test DISCOVERY_MODE PRE_TEST)
 
-# The photo formats through the real engine executable, when the core provides it.
+# Every format through the real engine executable, when the core provides it.
 if(TARGET kessrv AND EXISTS ${KES_TESTS_DIR}/core/engine_process.cpp)
-  add_executable(formats_engine_test ${KES_TESTS_DIR}/formats/e2e/photo_card_test.cpp
+  add_executable(formats_engine_test ${KES_TESTS_DIR}/formats/e2e/media_card_test.cpp
     ${KES_TESTS_DIR}/formats/samples.cpp ${KES_TESTS_DIR}/formats/synthetic.cpp
     ${KES_TESTS_DIR}/core/engine_process.cpp)
   target_include_directories(formats_engine_test PRIVATE ${KES_TESTS_DIR} ${KES_TESTS_DIR}/core)

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Generates the sample pictures the format tests carve, with Debian's own tools.
+# Generates the sample pictures, clips and sounds the format tests carve, with Debian's
+# own tools.
 # Usage: make_media.sh <out-dir> [jpeg-maker]
 set -euo pipefail
 out=$1
@@ -52,4 +53,10 @@ pic 22 180x120 -compress LZW -define tiff:endian=msb tif_big_endian.tif
 pic 23 150x100 -compress JPEG tif_jpeg.tif
 "$im" -seed 24 -size 120x90 plasma:fractal \( -clone 0 -rotate 90 \) tif_pages.tif
 pic 25 100x70 TIFF64:tif_bigtiff.tif
+# RIFF: an AVI clip with its index and a sound with an INFO list; the 8-bit sound's odd
+# sample count leaves its data chunk padded.
+av() { ffmpeg -nostdin -loglevel error -y "$@"; }
+av -f lavfi -i testsrc=size=160x120:rate=10:duration=1 -c:v mjpeg -q:v 6 -fflags +bitexact riff_avi.avi
+av -f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.5 -c:a pcm_s16le -metadata title=Tone riff_wav.wav
+av -f lavfi -i sine=frequency=660:sample_rate=8001:duration=1 -c:a pcm_u8 -fflags +bitexact riff_wav_odd.wav
 rm -f thumb.jpg

@@ -10,12 +10,12 @@
 namespace kes::test {
 namespace {
 
-TEST(Registry, OneEntryPerPhotoSearchOption) {
-  const char* options[] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw",
-                           "mrw", "png", "gif", "bmp", "jpg", "ico", "psd"};
+TEST(Registry, OneEntryPerSearchOption) {
+  const char* options[] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw",
+                           "png", "gif", "bmp", "jpg", "ico", "psd", "riff"};
   size_t n = 0;
   const Format* table = format_table(&n);
-  ASSERT_EQ(n, 14u);
+  ASSERT_EQ(n, 15u);
   for (size_t i = 0; i < n; ++i) {
     EXPECT_STREQ(table[i].name, options[i]);
     EXPECT_EQ(find_format(options[i]), &table[i]);
@@ -61,14 +61,23 @@ TEST(Registry, OverwrittenFirstSectorHidesEveryFile) {
   }
 }
 
-TEST(Registry, WrittenExtensionsAreKnownPhotoExtensions) {
-  // Every extension a measure may choose sorts into the photo kind of the application.
-  std::set<std::string> photo = {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng",
-                                 "tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw",
-                                 "png", "gif", "bmp", "jpg", "ico", "psd", "mng", "dng"};
+TEST(Registry, EveryOptionIsAnExtensionOfItsKind) {
+  // The application sorts what the engine writes by extension: each format's name must
+  // sort into the format's kind.
+  const std::set<std::string> kinds[] = {
+      {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng", "tif", "dsc", "raf", "x3f",
+       "orf", "rw2", "crw", "mrw", "png", "gif", "bmp", "jpg", "ico", "psd", "mng", "dng"},
+      {"3ds", "3g2", "3gp", "aep", "ani", "wmv", "avi", "fla", "m2t", "m3u", "mp4",
+       "pvp", "ram", "swc", "tod", "webm", "max", "mov", "riff", "asf", "flv", "dpx",
+       "dv", "fcp", "ifo", "m2ts", "mkv", "mpg", "rm", "swf", "TiVo"},
+      {"aif", "all", "als", "ape", "wma", "cda", "cpr", "cue", "ogm", "wav", "xrns",
+       "wpl", "asf", "au", "caf", "riff", "flac", "gp5", "ds2", "dss", "flp", "it",
+       "mid", "mp3", "mus", "ogg", "ra", "rns", "ses", "sib", "wv", "xm", "wtv"},
+  };
   size_t n = 0;
   const Format* table = format_table(&n);
-  for (size_t i = 0; i < n; ++i) EXPECT_TRUE(photo.count(table[i].name)) << table[i].name;
+  for (size_t i = 0; i < n; ++i)
+    EXPECT_TRUE(kinds[static_cast<int>(table[i].kind)].count(table[i].name)) << table[i].name;
 }
 
 }  // namespace

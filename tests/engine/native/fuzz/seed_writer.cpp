@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   fs::path out = argv[1];
   const std::pair<const char*, const char*> by_prefix[] = {
       {"jpg_", "jpg"}, {"png_", "png"}, {"jng_", "png"}, {"mng_", "png"}, {"gif_", "gif"},
-      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}};
+      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"}};
   for (const auto& entry : fs::directory_iterator(KES_MEDIA_DIR)) {
     std::string name = entry.path().filename().string();
     for (auto [prefix, format] : by_prefix)

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   double budget = argc > 1 ? std::atof(argv[1]) : 0.3;
   const std::pair<const char*, const char*> by_prefix[] = {
       {"jpg_", "jpg"}, {"png_", "png"}, {"gif_", "gif"}, {"bmp_", "bmp"},
-      {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}};
+      {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"}};
   std::printf("%-28s %10s %12s %10s\n", "sample", "bytes", "us/measure", "MB/s");
   std::vector<std::filesystem::path> paths;
   const char* dir = argc > 2 ? argv[2] : KES_MEDIA_DIR;

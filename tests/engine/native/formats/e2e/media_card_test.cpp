@@ -1,6 +1,7 @@
-// Every photo format through the real engine: a card image holding one sample of each
-// kind among noise, scanned with the application's photo option string; each file must
-// come back byte for byte under the extension its content calls for.
+// Every format through the real engine: a card image holding one sample of each kind
+// among noise, scanned with the option string the application sends for photos, videos
+// and audio; each file must come back byte for byte under the extension its content
+// calls for.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -22,7 +23,7 @@ std::string extension_of(const std::string& path) {
   return dot == std::string::npos ? "" : path.substr(dot + 1);
 }
 
-TEST(PhotoCard, EveryFormatComesBackWithItsExtension) {
+TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
   std::vector<Placed> files = {
       {sample("jpg_exif_thumb.jpg"), "jpg"}, {sample("jpg_progressive.jpg"), "jpg"},
       {sample("jpg_big.jpg"), "jpg"},         {sample("png_rgba.png"), "png"},
@@ -36,6 +37,7 @@ TEST(PhotoCard, EveryFormatComesBackWithItsExtension) {
       {make_orf(), "orf"},                    {make_rw2(false), "rw2"},
       {make_raf(), "raf"},                    {make_x3f(), "x3f"},
       {make_mrw(), "mrw"},                    {make_crw(), "crw"},
+      {sample("riff_avi.avi"), "avi"},        {sample("riff_wav_odd.wav"), "wav"},
   };
   Bytes card = noise(64 * 512, 77);
   for (const Placed& p : files) {
@@ -45,10 +47,14 @@ TEST(PhotoCard, EveryFormatComesBackWithItsExtension) {
   }
   kes_test::TempDir dir;
   kes_test::write_file(dir / "card.img", card);
-  std::string options = "fileopt,everything,disable,";
-  for (const char* ext : {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw", "png", "gif", "bmp", "jpg", "ico", "psd"})
-    options += std::string(ext) + ",enable,";
-  options += "search";
+  const std::string options =
+      "fileopt,everything,disable,max,enable,mov,enable,riff,enable,asf,enable,flv,enable,dpx,enable,"
+      "dv,enable,fcp,enable,ifo,enable,m2ts,enable,mkv,enable,mpg,enable,rm,enable,swf,enable,TiVo,enable,"
+      "tif,enable,dsc,enable,raf,enable,x3f,enable,orf,enable,rw2,enable,crw,enable,mrw,enable,png,enable,"
+      "gif,enable,bmp,enable,jpg,enable,ico,enable,psd,enable,aif,enable,all,enable,als,enable,ape,enable,"
+      "asf,enable,au,enable,caf,enable,riff,enable,flac,enable,gp5,enable,ds2,enable,dss,enable,flp,enable,"
+      "it,enable,mid,enable,mp3,enable,mus,enable,ogg,enable,ra,enable,rns,enable,ses,enable,sib,enable,"
+      "wv,enable,xm,enable,wtv,enable,search";
   kes_test::EngineRun run = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "tmp", "/cmd", dir / "card.img", options});
   ASSERT_EQ(run.exit_code, 0) << run.err;
 

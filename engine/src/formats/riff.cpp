@@ -1,0 +1,113 @@
+// RIFF (AVI video, WAVE audio, RIFF MIDI, animated cursors): the size in the header
+// ends the file; the chunks inside, lists included, must fill it with printable ids
+// and sizes that stay inside their parent. A large AVI goes on in "AVIX" extensions.
+#include <cstring>
+
+#include "formats/cursor.h"
+#include "formats/formats.h"
+
+namespace kes {
+namespace {
+
+struct Form {
+  char type[5];
+  const char* ext;
+};
+// Only forms whose extension the application sorts into a kind are carved.
+const Form kForms[] = {{"AVI ", "avi"}, {"WAVE", "wav"}, {"RMID", "mid"}, {"ACON", "ani"}};
+
+constexpr int kMaxDepth = 8;
+constexpr uint32_t kMaxChunks = 1u << 24;
+
+const char* form_ext(const uint8_t* type) {
+  for (const Form& f : kForms)
+    if (std::memcmp(type, f.type, 4) == 0) return f.ext;
+  return nullptr;
+}
+
+bool printable_id(const uint8_t* id) {
+  for (int i = 0; i < 4; ++i)
+    if (id[i] < 0x20 || id[i] > 0x7E) return false;
+  return true;
+}
+
+uint64_t padded(uint64_t n) { return n + (n & 1); }
+
+enum class Walk { whole, cut, broken };
+
+// Walks the chunks of [pos, end), descending into lists. `good` ends as the end of the
+// last chunk that held: where a cut or broken file is still worth keeping.
+struct Walker {
+  Cursor& cur;
+  uint64_t good;
+  uint32_t chunks = 0;
+
+  Walk walk(uint64_t pos, uint64_t end, int depth) {
+    while (end - pos >= 8) {
+      const uint8_t* h = cur.get(pos, 8);
+      if (!h) return Walk::cut;
+      const uint64_t size = le32(h + 4), data = pos + 8;
+      if (!printable_id(h) || size > end - data || ++chunks > kMaxChunks) return Walk::broken;
+      const bool list = std::memcmp(h, "LIST", 4) == 0;
+      if (list) {
+        const uint8_t* type = size >= 4 ? cur.get(data, 4) : nullptr;
+        if (size >= 4 && !type) return Walk::cut;
+        if (!type || !printable_id(type) || depth >= kMaxDepth) return Walk::broken;
+        Walk inner = walk(data + 4, data + size, depth + 1);
+        if (inner != Walk::whole) return inner;
+      } else if (!cur.readable(data, size)) {
+        return Walk::cut;
+      }
+      // An odd last chunk may lack its pad byte when the header's size says so.
+      pos = data + size == end ? end : padded(data + size);
+      good = pos;
+    }
+    return Walk::whole;
+  }
+};
+
+// The RIFF header at pos with the given form: where its chunks end and where the
+// file ends (padded to even); both 0 when there is no such header.
+struct Riff {
+  uint64_t chunks_end = 0, end = 0;
+};
+Riff read_riff(Cursor& cur, uint64_t pos, const uint8_t* form) {
+  const uint8_t* h = cur.get(pos, 12);
+  if (!h || std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, form, 4) != 0) return {};
+  uint64_t size = le32(h + 4);
+  if (size < 4) return {};
+  return {pos + 8 + size, pos + 8 + padded(size)};
+}
+
+const uint8_t kAvix[4] = {'A', 'V', 'I', 'X'};
+
+}  // namespace
+
+bool probe_riff(const uint8_t* h) {
+  if (std::memcmp(h, "RIFF", 4) != 0 || !form_ext(h + 8) || !printable_id(h + 12)) return false;
+  uint32_t size = le32(h + 4), first = le32(h + 16);
+  return size >= 12 && first <= size - 12;
+}
+
+Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length) {
+  Cursor cur(src, start, max_length);
+  const uint8_t* h = cur.get(0, 20);
+  if (!h || !probe_riff(h)) return corrupt();
+  uint8_t form[4];
+  std::memcpy(form, h + 8, 4);
+  const char* ext = form_ext(form);
+  const bool avi = std::memcmp(form, "AVI ", 4) == 0;
+  Walker w{cur, 12};
+  uint64_t end = 0;
+  for (Riff r = read_riff(cur, 0, form); r.end; r = avi ? read_riff(cur, end, kAvix) : Riff{}) {
+    Walk result = w.walk(end + 12, r.chunks_end, 0);
+    if (result == Walk::cut) return make_carve(Verdict::truncated, cur.limit(), ext);
+    if (result == Walk::broken)
+      return w.good > 12 ? make_carve(Verdict::truncated, w.good, ext) : corrupt();
+    // The pad byte after an odd size may be missing at the very end of the medium.
+    end = w.good = cur.readable(0, r.end) ? r.end : r.chunks_end;
+  }
+  return make_carve(Verdict::complete, end, ext);
+}
+
+}  // namespace kes
