@@ -65,6 +65,15 @@ files=()  # names in copy order, below $out_dir/files
 jpeg_geometry=4000x3000
 [ "$size_mib" -lt 256 ] && jpeg_geometry=2048x1536
 
+# A caption across the top of a picture of height $2, so that thumbnails show which
+# way up they are (plain word splitting: no blanks in the font path).
+CAPTION_FONT=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+caption() {
+  [ -f "$CAPTION_FONT" ] || return 0
+  echo "-gravity North -font $CAPTION_FONT -pointsize $(( $2 / 8 )) -fill white -stroke black" \
+       "-strokewidth $(( $2 / 200 + 1 )) -annotate +0+$(( $2 / 20 )) ${1// /_}"
+}
+
 # Camera-size JPEGs: a few distinct pictures, each copy with its own EXIF (camera,
 # shot time, unique id) and an embedded thumbnail, as cameras write them.
 make_jpegs() {
@@ -73,7 +82,7 @@ make_jpegs() {
   [ "$n" != fill ] && [ "$n" -lt $bases ] && bases=$n
   for ((b = 0; b < bases; b++)); do
     $CONVERT -size "$jpeg_geometry" -seed $((b + 11)) plasma:fractal -blur 0x0.8 -attenuate 0.3 +noise Uniform \
-      -quality $((88 + b % 5)) "$work/base$b.jpg" &
+      $(caption "Photo $((b + 1))" "${jpeg_geometry#*x}") -quality $((88 + b % 5)) "$work/base$b.jpg" &
     (( (b + 1) % 2 == 0 )) && wait
   done
   wait
@@ -94,14 +103,15 @@ make_jpegs() {
       $((b + 1)) $((i % 28 + 1)) $((i % 24)) $((i % 60)) $(((i * 7) % 60)) $((i + 1)) "$work/thumb$b.jpg" \
       "$out_dir/files/$name" >> "$work/exif.args"
   done
-  exiftool -q -q -overwrite_original -@ "$work/exif.args" >/dev/null
+  exiftool -q -q -@ "$work/exif.args" -common_args -overwrite_original >/dev/null
 }
 
 make_images() {  # make_images <fmt> <count> <ext> <geometry>
   local fmt=$1 n=$2 ext=$3 geo=$4 i
   for ((i = 0; i < n; i++)); do
     local name; name=$(printf '%s_%04d.%s' "${fmt^^}" $((i + 1)) "$ext")
-    $CONVERT -size "$geo" -seed $((i + 101)) plasma:fractal -blur 0x1 "$out_dir/files/$name"
+    $CONVERT -size "$geo" -seed $((i + 101)) plasma:fractal -blur 0x1 $(caption "${fmt^^} $((i + 1))" "${geo#*x}") \
+      "$out_dir/files/$name"
     files+=("$name")
   done
 }

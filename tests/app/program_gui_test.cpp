@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "i18n/language.h"
 #include "common/card_manifest.h"
 #include "common/test_files.h"
 #include "common/wine_drive.h"
@@ -40,11 +41,22 @@ std::wstring own_folder() {
   return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-std::wstring program_path() {
-  std::wstring path = L"Z:" TESS_PROGRAM_DIR L"/Tessaline.exe";
+std::wstring program_file(const wchar_t* name) {
+  std::wstring path = L"Z:" TESS_PROGRAM_DIR L"/" + std::wstring(name);
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
   return path;
+}
+std::wstring program_path() { return program_file(L"Tessaline.exe"); }
+
+// The text a message box of the program shows (its hidden text control).
+std::wstring box_text(HWND box) { return driver::text_of(GetDlgItem(box, 1000)); }
+
+// The program's texts in `language`, as it reads them.
+std::wstring text_in(const wchar_t* language, const char* key) {
+  reset_language_for_test();
+  load_language_file(program_file(L"language.ini"), language, true);
+  return lookup_text(key);
 }
 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
@@ -222,8 +234,11 @@ class ProgramRoad : public ::testing::Test {
     HWND box = wait_box(p, 60000);
     ASSERT_NE(box, nullptr) << "the outcome box shows";
     shot(box, lang + "-5-finished");
+    const std::wstring outcome = box_text(box);
     press(box, kBoxSecond);
     std::set<std::string> hashes = recovered(destination);
+    const std::wstring count = std::to_wstring(files_in(destination).size());
+    EXPECT_EQ(fill_text(text_in(language, "recovery_finished"), {count}), outcome) << "the count of files written";
     for (const auto& original : originals_)
       EXPECT_TRUE(hashes.count(original.first)) << original.second << " " << original.first << " recovered byte for byte";
   }
@@ -289,6 +304,7 @@ TEST_F(ProgramRoad, EnglishRoadAndRestarts) {
     HWND box = wait_box(p);
     ASSERT_NE(box, nullptr) << "a warning refuses the cache on the card";
     shot(box, "en-6-cache-on-card");
+    EXPECT_EQ(text_in(L"English", "option_same_volume"), box_text(box));
     press(box, kBoxFirst);
     ASSERT_TRUE(wait_until([&] { return p.message_box() == nullptr; }, 5000));
     EXPECT_FALSE(IsWindowVisible(recovery)) << "no scan started";
@@ -304,6 +320,7 @@ TEST_F(ProgramRoad, EnglishRoadAndRestarts) {
     box = wait_box(p);
     ASSERT_NE(box, nullptr) << "closing during a scan asks";
     shot(box, "en-7-cancel-confirm");
+    EXPECT_EQ(text_in(L"English", "cancel_confirm"), box_text(box));
     press(box, kBoxFirst);
     EXPECT_EQ(0u, p.wait_exit(20000)) << "yes closes the program";
     EXPECT_TRUE(wait_until([] { return driver::count_processes(L"kessrv.exe") == 0; }, 10000)) << "no engine left";

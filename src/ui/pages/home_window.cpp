@@ -87,12 +87,7 @@ LRESULT home_window_c::on_size(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 LRESULT home_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
-  PAINTSTRUCT ps;
-  HDC window_dc = BeginPaint(&ps);
-  RECT client;
-  GetClientRect(&client);
-  {
-    memory_surface surface(window_dc, client);
+  paint_buffered(m_hWnd, [this](memory_surface& surface, const RECT& client) {
     HDC dc = surface.surface;
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     draw_image(dc, background, 0, 0);
@@ -102,14 +97,10 @@ LRESULT home_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
     SetBkColor(dc, kHomeTextBackground);
     RECT text_box = kHomeText;
     const std::wstring text = lookup_text("home_text");
-    if (right_to_left())
-      DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &text_box, DT_WORDBREAK | reading_flags());
-    else
-      draw_wrapped_text(dc, text.c_str(), text_box, 5, 0);
+    draw_wrapped_text(dc, text.c_str(), text_box, 5, reading_flags());
     SelectObject(dc, old_font);
     paint_wait(client, surface);
-  }
-  EndPaint(&ps);
+  });
   return 0;
 }
 

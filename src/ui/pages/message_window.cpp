@@ -49,6 +49,10 @@ LRESULT message_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
   }
   dialog_parts::create_message_brushes(*this);
   dialog_parts::place_dialog(*this, kWidth, layout.height);
+  // The text is painted, not shown by a control: a hidden static carries it for screen
+  // readers and for anything else that reads the box from outside.
+  CreateWindowExW(0, L"STATIC", text, WS_CHILD, 0, 0, 0, 0, m_hWnd,
+                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextControlId)), GetModuleHandleW(nullptr), nullptr);
   return TRUE;
 }
 

@@ -16,6 +16,7 @@
 class message_window_c : public CDialogImpl<message_window_c>, public ui_window_c<message_window_c> {
  public:
   enum { IDD = IDD_MESSAGE };
+  static constexpr int kTextControlId = 1000;  // hidden static holding the text
 
   HIMAGELIST button_images = nullptr;
   bitmap_button_c first_button;

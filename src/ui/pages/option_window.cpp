@@ -165,15 +165,7 @@ LRESULT option_window_c::on_size(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 LRESULT option_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(&ps);
-  RECT client;
-  GetClientRect(&client);
-  {
-    memory_surface surface(dc, client);
-    paint_page(surface, client);
-  }
-  EndPaint(&ps);
+  paint_buffered(m_hWnd, [this](memory_surface& surface, const RECT& client) { paint_page(surface, client); });
   return 0;
 }
 

@@ -100,16 +100,10 @@ void preview_window_c::paint_tiles(HDC dc, const RECT& client) {
 }
 
 LRESULT preview_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(&ps);
-  RECT client;
-  GetClientRect(&client);
-  {
-    memory_surface surface(dc, client);
+  paint_buffered(m_hWnd, [this](memory_surface& surface, const RECT& client) {
     paint_tiles(surface, client);
     paint_wait(client, surface);
-  }
-  EndPaint(&ps);
+  });
   return 0;
 }
 

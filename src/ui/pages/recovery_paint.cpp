@@ -123,15 +123,7 @@ int recovery_window_c::shown_percent() const {
 }
 
 LRESULT recovery_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(&ps);
-  RECT client;
-  GetClientRect(&client);
-  {
-    memory_surface surface(dc, client);
-    paint_page(surface, client);
-  }
-  EndPaint(&ps);
+  paint_buffered(m_hWnd, [this](memory_surface& surface, const RECT& client) { paint_page(surface, client); });
   return 0;
 }
 

@@ -20,3 +20,18 @@ struct memory_surface {
   // Copies the area to the target and frees the surface; later calls do nothing.
   void close();
 };
+
+// Answers WM_PAINT for `window` through one surface over its client area: `draw` is
+// called as draw(surface, client) and the result reaches the screen in one transfer.
+template <class Draw>
+void paint_buffered(HWND window, Draw draw) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  RECT client;
+  GetClientRect(window, &client);
+  {
+    memory_surface surface(dc, client);
+    draw(surface, client);
+  }
+  EndPaint(window, &ps);
+}
