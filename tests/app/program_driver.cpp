@@ -174,6 +174,38 @@ picture grab_window(HWND window) {
   return grab_screen(r);
 }
 
+picture program_bitmap(const std::wstring& exe, int id) {
+  picture p;
+  HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) return p;
+  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  BITMAP info = {};
+  if (bitmap && GetObjectW(bitmap, sizeof info, &info)) {
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB};
+    p.width = info.bmWidth;
+    p.height = info.bmHeight;
+    p.pixels.resize(static_cast<size_t>(p.width) * p.height);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, p.height, p.pixels.data(), &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (DWORD& pixel : p.pixels) pixel &= 0xFFFFFF;
+  }
+  if (bitmap) DeleteObject(bitmap);
+  FreeLibrary(module);
+  return p;
+}
+
+bool differs(const picture& whole, int x, int y, const picture& part) {
+  int compared = 0, different = 0;
+  for (int j = 0; j < part.height && y + j < whole.height; j += 3)
+    for (int i = 0; i < part.width && x + i < whole.width; i += 3) {
+      ++compared;
+      different += (whole.at(x + i, y + j) & 0xFFFFFF) != part.at(i, j);
+    }
+  return compared > 0 && different * 2 > compared;
+}
+
 bool save_bmp(const picture& p, const std::wstring& path) {
   const int row = (p.width * 3 + 3) & ~3;
   BITMAPFILEHEADER file = {};

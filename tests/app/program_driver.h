@@ -56,6 +56,10 @@ struct picture {
 };
 picture grab_client(HWND window);
 picture grab_window(HWND window);
+// Bitmap resource `id` of the executable `exe`; empty when it has none.
+picture program_bitmap(const std::wstring& exe, int id);
+// True when most pixels of `part`, placed at (x, y) in `whole`, differ from it.
+bool differs(const picture& whole, int x, int y, const picture& part);
 // Writes `p` as a 24-bit BMP file; true when written.
 bool save_bmp(const picture& p, const std::wstring& path);
 

@@ -30,6 +30,7 @@ enum { kOptionNext = 3, kOptionVolumes = 8, kOptionFolder = 10, kOptionPhoto = 1
        kOptionAudio = 13, kOptionDestination = 14, kOptionCache = 15 };
 enum { kRecoveryBack = 3, kRecoverButton = 5, kSelectAll = 6, kScanButton = 7, kStopButton = 8, kTree = 10 };
 constexpr int kBoxFirst = 1, kBoxSecond = 2;
+constexpr int kPhotoPlaceholder = 203, kRawPlaceholder = 218;  // the grid's bitmaps
 
 const char kCard[] = "card.img";
 const char kManifest[] = "card.img.originals\\manifest.tsv";
@@ -121,6 +122,7 @@ class ProgramRoad : public ::testing::Test {
     cache_ = own_folder() + L"cache";
     CreateDirectoryW(cache_.c_str(), nullptr);
     CreateDirectoryW(destination.c_str(), nullptr);
+    for (const std::wstring& name : files_in(destination)) DeleteFileW((destination + L"\\" + name).c_str());
     write_setting(L"CachePath", cache_);
     write_setting(L"RecoveryPath", destination);
     write_setting(L"Language", language);
@@ -217,16 +219,17 @@ class ProgramRoad : public ::testing::Test {
     shot(p.main(), lang + "-3-scanning");
     ASSERT_TRUE(wait_scan_end(p)) << "the scan ends";
     const auto kinds = tree_extensions(recovery);
-    EXPECT_TRUE(kinds.count(0) && !kinds.at(0).empty()) << "photo extensions in the tree";
-    // Thumbnails replace the placeholders: the first tile's picture changes colour.
+    const std::map<int, std::set<std::wstring>> expected = {
+        {0, {L"jpg", L"png", L"gif", L"bmp", L"tiff", L"dng"}}, {1, {L"avi"}}, {2, {L"wav"}}};
+    EXPECT_EQ(expected, kinds) << "the tree sorts the card's files by kind and extension";
+    // A thumbnail replaces the first tile's placeholder picture.
     HWND grid = FindWindowExW(recovery, nullptr, L"PreviewWindow", nullptr);
-    const driver::picture before = driver::grab_client(grid);
+    const driver::picture photo = driver::program_bitmap(program_path(), kPhotoPlaceholder);
+    const driver::picture raw = driver::program_bitmap(program_path(), kRawPlaceholder);
+    ASSERT_GT(photo.width, 0);
     EXPECT_TRUE(wait_until([&] {
       const driver::picture now = driver::grab_client(grid);
-      int changed = 0;
-      for (int y = 12; y < 88; y += 4)
-        for (int x = 12; x < 125; x += 4) changed += now.at(x, y) != before.at(x, y);
-      return changed > 50;
+      return driver::differs(now, 10, 10, photo) && driver::differs(now, 10, 10, raw);
     }, 30000)) << "a thumbnail appears in the grid";
     shot(p.main(), lang + "-4-scanned");
     select_everything(recovery);

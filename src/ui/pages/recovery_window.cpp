@@ -74,16 +74,17 @@ LRESULT recovery_window_c::on_create(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 void recovery_window_c::create_buttons() {
-  struct Spec { bitmap_button_c* button; int id; int picture; };
-  const Spec specs[] = {{&home_button, kHomeId, IDB_PAGE_BUTTON},     {&back_button, kBackId, IDB_PAGE_BUTTON},
-                        {&close_button, kCloseId, IDB_PAGE_BUTTON},   {&recover_button, kRecoverId, IDB_RECOVER_BUTTON},
-                        {&start_button, kStartId, IDB_SCAN_BUTTON},   {&stop_button, kStopId, IDB_SCAN_BUTTON},
-                        {&filter_button, kFilterId, IDB_FILTER_BUTTON}};
+  struct ButtonMaking { bitmap_button_c* button; int id; int picture; };
+  const ButtonMaking buttons_made[] = {
+      {&home_button, kHomeId, IDB_PAGE_BUTTON},       {&back_button, kBackId, IDB_PAGE_BUTTON},
+      {&close_button, kCloseId, IDB_PAGE_BUTTON},     {&recover_button, kRecoverId, IDB_RECOVER_BUTTON},
+      {&start_button, kStartId, IDB_SCAN_BUTTON},     {&stop_button, kStopId, IDB_SCAN_BUTTON},
+      {&filter_button, kFilterId, IDB_FILTER_BUTTON}};
   RECT origin = {0, 0, 1, 1};  // sized to the pictures, placed by place_controls
-  for (const Spec& spec : specs) {
-    spec.button->set_images(spec.picture, spec.picture + 1, spec.picture + 2);
-    spec.button->Create(m_hWnd, origin, nullptr, WS_CHILD | WS_VISIBLE, 0, static_cast<UINT>(spec.id));
-    spec.button->text_color = RGB(255, 255, 255);
+  for (const ButtonMaking& made : buttons_made) {
+    made.button->set_images(made.picture, made.picture + 1, made.picture + 2);
+    made.button->Create(m_hWnd, origin, nullptr, WS_CHILD | WS_VISIBLE, 0, static_cast<UINT>(made.id));
+    made.button->text_color = RGB(255, 255, 255);
   }
   filter_button.ShowWindow(SW_HIDE);
   stop_button.ShowWindow(SW_HIDE);
