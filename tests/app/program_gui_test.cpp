@@ -35,13 +35,6 @@ constexpr int kPhotoPlaceholder = 203, kRawPlaceholder = 218;  // the grid's bit
 const char kCard[] = "card.img";
 const char kManifest[] = "card.img.originals\\manifest.tsv";
 
-std::wstring own_folder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
 std::wstring program_file(const wchar_t* name) {
   std::wstring path = L"Z:" TESS_PROGRAM_DIR L"/" + std::wstring(name);
   for (wchar_t& c : path)

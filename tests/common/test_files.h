@@ -73,3 +73,11 @@ inline std::vector<unsigned char> read_bytes(const std::string& path) {
 inline bool exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// The folder of the running test executable, with its trailing backslash.
+inline std::wstring own_folder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}

@@ -6,6 +6,7 @@ tess_add_test(dialogs_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/dialogs_test.cpp
 tess_add_test(dialogs_gui_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/dialogs_gui_test.cpp
   LIBS tess_session tess_pages tess_resources GUI)
 tess_language_file_beside(dialogs_gui_test)
+target_include_directories(dialogs_gui_test PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 add_executable(dialog_driver ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp)
 target_link_options(dialog_driver PRIVATE -municode)
 target_link_libraries(dialog_driver PRIVATE user32 gdi32)

@@ -1,6 +1,8 @@
 // The three skinned dialogs under Wine, driven by a second process that checks what a
 // user would see and ends each dialog the way a user would.
 #include <gtest/gtest.h>
+
+#include "common/test_files.h"
 #include <windows.h>
 #include <commctrl.h>
 
@@ -21,13 +23,6 @@
 #include "ui/skin/fonts.h"
 
 namespace {
-
-std::wstring own_folder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
 
 void use_language(int index) {
   ASSERT_TRUE(use_dialog_language(own_folder() + L"language.ini", index)) << "language.ini beside the test";

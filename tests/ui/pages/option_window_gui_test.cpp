@@ -3,6 +3,8 @@
 // With TESS_OPTION_SHOTS set to a folder, the page is also saved there as a picture in
 // English, German, Japanese and Arabic.
 #include <gtest/gtest.h>
+
+#include "common/test_files.h"
 #include <windows.h>
 #include <commctrl.h>
 
@@ -48,13 +50,6 @@ LRESULT CALLBACK host_procedure(HWND window, UINT message, WPARAM wparam, LPARAM
     return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
-}
-
-std::wstring own_folder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
 void pump_messages() {

@@ -24,13 +24,6 @@
 
 namespace {
 
-std::wstring own_folder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
 void pump(DWORD ms) {
   const DWORD start = GetTickCount();
   do {
