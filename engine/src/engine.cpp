@@ -103,6 +103,13 @@ class Ticker {
   std::thread thread_;
 };
 
+void print_layout(const VolumeLayout& layout, uint64_t fragmented) {
+  if (!layout.known()) return say("volume layout unknown: files are taken as contiguous");
+  say("volume: " + std::string(layout.kind()) + ", " + decimal(layout.cluster_bytes()) + "-byte clusters from byte " +
+      decimal(layout.data_start()) + (layout.has_allocation() ? ", allocation read" : "") + "; " +
+      decimal(fragmented) + " files followed through fragments");
+}
+
 void print_summary(uint64_t bytes, uint64_t ms, const CarveWriter& writer, uint64_t unreadable, uint64_t quick) {
   uint64_t tenths_mb_s = ms ? bytes / (ms * 100) : 0;  // (bytes / 1e6) / (ms / 1000), in tenths
   say("scanned " + decimal(bytes) + " bytes in " + tenths(ms / 100) + " s, " + tenths(tenths_mb_s) + " MB/s");
@@ -157,7 +164,8 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
   const uint64_t started = monotonic_ms();
   std::atomic<bool> channel_lost{false};
   bool complete = false;
-  uint64_t unreadable = 0, quick = 0;
+  uint64_t unreadable = 0, quick = 0, fragmented = 0;
+  VolumeLayout layout;
   CarveWriter writer(folder, channel.get(), progress);
   {
     Ticker ticker(channel.get(), progress, writer, stop, channel_lost);
@@ -165,12 +173,15 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
     Scanner scanner(stream, formats, writer, progress, stop, measure_threads());
     complete = scanner.run();
     quick = scanner.quick_measures();
+    layout = scanner.layout();
+    fragmented = scanner.fragmented_files();
     stream.stop();
     writer.finish();
     unreadable = stream.unreadable_bytes();
   }
   const uint64_t elapsed = monotonic_ms() - started;
   print_summary(std::min(device->size(), progress.done.load() * kSectorBytes), elapsed, writer, unreadable, quick);
+  print_layout(layout, fragmented);
 
   int code = kExitOk;
   if (writer.failed()) {

@@ -12,12 +12,17 @@ enum class Kind : uint8_t { photo = 0, video = 1, audio = 2 };
 enum class Verdict : uint8_t {
   complete,   // the structure was followed to its proper end
   truncated,  // valid up to `length`, then the data stops validating; worth writing
-  corrupt,    // not a file of this format after all; skip
+  corrupt,    // not a file of this format after all, or nothing worth keeping; skip
 };
 
 struct Carve {
   Verdict verdict = Verdict::corrupt;
   uint64_t length = 0;  // bytes from the start that belong to the file
+  // Where the structure was found broken, when that lies past `length` (the end of a
+  // chunk whose checksum failed, a code that no decoder accepts); 0 when not known. A
+  // corrupt carve may set both: how far its structure held before it broke. Fragment
+  // searches look for the file's break there and shortly before.
+  uint64_t broken_at = 0;
   char ext[8] = {};     // extension chosen by content ("nef", "cr2"); empty = the format's name
 };
 
@@ -33,6 +38,11 @@ struct Format {
   // A cheaper measure for when the reading runs ahead of the measures (a fast medium):
   // the same answer for clean files, a coarser one for some damaged ones. Optional.
   Carve (*quick_measure)(ByteSource& src, uint64_t start, uint64_t max_length) = nullptr;
+  // The measure again, trusting that the first `trusted` bytes hold a valid structure
+  // (an earlier measure of the same file passed them): checks of payloads that end
+  // there may be skipped. A fragment search re-measures every candidate splice this way
+  // instead of re-reading the whole file. Optional: the measure is used without it.
+  Carve (*resume)(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted) = nullptr;
 };
 
 // Every format the engine knows, in probing order.

@@ -21,13 +21,15 @@ Scanner::Scanner(ChunkStream& stream, std::vector<const Format*> formats, CarveW
       writer_(writer),
       progress_(progress),
       stop_(stop),
-      pool_(source_, measure_threads, [&stream] { return stream.reading_ahead(); }) {}
+      pool_(source_, measure_threads, [&stream] { return stream.reading_ahead(); }),
+      search_(source_, layout_, claims_, formats_) {}
 
 bool Scanner::run() {
   const uint64_t size = stream_.size();
   const uint64_t chunk_bytes = stream_.chunk_bytes();
   const uint64_t window = stream_.window_chunks();
   if (formats_.empty()) pos_ = size;  // nothing to look for: no need to read the medium
+  else layout_ = read_volume_layout(source_);
   while (!halted()) {
     while (!pending_.empty() && pending_.front()->done.load()) resolve_oldest();
     if (pos_ >= size) {
@@ -83,10 +85,23 @@ void Scanner::probe_chunk(const Chunk& chunk) {
 void Scanner::resolve_oldest() {
   Candidate& c = *pending_.front();
   pool_.wait(&c);
-  if (c.pos >= skip_end_ && c.format && emit(*c.format, c.carve, c.pos)) {
-    // Whatever lies inside the file (an embedded thumbnail) is part of it.
-    skip_end_ = round_up_sector(c.pos + c.carve.length);
-    pos_ = std::max(pos_, skip_end_);
+  const Format* format = c.format;
+  Carve carve = c.carve;
+  if (c.pos >= skip_end_ && !format && !claims_.claimed(c.pos)) format = broken_start(c, carve);
+  if (c.pos >= skip_end_ && format && !claims_.claimed(c.pos)) {
+    const Pieces pieces = place(*format, c.pos, carve);
+    if (pieces.count > 0 && emit(*format, carve, pieces)) {
+      // Whatever lies inside the file (an embedded thumbnail) is part of it.
+      skip_end_ = round_up_sector(c.pos + pieces.piece[0].length);
+      pos_ = std::max(pos_, skip_end_);
+      const uint64_t cluster = std::max<uint64_t>(layout_.cluster_bytes(), kSectorBytes);
+      for (size_t i = 1; i < pieces.count; ++i) {
+        const Extent& e = pieces.piece[i];
+        claims_.claim(e.offset, e.offset + (e.length + cluster - 1) / cluster * cluster);
+      }
+      fragmented_ += pieces.count > 1;
+      remember_start(c.pos);
+    }
   }
   pending_.pop_front();
   hold_from_oldest();
@@ -100,8 +115,58 @@ void Scanner::hold_from_oldest() {
   progress_.done.store(settled / kSectorBytes, std::memory_order_relaxed);
 }
 
-bool Scanner::emit(const Format& format, const Carve& carve, uint64_t start) {
+Pieces Scanner::place(const Format& format, uint64_t start, Carve& carve) {
+  const uint64_t end = start + carve.length;
+  // A deleted file starts in a free cluster; one the file system lists is whole as it is.
+  const uint64_t first = layout_.cluster_at(start);
+  const bool deleted = layout_.at_cluster_start(start) && first != UINT64_MAX && !layout_.taken(first);
+  uint64_t stop = std::min(end, claims_.first_claimed(start, end));
+  if (deleted && layout_.has_allocation())
+    for (uint64_t c = first + 1; c < layout_.clusters() && layout_.cluster_offset(c) < stop; ++c)
+      if (layout_.taken(c)) stop = layout_.cluster_offset(c);
+  if (stop < end) {
+    carve.verdict = Verdict::truncated;
+    carve.length = stop - start;
+    carve.broken_at = 0;
+  }
+  Pieces pieces = Pieces::whole(start, carve.length);
+  if (deleted && carve.verdict != Verdict::complete && carve.length > 0)
+    pieces = search_.follow(format, start, std::min(format.max_length, source_.size() - start), carve);
+  return carve.verdict == Verdict::corrupt || carve.length == 0 ? Pieces{} : pieces;
+}
+
+// A hit whose every measure failed may still be a deleted file whose first piece is too
+// short to hold anything worth keeping: its structure, as far as it held, is where a
+// fragment search starts.
+const Format* Scanner::broken_start(const Candidate& c, Carve& carve) {
+  const uint64_t cluster = layout_.cluster_at(c.pos);
+  if (!layout_.at_cluster_start(c.pos) || cluster == UINT64_MAX || layout_.taken(cluster)) return nullptr;
+  for (size_t i = 0; i < c.hit_count; ++i) {
+    const Format& f = *c.hits[i];
+    Carve r = f.measure(source_, c.pos, std::min(f.max_length, c.left));
+    if (r.length > 0) {
+      carve = r;
+      return &f;
+    }
+  }
+  return nullptr;
+}
+
+// Files found so far tell the cluster layout of a medium without a boot sector; taken in
+// medium order, so the guess is the same on every run.
+void Scanner::remember_start(uint64_t start) {
+  if (layout_.known()) return;
+  starts_.push_back(start);
+  const size_t n = starts_.size();
+  if (n >= 12 && (n & (n - 1)) == 0) {  // at 16, 32, 64... files
+    layout_ = layout_from_starts(starts_, source_.size());
+    if (layout_.known()) starts_.clear();
+  }
+}
+
+bool Scanner::emit(const Format& format, const Carve& carve, const Pieces& pieces) {
   if (!writer_.begin_file(carve_extension(format, carve), format.name)) return false;
+  SplicedSource file(source_, pieces);
   for (uint64_t done = 0; done < carve.length;) {
     if (stop_.load()) {
       writer_.abandon_file();
@@ -109,7 +174,7 @@ bool Scanner::emit(const Format& format, const Carve& carve, uint64_t start) {
     }
     size_t n = static_cast<size_t>(std::min<uint64_t>(CarveWriter::kPieceBytes, carve.length - done));
     Piece piece = writer_.take_piece(n);
-    size_t got = source_.read_at(start + done, piece.data.get(), n);
+    size_t got = file.read_at(done, piece.data.get(), n);
     if (got < n) {  // the stream was stopped while waiting for the reader
       writer_.abandon_file();
       return false;

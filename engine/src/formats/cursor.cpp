@@ -16,7 +16,7 @@ bool Cursor::fill(uint64_t pos, size_t n) {
     buf_cap_ = static_cast<size_t>(std::min<uint64_t>(kBlock, limit_));
     buf_.reset(new uint8_t[buf_cap_]);
   }
-  size_t want = static_cast<size_t>(std::min<uint64_t>(buf_cap_, limit_ - pos));
+  size_t want = static_cast<size_t>(std::min<uint64_t>(std::max(block_, n), limit_ - pos));
   size_t got = src_.read_at(start_ + pos, buf_.get(), want);
   buf_pos_ = pos;
   buf_len_ = got;

@@ -41,6 +41,10 @@ class Cursor {
   // Position of the first occurrence of `pat` (1..16 bytes) in [from, to), or UINT64_MAX.
   uint64_t find(uint64_t from, uint64_t to, const uint8_t* pat, size_t len);
 
+  // Reads at most `bytes` (1..kBlock) at a time from now on: while a walk only looks at
+  // headers far apart, buffering what lies between them would cost a copy of it all.
+  void set_block(size_t bytes) { block_ = bytes < 1 ? 1 : bytes > kBlock ? kBlock : bytes; }
+
   bool u8(uint64_t pos, uint8_t& v) {
     const uint8_t* p = get(pos, 1);
     if (p) v = *p;
@@ -55,6 +59,7 @@ class Cursor {
   uint64_t limit_;
   std::unique_ptr<uint8_t[]> buf_;  // allocated on first use, never larger than needed
   size_t buf_cap_ = 0;
+  size_t block_ = kBlock;
   uint64_t buf_pos_ = 0;
   size_t buf_len_ = 0;
 };

@@ -9,8 +9,10 @@ Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length);
 Carve measure_jpg_quickly(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_png(const uint8_t* head);
 Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length);
+Carve resume_png(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
 bool probe_gif(const uint8_t* head);
 Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length);
+Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
 bool probe_bmp(const uint8_t* head);
 Carve measure_bmp(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_ico(const uint8_t* head);
@@ -35,6 +37,7 @@ bool probe_crw(const uint8_t* head);
 Carve measure_crw(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_riff(const uint8_t* head);
 Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length);
+Carve resume_riff(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
 
 // Small helpers shared by the parsers.
 inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {

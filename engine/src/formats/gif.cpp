@@ -99,8 +99,9 @@ bool image_data(Cursor& cur, uint64_t& pos, int min_size, uint64_t pixels) {
     ++pos;
     if (n == 0) return true;
     const uint8_t* d = cur.get(pos, n);
-    if (!d || !lzw.feed(d, n)) return false;
-    pos += n;
+    const bool ok = d && lzw.feed(d, n);
+    pos += n;  // on failure: the end of the sub-block that broke
+    if (!ok) return false;
   }
 }
 
@@ -111,14 +112,15 @@ bool probe_gif(const uint8_t* h) {
   return le16(h + 6) != 0 && le16(h + 8) != 0;
 }
 
-Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length) {
+Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted) {
   Cursor cur(src, start, max_length);
   const uint8_t* h = cur.get(0, 13);
   if (!h || !probe_gif(h)) return corrupt();
   uint64_t pos = 13;
   if (h[10] & 0x80) pos += 3u * (2u << (h[10] & 7));
-  uint64_t images = 0, good = 0;
+  uint64_t images = 0, good = cur.within(0, pos) ? pos : 0, broken = 0;
   for (uint32_t blocks = 0; blocks < (1u << 24); ++blocks) {
+    cur.set_block(pos < trusted ? 16 : Cursor::kBlock);  // trusted images: their sub-block sizes only
     uint8_t tag = 0;
     if (!cur.u8(pos, tag)) break;
     if (tag == 0x3B) {
@@ -139,12 +141,25 @@ Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length) {
     uint8_t code_size = 0;
     if (!cur.u8(p, code_size) || code_size < 2 || code_size > 11) break;
     ++p;
-    if (!image_data(cur, p, code_size, uint64_t(le16(d + 5)) * le16(d + 7))) break;
+    const uint64_t data = p;
+    // Images inside the trusted bytes held before: only their sub-blocks are followed.
+    const bool held = trusted > data && skip_sub_blocks(cur, p) && p <= trusted;
+    if (!held) cur.set_block(Cursor::kBlock);
+    if (!held && !image_data(cur, p = data, code_size, uint64_t(le16(d + 5)) * le16(d + 7))) {
+      broken = p;
+      break;
+    }
     ++images;
     pos = good = p;
   }
   // Broken or cut: keep the complete blocks once a picture is among them.
-  return images > 0 ? make_carve(Verdict::truncated, good, "gif") : corrupt();
+  Carve c = make_carve(images > 0 ? Verdict::truncated : Verdict::corrupt, good, "gif");
+  c.broken_at = broken;
+  return c;
+}
+
+Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length) {
+  return resume_gif(src, start, max_length, 0);
 }
 
 }  // namespace kes

@@ -77,7 +77,7 @@ bool probe_png(const uint8_t* h) {
   return std::memcmp(h + 12, first, 4) == 0 && len == (png ? 13u : mng ? 28u : 16u);
 }
 
-Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length) {
+Carve resume_png(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted) {
   Cursor cur(src, start, max_length);
   const uint8_t* h = cur.get(0, 16);
   if (!h || !probe_png(h)) return corrupt();
@@ -85,18 +85,23 @@ Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length) {
   const char* ext = mng ? "mng" : jng ? "jng" : "png";
   const char* last = mng ? "MEND" : "IEND";
   bool image = mng;  // a chunk with picture data was seen
-  uint64_t pos = 8;
+  uint64_t pos = 8, broken = 0;
   for (uint32_t n = 0; n < (1u << 22); ++n) {
+    cur.set_block(pos < trusted ? 16 : Cursor::kBlock);  // trusted chunks: their headers only
     const uint8_t* c = cur.get(pos, 8);
     if (!c) break;
     uint32_t len = be32(c);
     uint8_t type[4];
     std::memcpy(type, c + 4, 4);
     if (len > 0x7FFFFFFFu || !chunk_type_ok(type) || !cur.within(pos, 12 + uint64_t(len))) break;
-    uint32_t crc = 0;
-    if (!chunk_crc(cur, pos, len, crc)) break;
-    const uint8_t* stored = cur.get(pos + 8 + len, 4);
-    if (!stored || be32(stored) != crc) break;
+    if (pos + 12 + uint64_t(len) > trusted) {  // chunks inside the trusted bytes held before
+      uint32_t crc = 0;
+      const uint8_t* stored = nullptr;
+      if (!chunk_crc(cur, pos, len, crc) || !(stored = cur.get(pos + 8 + len, 4)) || be32(stored) != crc) {
+        broken = pos + 12 + uint64_t(len);
+        break;
+      }
+    }
     pos += 12 + uint64_t(len);
     if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "JDAT", 4) == 0 ||
         std::memcmp(type, "JDAA", 4) == 0)
@@ -105,7 +110,13 @@ Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length) {
   }
   // Broken or cut inside a chunk: what came before it is worth keeping once it holds
   // picture data.
-  return image ? make_carve(Verdict::truncated, pos, ext) : corrupt();
+  Carve c = make_carve(image ? Verdict::truncated : Verdict::corrupt, pos, ext);
+  c.broken_at = broken;
+  return c;
+}
+
+Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length) {
+  return resume_png(src, start, max_length, 0);
 }
 
 }  // namespace kes

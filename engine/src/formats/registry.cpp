@@ -17,14 +17,14 @@ const Format kFormats[] = {
     {"rw2", Kind::photo, 16, probe_rw2, measure_rw2, 1024 * MiB},
     {"crw", Kind::photo, 26, probe_crw, measure_crw, 256 * MiB},
     {"mrw", Kind::photo, 16, probe_mrw, measure_mrw, 512 * MiB},
-    {"png", Kind::photo, 16, probe_png, measure_png, 1024 * MiB},
-    {"gif", Kind::photo, 16, probe_gif, measure_gif, 256 * MiB},
+    {"png", Kind::photo, 16, probe_png, measure_png, 1024 * MiB, nullptr, resume_png},
+    {"gif", Kind::photo, 16, probe_gif, measure_gif, 256 * MiB, nullptr, resume_gif},
     {"bmp", Kind::photo, 54, probe_bmp, measure_bmp, 4096 * MiB},
     {"jpg", Kind::photo, 8, probe_jpg, measure_jpg, 512 * MiB, measure_jpg_quickly},
     {"ico", Kind::photo, 512, probe_ico, measure_ico, 64 * MiB},
     {"psd", Kind::photo, 32, probe_psd, measure_psd, 4096 * MiB},
     // AVI and WAVE: one option for both kinds; a large AVI goes on past its first 4 GiB.
-    {"riff", Kind::video, 20, probe_riff, measure_riff, 16384 * MiB},
+    {"riff", Kind::video, 20, probe_riff, measure_riff, 16384 * MiB, nullptr, resume_riff},
 };
 
 }  // namespace

@@ -40,10 +40,12 @@ enum class Walk { whole, cut, broken };
 struct Walker {
   Cursor& cur;
   uint64_t good;
+  uint64_t trusted;  // chunks ending here or before held before: no need to read them
   uint32_t chunks = 0;
 
   Walk walk(uint64_t pos, uint64_t end, int depth) {
     while (end - pos >= 8) {
+      cur.set_block(pos < trusted ? 16 : Cursor::kBlock);
       const uint8_t* h = cur.get(pos, 8);
       if (!h) return Walk::cut;
       const uint64_t size = le32(h + 4), data = pos + 8;
@@ -55,7 +57,7 @@ struct Walker {
         if (!type || !printable_id(type) || depth >= kMaxDepth) return Walk::broken;
         Walk inner = walk(data + 4, data + size, depth + 1);
         if (inner != Walk::whole) return inner;
-      } else if (!cur.readable(data, size)) {
+      } else if (data + size > trusted && !cur.readable(data, size)) {
         return Walk::cut;
       }
       // An odd last chunk may lack its pad byte when the header's size says so.
@@ -89,7 +91,7 @@ bool probe_riff(const uint8_t* h) {
   return size >= 12 && first <= size - 12;
 }
 
-Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length) {
+Carve resume_riff(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted) {
   Cursor cur(src, start, max_length);
   const uint8_t* h = cur.get(0, 20);
   if (!h || !probe_riff(h)) return corrupt();
@@ -97,7 +99,7 @@ Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length) {
   std::memcpy(form, h + 8, 4);
   const char* ext = form_ext(form);
   const bool avi = std::memcmp(form, "AVI ", 4) == 0;
-  Walker w{cur, 12};
+  Walker w{cur, 12, trusted};
   uint64_t end = 0;
   for (Riff r = read_riff(cur, 0, form); r.end; r = avi ? read_riff(cur, end, kAvix) : Riff{}) {
     Walk result = w.walk(end + 12, r.chunks_end, 0);
@@ -108,6 +110,10 @@ Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length) {
     end = w.good = cur.readable(0, r.end) ? r.end : r.chunks_end;
   }
   return make_carve(Verdict::complete, end, ext);
+}
+
+Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length) {
+  return resume_riff(src, start, max_length, 0);
 }
 
 }  // namespace kes

@@ -1,0 +1,202 @@
+#include "fragment_search.h"
+
+#include <algorithm>
+
+namespace kes {
+namespace {
+
+constexpr size_t kMaxBreaks = 32;          // break points tried per piece
+constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
+constexpr size_t kMaxCandidates = 256;     // continuations tried per piece
+constexpr uint64_t kMaxTrials = 4096;       // splices measured per piece
+constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
+constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
+constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
+constexpr uint64_t kMinWindow = 64 * 1024;  // how far past a splice a candidate is measured
+constexpr uint64_t kWindowClusters = 8;
+constexpr uint64_t kBudgetBytes = uint64_t(512) << 20;  // re-measure reads per file
+
+uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
+
+// How far a measure followed the structure: to its last validated byte or, past that,
+// to where it found it broken.
+uint64_t reach(const Carve& c) { return std::max(c.length, c.broken_at); }
+
+// Whether `a` carries a splice further than `b`: the proper end first, then the
+// validated bytes, then how far the structure was followed.
+bool further(const Carve& a, const Carve& b) {
+  const bool wa = a.verdict == Verdict::complete, wb = b.verdict == Verdict::complete;
+  if (wa != wb) return wa;
+  if (a.length != b.length) return a.length > b.length;
+  return reach(a) > reach(b);
+}
+
+bool zeroed(const uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (p[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+void Claims::claim(uint64_t begin, uint64_t end) {
+  if (end <= begin) return;
+  uint64_t& e = ranges_[begin];
+  e = std::max(e, end);
+}
+
+bool Claims::claimed(uint64_t off) const {
+  auto it = ranges_.upper_bound(off);
+  if (it == ranges_.begin()) return false;
+  return off < std::prev(it)->second;
+}
+
+uint64_t Claims::first_claimed(uint64_t begin, uint64_t end) const {
+  if (claimed(begin)) return begin;
+  auto it = ranges_.lower_bound(begin);
+  return it != ranges_.end() && it->first < end ? it->first : UINT64_MAX;
+}
+
+FragmentSearch::FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
+                               std::vector<const Format*> formats)
+    : medium_(medium), layout_(layout), claims_(claims), formats_(std::move(formats)) {}
+
+Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max_length, Carve& carve) {
+  budget_ = kBudgetBytes;
+  Trial t;
+  t.pieces = Pieces::whole(start, medium_.size() - start);  // the last piece stays open
+  t.carve = carve;
+  while (t.pieces.count < kMaxPieces && t.carve.verdict != Verdict::complete && t.carve.length > 0 &&
+         next_piece(format, max_length, t)) {
+  }
+  t.pieces.cut(t.carve.length);
+  carve = t.carve;
+  return t.pieces;
+}
+
+// Finds the splice that carries the structure furthest and re-measures the file over it.
+bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial& t) {
+  const uint64_t most = std::min(max_length, t.pieces.length());
+  if (t.carve.length >= most) return false;  // the medium or the size limit ended it
+  const std::vector<uint64_t> breaks = break_points(t);
+  if (breaks.empty()) return false;
+  const uint64_t earliest = *std::min_element(breaks.begin(), breaks.end());
+  const uint64_t window = std::max(kMinWindow, kWindowClusters * layout_.cluster_bytes());
+  Trial best;
+  bool found = false, settled = false;
+  uint64_t trials = 0;
+  for (uint64_t c : continuations(layout_.cluster_at(t.pieces.medium_offset(earliest)))) {
+    const uint64_t at = layout_.cluster_offset(c);
+    for (uint64_t b : breaks) {
+      if (at <= t.pieces.medium_offset(b) || budget_ == 0 || ++trials > kMaxTrials) continue;
+      Pieces p = spliced(t.pieces, b, at);
+      const uint64_t limit = std::min(most, b + window);
+      Carve r = evaluate(format, p, limit, std::min(t.carve.length, b));
+      // Progress: past the splice by a margin, and further than the file got before.
+      if (r.verdict != Verdict::complete && (reach(r) < b + kMargin || reach(r) <= reach(t.carve))) continue;
+      if (!found || further(r, best.carve)) {
+        best = Trial{p, r, b};
+        found = true;
+        settled = r.verdict == Verdict::complete || r.length >= std::min(limit, b + kSure);
+      }
+      if (settled) break;
+    }
+    if (settled) break;
+  }
+  if (!found) return false;
+  if (best.carve.verdict != Verdict::complete)
+    best.carve = evaluate(format, best.pieces, most, std::min(t.carve.length, best.splice));
+  if (reach(best.carve) <= best.splice) return false;
+  t = best;
+  return true;
+}
+
+// Cluster boundaries inside the last piece where it may have ended: inside the unit
+// that was found broken when the format says where that ends (the break lies between
+// the last validated byte and there), else at or shortly before the last validated
+// byte (wrong data often decodes a little way); the nearest to the failure first.
+std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
+  const uint64_t cs = layout_.cluster_bytes(), valid = t.carve.length, back = kBackClusters * cs;
+  const Extent& last = t.pieces.piece[t.pieces.count - 1];
+  const bool located = t.carve.broken_at > valid;
+  const uint64_t lo = std::max(t.splice + 1, located ? valid : valid > back ? valid - back : 0);
+  const uint64_t hi = std::min(reach(t.carve), t.splice + last.length);
+  std::vector<uint64_t> out;
+  if (lo > hi || last.offset + (lo - t.splice) < layout_.data_start()) return out;
+  const uint64_t into = (last.offset + (lo - t.splice) - layout_.data_start()) % cs;
+  for (uint64_t b = lo + (into ? cs - into : 0); b <= hi && out.size() < 4096; b += cs) out.push_back(b);
+  std::stable_sort(out.begin(), out.end(),
+                   [hi](uint64_t a, uint64_t b) { return distance(a, hi) < distance(b, hi); });
+  if (out.size() > kMaxBreaks) out.resize(kMaxBreaks);
+  return out;
+}
+
+// Free clusters after `after`, nearest first, skipping files met on the way.
+std::vector<uint64_t> FragmentSearch::continuations(uint64_t after) {
+  std::vector<uint64_t> out;
+  if (after == UINT64_MAX) return out;
+  const uint64_t cs = layout_.cluster_bytes();
+  uint64_t c = after + 1;
+  for (uint64_t visited = 0; c < layout_.clusters() && out.size() < kMaxCandidates && visited < kMaxVisited;
+       ++visited) {
+    if (!usable(c)) {
+      ++c;
+      continue;
+    }
+    const uint64_t at = layout_.cluster_offset(c);
+    const uint64_t end = foreign_end(at);
+    if (end > at) {
+      c += (end - at + cs - 1) / cs;
+      continue;
+    }
+    out.push_back(c++);
+  }
+  return out;
+}
+
+bool FragmentSearch::usable(uint64_t cluster) const {
+  return !layout_.taken(cluster) && !claims_.claimed(layout_.cluster_offset(cluster));
+}
+
+// Where the bytes at a cluster start stop being unusable as a continuation: after a file
+// of an enabled format that starts there, or after a zeroed cluster; `offset` itself
+// when the cluster may continue a file.
+uint64_t FragmentSearch::foreign_end(uint64_t offset) {
+  auto known = foreign_.find(offset);
+  if (known != foreign_.end()) return known->second;
+  uint8_t head[512];
+  uint64_t end = offset;
+  if (medium_.read_at(offset, head, sizeof head) != sizeof head) {
+    end = medium_.size();
+  } else if (zeroed(head, sizeof head)) {
+    end = offset + layout_.cluster_bytes();
+  } else {
+    for (const Format* f : formats_) {
+      if (!f->probe(head)) continue;
+      Carve r = f->measure(medium_, offset, std::min(f->max_length, medium_.size() - offset));
+      if (r.verdict == Verdict::corrupt || r.length == 0) continue;
+      end = offset + r.length;
+      break;
+    }
+  }
+  if (foreign_.size() >= (1u << 16)) foreign_.clear();  // a bounded memo, not a record
+  foreign_[offset] = end;
+  return end;
+}
+
+Carve FragmentSearch::evaluate(const Format& format, const Pieces& pieces, uint64_t limit, uint64_t trusted) {
+  SplicedSource src(medium_, pieces);
+  Carve r = format.resume ? format.resume(src, 0, limit, trusted) : format.measure(src, 0, limit);
+  budget_ -= std::min(budget_, src.bytes_read());
+  r.length = std::min(r.length, limit);
+  return r;
+}
+
+Pieces FragmentSearch::spliced(const Pieces& base, uint64_t at, uint64_t continuation) const {
+  Pieces p = base;
+  p.cut(at);
+  p.piece[p.count++] = {continuation, medium_.size() - continuation};
+  return p;
+}
+
+}  // namespace kes

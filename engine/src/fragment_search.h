@@ -1,0 +1,65 @@
+// The search for the later pieces of a file written in fragments. When a file's
+// structure stops validating, the file most likely went on in another cluster: the
+// search tries the cluster boundaries at or shortly before the failure as break points,
+// and the free clusters after the break as continuations, re-measures the file over
+// each splice and keeps the one that validates furthest past it (the proper end wins),
+// piece after piece. What it cannot continue is cut at its last validated byte.
+//
+// Free means: not listed by the file system, not claimed by a file carved earlier,
+// not inside another file that starts at a cluster start on the way (those are measured
+// once and remembered), and not a zeroed cluster. Everything here is a function of the
+// medium and of the claims, so the result does not depend on timing or threads.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <vector>
+#include "format.h"
+#include "spliced_source.h"
+#include "volume_layout.h"
+
+namespace kes {
+
+// Medium ranges that belong to files carved so far.
+class Claims {
+ public:
+  void claim(uint64_t begin, uint64_t end);
+  bool claimed(uint64_t off) const;
+  // The first claimed byte in [begin, end), or UINT64_MAX.
+  uint64_t first_claimed(uint64_t begin, uint64_t end) const;
+
+ private:
+  std::map<uint64_t, uint64_t> ranges_;  // begin -> end, disjoint
+};
+
+class FragmentSearch {
+ public:
+  FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
+                 std::vector<const Format*> formats);
+  // Follows the file at `start` (a cluster start) whose measure over contiguous bytes,
+  // `carve`, was truncated. Returns its pieces; `carve` becomes the verdict over them.
+  Pieces follow(const Format& format, uint64_t start, uint64_t max_length, Carve& carve);
+
+ private:
+  struct Trial {
+    Pieces pieces;
+    Carve carve;
+    uint64_t splice = 0;  // file offset where the last piece begins
+  };
+
+  bool next_piece(const Format& format, uint64_t max_length, Trial& t);
+  std::vector<uint64_t> break_points(const Trial& t) const;
+  std::vector<uint64_t> continuations(uint64_t after) ;
+  bool usable(uint64_t cluster) const;
+  uint64_t foreign_end(uint64_t offset);
+  Carve evaluate(const Format& format, const Pieces& pieces, uint64_t limit, uint64_t trusted);
+  Pieces spliced(const Pieces& base, uint64_t at, uint64_t continuation) const;
+
+  ByteSource& medium_;
+  const VolumeLayout& layout_;
+  const Claims& claims_;
+  const std::vector<const Format*> formats_;
+  std::map<uint64_t, uint64_t> foreign_;  // cluster start -> end of the file found there (0: none)
+  uint64_t budget_ = 0;                   // bytes the current file's re-measures may still read
+};
+
+}  // namespace kes

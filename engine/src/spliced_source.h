@@ -1,0 +1,85 @@
+// A file as a list of pieces (extents) on the medium, and a ByteSource that reads the
+// pieces as one run of bytes, so that a format's measure follows a fragmented file
+// unchanged: offset 0 is the file's first byte.
+#pragma once
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include "byte_source.h"
+
+namespace kes {
+
+constexpr size_t kMaxPieces = 9;
+
+struct Extent {
+  uint64_t offset = 0;  // on the medium
+  uint64_t length = 0;
+};
+
+struct Pieces {
+  Extent piece[kMaxPieces];
+  size_t count = 0;
+
+  static Pieces whole(uint64_t offset, uint64_t length) {
+    Pieces p;
+    p.piece[0] = {offset, length};
+    p.count = 1;
+    return p;
+  }
+  uint64_t length() const {
+    uint64_t n = 0;
+    for (size_t i = 0; i < count; ++i) n += piece[i].length;
+    return n;
+  }
+  // Keeps the first `length` bytes of the file.
+  void cut(uint64_t length) {
+    size_t i = 0;
+    for (; i < count && length > 0; ++i) {
+      piece[i].length = std::min(piece[i].length, length);
+      length -= piece[i].length;
+    }
+    count = i;
+  }
+  // The medium offset of file offset `pos` (inside the pieces), UINT64_MAX past them.
+  uint64_t medium_offset(uint64_t pos) const {
+    for (size_t i = 0; i < count; ++i) {
+      if (pos < piece[i].length) return piece[i].offset + pos;
+      pos -= piece[i].length;
+    }
+    return UINT64_MAX;
+  }
+};
+
+class SplicedSource : public ByteSource {
+ public:
+  SplicedSource(ByteSource& medium, const Pieces& pieces) : medium_(medium), pieces_(pieces), size_(pieces.length()) {}
+  uint64_t size() const override { return size_; }
+  size_t read_at(uint64_t off, void* dst, size_t n) override {
+    uint8_t* out = static_cast<uint8_t*>(dst);
+    size_t done = 0;
+    uint64_t base = 0;
+    for (size_t i = 0; i < pieces_.count && done < n; ++i) {
+      const Extent& e = pieces_.piece[i];
+      const uint64_t pos = off + done;
+      if (pos < base + e.length) {
+        const uint64_t in = pos - base;
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(n - done, e.length - in));
+        const size_t got = medium_.read_at(e.offset + in, out + done, take);
+        done += got;
+        if (got < take) break;
+      }
+      base += e.length;
+    }
+    bytes_read_ += done;
+    return done;
+  }
+  uint64_t bytes_read() const { return bytes_read_; }
+
+ private:
+  ByteSource& medium_;
+  const Pieces pieces_;
+  const uint64_t size_;
+  uint64_t bytes_read_ = 0;
+};
+
+}  // namespace kes
