@@ -11,9 +11,9 @@ target_link_libraries(kessrv_test PRIVATE kestrune_test_formats)
 add_executable(kestrune_core_tests
   ${KES_CORE_TESTS}/engine_process.cpp ${KES_CORE_TESTS}/card_image.cpp
   ${KES_CORE_TESTS}/contract_test.cpp ${KES_CORE_TESTS}/units_test.cpp
-  ${KES_CORE_TESTS}/recovery_test.cpp)
+  ${KES_CORE_TESTS}/recovery_test.cpp ${KES_CORE_TESTS}/volume_layout_test.cpp)
 target_link_libraries(kestrune_core_tests PRIVATE kestrune_test_formats GTest::gtest_main)
 target_compile_definitions(kestrune_core_tests PRIVATE KESSRV_TEST_EXE="$<TARGET_FILE:kessrv_test>"
-  KESSRV_EXE="$<TARGET_FILE:kessrv>")
+  KESSRV_EXE="$<TARGET_FILE:kessrv>" KES_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/..")
 add_dependencies(kestrune_core_tests kessrv_test kessrv)
 gtest_discover_tests(kestrune_core_tests DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
