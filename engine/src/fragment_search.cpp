@@ -8,13 +8,13 @@ namespace {
 constexpr size_t kMaxBreaks = 32;          // break points tried per piece
 constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
 constexpr size_t kMaxCandidates = 256;     // continuations tried per piece
-constexpr uint64_t kMaxTrials = 4096;       // splices measured per piece
+constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
 constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
 constexpr uint64_t kMinWindow = 64 * 1024;  // how far past a splice a candidate is measured
 constexpr uint64_t kWindowClusters = 8;
-constexpr uint64_t kBudgetBytes = uint64_t(512) << 20;  // re-measure reads per file
+constexpr uint64_t kBudgetBytes = uint64_t(2) << 30;  // re-measure reads per file
 
 uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
@@ -55,6 +55,27 @@ uint64_t Claims::first_claimed(uint64_t begin, uint64_t end) const {
   if (claimed(begin)) return begin;
   auto it = ranges_.lower_bound(begin);
   return it != ranges_.end() && it->first < end ? it->first : UINT64_MAX;
+}
+
+Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_length) {
+  const uint64_t cs = layout.cluster_bytes();
+  uint64_t c = layout.cluster_at(start);
+  if (c == UINT64_MAX) return Pieces{};
+  Pieces p = Pieces::whole(start, cs);
+  // A chain never holds more clusters than the volume or the file's size allow: a loop
+  // in a damaged table ends there.
+  for (uint64_t hops = 0, most = std::min(layout.clusters(), max_length / cs + 1); hops < most; ++hops) {
+    const uint64_t n = layout.next(c);
+    if (n == UINT64_MAX) break;
+    if (n == c + 1) {
+      p.piece[p.count - 1].length += cs;
+    } else {
+      if (p.count == kMaxPieces) break;
+      p.piece[p.count++] = {layout.cluster_offset(n), cs};
+    }
+    c = n;
+  }
+  return p;
 }
 
 FragmentSearch::FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
@@ -120,7 +141,8 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
   const Extent& last = t.pieces.piece[t.pieces.count - 1];
   const bool located = t.carve.broken_at > valid;
   const uint64_t lo = std::max(t.splice + 1, located ? valid : valid > back ? valid - back : 0);
-  const uint64_t hi = std::min(reach(t.carve), t.splice + last.length);
+  // The unit that failed may have begun before the break: the next boundary too.
+  const uint64_t hi = std::min(located ? reach(t.carve) : valid + cs - 1, t.splice + last.length);
   std::vector<uint64_t> out;
   if (lo > hi || last.offset + (lo - t.splice) < layout_.data_start()) return out;
   const uint64_t into = (last.offset + (lo - t.splice) - layout_.data_start()) % cs;

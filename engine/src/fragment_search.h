@@ -31,6 +31,11 @@ class Claims {
   std::map<uint64_t, uint64_t> ranges_;  // begin -> end, disjoint
 };
 
+// The pieces of a file that the file system lists, from its cluster chain: runs of
+// consecutive clusters (at most kMaxPieces of them, at most max_length bytes) from the
+// cluster at `start`. One piece when the chain is contiguous or unknown.
+Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_length);
+
 class FragmentSearch {
  public:
   FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,

@@ -130,24 +130,38 @@ Pieces Scanner::place(const Format& format, uint64_t start, Carve& carve) {
     carve.broken_at = 0;
   }
   Pieces pieces = Pieces::whole(start, carve.length);
-  if (deleted && carve.verdict != Verdict::complete && carve.length > 0)
+  if (!deleted && layout_.at_cluster_start(start)) {
+    // A listed file in pieces: its chain says where they are.
+    Pieces chain = listed_pieces(layout_, start, format.max_length);
+    if (chain.count > 1) {
+      SplicedSource file(source_, chain);
+      carve = format.measure(file, 0, std::min(format.max_length, chain.length()));
+      chain.cut(carve.length);
+      pieces = chain;
+    }
+  } else if (deleted && carve.verdict != Verdict::complete && carve.length > 0)
     pieces = search_.follow(format, start, std::min(format.max_length, source_.size() - start), carve);
   return carve.verdict == Verdict::corrupt || carve.length == 0 ? Pieces{} : pieces;
 }
 
-// A hit whose every measure failed may still be a deleted file whose first piece is too
-// short to hold anything worth keeping: its structure, as far as it held, is where a
-// fragment search starts.
+// A hit whose every measure failed over contiguous bytes may still be a file in pieces:
+// a listed one, whose chain says where they are, or a deleted one whose first piece is
+// too short to hold anything worth keeping; there its structure, as far as it held, is
+// where a fragment search starts.
 const Format* Scanner::broken_start(const Candidate& c, Carve& carve) {
   const uint64_t cluster = layout_.cluster_at(c.pos);
-  if (!layout_.at_cluster_start(c.pos) || cluster == UINT64_MAX || layout_.taken(cluster)) return nullptr;
+  if (!layout_.at_cluster_start(c.pos) || cluster == UINT64_MAX) return nullptr;
+  const bool listed = layout_.taken(cluster);
+  const Pieces chain = listed ? listed_pieces(layout_, c.pos, UINT64_MAX) : Pieces{};
+  if (listed && chain.count < 2) return nullptr;
+  SplicedSource file(source_, chain);
   for (size_t i = 0; i < c.hit_count; ++i) {
     const Format& f = *c.hits[i];
-    Carve r = f.measure(source_, c.pos, std::min(f.max_length, c.left));
-    if (r.length > 0) {
-      carve = r;
-      return &f;
-    }
+    Carve r = listed ? f.measure(file, 0, std::min(f.max_length, chain.length()))
+                     : f.measure(source_, c.pos, std::min(f.max_length, c.left));
+    if (listed ? r.verdict == Verdict::corrupt : r.length == 0) continue;
+    carve = r;
+    return &f;
   }
   return nullptr;
 }

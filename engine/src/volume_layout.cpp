@@ -9,6 +9,7 @@ namespace kes {
 namespace {
 
 constexpr uint64_t kMaxClusters = uint64_t(1) << 28;  // 32 MiB of allocation bits at most
+constexpr uint64_t kMaxChained = uint64_t(1) << 24;   // 64 MiB of chain links at most
 constexpr size_t kReadBytes = 1u << 20;               // FAT and bitmap are read in pieces this size
 constexpr int kMaxPartitions = 4;
 
@@ -68,6 +69,7 @@ VolumeLayout fat_layout(ByteSource& src, uint64_t base, const uint8_t* b) {
       v = bits == 16 ? le16(fat.data() + at) : le32(fat.data() + at) & 0x0FFFFFFF;
     }
     if (v) layout.set_taken(c);
+    if (v >= 2) layout.set_next(c, v - 2);
   }
   return layout;
 }
@@ -102,6 +104,11 @@ VolumeLayout exfat_layout(ByteSource& src, uint64_t base, const uint8_t* b) {
     c = next_cluster(c);
   }
   if (bitmap_cluster < 2 || bitmap_bytes < (clusters + 7) / 8) return layout;
+  if (clusters <= kMaxChained)  // the chains of fragmented files; contiguous ones have none
+    read_span(src, fat_at + 8, clusters * 4, [&](uint64_t at, const uint8_t* p, size_t n) {
+      for (size_t i = 0; i + 4 <= n; i += 4)
+        if (le32(p + i) >= 2) layout.set_next((at + i) / 4, le32(p + i) - 2);
+    });
   bitmap_bytes = (clusters + 7) / 8;
   uint64_t c = bitmap_cluster;
   for (uint64_t done = 0; done < bitmap_bytes && c >= 2 && c - 2 < clusters;) {
@@ -146,6 +153,12 @@ void VolumeLayout::set_taken(uint64_t cluster) {
   if (cluster >= clusters_) return;
   if (taken_.empty()) taken_.assign(static_cast<size_t>((clusters_ + 7) / 8), 0);
   taken_[static_cast<size_t>(cluster >> 3)] |= static_cast<uint8_t>(1u << (cluster & 7));
+}
+
+void VolumeLayout::set_next(uint64_t cluster, uint64_t next) {
+  if (cluster >= clusters_ || clusters_ > kMaxChained || next >= clusters_) return;
+  if (next_.empty()) next_.assign(static_cast<size_t>(clusters_), UINT32_MAX);
+  next_[static_cast<size_t>(cluster)] = static_cast<uint32_t>(next);
 }
 
 VolumeLayout read_volume_layout(ByteSource& src) {

@@ -33,6 +33,12 @@ class VolumeLayout {
     return cluster < clusters_ && !taken_.empty() && (taken_[cluster >> 3] >> (cluster & 7) & 1);
   }
   void set_taken(uint64_t cluster);
+  // The cluster after `cluster` in its file's chain, UINT64_MAX at the chain's end or
+  // when unknown (no table kept, or a contiguous exFAT file that has no chain).
+  uint64_t next(uint64_t cluster) const {
+    return cluster < next_.size() && next_[cluster] < clusters_ ? next_[cluster] : UINT64_MAX;
+  }
+  void set_next(uint64_t cluster, uint64_t next);
 
  private:
   const char* kind_ = "";
@@ -40,6 +46,7 @@ class VolumeLayout {
   uint64_t cluster_bytes_ = 0;
   uint64_t clusters_ = 0;
   std::vector<uint8_t> taken_;  // one bit per cluster, sized on the first set_taken
+  std::vector<uint32_t> next_;  // the allocation table, kept for volumes of modest size
 };
 
 // The layout of the volume on `src`, with its allocation; an unknown layout when there is

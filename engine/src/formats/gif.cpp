@@ -90,14 +90,21 @@ class LzwCheck {
   uint16_t lens_[4096] = {};
 };
 
-// Runs the image data's sub-blocks through the LZW check; pos ends after them.
+// Runs the image data's sub-blocks through the LZW check; pos ends after them. Encoders
+// cut the data into sub-blocks of one size, the last one shorter: a size out of step
+// is foreign data (the LZW codes alone would let much of it through).
 bool image_data(Cursor& cur, uint64_t& pos, int min_size, uint64_t pixels) {
   LzwCheck lzw(min_size, pixels);
+  uint8_t size = 0;
+  bool short_seen = false;
   for (;;) {
     uint8_t n = 0;
     if (!cur.u8(pos, n)) return false;
     ++pos;
     if (n == 0) return true;
+    if (short_seen || (size && n > size)) return false;
+    if (!size) size = n;
+    short_seen = n < size;
     const uint8_t* d = cur.get(pos, n);
     const bool ok = d && lzw.feed(d, n);
     pos += n;  // on failure: the end of the sub-block that broke

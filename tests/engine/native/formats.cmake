@@ -31,12 +31,13 @@ gtest_discover_tests(formats_test DISCOVERY_MODE PRE_TEST)
 # Every format through the real engine executable, when the core provides it.
 if(TARGET kessrv AND EXISTS ${KES_TESTS_DIR}/core/engine_process.cpp)
   add_executable(formats_engine_test ${KES_TESTS_DIR}/formats/e2e/media_card_test.cpp
+    ${KES_TESTS_DIR}/formats/e2e/fragment_card_test.cpp
     ${KES_TESTS_DIR}/formats/samples.cpp ${KES_TESTS_DIR}/formats/synthetic.cpp
     ${KES_TESTS_DIR}/core/engine_process.cpp)
   target_include_directories(formats_engine_test PRIVATE ${KES_TESTS_DIR} ${KES_TESTS_DIR}/core)
   target_link_libraries(formats_engine_test PRIVATE kestrune_core GTest::gtest_main)
   target_compile_definitions(formats_engine_test PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}"
-    KESSRV_EXE="$<TARGET_FILE:kessrv>")
+    KESSRV_EXE="$<TARGET_FILE:kessrv>" KES_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/..")
   add_dependencies(formats_engine_test kessrv kes_format_media)
   gtest_discover_tests(formats_engine_test DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 endif()
