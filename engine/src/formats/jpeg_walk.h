@@ -27,7 +27,4 @@ enum class Check : uint8_t { decode, screen_first };
 // are left there.
 Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state = nullptr, Check check = Check::decode);
 
-// The marker code behind the 0xFF (and fill bytes) at pos, and the position after it.
-bool marker_at(Cursor& cur, uint64_t pos, uint8_t& code, uint64_t& after);
-
 }  // namespace kes::jpeg

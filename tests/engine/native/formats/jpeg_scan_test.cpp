@@ -22,10 +22,10 @@ Bytes load(const std::string& name) {
 }
 
 // Entropy-coded bits one at a time: stuffed bytes undone, zeros (and `overran`) after a
-// marker, the end of the data or a zeroed sector at a sector boundary.
+// marker, the end of the data or when reading enters a zeroed sector.
 class PlainBits {
  public:
-  PlainBits(const Bytes& d, size_t pos) : d_(d), pos_(pos) {}
+  PlainBits(const Bytes& d, size_t pos) : d_(d), pos_(pos), sector_((pos + 511) & ~size_t(511)) {}
   int bit() {
     if (left_ == 0 && !next_byte()) {
       overran = true;
@@ -43,7 +43,8 @@ class PlainBits {
     int32_t code = 0;
     for (int len = 1; len <= 16; ++len) {
       code = code << 1 | bit();
-      if (code <= t.maxcode[len]) return t.vals[t.valptr[len] + code - t.mincode[len]];
+      int v = t.value_of(len, code);
+      if (v >= 0) return v;
     }
     return -1;
   }
@@ -59,9 +60,9 @@ class PlainBits {
  private:
   bool next_byte() {
     if (stopped_ || pos_ >= d_.size()) return stopped_ = true, false;
-    if (pos_ % 512 == 0 && pos_ + 512 <= d_.size()) {
-      bool zero = true;
-      for (size_t i = pos_; i < pos_ + 512 && zero; ++i) zero = d_[i] == 0;
+    for (; sector_ <= pos_; sector_ += 512) {
+      bool zero = sector_ + 512 <= d_.size();
+      for (size_t i = sector_; i < sector_ + 512 && zero; ++i) zero = d_[i] == 0;
       if (zero) return stopped_ = true, false;
     }
     uint8_t c = d_[pos_];
@@ -76,6 +77,7 @@ class PlainBits {
   }
   const Bytes& d_;
   size_t pos_;
+  size_t sector_;  // the next sector start not yet looked at
   int left_ = 0;
   uint8_t cur_ = 0;
   bool stopped_ = false;

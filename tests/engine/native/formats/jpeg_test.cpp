@@ -200,9 +200,9 @@ TEST(Jpeg, CleanScansPassTheScreeningToTheirMarker) {
     jpeg::DecodeState st;
     st.restart_interval = l.restart_interval;
     for (size_t data : l.scans) {
-      uint64_t end = jpeg::screen_scan(cur, data, st);
-      ASSERT_NE(end, UINT64_MAX) << "scan at " << data;
-      EXPECT_EQ(end, jpeg::next_marker(cur, data));
+      jpeg::ScanResult r = jpeg::screen_scan(cur, data, st);
+      ASSERT_EQ(r.why, jpeg::Stop::end_of_scan) << "scan at " << data;
+      EXPECT_EQ(r.marker_pos, jpeg::next_marker(cur, data));
     }
     // The screened walk and the decoding one agree.
     jpeg::DecodeState decoded;
