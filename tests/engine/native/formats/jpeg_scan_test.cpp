@@ -185,5 +185,84 @@ TEST(JpegScan, StopsInTheSameMcuAsAPlainDecoder) {
   }
 }
 
+// The medium as a fragment search sees it: the file's bytes up to `seam`, then the
+// bytes from `from` on, at the offsets they would have in the whole file.
+class Spliced : public ByteSource {
+ public:
+  Spliced(const Bytes& d, size_t seam, size_t from) : d_(d), seam_(seam), from_(from) {}
+  uint64_t size() const override { return seam_ + (d_.size() - from_); }
+  size_t read_at(uint64_t off, void* dst, size_t n) override {
+    uint8_t* out = static_cast<uint8_t*>(dst);
+    size_t done = 0;
+    for (; done < n && off + done < size(); ++done) {
+      uint64_t at = off + done;
+      out[done] = at < seam_ ? d_[at] : d_[from_ + (at - seam_)];
+    }
+    return done;
+  }
+
+ private:
+  const Bytes& d_;
+  size_t seam_, from_;
+};
+
+size_t last_scan_data(const Bytes& d) {
+  size_t data = 0;
+  for (size_t i = 2; i + 4 < d.size(); ++i)
+    if (d[i] == 0xFF && d[i + 1] == 0xDA) data = i + 2 + (d[i + 2] << 8 | d[i + 3]);
+  return data;
+}
+
+// A file cut at a cluster boundary inside its last scan, a foreign cluster, then the
+// rest: the walk stops in the foreign cluster; resuming from the checkpoint before the
+// seam over wrong continuations stops short, over the right one (after the wrong ones,
+// whose traces must be gone) it reaches the end.
+TEST(JpegScan, ResumesFromACheckpointOverCandidateContinuations) {
+  const size_t cluster = 1024;
+  for (const char* name : {"jpg_big.jpg", "jpg_progressive.jpg", "jpg_restart.jpg", "jpg_progressive_restart.jpg"}) {
+    SCOPED_TRACE(name);
+    Bytes file = load(name);
+    if (file.empty() && std::string(name).find("restart") != std::string::npos) continue;  // libjpeg maker
+    size_t data = last_scan_data(file);
+    size_t seam = (data + (file.size() - data) / 2) / cluster * cluster;
+    ASSERT_GT(seam, data + 64);
+    ASSERT_LT(seam + cluster, file.size());
+    Bytes medium(file.begin(), file.begin() + seam);
+    Bytes foreign = Bytes(cluster, 0x5A);
+    std::mt19937 rng(seam);
+    for (auto& c : foreign) c = uint8_t(rng() % 255);  // noise without 0xFF
+    medium.insert(medium.end(), foreign.begin(), foreign.end());
+    const size_t right = medium.size();
+    medium.insert(medium.end(), file.begin() + seam, file.end());
+    const size_t noise_at = medium.size();
+    for (size_t i = 0; i < 3 * cluster; ++i) medium.push_back(uint8_t(rng()));
+    const size_t zeros_at = medium.size();
+    medium.resize(medium.size() + 3 * cluster);
+    const size_t same_tables = right + (file.size() - seam) / 3 + 5;  // the file's own data, elsewhere
+
+    DecodeState st;
+    st.trail.enable(1024);
+    MemorySource src(medium.data(), medium.size());
+    Cursor cur(src, 0, medium.size());
+    Walk w = walk(cur, 0, false, &st);
+    ASSERT_EQ(w.verdict, Verdict::truncated);
+    ASSERT_EQ(w.scan_data, data);
+    const Checkpoint* cp = st.trail.at_or_before(seam);
+    ASSERT_NE(cp, nullptr);
+    EXPECT_GT(cp->pos + 2 * 1024, seam);  // decoding goes on from near the seam
+    for (size_t from : {noise_at, zeros_at, same_tables}) {
+      Spliced view(medium, seam, from);
+      ScanResult r = resume_scan(view, view.size(), st, *cp);
+      EXPECT_NE(r.why, Stop::end_of_scan) << "continuation at " << from;
+      EXPECT_GE(r.valid_end, cp->pos - 64);
+    }
+    Spliced view(medium, seam, right);
+    ScanResult r = resume_scan(view, view.size(), st, *cp);
+    EXPECT_EQ(r.why, Stop::end_of_scan);
+    EXPECT_EQ(r.marker_pos, file.size() - 2);  // the EOI
+    EXPECT_EQ(r.mcus, scan_mcus(st));
+  }
+}
+
 }  // namespace
 }  // namespace kes::jpeg
