@@ -18,11 +18,8 @@ bool probe_jpg(const uint8_t* h) {
 }
 
 namespace jpeg {
-namespace {
 
-// One walk over the file, with the scans decoded or only screened. A screened walk
-// counts only when it is complete.
-Walk walk_once(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, bool decode) {
+Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
   Walk w;
   std::unique_ptr<DecodeState> own;
   if (!state) own.reset(new DecodeState);  // default-initialised: the tables stay unfilled
@@ -68,19 +65,12 @@ Walk walk_once(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, bo
     } else if (code == kSOS) {
       if (!frame || !parse_scan(*st, b, blen)) break;
       uint64_t data = after + len;
-      if (!decode) {
-        ScanResult m = screen_scan(cur, data, *st);
-        if (m.why != Stop::end_of_scan) return Walk{};
-        ++scans;
-        good_end = pos = m.marker_pos;
-        continue;
-      }
       ScanResult r = validate_scan(cur, data, *st);
       if (r.why != Stop::end_of_scan) {
         w.stop = r.why;
         w.scan_data = data;
         w.scan_mcus = r.mcus;
-        uint64_t cut = r.mcus > 0 ? r.valid_end : good_end;
+        uint64_t cut = r.valid_end > data ? r.valid_end : good_end;
         if (cut > 0) {
           w.verdict = Verdict::truncated;
           w.end = cut;
@@ -107,45 +97,19 @@ Walk walk_once(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, bo
     if (mp.offset[k] == 0 || mp.size[k] == 0) continue;
     uint64_t at = mp.base + mp.offset[k];
     if (at < w.end || at < soi) continue;
-    Walk sub = walk(cur, at, false, nullptr, decode ? Check::decode : Check::screen_first);
+    Walk sub = walk(cur, at, false);
     if (sub.verdict == Verdict::complete && sub.end == at + mp.size[k] && sub.end > w.end) w.end = sub.end;
   }
   return w;
 }
 
-}  // namespace
-
-Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, Check check) {
-  if (!state && check == Check::screen_first) {
-    Walk quick = walk_once(cur, pos, follow_mp, nullptr, false);
-    if (quick.verdict == Verdict::complete) return quick;
-  }
-  return walk_once(cur, pos, follow_mp, state, true);
-}
-
 }  // namespace jpeg
 
-namespace {
-
-Carve measure_jpg_with(ByteSource& src, uint64_t start, uint64_t max_length, jpeg::Check check) {
+Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length) {
   Cursor cur(src, start, max_length);
-  jpeg::Walk w = jpeg::walk(cur, 0, true, nullptr, check);
+  jpeg::Walk w = jpeg::walk(cur, 0, true);
   if (w.verdict == Verdict::corrupt) return corrupt();
   return make_carve(w.verdict, w.end, "jpg");
-}
-
-}  // namespace
-
-Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length) {
-  return measure_jpg_with(src, start, max_length, jpeg::Check::decode);
-}
-
-// Decoding the entropy-coded data costs several times the read. A file whose scans pass
-// the marker-level screening to a clean EOI is taken as it is; the screening misses
-// damage that leaves every marker in place (flipped bits, a run of another JPEG's
-// entropy-coded data), which only decoding finds.
-Carve measure_jpg_quickly(ByteSource& src, uint64_t start, uint64_t max_length) {
-  return measure_jpg_with(src, start, max_length, jpeg::Check::screen_first);
 }
 
 }  // namespace kes

@@ -24,7 +24,7 @@ class ScanRun {
   // The MCU starting at mcu_start did not decode: `why`, unless it ran into a marker or
   // the end of the data.
   ScanResult mcu_failed(Stop why, uint64_t mcu, uint64_t mcu_start);
-  // The scans not decoded: up to the next marker other than a restart marker.
+  // The scans not decoded get the marker-level look.
   ScanResult marker_level();
 
   Cursor& cur;

@@ -63,14 +63,7 @@ void ScanRun::record(const Bits& b, uint64_t mcu) {
   st.trail.record(cp);
 }
 
-ScanResult ScanRun::marker_level() {
-  uint64_t m = next_marker(cur, br.here());
-  if (m != UINT64_MAX) return scan_ended(m);
-  ScanResult r;
-  r.why = Stop::end_of_data;
-  r.valid_end = cur.limit();
-  return r;
-}
+ScanResult ScanRun::marker_level() { return screen_scan(cur, br.here(), st); }
 
 ScanResult ScanRun::finish(uint64_t mcus) {
   auto ended = [mcus](uint64_t marker) {
