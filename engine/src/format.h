@@ -30,9 +30,6 @@ struct Format {
   // Follows the structure from `start`; never reads past start + max_length.
   Carve (*measure)(ByteSource& src, uint64_t start, uint64_t max_length);
   uint64_t max_length;  // largest file of this format the engine accepts
-  // A cheaper measure for when the reading runs ahead of the measures (a fast medium):
-  // the same answer for clean files, a coarser one for some damaged ones. Optional.
-  Carve (*quick_measure)(ByteSource& src, uint64_t start, uint64_t max_length) = nullptr;
 };
 
 // Every format the engine knows, in probing order.

@@ -23,7 +23,6 @@ class Scanner {
   // Runs to the end of the medium, a stop request or a write failure; true when the
   // whole medium was scanned.
   bool run();
-  uint64_t quick_measures() const { return pool_.quick_measures(); }
 
  private:
   // Probes the sectors of one chunk from pos_ on, queueing the hits.

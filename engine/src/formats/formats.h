@@ -6,7 +6,6 @@ namespace kes {
 
 bool probe_jpg(const uint8_t* head);
 Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length);
-Carve measure_jpg_quickly(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_png(const uint8_t* head);
 Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_gif(const uint8_t* head);

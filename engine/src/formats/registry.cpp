@@ -20,7 +20,7 @@ const Format kFormats[] = {
     {"png", Kind::photo, 16, probe_png, measure_png, 1024 * MiB},
     {"gif", Kind::photo, 16, probe_gif, measure_gif, 256 * MiB},
     {"bmp", Kind::photo, 54, probe_bmp, measure_bmp, 4096 * MiB},
-    {"jpg", Kind::photo, 8, probe_jpg, measure_jpg, 512 * MiB, measure_jpg_quickly},
+    {"jpg", Kind::photo, 8, probe_jpg, measure_jpg, 512 * MiB},
     {"ico", Kind::photo, 512, probe_ico, measure_ico, 64 * MiB},
     {"psd", Kind::photo, 32, probe_psd, measure_psd, 4096 * MiB},
     // AVI and WAVE: one option for both kinds; a large AVI goes on past its first 4 GiB.
