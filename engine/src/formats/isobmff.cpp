@@ -2,7 +2,7 @@
 // walked by their sizes (32-bit, 64-bit or "to the end"); the file ends after the last
 // box of the chain. The moov's boxes must nest exactly, and its sample tables give the
 // furthest byte the movie uses (which ends a box that runs to the end or past the
-// medium) and where each video chunk starts: a chunk that does not start with a frame
+// medium) and where each video sample starts: one that does not start with a frame
 // of its codec shows foreign data inside the mdat.
 #include <algorithm>
 #include <cstring>
@@ -89,7 +89,7 @@ class Movie {
   }
 
   uint64_t media_end() const { return media_end_; }
-  uint64_t first_bad_chunk() const { return bad_chunk_; }
+  uint64_t first_bad_sample() const { return bad_sample_; }
 
  private:
   bool enter(const uint8_t* type, uint64_t pos, uint64_t hdr, uint64_t size, int depth) {
@@ -160,8 +160,8 @@ class Movie {
     return true;
   }
 
-  // Goes through the track's chunks: the furthest byte they use and the first one whose
-  // data does not start a frame. False when the tables contradict their own sizes.
+  // Goes through the track's chunks: the furthest byte they use and the first sample
+  // whose data does not start a frame. False when the tables contradict their own sizes.
   bool add_track() {
     const Track& t = track_;
     if (!t.stco || !t.stsc || !t.stsz) return true;  // no samples (fragmented movies)
@@ -191,15 +191,14 @@ class Movie {
         const uint8_t* o = cur_.get(t.stco + 8 + (ch - 1) * entry, entry);
         if (!o) return false;
         const uint64_t off = t.co64 ? be64(o) : be32(o);
-        uint64_t bytes = 0, first_size = 0;
+        uint64_t bytes = 0;
         for (uint64_t s = 0; s < per_chunk && sample < samples; ++s, ++sample) {
           if (++steps > kMaxSamples) return true;
-          uint64_t size = fixed ? fixed : sample_size(t, field, sample);
-          if (s == 0) first_size = size;
+          const uint64_t size = fixed ? fixed : sample_size(t, field, sample);
+          if (off + bytes < bad_sample_ && !frame_ok(c, length_size, off + bytes, size)) bad_sample_ = off + bytes;
           bytes += size;
         }
         media_end_ = std::max(media_end_, off + bytes);
-        if (off < bad_chunk_ && !frame_ok(c, length_size, off, first_size)) bad_chunk_ = off;
       }
     }
     return true;
@@ -219,7 +218,7 @@ class Movie {
   Track track_;
   uint32_t boxes_ = 0;
   uint64_t media_end_ = 0;
-  uint64_t bad_chunk_ = UINT64_MAX;
+  uint64_t bad_sample_ = UINT64_MAX;
 };
 
 // A QuickTime movie from before the file-type box: its first box and what follows it
@@ -286,7 +285,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
         mdat = true;
         break;
       }
-      return typed || moov ? make_carve(Verdict::truncated, cur.limit(), ext) : corrupt();
+      return typed || moov || pos > 0 ? make_carve(Verdict::truncated, cur.limit(), ext) : corrupt();
     }
     if (is(type, "moov") || is(type, "moof")) {
       if (!movie.walk(pos + hdr, pos + size, 0)) break;
@@ -298,7 +297,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   }
   if (!typed && !(moov && mdat)) return corrupt();
   if (!moov && !moof) return pos > 512 ? make_carve(Verdict::truncated, pos, ext) : corrupt();
-  const uint64_t bad = movie.first_bad_chunk();
+  const uint64_t bad = movie.first_bad_sample();
   if (bad < pos) return make_carve(Verdict::truncated, bad, ext);
   if (movie.media_end() > pos) return make_carve(Verdict::truncated, pos, ext);
   return make_carve(Verdict::complete, pos, ext);

@@ -31,8 +31,9 @@ struct File {
 
 class Volume {
  public:
-  explicit Volume(Cursor& cur) : cur_(cur) {}
-  uint64_t end = 0;  // end of the furthest sector referenced so far
+  Volume(Cursor& cur, uint64_t sectors) : cur_(cur), sectors_(sectors) {}
+  uint64_t end = 0;        // end of the furthest sector referenced so far
+  uint64_t bad_table = 0;  // offset of a table listing a sector past the stated length
 
   // Reads the allocation tables of a file whose first table (or only sector) is at
   // `first`; false when a table is not there or lists no sector.
@@ -55,7 +56,10 @@ class Volume {
       if (!read_table(tables[t], n, list)) return false;
       mark(tables[t], kSector);
       for (uint64_t i = 0; i < n; ++i)
-        if (!add(f, list[i])) return false;
+        if (!add(f, list[i])) {
+          bad_table = tables[t] * kSector;
+          return false;
+        }
       needed -= n;
     }
     return f.count > 0;
@@ -69,7 +73,7 @@ class Volume {
     return true;
   }
   bool add(File& f, uint64_t sector) {
-    if (sector == 0) return false;  // the header's own sector
+    if (sector == 0 || (sectors_ && sector >= sectors_)) return false;  // the header's own, or past the end
     if (f.count < kPerSector) f.sectors[f.count] = sector;
     ++f.count;
     mark(sector, f.sector_size);
@@ -78,6 +82,7 @@ class Volume {
   void mark(uint64_t sector, uint64_t size) { end = std::max(end, sector * kSector + size); }
 
   Cursor& cur_;
+  const uint64_t sectors_;  // the file's length in sectors as the header states it; 0 = unknown
 };
 
 uint64_t file_offset(const File& f, uint64_t pos) {
@@ -130,7 +135,7 @@ Carve measure_wtv(ByteSource& src, uint64_t start, uint64_t max_length) {
   const uint64_t claims[] = {le32(h + 0x5C) * kSector, le32(h + 0x58) * kSector};
   if (root == 0 || root_size < 40 || root_size > kMaxRoot) return corrupt();
   if (!cur.within(root, root_size)) return make_carve(Verdict::truncated, cur.limit(), "wtv");
-  Volume vol(cur);
+  Volume vol(cur, std::max(claims[0], claims[1]) / kSector);
   vol.end = root + ((root_size + kSector - 1) & ~(kSector - 1));
   bool timeline = false;
   for (uint64_t pos = root; root + root_size - pos >= 40;) {
@@ -141,7 +146,8 @@ Carve measure_wtv(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (!(length >> 62 & 1)) {  // not held in the entry itself
       const uint8_t* loc = len >= 48 + name ? cur.get(pos + 40 + name, 8) : nullptr;
       File f;
-      if (!loc || !vol.open(le32(loc), le32(loc + 4), length, f)) return corrupt();
+      if (!loc || !vol.open(le32(loc), le32(loc + 4), length, f))
+        return vol.bad_table ? make_carve(Verdict::truncated, vol.bad_table, "wtv") : corrupt();
       const uint8_t* n = name >= sizeof kTimeline ? cur.get(pos + 40, sizeof kTimeline) : nullptr;
       if (n && name <= sizeof kTimeline + 8 && std::memcmp(n, kTimeline, sizeof kTimeline) == 0) {
         if (!timeline_ok(cur, f)) return make_carve(Verdict::truncated, f.sectors[0] * kSector, "wtv");
