@@ -6,6 +6,7 @@
 // of its codec shows foreign data inside the mdat.
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "formats/cursor.h"
 #include "formats/formats.h"
@@ -114,7 +115,7 @@ class Movie {
     if (!e || be32(e + 4) == 0) return Codec::other;
     uint64_t entry = be32(e + 8);
     const uint8_t* f = e + 12;
-    if (any_of(f, {"mp4v"})) return Codec::mp4v;
+    if (is(f, "mp4v")) return Codec::mp4v;
     if (any_of(f, {"jpeg", "mjpa"})) return Codec::jpeg;
     if (any_of(f, {"h263", "s263"})) return Codec::h263;
     if (!any_of(f, {"avc1", "avc3", "hvc1", "hev1"}) || entry > track_.stsd_size - 8) return Codec::other;
@@ -139,7 +140,7 @@ class Movie {
     if (codec == Codec::other || size == 0) return true;
     const uint8_t* p = cur_.get(off, static_cast<size_t>(std::min<uint64_t>(size, 4)));
     if (!p) return true;  // past the medium: the cut is judged elsewhere
-    if (size < 4) return codec == Codec::nal ? false : true;
+    if (size < 4) return codec != Codec::nal;
     switch (codec) {
       case Codec::mp4v: return p[0] == 0 && p[1] == 0 && p[2] == 1 && (p[3] <= 0x2F || (p[3] >= 0xB0 && p[3] <= 0xB6));
       case Codec::jpeg: return p[0] == 0xFF && p[1] == 0xD8;
