@@ -34,6 +34,26 @@ bool probe_crw(const uint8_t* head);
 Carve measure_crw(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_riff(const uint8_t* head);
 Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_mov(const uint8_t* head);
+Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_mkv(const uint8_t* head);
+Carve measure_mkv(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_asf(const uint8_t* head);
+Carve measure_asf(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_flv(const uint8_t* head);
+Carve measure_flv(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_rm(const uint8_t* head);
+Carve measure_rm(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_ra(const uint8_t* head);
+Carve measure_ra(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_wtv(const uint8_t* head);
+Carve measure_wtv(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_max(const uint8_t* head);
+Carve measure_max(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_fcp(const uint8_t* head);
+Carve measure_fcp(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_dpx(const uint8_t* head);
+Carve measure_dpx(ByteSource& src, uint64_t start, uint64_t max_length);
 
 // Small helpers shared by the parsers.
 inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {

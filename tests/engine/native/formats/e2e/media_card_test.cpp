@@ -7,6 +7,7 @@
 #include <map>
 
 #include "engine_process.h"
+#include "formats/container_maker.h"
 #include "formats/samples.h"
 #include "formats/synthetic.h"
 
@@ -16,7 +17,14 @@ namespace {
 struct Placed {
   Bytes file;
   std::string ext;
+  bool zero_gap = false;  // free space zeroed after it: where a project file's carve ends
 };
+
+// A project file as its carve comes back: up to the end of its last sector.
+Bytes sector_padded(Bytes b) {
+  b.resize((b.size() + 511) / 512 * 512);
+  return b;
+}
 
 std::string extension_of(const std::string& path) {
   size_t dot = path.rfind('.');
@@ -38,11 +46,19 @@ TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
       {make_raf(), "raf"},                    {make_x3f(), "x3f"},
       {make_mrw(), "mrw"},                    {make_crw(), "crw"},
       {sample("riff_avi.avi"), "avi"},        {sample("riff_wav_odd.wav"), "wav"},
+      {sample("mov_mp4.mp4"), "mp4"},         {sample("mov_3gp.3gp"), "3gp"},
+      {sample("mkv_video.mkv"), "mkv"},       {sample("mkv_webm.webm"), "webm"},
+      {sample("asf_video.wmv"), "wmv"},       {sample("asf_audio.wma"), "wma"},
+      {sample("flv_video.flv"), "flv"},       {sample("rm_video.rm"), "rm"},
+      {make_ra(4), "ra"},                     {sample("wtv_sample.wtv"), "wtv"},
+      {make_max(), "max"},                    {sample("dpx_rgb10.dpx"), "dpx"},
+      {sector_padded(make_fcp(true)), "fcp", true},
   };
   Bytes card = noise(64 * 512, 77);
   for (const Placed& p : files) {
     card.insert(card.end(), p.file.begin(), p.file.end());
-    Bytes gap = noise(3 * 512 + (512 - card.size() % 512) % 512, static_cast<uint32_t>(card.size()));
+    const size_t gap_size = 3 * 512 + (512 - card.size() % 512) % 512;
+    Bytes gap = p.zero_gap ? Bytes(gap_size) : noise(gap_size, static_cast<uint32_t>(card.size()));
     card.insert(card.end(), gap.begin(), gap.end());
   }
   kes_test::TempDir dir;
