@@ -3,9 +3,6 @@
 # clip and a voice memo) mapped as removable drive K:. With DISPLAY set it runs on that
 # display until closed; without, on a virtual display that is ended after the picture.
 # Either way a screenshot taken a few seconds after the start lands in build/run/.
-# Until the program exists, this runs the engine over the demo card as the program would
-# (photo, video and audio wanted), checks each deleted original against the card's
-# manifest, and shows what exists of the interface (the dialog gallery).
 #   TESS_SHOT_AFTER=<seconds>  when the screenshot is taken (default 6)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -14,8 +11,6 @@ export RUN_DIR="$ROOT/build/run"
 "$ROOT/tools/setup.sh"
 # shellcheck source=tools/wine-env.sh
 . "$ROOT/tools/wine-env.sh"
-# shellcheck source=tools/search-options.sh
-. "$ROOT/tools/search-options.sh"
 wine_prepare_prefix
 TESS_SKIP_SETUP=1 "$ROOT/tools/build.sh"
 export BIN="$BUILD_DIR/bin"
@@ -59,42 +54,9 @@ show_program() {
 }
 export ROOT
 
-if [ -f "$BIN/Tessaline.exe" ]; then
-  if [ -n "${DISPLAY:-}" ]; then
-    show_program display
-  else
-    # xvfb-run's shell drops exported functions: hand the function over as text.
-    timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f show_program); show_program virtual"
-  fi
-  exit 0
-fi
-
-if [ -f "$BIN/Kestrune/kessrv.exe" ] && [ -f "$CARD" ]; then
-  rm -rf "$RUN_DIR/scan"
-  card_sum=$(sha256sum "$CARD" | cut -d' ' -f1)
-  echo "Scanning the demo card with the engine (photo, video and audio wanted)..."
-  wine_start_server
-  wine "$BIN/Kestrune/kessrv.exe" /d "$(winepath -w "$RUN_DIR/scan")" /cmd '\\.\K:' \
-    "$(search_options 1 1 1)" </dev/null || true
-  wine_stop_server
-  echo "Recovered into $RUN_DIR/scan:"
-  find "$RUN_DIR/scan" -type f | sed "s|$RUN_DIR/scan/||" | sort | head -50
-  manifest="$CARD.originals/manifest.tsv"
-  if [ -f "$manifest" ]; then
-    find "$RUN_DIR/scan" -type f -exec sha256sum {} + | cut -d' ' -f1 > "$RUN_DIR/scan.sha256"
-    echo "Deleted originals on the card, recovered byte for byte (by sha256):"
-    awk -F'\t' 'NR == FNR { have[$1] = 1; next }
-      FNR > 1 && $5 == 1 { n[$2]++; all++; if ($4 in have) { ok[$2]++; oks++ } else lost = lost "  not recovered: " $1 "\n" }
-      END { for (f in n) printf "  %-4s %d of %d\n", f, ok[f], n[f]; printf "  all  %d of %d\n%s", oks, all, lost }' \
-      "$RUN_DIR/scan.sha256" "$manifest"
-  fi
-  if [ "$(sha256sum "$CARD" | cut -d' ' -f1)" = "$card_sum" ]; then
-    echo "The card image is unchanged (sha256 $card_sum)."
-  else
-    echo "The card image CHANGED during the scan." >&2
-  fi
-fi
-
-if [ -x "$ROOT/tools/gallery.sh" ] && [ "${TESS_NO_GALLERY:-0}" != 1 ]; then
-  "$ROOT/tools/gallery.sh"
+if [ -n "${DISPLAY:-}" ]; then
+  show_program display
+else
+  # xvfb-run's shell drops exported functions: hand the function over as text.
+  timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f show_program); show_program virtual"
 fi

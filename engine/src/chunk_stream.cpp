@@ -41,11 +41,6 @@ void ChunkStream::stop() {
   changed_.notify_all();
 }
 
-bool ChunkStream::reading_ahead() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return next_read_ - low_ >= (window_ + 1) / 2;
-}
-
 // Reads one chunk; a failing read is retried block by block, and what stays unreadable
 // is left zero so that the scan goes on past a bad area of the medium.
 size_t ChunkStream::fill(uint64_t offset, uint8_t* buffer, size_t length) {

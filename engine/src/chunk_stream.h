@@ -40,9 +40,6 @@ class ChunkStream {
   size_t read(uint64_t off, void* dst, size_t n);
   void stop();
   uint64_t unreadable_bytes() const { return unreadable_.load(); }
-  // Whether the reader is half a window or more ahead of the scan: the medium is read
-  // faster than the scan takes it.
-  bool reading_ahead();
 
  private:
   struct Slot {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,7 +29,10 @@ constexpr int kReportEveryMs = 250;
 constexpr int kPrintEveryMs = 1000;
 
 // Measures run on every core, up to a few; the scan itself mostly waits for them.
+// KESTRUNE_THREADS sets the count for tests (verdicts never depend on it).
 unsigned measure_threads() {
+  const char* forced = std::getenv("KESTRUNE_THREADS");
+  if (forced && std::atoi(forced) > 0) return std::min(static_cast<unsigned>(std::atoi(forced)), 64u);
   unsigned cores = std::thread::hardware_concurrency();
   return std::min(std::max(cores, 1u), 8u);
 }
@@ -110,7 +114,7 @@ void print_layout(const VolumeLayout& layout, uint64_t fragmented) {
       decimal(fragmented) + " files followed through fragments");
 }
 
-void print_summary(uint64_t bytes, uint64_t ms, const CarveWriter& writer, uint64_t unreadable, uint64_t quick) {
+void print_summary(uint64_t bytes, uint64_t ms, const CarveWriter& writer, uint64_t unreadable) {
   uint64_t tenths_mb_s = ms ? bytes / (ms * 100) : 0;  // (bytes / 1e6) / (ms / 1000), in tenths
   say("scanned " + decimal(bytes) + " bytes in " + tenths(ms / 100) + " s, " + tenths(tenths_mb_s) + " MB/s");
   uint64_t total = 0;
@@ -120,7 +124,6 @@ void print_summary(uint64_t bytes, uint64_t ms, const CarveWriter& writer, uint6
   }
   say("found " + decimal(total) + " files");
   if (unreadable) say("unreadable: " + decimal(unreadable) + " bytes (read as zeros)");
-  if (quick) say(decimal(quick) + " hits measured quickly, as the reading ran ahead of the measures");
 }
 
 // Ends a run that could not scan: the application still gets its end message.
@@ -164,7 +167,7 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
   const uint64_t started = monotonic_ms();
   std::atomic<bool> channel_lost{false};
   bool complete = false;
-  uint64_t unreadable = 0, quick = 0, fragmented = 0;
+  uint64_t unreadable = 0, fragmented = 0;
   VolumeLayout layout;
   CarveWriter writer(folder, channel.get(), progress);
   {
@@ -172,7 +175,6 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
     ChunkStream stream(*device, kChunkBytes, kWindowChunks);
     Scanner scanner(stream, formats, writer, progress, stop, measure_threads());
     complete = scanner.run();
-    quick = scanner.quick_measures();
     layout = scanner.layout();
     fragmented = scanner.fragmented_files();
     stream.stop();
@@ -180,7 +182,7 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
     unreadable = stream.unreadable_bytes();
   }
   const uint64_t elapsed = monotonic_ms() - started;
-  print_summary(std::min(device->size(), progress.done.load() * kSectorBytes), elapsed, writer, unreadable, quick);
+  print_summary(std::min(device->size(), progress.done.load() * kSectorBytes), elapsed, writer, unreadable);
   print_layout(layout, fragmented);
 
   int code = kExitOk;

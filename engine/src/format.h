@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include "byte_source.h"
 
 namespace kes {
@@ -26,6 +27,18 @@ struct Carve {
   char ext[8] = {};     // extension chosen by content ("nef", "cr2"); empty = the format's name
 };
 
+// What a fragment search keeps of one file between the candidate splices it measures
+// (the trusted prefix, a decoder's checkpoints), so that each candidate is measured
+// from shortly before its splice rather than from the file's start.
+class Splicer {
+ public:
+  virtual ~Splicer() = default;
+  // The file over `file`, whose bytes before `splice` are those the splicer was made
+  // from and whose rest is a candidate continuation, measured up to `limit`. Leaves
+  // nothing behind for the next candidate.
+  virtual Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) = 0;
+};
+
 struct Format {
   const char* name;    // the search option that enables it, and the default extension
   Kind kind;
@@ -35,14 +48,9 @@ struct Format {
   // Follows the structure from `start`; never reads past start + max_length.
   Carve (*measure)(ByteSource& src, uint64_t start, uint64_t max_length);
   uint64_t max_length;  // largest file of this format the engine accepts
-  // A cheaper measure for when the reading runs ahead of the measures (a fast medium):
-  // the same answer for clean files, a coarser one for some damaged ones. Optional.
-  Carve (*quick_measure)(ByteSource& src, uint64_t start, uint64_t max_length) = nullptr;
-  // The measure again, trusting that the first `trusted` bytes hold a valid structure
-  // (an earlier measure of the same file passed them): checks of payloads that end
-  // there may be skipped. A fragment search re-measures every candidate splice this way
-  // instead of re-reading the whole file. Optional: the measure is used without it.
-  Carve (*resume)(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted) = nullptr;
+  // Makes the splicer for a file that `measured` (over `file`, up to max_length) found
+  // broken. Optional: without it every candidate is measured whole.
+  std::unique_ptr<Splicer> (*splicer)(ByteSource& file, uint64_t max_length, const Carve& measured) = nullptr;
 };
 
 // Every format the engine knows, in probing order.

@@ -103,6 +103,12 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   if (breaks.empty()) return false;
   const uint64_t earliest = *std::min_element(breaks.begin(), breaks.end());
   const uint64_t window = std::max(kMinWindow, kWindowClusters * layout_.cluster_bytes());
+  std::unique_ptr<Splicer> splicer;
+  if (format.splicer) {
+    SplicedSource file(medium_, t.pieces);
+    splicer = format.splicer(file, most, t.carve);
+    budget_ -= std::min(budget_, file.bytes_read());
+  }
   Trial best;
   bool found = false, settled = false;
   uint64_t trials = 0;
@@ -112,7 +118,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
       if (at <= t.pieces.medium_offset(b) || budget_ == 0 || ++trials > kMaxTrials) continue;
       Pieces p = spliced(t.pieces, b, at);
       const uint64_t limit = std::min(most, b + window);
-      Carve r = evaluate(format, p, limit, std::min(t.carve.length, b));
+      Carve r = evaluate(format, splicer.get(), p, b, limit);
       // Progress: past the splice by a margin, and further than the file got before.
       if (r.verdict != Verdict::complete && (reach(r) < b + kMargin || reach(r) <= reach(t.carve))) continue;
       if (!found || further(r, best.carve)) {
@@ -126,7 +132,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   }
   if (!found) return false;
   if (best.carve.verdict != Verdict::complete)
-    best.carve = evaluate(format, best.pieces, most, std::min(t.carve.length, best.splice));
+    best.carve = evaluate(format, splicer.get(), best.pieces, best.splice, most);
   if (reach(best.carve) <= best.splice) return false;
   t = best;
   return true;
@@ -206,9 +212,10 @@ uint64_t FragmentSearch::foreign_end(uint64_t offset) {
   return end;
 }
 
-Carve FragmentSearch::evaluate(const Format& format, const Pieces& pieces, uint64_t limit, uint64_t trusted) {
+Carve FragmentSearch::evaluate(const Format& format, Splicer* splicer, const Pieces& pieces, uint64_t splice,
+                               uint64_t limit) {
   SplicedSource src(medium_, pieces);
-  Carve r = format.resume ? format.resume(src, 0, limit, trusted) : format.measure(src, 0, limit);
+  Carve r = splicer ? splicer->measure(src, splice, limit) : format.measure(src, 0, limit);
   budget_ -= std::min(budget_, src.bytes_read());
   r.length = std::min(r.length, limit);
   return r;

@@ -56,7 +56,7 @@ class FragmentSearch {
   std::vector<uint64_t> continuations(uint64_t after) ;
   bool usable(uint64_t cluster) const;
   uint64_t foreign_end(uint64_t offset);
-  Carve evaluate(const Format& format, const Pieces& pieces, uint64_t limit, uint64_t trusted);
+  Carve evaluate(const Format& format, Splicer* splicer, const Pieces& pieces, uint64_t splice, uint64_t limit);
   Pieces spliced(const Pieces& base, uint64_t at, uint64_t continuation) const;
 
   ByteSource& medium_;

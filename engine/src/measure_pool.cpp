@@ -4,8 +4,7 @@
 
 namespace kes {
 
-MeasurePool::MeasurePool(ByteSource& source, unsigned threads, std::function<bool()> reading_ahead)
-    : source_(source), reading_ahead_(std::move(reading_ahead)) {
+MeasurePool::MeasurePool(ByteSource& source, unsigned threads) : source_(source) {
   for (unsigned i = 0; i < std::max(1u, threads); ++i) threads_.emplace_back([this] { worker(); });
 }
 
@@ -33,7 +32,7 @@ void MeasurePool::wait(Candidate* c) {
   if (queued != jobs_.end()) {
     jobs_.erase(queued);
     lock.unlock();
-    measure(*c, reading_ahead_());
+    measure(*c);
     return;
   }
   finished_.wait(lock, [&] { return c->done.load(); });
@@ -49,19 +48,17 @@ void MeasurePool::worker() {
       c = jobs_.front();
       jobs_.pop_front();
     }
-    measure(*c, reading_ahead_());
+    measure(*c);
     std::lock_guard<std::mutex> lock(mutex_);
     finished_.notify_all();
   }
 }
 
-void MeasurePool::measure(Candidate& c, bool quick) {
+void MeasurePool::measure(Candidate& c) {
   for (size_t i = 0; i < c.hit_count; ++i) {
     const Format& f = *c.hits[i];
     const uint64_t most = std::min(f.max_length, c.left);
-    const bool quickly = quick && f.quick_measure;
-    quick_ += quickly;
-    Carve carve = quickly ? f.quick_measure(source_, c.pos, most) : f.measure(source_, c.pos, most);
+    Carve carve = f.measure(source_, c.pos, most);
     if (carve.verdict == Verdict::corrupt || carve.length == 0) continue;
     carve.length = std::min(carve.length, most);
     c.carve = carve;

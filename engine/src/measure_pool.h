@@ -1,17 +1,13 @@
 // Worker threads that measure probe hits while the scan probes on: structure walks
 // (a JPEG's entropy-coded data above all) cost far more than reading, and hits far
 // apart are independent. Format measures must be safe to run on several threads.
-//
-// The full measure is used while the reading is the slower part, as it is with cards
-// read at device speed. When the reader runs a whole window ahead (an image file read
-// from memory), formats with a quick measure get that one, so that the scan goes at the
-// reading's pace rather than the decoding's.
+// Which thread measures a hit, and when, never changes its verdict: a measure depends on
+// the medium's bytes alone.
 #pragma once
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -36,8 +32,7 @@ struct Candidate {
 
 class MeasurePool {
  public:
-  // `reading_ahead` tells whether the medium is read faster than the scan takes it.
-  MeasurePool(ByteSource& source, unsigned threads, std::function<bool()> reading_ahead);
+  MeasurePool(ByteSource& source, unsigned threads);
   ~MeasurePool();
   MeasurePool(const MeasurePool&) = delete;
   MeasurePool& operator=(const MeasurePool&) = delete;
@@ -45,20 +40,16 @@ class MeasurePool {
   void submit(Candidate* c);
   // Until `c` has been measured.
   void wait(Candidate* c);
-  // Hits measured with a format's quick measure so far.
-  uint64_t quick_measures() const { return quick_.load(); }
 
  private:
   void worker();
-  void measure(Candidate& c, bool quick);
+  void measure(Candidate& c);
 
   ByteSource& source_;
-  const std::function<bool()> reading_ahead_;
   std::mutex mutex_;
   std::condition_variable work_, finished_;
   std::deque<Candidate*> jobs_;
   bool quit_ = false;
-  std::atomic<uint64_t> quick_{0};
   std::vector<std::thread> threads_;
 };
 

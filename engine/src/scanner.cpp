@@ -21,7 +21,7 @@ Scanner::Scanner(ChunkStream& stream, std::vector<const Format*> formats, CarveW
       writer_(writer),
       progress_(progress),
       stop_(stop),
-      pool_(source_, measure_threads, [&stream] { return stream.reading_ahead(); }),
+      pool_(source_, measure_threads),
       search_(source_, layout_, claims_, formats_) {}
 
 bool Scanner::run() {

@@ -30,7 +30,6 @@ class Scanner {
   // Runs to the end of the medium, a stop request or a write failure; true when the
   // whole medium was scanned.
   bool run();
-  uint64_t quick_measures() const { return pool_.quick_measures(); }
   const VolumeLayout& layout() const { return layout_; }
   uint64_t fragmented_files() const { return fragmented_; }
 

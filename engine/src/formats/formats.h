@@ -6,7 +6,7 @@ namespace kes {
 
 bool probe_jpg(const uint8_t* head);
 Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length);
-Carve measure_jpg_quickly(ByteSource& src, uint64_t start, uint64_t max_length);
+std::unique_ptr<Splicer> jpg_splicer(ByteSource& file, uint64_t max_length, const Carve& measured);
 bool probe_png(const uint8_t* head);
 Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length);
 Carve resume_png(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
@@ -38,6 +38,45 @@ Carve measure_crw(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_riff(const uint8_t* head);
 Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length);
 Carve resume_riff(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
+bool probe_mov(const uint8_t* head);
+Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_mkv(const uint8_t* head);
+Carve measure_mkv(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_asf(const uint8_t* head);
+Carve measure_asf(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_flv(const uint8_t* head);
+Carve measure_flv(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_rm(const uint8_t* head);
+Carve measure_rm(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_ra(const uint8_t* head);
+Carve measure_ra(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_wtv(const uint8_t* head);
+Carve measure_wtv(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_max(const uint8_t* head);
+Carve measure_max(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_fcp(const uint8_t* head);
+Carve measure_fcp(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_dpx(const uint8_t* head);
+Carve measure_dpx(ByteSource& src, uint64_t start, uint64_t max_length);
+
+// The measures of PNG, GIF and RIFF again, trusting that the first `trusted` bytes hold
+// a valid structure (an earlier measure of the same file passed them): the checks of
+// payloads that end there are skipped.
+template <Carve (*Resume)(ByteSource&, uint64_t, uint64_t, uint64_t)>
+class TrustedPrefix : public Splicer {
+ public:
+  explicit TrustedPrefix(uint64_t trusted) : trusted_(trusted) {}
+  Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
+    return Resume(file, 0, limit, splice < trusted_ ? splice : trusted_);
+  }
+
+ private:
+  uint64_t trusted_;
+};
+template <Carve (*Resume)(ByteSource&, uint64_t, uint64_t, uint64_t)>
+std::unique_ptr<Splicer> trusted_prefix(ByteSource&, uint64_t, const Carve& measured) {
+  return std::unique_ptr<Splicer>(new TrustedPrefix<Resume>(measured.length));
+}
 
 // Small helpers shared by the parsers.
 inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {

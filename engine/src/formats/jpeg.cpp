@@ -5,76 +5,21 @@
 #include <memory>
 
 #include "formats/formats.h"
-#include "formats/jpeg_scan.h"
 #include "formats/jpeg_walk.h"
 
 namespace kes {
 
 bool probe_jpg(const uint8_t* h) {
-  if (h[0] != 0xFF || h[1] != 0xD8 || h[2] != 0xFF) return false;
+  using namespace jpeg;
+  if (h[0] != 0xFF || h[1] != kSOI || h[2] != 0xFF) return false;
   uint8_t m = h[3];
-  bool known = (m >= 0xE0 && m <= 0xEF) || m == 0xDB || m == 0xC4 || m == 0xFE || m == 0xDD ||
-               (m >= 0xC0 && m <= 0xC2);
+  bool known = is_app(m) || m == kDQT || m == kDHT || m == kCOM || m == kDRI || (m >= kSOF0 && m <= kSOF2);
   return known && be16(h + 4) >= 2;
 }
 
 namespace jpeg {
-namespace {
 
-struct MpIndex {
-  uint64_t base = 0;  // position of the index's TIFF header: image offsets count from it
-  uint32_t count = 0;
-  uint32_t size[8] = {}, offset[8] = {};
-};
-
-// Reads the picture list of an APP2 "MPF" segment body.
-void read_mp_index(const uint8_t* p, size_t len, uint64_t body_pos, MpIndex& mp) {
-  if (len < 16 || std::memcmp(p, "MPF\0", 4) != 0) return;
-  const uint8_t* t = p + 4;
-  size_t tlen = len - 4;
-  bool le = t[0] == 'I' && t[1] == 'I';
-  if (!le && !(t[0] == 'M' && t[1] == 'M')) return;
-  auto r16 = [&](size_t o) { return le ? le16(t + o) : be16(t + o); };
-  auto r32 = [&](size_t o) { return le ? le32(t + o) : be32(t + o); };
-  uint32_t ifd = r32(4);
-  if (ifd < 8 || ifd + 2 > tlen) return;
-  uint32_t n = r16(ifd);
-  for (uint32_t i = 0; i < n && ifd + 2 + 12 * (i + 1) <= tlen; ++i) {
-    size_t e = ifd + 2 + 12 * i;
-    if (r16(e) != 0xB002) continue;
-    uint32_t bytes = r32(e + 4), off = r32(e + 8);
-    if (bytes % 16 || off > tlen || bytes > tlen - off) return;
-    mp.count = std::min<uint32_t>(bytes / 16, 8);
-    for (uint32_t k = 0; k < mp.count; ++k) {
-      mp.size[k] = r32(off + 16 * k + 4);
-      mp.offset[k] = r32(off + 16 * k + 8);
-    }
-    mp.base = body_pos + 4;
-    return;
-  }
-}
-
-bool read_tables(DecodeState& st, const uint8_t* p, size_t len) {
-  size_t i = 0;
-  while (i < len) {
-    if (len - i < 17) return false;
-    uint8_t tc = p[i] >> 4, th = p[i] & 15;
-    if (tc > 1 || th > 3) return false;
-    const uint8_t* counts = p + i + 1;
-    int n = 0;
-    for (int k = 0; k < 16; ++k) n += counts[k];
-    if (len - i - 17 < size_t(n)) return false;
-    if (!build_table(tc ? st.ac[th] : st.dc[th], tc == 1, counts, p + i + 17, n)) return false;
-    i += 17 + n;
-  }
-  return true;
-}
-
-bool is_frame(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
-
-// One walk over the file, with the scans decoded or only screened. A screened walk
-// counts only when it is complete.
-Walk walk_once(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, bool decode) {
+Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
   Walk w;
   std::unique_ptr<DecodeState> own;
   if (!state) own.reset(new DecodeState);  // default-initialised: the tables stay unfilled
@@ -84,19 +29,19 @@ Walk walk_once(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, bo
   uint64_t scans = 0, good_end = 0;
   const uint64_t soi = pos;
   const uint8_t* s = cur.get(pos, 3);
-  if (!s || s[0] != 0xFF || s[1] != 0xD8 || s[2] != 0xFF) return w;
+  if (!s || s[0] != 0xFF || s[1] != kSOI || s[2] != 0xFF) return w;
   pos += 2;
   for (int seg = 0; seg < 65536; ++seg) {
     uint8_t code = 0;
     uint64_t after = 0;
     if (!marker_at(cur, pos, code, after)) break;
-    if (code == 0xD9) {
+    if (code == kEOI) {
       if (scans == 0) break;
       w.verdict = Verdict::complete;
       w.end = after;
       break;
     }
-    if (code == 0x00 || code == 0x01 || (code >= 0xD0 && code <= 0xD8)) break;
+    if (code == 0x00 || code == 0x01 || is_rst(code) || code == kSOI) break;
     const uint8_t* lp = cur.get(after, 2);
     if (!lp) break;
     uint16_t len = be16(lp);
@@ -109,31 +54,23 @@ Walk walk_once(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, bo
     if (is_frame(code)) {
       ok = !frame && parse_frame(*st, code, b, blen);
       frame = true;
-    } else if (code == 0xC4) {
-      ok = read_tables(*st, b, blen);
-    } else if (code == 0xDD) {
-      ok = blen >= 2;
-      if (ok) st->restart_interval = be16(b);
-    } else if (code == 0xDC) {  // DNL: the height the frame left open
+    } else if (code == kDHT) {
+      ok = parse_tables(*st, b, blen);
+    } else if (code == kDRI) {
+      ok = parse_restart_interval(*st, b, blen);
+    } else if (code == kDNL) {  // the height the frame left open
       if (blen >= 2 && st->height == 0) st->height = be16(b);
-    } else if (code == 0xE2 && follow_mp && mp.count == 0) {
-      read_mp_index(b, blen, body, mp);
-    } else if (code == 0xDA) {
+    } else if (code == kAPP2 && follow_mp && mp.count == 0) {
+      parse_mp_index(b, blen, body, mp);
+    } else if (code == kSOS) {
       if (!frame || !parse_scan(*st, b, blen)) break;
       uint64_t data = after + len;
-      if (!decode) {
-        uint64_t m = screen_scan(cur, data, *st);
-        if (m == UINT64_MAX) return Walk{};
-        ++scans;
-        good_end = pos = m;
-        continue;
-      }
       ScanResult r = validate_scan(cur, data, *st);
       if (r.why != Stop::end_of_scan) {
         w.stop = r.why;
         w.scan_data = data;
         w.scan_mcus = r.mcus;
-        uint64_t cut = r.mcus > 0 ? r.valid_end : good_end;
+        uint64_t cut = r.valid_end > data ? r.valid_end : good_end;
         if (cut > 0) {
           w.verdict = Verdict::truncated;
           w.end = cut;
@@ -160,45 +97,21 @@ Walk walk_once(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, bo
     if (mp.offset[k] == 0 || mp.size[k] == 0) continue;
     uint64_t at = mp.base + mp.offset[k];
     if (at < w.end || at < soi) continue;
-    Walk sub = walk(cur, at, false, nullptr, decode ? Check::decode : Check::screen_first);
+    Walk sub = walk(cur, at, false);
     if (sub.verdict == Verdict::complete && sub.end == at + mp.size[k] && sub.end > w.end) w.end = sub.end;
   }
   return w;
 }
 
-}  // namespace
-
-Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state, Check check) {
-  if (!state && check == Check::screen_first) {
-    Walk quick = walk_once(cur, pos, follow_mp, nullptr, false);
-    if (quick.verdict == Verdict::complete) return quick;
-  }
-  return walk_once(cur, pos, follow_mp, state, true);
-}
-
 }  // namespace jpeg
 
-namespace {
-
-Carve measure_jpg_with(ByteSource& src, uint64_t start, uint64_t max_length, jpeg::Check check) {
-  Cursor cur(src, start, max_length);
-  jpeg::Walk w = jpeg::walk(cur, 0, true, nullptr, check);
-  if (w.verdict == Verdict::corrupt) return corrupt();
-  return make_carve(w.verdict, w.end, "jpg");
-}
-
-}  // namespace
-
 Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length) {
-  return measure_jpg_with(src, start, max_length, jpeg::Check::decode);
-}
-
-// Decoding the entropy-coded data costs several times the read. A file whose scans pass
-// the marker-level screening to a clean EOI is taken as it is; the screening misses
-// damage that leaves every marker in place (flipped bits, a run of another JPEG's
-// entropy-coded data), which only decoding finds.
-Carve measure_jpg_quickly(ByteSource& src, uint64_t start, uint64_t max_length) {
-  return measure_jpg_with(src, start, max_length, jpeg::Check::screen_first);
+  Cursor cur(src, start, max_length);
+  jpeg::Walk w = jpeg::walk(cur, 0, true);
+  // A stream that breaks before its first MCU holds nothing to keep, but its headers
+  // held: a fragment search may find where its data goes on.
+  if (w.verdict == Verdict::corrupt) return make_carve(Verdict::corrupt, w.scan_data, "jpg");
+  return make_carve(w.verdict, w.end, "jpg");
 }
 
 }  // namespace kes

@@ -18,16 +18,8 @@ struct Walk {
   uint64_t scan_mcus = 0;
 };
 
-// How a walk checks the entropy-coded data: by decoding it, or first by the quick look
-// of screen_scan, decoding only when that does not reach a clean EOI.
-enum class Check : uint8_t { decode, screen_first };
-
 // Walks the JPEG whose SOI is at pos; follow_mp adds pictures listed in an MPF index.
-// With `state` (which implies decoding), the tables, frame and scan in force at the end
-// are left there.
-Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state = nullptr, Check check = Check::decode);
-
-// The marker code behind the 0xFF (and fill bytes) at pos, and the position after it.
-bool marker_at(Cursor& cur, uint64_t pos, uint8_t& code, uint64_t& after);
+// With `state`, the tables, frame and scan in force at the end are left there.
+Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state = nullptr);
 
 }  // namespace kes::jpeg

@@ -17,14 +17,25 @@ const Format kFormats[] = {
     {"rw2", Kind::photo, 16, probe_rw2, measure_rw2, 1024 * MiB},
     {"crw", Kind::photo, 26, probe_crw, measure_crw, 256 * MiB},
     {"mrw", Kind::photo, 16, probe_mrw, measure_mrw, 512 * MiB},
-    {"png", Kind::photo, 16, probe_png, measure_png, 1024 * MiB, nullptr, resume_png},
-    {"gif", Kind::photo, 16, probe_gif, measure_gif, 256 * MiB, nullptr, resume_gif},
+    {"png", Kind::photo, 16, probe_png, measure_png, 1024 * MiB, trusted_prefix<resume_png>},
+    {"gif", Kind::photo, 16, probe_gif, measure_gif, 256 * MiB, trusted_prefix<resume_gif>},
     {"bmp", Kind::photo, 54, probe_bmp, measure_bmp, 4096 * MiB},
-    {"jpg", Kind::photo, 8, probe_jpg, measure_jpg, 512 * MiB, measure_jpg_quickly},
+    {"jpg", Kind::photo, 8, probe_jpg, measure_jpg, 512 * MiB, jpg_splicer},
     {"ico", Kind::photo, 512, probe_ico, measure_ico, 64 * MiB},
     {"psd", Kind::photo, 32, probe_psd, measure_psd, 4096 * MiB},
     // AVI and WAVE: one option for both kinds; a large AVI goes on past its first 4 GiB.
-    {"riff", Kind::video, 20, probe_riff, measure_riff, 16384 * MiB, nullptr, resume_riff},
+    {"riff", Kind::video, 20, probe_riff, measure_riff, 16384 * MiB, trusted_prefix<resume_riff>},
+    {"mov", Kind::video, 512, probe_mov, measure_mov, 65536 * MiB},
+    {"mkv", Kind::video, 128, probe_mkv, measure_mkv, 65536 * MiB},
+    // One entry for wmv and wma: "asf" is in both the video and the audio table.
+    {"asf", Kind::video, 30, probe_asf, measure_asf, 16384 * MiB},
+    {"flv", Kind::video, 24, probe_flv, measure_flv, 8192 * MiB},
+    {"rm", Kind::video, 26, probe_rm, measure_rm, 4096 * MiB},
+    {"ra", Kind::audio, 72, probe_ra, measure_ra, 1024 * MiB},
+    {"wtv", Kind::audio, 64, probe_wtv, measure_wtv, 65536 * MiB},
+    {"max", Kind::video, 64, probe_max, measure_max, 4096 * MiB},
+    {"fcp", Kind::video, 51, probe_fcp, measure_fcp, 64 * MiB},
+    {"dpx", Kind::video, 32, probe_dpx, measure_dpx, 1024 * MiB},
 };
 
 }  // namespace

@@ -19,6 +19,21 @@ int kTabStops[1] = {8};
 
 bool is_break(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n'; }
 
+// Chinese and Japanese are written without spaces: a line may end between two of their
+// characters, but not before closing punctuation or the prolonged-sound mark.
+bool is_cjk(wchar_t c) {
+  return (c >= 0x3000 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+bool may_not_start_line(wchar_t c) {
+  static const wchar_t kClosing[] = L"\x3001\x3002\xFF0C\xFF0E\x300D\x300F\xFF09\x3011\x30FC\xFF01\xFF1F\x30FB";
+  for (const wchar_t* p = kClosing; *p; ++p)
+    if (*p == c) return true;
+  return false;
+}
+bool may_break_before(const wchar_t* text, int k) {
+  return (is_cjk(text[k - 1]) || is_cjk(text[k])) && !may_not_start_line(text[k]) && !is_break(text[k]);
+}
+
 // The line's characters without a closing line feed (or CR LF), which has no picture.
 int drawn_length(const wchar_t* line, int length) {
   while (length > 0 && (line[length - 1] == L'\n' || line[length - 1] == L'\r')) --length;
@@ -48,8 +63,9 @@ struct wrapped_line {
 
 // Lays out the line that starts at `start`: characters are measured one at a time until
 // the sum exceeds `width` or a line feed ends the line; the line then ends after its last
-// space, tab or line feed, else before the overflowing character, and holds at least one
-// character so that a line narrower than a single character still makes progress.
+// space, tab or line feed or between two Chinese or Japanese characters, else before the
+// overflowing character, and holds at least one character so that a line narrower than a
+// single character still makes progress.
 wrapped_line next_line(HDC dc, const wchar_t* text, int n, int start, int width) {
   int height = 0;
   int sum = 0;
@@ -65,6 +81,10 @@ wrapped_line next_line(HDC dc, const wchar_t* text, int n, int start, int width)
   for (int k = i; k >= start; --k) {
     if (is_break(text[k])) {
       end = k + 1;
+      break;
+    }
+    if (k > start && may_break_before(text, k)) {
+      end = k;
       break;
     }
   }

@@ -33,7 +33,7 @@ if(TARGET kessrv AND EXISTS ${KES_TESTS_DIR}/core/engine_process.cpp)
   add_executable(formats_engine_test ${KES_TESTS_DIR}/formats/e2e/media_card_test.cpp
     ${KES_TESTS_DIR}/formats/e2e/fragment_card_test.cpp
     ${KES_TESTS_DIR}/formats/samples.cpp ${KES_TESTS_DIR}/formats/synthetic.cpp
-    ${KES_TESTS_DIR}/core/engine_process.cpp)
+    ${KES_TESTS_DIR}/formats/container_maker.cpp ${KES_TESTS_DIR}/core/engine_process.cpp)
   target_include_directories(formats_engine_test PRIVATE ${KES_TESTS_DIR} ${KES_TESTS_DIR}/core)
   target_link_libraries(formats_engine_test PRIVATE kestrune_core GTest::gtest_main)
   target_compile_definitions(formats_engine_test PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}"
@@ -49,8 +49,8 @@ target_compile_definitions(kes_format_bench PRIVATE KES_MEDIA_DIR="${KES_MEDIA_D
 add_dependencies(kes_format_bench kes_format_media)
 
 # The scan validator again, with the 32-bit bit buffer that the Windows engine uses.
-add_executable(jpeg_narrow_test ${KES_TESTS_DIR}/formats/jpeg_scan_test.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/jpeg_scan.cpp ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/jpeg.cpp
+file(GLOB KES_JPEG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/jpeg*.cpp)
+add_executable(jpeg_narrow_test ${KES_TESTS_DIR}/formats/jpeg_scan_test.cpp ${KES_JPEG_SOURCES}
   ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/cursor.cpp)
 target_include_directories(jpeg_narrow_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
 target_link_libraries(jpeg_narrow_test PRIVATE GTest::gtest_main)

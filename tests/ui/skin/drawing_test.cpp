@@ -180,6 +180,24 @@ TEST_F(WrappedText, BreaksAWordLongerThanTheLineWhereItOverflows) {
   EXPECT_NEAR(page.ink_right(2 * line, 3 * line), width_of(L"WW"), 3);
 }
 
+TEST_F(WrappedText, JapaneseBreaksBetweenCharactersButNotBeforeClosingPunctuation) {
+  // "44 files were recovered.": no spaces after the number, so the breaker must not
+  // leave "44" alone on the first line.
+  const wchar_t* text = L"44 \x500b\x306e\x30d5\x30a1\x30a4\x30eb\x3092\x5fa9\x5143\x3057\x307e\x3057\x305f\x3002";
+  RECT rect = {0, 0, width_of(L"44 \x500b\x306e\x30d5\x30a1") + 1, 200};
+  draw_wrapped_text(page.dc(), text, rect, 0, 0);
+  EXPECT_NEAR(page.ink_right(0, line), width_of(L"44 \x500b\x306e\x30d5\x30a1"), 3);
+
+  // The full stop that would start the second line takes the character before it along.
+  const int room = width_of(L"44 \x500b\x306e\x30d5\x30a1\x30a4\x30eb\x3092\x5fa9\x5143\x3057\x307e\x3057\x305f") + 1;
+  RECT stop = {0, 0, room, 200};
+  canvas second(400, 300);
+  ::SelectObject(second.dc(), application_font(L"Verdana", 10, false));
+  draw_wrapped_text(second.dc(), text, stop, 0, 0);
+  EXPECT_EQ(stop.bottom, 2 * line);
+  EXPECT_GT(second.ink_right(line, 2 * line), width_of(L"\x305f") + 2);
+}
+
 TEST_F(WrappedText, LineFeedEndsALineAndIsNotDrawn) {
   RECT rect = {0, 0, 400, 200};
   draw_wrapped_text(page.dc(), L"a\nb", rect, 5, DT_VCENTER);

@@ -62,6 +62,7 @@ EngineRun run_engine(const std::string& exe, const std::vector<std::string>& arg
       unsetenv("KESTRUNE_REPORT_FD");
       setenv("KESTRUNE_REPORT_PATH", opts.report_path.c_str(), 1);
     }
+    for (const auto& [name, value] : opts.env) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>("client.exe"));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -19,6 +19,7 @@ struct RunOptions {
   bool channel = true;           // give the engine a report channel (KESTRUNE_REPORT_FD)
   std::string report_path;       // KESTRUNE_REPORT_PATH instead of the descriptor
   uint64_t file_size_limit = 0;  // RLIMIT_FSIZE for the child, 0 = none
+  std::vector<std::pair<std::string, std::string>> env;  // set in the child
   // Called for each message as it arrives, while the engine still runs.
   std::function<void(const Message&, pid_t)> on_message;
 };

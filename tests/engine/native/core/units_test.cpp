@@ -1,11 +1,8 @@
 // Units of the core that the process tests reach only with difficulty.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
 #include <random>
 #include "chunk_stream.h"
 #include "command_line.h"
@@ -105,54 +102,6 @@ TEST(ChunkStream, SkippingAheadDoesNotReadTheSkippedChunks) {
     ASSERT_EQ(stream.read(100, got.data(), got.size()), got.size());
     EXPECT_TRUE(std::equal(got.begin(), got.end(), dev.bytes().begin() + 100));
   }
-}
-
-// A medium that serves only as many reads as the test allows: a slow card, held still.
-class GatedDevice : public MemoryDevice {
- public:
-  explicit GatedDevice(size_t size) : MemoryDevice(size, 0, 0) {}
-  size_t read(uint64_t off, void* dst, size_t n) override {
-    std::unique_lock<std::mutex> lock(gate_);
-    opened_.wait(lock, [&] { return allowed_ > 0 || closed_; });
-    if (closed_) return 0;
-    --allowed_;
-    lock.unlock();
-    return MemoryDevice::read(off, dst, n);
-  }
-  void allow(int reads) {
-    std::lock_guard<std::mutex> lock(gate_);
-    allowed_ += reads;
-    opened_.notify_all();
-  }
-  void close() {
-    std::lock_guard<std::mutex> lock(gate_);
-    closed_ = true;
-    opened_.notify_all();
-  }
-
- private:
-  std::mutex gate_;
-  std::condition_variable opened_;
-  int allowed_ = 0;
-  bool closed_ = false;
-};
-
-TEST(ChunkStream, ReadingAheadOnlyWhenTheReaderOutpacesTheScan) {
-  GatedDevice dev(64 * 16384);
-  kes::ChunkStream stream(dev, 16384, 8);
-  dev.allow(2);
-  ASSERT_NE(stream.acquire(1), nullptr);
-  EXPECT_FALSE(stream.reading_ahead());  // the scan waits for the reader
-  dev.allow(6);  // the rest of the window, no more
-  bool ahead = false;
-  for (int i = 0; i < 200 && !ahead; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ahead = stream.reading_ahead();
-  }
-  EXPECT_TRUE(ahead);  // the whole window read, the scan still at its start
-  stream.release_below(8);
-  EXPECT_FALSE(stream.reading_ahead());  // the reader waits at the gate again
-  dev.close();
 }
 
 TEST(CommandLineOptions, EnableDisableAndUnknownTokens) {

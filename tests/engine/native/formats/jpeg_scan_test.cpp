@@ -22,10 +22,10 @@ Bytes load(const std::string& name) {
 }
 
 // Entropy-coded bits one at a time: stuffed bytes undone, zeros (and `overran`) after a
-// marker, the end of the data or a zeroed sector at a sector boundary.
+// marker, the end of the data or when reading enters a zeroed sector.
 class PlainBits {
  public:
-  PlainBits(const Bytes& d, size_t pos) : d_(d), pos_(pos) {}
+  PlainBits(const Bytes& d, size_t pos) : d_(d), pos_(pos), sector_((pos + 511) & ~size_t(511)) {}
   int bit() {
     if (left_ == 0 && !next_byte()) {
       overran = true;
@@ -43,7 +43,8 @@ class PlainBits {
     int32_t code = 0;
     for (int len = 1; len <= 16; ++len) {
       code = code << 1 | bit();
-      if (code <= t.maxcode[len]) return t.vals[t.valptr[len] + code - t.mincode[len]];
+      int v = t.value_of(len, code);
+      if (v >= 0) return v;
     }
     return -1;
   }
@@ -59,9 +60,9 @@ class PlainBits {
  private:
   bool next_byte() {
     if (stopped_ || pos_ >= d_.size()) return stopped_ = true, false;
-    if (pos_ % 512 == 0 && pos_ + 512 <= d_.size()) {
-      bool zero = true;
-      for (size_t i = pos_; i < pos_ + 512 && zero; ++i) zero = d_[i] == 0;
+    for (; sector_ <= pos_; sector_ += 512) {
+      bool zero = sector_ + 512 <= d_.size();
+      for (size_t i = sector_; i < sector_ + 512 && zero; ++i) zero = d_[i] == 0;
       if (zero) return stopped_ = true, false;
     }
     uint8_t c = d_[pos_];
@@ -76,6 +77,7 @@ class PlainBits {
   }
   const Bytes& d_;
   size_t pos_;
+  size_t sector_;  // the next sector start not yet looked at
   int left_ = 0;
   uint8_t cur_ = 0;
   bool stopped_ = false;
@@ -180,6 +182,85 @@ TEST(JpegScan, StopsInTheSameMcuAsAPlainDecoder) {
       }
     }
     EXPECT_GT(truncated, 50);  // the damage did reach the decoding
+  }
+}
+
+// The medium as a fragment search sees it: the file's bytes up to `seam`, then the
+// bytes from `from` on, at the offsets they would have in the whole file.
+class Spliced : public ByteSource {
+ public:
+  Spliced(const Bytes& d, size_t seam, size_t from) : d_(d), seam_(seam), from_(from) {}
+  uint64_t size() const override { return seam_ + (d_.size() - from_); }
+  size_t read_at(uint64_t off, void* dst, size_t n) override {
+    uint8_t* out = static_cast<uint8_t*>(dst);
+    size_t done = 0;
+    for (; done < n && off + done < size(); ++done) {
+      uint64_t at = off + done;
+      out[done] = at < seam_ ? d_[at] : d_[from_ + (at - seam_)];
+    }
+    return done;
+  }
+
+ private:
+  const Bytes& d_;
+  size_t seam_, from_;
+};
+
+size_t last_scan_data(const Bytes& d) {
+  size_t data = 0;
+  for (size_t i = 2; i + 4 < d.size(); ++i)
+    if (d[i] == 0xFF && d[i + 1] == 0xDA) data = i + 2 + (d[i + 2] << 8 | d[i + 3]);
+  return data;
+}
+
+// A file cut at a cluster boundary inside its last scan, a foreign cluster, then the
+// rest: the walk stops in the foreign cluster; resuming from the checkpoint before the
+// seam over wrong continuations stops short, over the right one (after the wrong ones,
+// whose traces must be gone) it reaches the end.
+TEST(JpegScan, ResumesFromACheckpointOverCandidateContinuations) {
+  const size_t cluster = 1024;
+  for (const char* name : {"jpg_big.jpg", "jpg_progressive.jpg", "jpg_restart.jpg", "jpg_progressive_restart.jpg"}) {
+    SCOPED_TRACE(name);
+    Bytes file = load(name);
+    if (file.empty() && std::string(name).find("restart") != std::string::npos) continue;  // libjpeg maker
+    size_t data = last_scan_data(file);
+    size_t seam = (data + (file.size() - data) / 2) / cluster * cluster;
+    ASSERT_GT(seam, data + 64);
+    ASSERT_LT(seam + cluster, file.size());
+    Bytes medium(file.begin(), file.begin() + seam);
+    Bytes foreign = Bytes(cluster, 0x5A);
+    std::mt19937 rng(seam);
+    for (auto& c : foreign) c = uint8_t(rng() % 255);  // noise without 0xFF
+    medium.insert(medium.end(), foreign.begin(), foreign.end());
+    const size_t right = medium.size();
+    medium.insert(medium.end(), file.begin() + seam, file.end());
+    const size_t noise_at = medium.size();
+    for (size_t i = 0; i < 3 * cluster; ++i) medium.push_back(uint8_t(rng()));
+    const size_t zeros_at = medium.size();
+    medium.resize(medium.size() + 3 * cluster);
+    const size_t same_tables = right + (file.size() - seam) / 3 + 5;  // the file's own data, elsewhere
+
+    DecodeState st;
+    st.trail.enable(1024);
+    MemorySource src(medium.data(), medium.size());
+    Cursor cur(src, 0, medium.size());
+    Walk w = walk(cur, 0, false, &st);
+    ASSERT_EQ(w.verdict, Verdict::truncated);
+    ASSERT_EQ(w.scan_data, data);
+    const Checkpoint* cp = st.trail.at_or_before(seam);
+    ASSERT_NE(cp, nullptr);
+    EXPECT_GT(cp->pos + 2 * 1024, seam);  // decoding goes on from near the seam
+    for (size_t from : {noise_at, zeros_at, same_tables}) {
+      Spliced view(medium, seam, from);
+      ScanResult r = resume_scan(view, view.size(), st, *cp);
+      EXPECT_NE(r.why, Stop::end_of_scan) << "continuation at " << from;
+      EXPECT_GE(r.valid_end, cp->pos - 64);
+    }
+    Spliced view(medium, seam, right);
+    ScanResult r = resume_scan(view, view.size(), st, *cp);
+    EXPECT_EQ(r.why, Stop::end_of_scan);
+    EXPECT_EQ(r.marker_pos, file.size() - 2);  // the EOI
+    EXPECT_EQ(r.mcus, scan_mcus(st));
   }
 }
 

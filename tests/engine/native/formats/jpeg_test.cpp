@@ -182,8 +182,8 @@ ScanLayout layout_of(const Bytes& f) {
   return l;
 }
 
-// The walk first screens the scans at marker level and decodes only files that fail it.
-// Clean files must pass the screening, whatever follows them on the card.
+// The marker-level look that the scans not decoded get (arithmetic coding, lossless,
+// frames too large to track): clean scans pass it to their marker, whatever follows them.
 TEST(Jpeg, CleanScansPassTheScreeningToTheirMarker) {
   std::vector<const char*> names = {"jpg_baseline.jpg", "jpg_progressive.jpg", "jpg_big.jpg", "jpg_exif_thumb.jpg",
                                     "jpg_progressive_odd.jpg"};
@@ -200,46 +200,33 @@ TEST(Jpeg, CleanScansPassTheScreeningToTheirMarker) {
     jpeg::DecodeState st;
     st.restart_interval = l.restart_interval;
     for (size_t data : l.scans) {
-      uint64_t end = jpeg::screen_scan(cur, data, st);
-      ASSERT_NE(end, UINT64_MAX) << "scan at " << data;
-      EXPECT_EQ(end, jpeg::next_marker(cur, data));
+      jpeg::ScanResult r = jpeg::screen_scan(cur, data, st);
+      ASSERT_EQ(r.why, jpeg::Stop::end_of_scan) << "scan at " << data;
+      EXPECT_EQ(r.marker_pos, jpeg::next_marker(cur, data));
     }
-    // The screened walk and the decoding one agree.
-    jpeg::DecodeState decoded;
-    jpeg::Walk quick = jpeg::walk(cur, 0, false, nullptr, jpeg::Check::screen_first);
-    jpeg::Walk full = jpeg::walk(cur, 0, false, &decoded);
-    EXPECT_EQ(quick.verdict, Verdict::complete);
-    EXPECT_EQ(quick.end, full.end);
   }
 }
 
-Carve measure_quickly(const Bytes& file) {
-  MemorySource src(file.data(), file.size());
-  return fmt("jpg").quick_measure(src, 0, file.size());
-}
-
-// Damage that the screening sees must still send the file to the decoder, which cuts it
-// where the damage begins.
-TEST(Jpeg, ScreeningPassesDamageOnToTheDecoder) {
+// Damage that leaves the scan's structure visible at marker level: the screening stops
+// where it begins.
+TEST(Jpeg, ScreeningStopsAtDamageItCanSee) {
+  struct Case {
+    const char* what;
+    Bytes data;
+    jpeg::Stop why;
+    size_t stop_by;  // valid_end at or before this
+  };
+  std::vector<Case> cases;
   Bytes file = sample("jpg_big.jpg");
   size_t at = (file.size() / 2 + 511) & ~size_t(511);
+  ASSERT_EQ(layout_of(file).restart_interval, 0);
   Bytes zeroed = file;
   std::fill(zeroed.begin() + at, zeroed.begin() + at + 1024, 0);
-  Carve c = measure_quickly(zeroed);
-  EXPECT_EQ(c.verdict, Verdict::truncated);
-  EXPECT_LE(c.length, at + 512);
-  EXPECT_GT(c.length, at - 4096);
-
-  // A restart marker in a file that asks for none.
-  ASSERT_EQ(layout_of(file).restart_interval, 0);
+  cases.push_back({"zeroed sectors", zeroed, jpeg::Stop::end_of_data, at});
   Bytes stray = file;
   stray[at] = 0xFF, stray[at + 1] = 0xD0;
-  c = measure_quickly(stray);
-  EXPECT_EQ(c.verdict, Verdict::truncated);
-  EXPECT_LE(c.length, at);
-
+  cases.push_back({"a restart marker where none are asked for", stray, jpeg::Stop::bad_restart, at});
 #ifdef KES_HAVE_JPEG_MAKER
-  // Restart markers out of order: two swapped.
   Bytes restart = sample(kRestart);
   std::vector<size_t> rst;
   for (size_t i = layout_of(restart).scans.at(0); i + 1 < restart.size(); ++i)
@@ -248,16 +235,38 @@ TEST(Jpeg, ScreeningPassesDamageOnToTheDecoder) {
   Bytes swapped = restart;
   size_t a = rst[rst.size() / 2], b = rst[rst.size() / 2 + 1];
   std::swap(swapped[a], swapped[b]);
-  c = measure_quickly(swapped);
-  EXPECT_EQ(c.verdict, Verdict::truncated);
-  EXPECT_LE(c.length, b);
-
+  cases.push_back({"two restart markers swapped", swapped, jpeg::Stop::bad_restart, b});
   // Eight intervals cut out: the restart numbers still run in order, their count falls short.
   Bytes shortened = restart;
   shortened.erase(shortened.begin() + rst[5] + 1, shortened.begin() + rst[13] + 1);
-  c = measure_quickly(shortened);
+  cases.push_back({"eight intervals cut out", shortened, jpeg::Stop::bad_restart, shortened.size() - 2});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemorySource src(c.data.data(), c.data.size());
+    Cursor cur(src, 0, c.data.size());
+    jpeg::DecodeState st;
+    ASSERT_EQ(jpeg::walk(cur, 0, false, &st).verdict, Verdict::truncated);  // the decoding sees it too
+    ScanLayout l = layout_of(c.data);
+    st.restart_interval = l.restart_interval;
+    jpeg::ScanResult r = jpeg::screen_scan(cur, l.scans.at(0), st);
+    EXPECT_EQ(r.why, c.why);
+    EXPECT_LE(r.valid_end, c.stop_by);
+    EXPECT_GT(r.valid_end, l.scans.at(0));
+  }
+}
+
+// Arithmetic-coded scans are screened, not decoded: a cut file is truncated.
+TEST(Jpeg, ScreenedScansEndAtTheirDamage) {
+#ifdef KES_HAVE_JPEG_MAKER
+  Bytes file = sample("jpg_arithmetic.jpg");
+  size_t cut = (file.size() * 2 / 3 + 511) & ~size_t(511);
+  Card card(file.size() + 4096, true);
+  card.put(0, file);
+  std::fill(card.data.begin() + cut, card.data.begin() + cut + 512, 0);
+  Carve c = measure(fmt("jpg"), card.data, 0);
   EXPECT_EQ(c.verdict, Verdict::truncated);
-  EXPECT_LE(c.length, shortened.size() - 2);
+  EXPECT_EQ(c.length, cut);
 #endif
 }
 

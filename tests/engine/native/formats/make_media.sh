@@ -59,4 +59,30 @@ av() { ffmpeg -nostdin -loglevel error -y "$@"; }
 av -f lavfi -i testsrc=size=160x120:rate=10:duration=1 -c:v mjpeg -q:v 6 -fflags +bitexact riff_avi.avi
 av -f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.5 -c:a pcm_s16le -metadata title=Tone riff_wav.wav
 av -f lavfi -i sine=frequency=660:sample_rate=8001:duration=1 -c:a pcm_u8 -fflags +bitexact riff_wav_odd.wav
+# Video containers: ISO media (moov last, moov first, fragmented, QuickTime, 3GPP, audio
+# only), Matroska with CRC-32 elements and a live one of unknown size, WebM, ASF video and
+# audio, FLV, RealMedia, recorded TV; DPX pictures from both tools.
+clip="-f lavfi -i testsrc=size=160x120:rate=10:duration=1"
+tone="-f lavfi -i sine=frequency=440:sample_rate=8000:duration=1"
+mux() { av "$@" -fflags +bitexact -map_metadata -1; }
+mux $clip $tone -c:v mpeg4 -q:v 8 -c:a aac -b:a 32k mov_mp4.mp4
+mux $clip $tone -c:v mpeg4 -q:v 8 -c:a aac -b:a 32k -movflags +faststart mov_faststart.mp4
+mux $clip -c:v mpeg4 -q:v 8 -movflags +frag_keyframe+empty_moov mov_fragmented.mp4
+mux $clip -c:v mjpeg -q:v 8 mov_qt.mov
+mux $clip $tone -s 176x144 -c:v h263 -c:a aac -ar 8000 -ac 1 -b:a 12k mov_3gp.3gp
+mux $clip $tone -s 176x144 -c:v h263 -c:a aac -ar 8000 -ac 1 -b:a 12k mov_3g2.3g2
+mux $tone -c:a aac -b:a 32k mov_audio.m4a
+mux $clip $tone -c:v mpeg4 -q:v 8 -c:a libvorbis mkv_video.mkv
+mux $clip $tone -c:v mpeg4 -q:v 8 -c:a aac -f matroska -live 1 mkv_live.mkv
+mux $clip $tone -c:v libvpx -b:v 100k -c:a libopus mkv_webm.webm
+mux $clip $tone -c:v wmv2 -q:v 8 -c:a wmav2 -b:a 32k asf_video.wmv
+mux $tone -c:a wmav2 -b:a 32k asf_audio.wma
+mux $clip $tone -c:v flv -q:v 8 -c:a adpcm_swf -ar 11025 flv_video.flv
+mux -f lavfi -i testsrc=size=160x128:rate=10:duration=1 $tone -c:v rv10 -q:v 8 -c:a real_144 rm_video.rm
+mux $tone -c:a real_144 rm_audio.rm
+mux $clip $tone -c:v mpeg2video -q:v 8 -c:a ac3 -b:a 64k wtv_sample.wtv
+mux -f lavfi -i testsrc=size=64x48 -frames:v 1 -pix_fmt rgb48le dpx_rgb48.dpx
+pic 28 64x48 -depth 10 dpx_rgb10.dpx
+pic 29 33x20 -depth 8 dpx_rgb8.dpx
+"$im" -size 40x30 gradient: -depth 16 dpx_gray16.dpx
 rm -f thumb.jpg

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "formats/container_maker.h"
 #include "formats/synthetic.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +24,9 @@ int main(int argc, char** argv) {
   fs::path out = argv[1];
   const std::pair<const char*, const char*> by_prefix[] = {
       {"jpg_", "jpg"}, {"png_", "png"}, {"jng_", "png"}, {"mng_", "png"}, {"gif_", "gif"},
-      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"}};
+      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"},
+      {"mov_", "mov"}, {"mkv_", "mkv"}, {"asf_", "asf"}, {"flv_", "flv"}, {"rm_", "rm"},
+      {"wtv_", "wtv"}, {"dpx_", "dpx"}};
   for (const auto& entry : fs::directory_iterator(KES_MEDIA_DIR)) {
     std::string name = entry.path().filename().string();
     for (auto [prefix, format] : by_prefix)
@@ -43,5 +46,9 @@ int main(int argc, char** argv) {
   write(out / "x3f", "x3f", make_x3f());
   write(out / "mrw", "mrw", make_mrw());
   write(out / "crw", "crw", make_crw());
+  for (int version : {3, 4, 5}) write(out / "ra", "ra" + std::to_string(version), make_ra(version));
+  write(out / "max", "max", make_max());
+  write(out / "fcp", "fcp_le", make_fcp(true));
+  write(out / "fcp", "fcp_be", make_fcp(false));
   return 0;
 }

@@ -1,0 +1,307 @@
+// ISO base media and QuickTime movies (mp4, mov, 3gp, 3g2). The top-level boxes are
+// walked by their sizes (32-bit, 64-bit or "to the end"); the file ends after the last
+// box of the chain. The moov's boxes must nest exactly, and its sample tables give the
+// furthest byte the movie uses (which ends a box that runs to the end or past the
+// medium) and where each video sample starts: one that does not start with a frame
+// of its codec shows foreign data inside the mdat.
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+
+#include "formats/cursor.h"
+#include "formats/formats.h"
+
+namespace kes {
+namespace {
+
+bool is(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+bool any_of(const uint8_t* type, std::initializer_list<const char*> names) {
+  for (const char* n : names)
+    if (is(type, n)) return true;
+  return false;
+}
+
+bool top_level(const uint8_t* t) {
+  return any_of(t, {"ftyp", "moov", "mdat", "free", "skip", "wide", "pnot", "uuid", "meta", "moof",
+                    "mfra", "sidx", "ssix", "styp", "pdin", "prft", "emsg", "PICT"});
+}
+
+// Box types inside the moov: printable, or the copyright sign of QuickTime's user data.
+bool inner_type_ok(const uint8_t* t) {
+  for (int i = 0; i < 4; ++i)
+    if ((t[i] < 0x20 || t[i] > 0x7E) && t[i] != 0xA9) return false;
+  return true;
+}
+
+const char* brand_ext(const uint8_t* b) {
+  if (is(b, "qt  ")) return "mov";
+  if (std::memcmp(b, "3g2", 3) == 0) return "3g2";
+  if (std::memcmp(b, "3gp", 3) == 0 || std::memcmp(b, "3ge", 3) == 0 || std::memcmp(b, "3gg", 3) == 0)
+    return "3gp";
+  // Audio-only MPEG-4 files go out as mp4 too: the application has no table entry for m4a.
+  if (any_of(b, {"isom", "mp41", "mp42", "avc1", "M4V ", "M4VH", "M4VP", "M4A ", "M4B ", "M4P ", "dash",
+                 "mmp4", "MSNV", "f4v ", "F4V ", "XAVC", "NDAS"}))
+    return "mp4";
+  if (std::memcmp(b, "iso", 3) == 0 && b[3] >= '2' && b[3] <= '9') return "mp4";
+  return nullptr;
+}
+
+enum class Codec : uint8_t { other, mp4v, nal, jpeg, h263 };
+
+struct Track {
+  uint64_t stsd = 0, stsc = 0, stsz = 0, stco = 0;  // box positions, 0 = absent
+  uint64_t stsd_size = 0, stsc_size = 0, stsz_size = 0, stco_size = 0;
+  bool stz2 = false, co64 = false;
+};
+
+constexpr int kMaxDepth = 10;
+constexpr uint32_t kMaxBoxes = 1u << 20;
+constexpr uint64_t kMaxSamples = uint64_t(1) << 26;
+
+class Movie {
+ public:
+  explicit Movie(Cursor& cur) : cur_(cur) {}
+
+  // Checks that the children of [pos, end) nest exactly, collecting each track's
+  // sample tables; false when they do not.
+  bool walk(uint64_t pos, uint64_t end, int depth) {
+    while (pos < end) {
+      if (end - pos == 4) {  // QuickTime ends some lists with a 32-bit zero
+        const uint8_t* z = cur_.get(pos, 4);
+        return z && be32(z) == 0;
+      }
+      const uint8_t* h = end - pos >= 8 ? cur_.get(pos, 8) : nullptr;
+      if (!h || ++boxes_ > kMaxBoxes) return false;
+      uint64_t size = be32(h), hdr = 8;
+      uint8_t type[4];
+      std::memcpy(type, h + 4, 4);
+      if (size == 1) {
+        const uint8_t* l = end - pos >= 16 ? cur_.get(pos + 8, 8) : nullptr;
+        if (!l) return false;
+        size = be64(l);
+        hdr = 16;
+      }
+      if (!inner_type_ok(type) || size < hdr || size > end - pos) return false;
+      if (!enter(type, pos, hdr, size, depth)) return false;
+      pos += size;
+    }
+    return true;
+  }
+
+  uint64_t media_end() const { return media_end_; }
+  uint64_t first_bad_sample() const { return bad_sample_; }
+
+ private:
+  bool enter(const uint8_t* type, uint64_t pos, uint64_t hdr, uint64_t size, int depth) {
+    if (any_of(type, {"moov", "trak", "mdia", "minf", "stbl", "dinf", "edts", "mvex", "moof", "traf", "mfra"})) {
+      if (depth >= kMaxDepth) return false;
+      if (is(type, "trak")) track_ = Track{};
+      if (!walk(pos + hdr, pos + size, depth + 1)) return false;
+      return !is(type, "trak") || add_track();
+    }
+    const uint64_t body = pos + hdr, n = size - hdr;
+    if (is(type, "stsd")) track_.stsd = body, track_.stsd_size = n;
+    if (is(type, "stsc")) track_.stsc = body, track_.stsc_size = n;
+    if (is(type, "stsz") || is(type, "stz2")) track_.stsz = body, track_.stsz_size = n, track_.stz2 = is(type, "stz2");
+    if (is(type, "stco") || is(type, "co64")) track_.stco = body, track_.stco_size = n, track_.co64 = is(type, "co64");
+    return true;
+  }
+
+  // The codec of the track's first sample entry, and for NAL-unit video the size of the
+  // length fields that precede its NAL units.
+  Codec codec(int& length_size) {
+    const uint8_t* e = track_.stsd_size >= 16 ? cur_.get(track_.stsd, 16) : nullptr;
+    if (!e || be32(e + 4) == 0) return Codec::other;
+    uint64_t entry = be32(e + 8);
+    const uint8_t* f = e + 12;
+    if (is(f, "mp4v")) return Codec::mp4v;
+    if (any_of(f, {"jpeg", "mjpa"})) return Codec::jpeg;
+    if (any_of(f, {"h263", "s263"})) return Codec::h263;
+    if (!any_of(f, {"avc1", "avc3", "hvc1", "hev1"}) || entry > track_.stsd_size - 8) return Codec::other;
+    // The decoder configuration follows the 86-byte visual sample entry.
+    const bool hevc = f[0] == 'h';
+    for (uint64_t p = 86; p + 8 <= entry;) {
+      const uint8_t* c = cur_.get(track_.stsd + 8 + p, 8);
+      if (!c || be32(c) < 8) break;
+      if (is(c + 4, hevc ? "hvcC" : "avcC")) {
+        const uint8_t* v = cur_.get(track_.stsd + 8 + p + 8 + (hevc ? 21 : 4), 1);
+        if (!v) break;
+        length_size = (v[0] & 3) + 1;
+        return length_size == 3 ? Codec::other : Codec::nal;
+      }
+      p += be32(c);
+    }
+    return Codec::other;
+  }
+
+  // Whether the bytes at off start a frame of the codec that fills `size` bytes.
+  bool frame_ok(Codec codec, int length_size, uint64_t off, uint64_t size) {
+    if (codec == Codec::other || size == 0) return true;
+    const uint8_t* p = cur_.get(off, static_cast<size_t>(std::min<uint64_t>(size, 4)));
+    if (!p) return true;  // past the medium: the cut is judged elsewhere
+    if (size < 4) return codec != Codec::nal;
+    switch (codec) {
+      case Codec::mp4v: return p[0] == 0 && p[1] == 0 && p[2] == 1 && (p[3] <= 0x2F || (p[3] >= 0xB0 && p[3] <= 0xB6));
+      case Codec::jpeg: return p[0] == 0xFF && p[1] == 0xD8;
+      case Codec::h263: return p[0] == 0 && p[1] == 0 && (p[2] & 0xFC) == 0x80;
+      default: break;
+    }
+    // NAL units, each after its length, fill the sample exactly.
+    uint64_t q = off, end = off + size;
+    for (int n = 0; n < 64 && q < end; ++n) {
+      if (end - q < uint64_t(length_size) + 1) return false;
+      const uint8_t* l = cur_.get(q, static_cast<size_t>(length_size) + 1);
+      if (!l) return true;
+      uint64_t len = 0;
+      for (int i = 0; i < length_size; ++i) len = len << 8 | l[i];
+      if (len == 0 || (l[length_size] & 0x80) || len > end - q - length_size) return false;
+      q += length_size + len;
+    }
+    return true;
+  }
+
+  // Goes through the track's chunks: the furthest byte they use and the first sample
+  // whose data does not start a frame. False when the tables contradict their own sizes.
+  bool add_track() {
+    const Track& t = track_;
+    if (!t.stco || !t.stsc || !t.stsz) return true;  // no samples (fragmented movies)
+    const uint8_t* co = t.stco_size >= 8 ? cur_.get(t.stco, 8) : nullptr;
+    const uint8_t* sc = t.stsc_size >= 8 ? cur_.get(t.stsc, 8) : nullptr;
+    const uint8_t* sz = t.stsz_size >= 12 ? cur_.get(t.stsz, 12) : nullptr;
+    if (!co || !sc || !sz) return false;
+    const uint64_t chunks = be32(co + 4), runs = be32(sc + 4), samples = be32(sz + 8);
+    const unsigned entry = t.co64 ? 8 : 4;
+    const unsigned field = t.stz2 ? sz[7] : 32;
+    const uint32_t fixed = t.stz2 ? 0 : be32(sz + 4);
+    if (chunks * entry > t.stco_size - 8 || runs * 12 > t.stsc_size - 8) return false;
+    if (t.stz2 && field != 4 && field != 8 && field != 16) return false;
+    if (fixed == 0 && (samples * field + 7) / 8 > t.stsz_size - 12) return false;
+    int length_size = 4;
+    const Codec c = codec(length_size);
+    uint64_t sample = 0, steps = 0;
+    for (uint64_t run = 0; run < runs; ++run) {
+      const uint8_t* r = cur_.get(t.stsc + 8 + run * 12, 12);
+      const uint8_t* next = run + 1 < runs ? cur_.get(t.stsc + 8 + (run + 1) * 12, 4) : nullptr;
+      if (!r || (run + 1 < runs && !next)) return false;
+      const uint64_t first = be32(r), per_chunk = be32(r + 4);
+      const uint64_t last = next ? be32(next) : chunks + 1;
+      if (first == 0 || last < first || last > chunks + 1) return false;
+      for (uint64_t ch = first; ch < last; ++ch) {
+        if (++steps > kMaxSamples) return true;
+        const uint8_t* o = cur_.get(t.stco + 8 + (ch - 1) * entry, entry);
+        if (!o) return false;
+        const uint64_t off = t.co64 ? be64(o) : be32(o);
+        uint64_t bytes = 0;
+        for (uint64_t s = 0; s < per_chunk && sample < samples; ++s, ++sample) {
+          if (++steps > kMaxSamples) return true;
+          const uint64_t size = fixed ? fixed : sample_size(t, field, sample);
+          if (off + bytes < bad_sample_ && !frame_ok(c, length_size, off + bytes, size)) bad_sample_ = off + bytes;
+          bytes += size;
+        }
+        media_end_ = std::max(media_end_, off + bytes);
+      }
+    }
+    return true;
+  }
+
+  uint64_t sample_size(const Track& t, unsigned field, uint64_t i) {
+    const uint64_t bit = i * field;
+    const uint8_t* p = cur_.get(t.stsz + 12 + bit / 8, field / 8 ? field / 8 : 1);
+    if (!p) return 0;
+    if (field == 32) return be32(p);
+    if (field == 16) return be16(p);
+    if (field == 8) return p[0];
+    return (bit % 8 ? p[0] : p[0] >> 4) & 0x0F;
+  }
+
+  Cursor& cur_;
+  Track track_;
+  uint32_t boxes_ = 0;
+  uint64_t media_end_ = 0;
+  uint64_t bad_sample_ = UINT64_MAX;
+};
+
+// A QuickTime movie from before the file-type box: its first box and what follows it
+// must look like a movie's.
+bool old_quicktime(const uint8_t* h) {
+  const uint32_t size = be32(h);
+  const uint8_t* t = h + 4;
+  if (is(t, "moov")) return size >= 8 + 108 && is(h + 12, "mvhd") && (be32(h + 8) == 108 || be32(h + 8) == 120);
+  if (is(t, "mdat")) return size == 1 ? be64(h + 8) >= 16 : size >= 16;
+  if (is(t, "wide")) return size == 8 && is(h + 12, "mdat");
+  if (is(t, "pnot")) return size == 20 && (is(h + 24, "PICT") || is(h + 24, "moov"));
+  if (is(t, "free") || is(t, "skip"))
+    return size >= 8 && size <= 504 && any_of(h + size + 4, {"moov", "mdat", "wide", "free", "skip"});
+  return false;
+}
+
+}  // namespace
+
+bool probe_mov(const uint8_t* h) {
+  if (!is(h + 4, "ftyp")) return old_quicktime(h);
+  const uint32_t size = be32(h);
+  return size >= 16 && size <= 256 && size % 4 == 0 && brand_ext(h + 8) != nullptr;
+}
+
+Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
+  Cursor cur(src, start, max_length);
+  uint8_t h[512] = {};
+  size_t avail = 0;
+  const uint8_t* head = cur.span(0, &avail);
+  if (!head) return corrupt();
+  std::memcpy(h, head, std::min<size_t>(avail, sizeof h));
+  if (!probe_mov(h)) return corrupt();
+  const bool typed = is(h + 4, "ftyp");
+  const char* ext = typed ? brand_ext(h + 8) : "mov";
+  Movie movie(cur);
+  bool moov = false, mdat = false, moof = false;
+  uint64_t pos = 0;
+  for (uint32_t n = 0; n < kMaxBoxes && cur.within(pos, 8); ++n) {
+    const uint8_t* b = cur.get(pos, 8);
+    if (!b) break;
+    uint64_t size = be32(b), hdr = 8;
+    uint8_t type[4];
+    std::memcpy(type, b + 4, 4);
+    if (!top_level(type) || (pos > 0 && is(type, "ftyp")) || (moov && is(type, "moov"))) break;
+    if (size == 1) {
+      const uint8_t* l = cur.get(pos + 8, 8);
+      if (!l) break;
+      size = be64(l);
+      hdr = 16;
+    }
+    if (size == 0) {
+      // Runs to the end of the file: only the sample tables tell where that is.
+      if (!moov || movie.media_end() <= pos + hdr) return make_carve(Verdict::truncated, pos + hdr, ext);
+      if (movie.media_end() > cur.limit()) return make_carve(Verdict::truncated, cur.limit(), ext);
+      pos = movie.media_end();
+      mdat = true;
+      break;
+    }
+    if (size < hdr) break;
+    if (!cur.within(pos, size)) {
+      // Past the medium: a media box whose samples are all there still ends the file.
+      if (moov && is(type, "mdat") && movie.media_end() > pos && movie.media_end() <= cur.limit()) {
+        pos = movie.media_end();
+        mdat = true;
+        break;
+      }
+      return typed || moov || pos > 0 ? make_carve(Verdict::truncated, cur.limit(), ext) : corrupt();
+    }
+    if (is(type, "moov") || is(type, "moof")) {
+      if (!movie.walk(pos + hdr, pos + size, 0)) break;
+      moov = moov || is(type, "moov");
+      moof = moof || is(type, "moof");
+    }
+    mdat = mdat || is(type, "mdat");
+    pos += size;
+  }
+  if (!typed && !(moov && mdat)) return corrupt();
+  if (!moov && !moof) return pos > 512 ? make_carve(Verdict::truncated, pos, ext) : corrupt();
+  const uint64_t bad = movie.first_bad_sample();
+  if (bad < pos) return make_carve(Verdict::truncated, bad, ext);
+  if (movie.media_end() > pos) return make_carve(Verdict::truncated, pos, ext);
+  return make_carve(Verdict::complete, pos, ext);
+}
+
+}  // namespace kes

@@ -1,0 +1,191 @@
+// Baseline and extended sequential scans: the hot loop. The bit reader's registers live
+// in locals and go back to the reader only around slow paths.
+#include <vector>
+
+#include "formats/jpeg_decoder.h"
+
+namespace kes::jpeg {
+namespace {
+
+// Scans of fewer blocks decode without group and block-start tables, which take a while
+// to build.
+constexpr uint64_t kSettledTableBlocks = 4096;
+constexpr int kMaxMcuBlocks = 10;
+
+struct Slot {  // one block of a sequential MCU
+  const uint16_t* start;
+  const uint16_t* next_start;  // the next block's
+  const uint16_t* dc;
+  const uint16_t* ac;
+  const uint16_t* group;
+  const HuffTable* dct;
+  const HuffTable* act;
+};
+
+class Sequential {
+ public:
+  explicit Sequential(ScanRun& run) : run_(run), st_(run.st) {}
+
+  ScanResult run(uint64_t first) {
+    int nb = plan_blocks();
+    const uint16_t masks = masks_;
+    const uint64_t total = scan_mcus(st_);
+    // One look-up per step, a step being a block's start (its DC code and maybe more) or
+    // a group of AC codes. Block and MCU ends are kept out of branches as far as
+    // possible: k is the position in the block, 0 at its start.
+    const uint32_t ri = st_.restart_interval;
+    uint32_t togo = ri ? ri - static_cast<uint32_t>(first % ri) : 0;
+    BitReader& br = run_.br;
+    Bits b = br.b;
+    uint64_t mcu = first, mcu_start = br.consumed_pos(b);
+    int k = 0, si = 0;
+    // The table of the next look-up is picked without a load on the critical path.
+    const uint16_t* table = plan_[0].start;
+    const uint16_t* group = plan_[0].group;
+    const uint16_t* next_start = plan_[0].next_start;
+    const bool recording = st_.trail.enabled();
+    if (recording) run_.checkpoint(b, mcu);
+    while (mcu < total) {
+      if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
+      uint16_t e = table[b.acc >> (kWordBits - kLook)];
+      int step = entry_step(e);
+      if ((e & masks) == kOk && k + (step & 127) < 64) {
+        consume(b, entry_bits(e));
+        k += step;
+      } else {
+        Stop why = Stop::end_of_scan;
+        b = careful_step(b, plan_[si], k, why);
+        if (k < 0) {
+          br.b = b;
+          return run_.mcu_failed(why, mcu, mcu_start);
+        }
+      }
+      if (b.n < 0) {  // ran into the zeros after the data
+        br.b = b;
+        return run_.mcu_failed(Stop::end_of_data, mcu, mcu_start);
+      }
+      int end = k >> 7;  // 1 after an end of block
+      k &= end - 1;
+      table = end ? next_start : group;
+      si += end;
+      bool wrap = si == nb;
+      si = wrap ? 0 : si;
+      group = plan_[si].group;
+      next_start = plan_[si].next_start;
+      uint64_t here = br.consumed_pos(b);
+      mcu += wrap;
+      mcu_start = wrap ? here : mcu_start;
+      if (!wrap) continue;
+      if (ri && --togo == 0 && mcu < total) {
+        br.b = b;
+        Stop why;
+        if (!run_.restart(mcu, why)) return run_.restart_failed(why, mcu);
+        b = br.b;
+        togo = ri;
+        mcu_start = br.consumed_pos(b);
+      }
+      if (recording) run_.checkpoint(b, mcu);
+    }
+    br.b = b;
+    return run_.finish(total);
+  }
+
+ private:
+  // The tables of each block of the MCU. Large scans get tables that settle several
+  // codes per look-up: block-start tables (the DC code and the first AC codes) and group
+  // tables (AC codes). Small ones go a code at a time, through the single-code tables,
+  // which have the same layout.
+  int plan_blocks() {
+    const uint64_t total = scan_mcus(st_);
+    uint64_t mcu_blocks = 0;
+    for (int i = 0; i < st_.ns; ++i) mcu_blocks += blocks_of(i);
+    const bool settled = st_.height != 0 && total >= kSettledTableBlocks / mcu_blocks;
+    if (settled) starts_.resize(size_t(st_.ns) << kLook);
+    int nb = 0;
+    for (int i = 0; i < st_.ns; ++i) {
+      const HuffTable& dc = st_.dc[st_.td[i]].defined() ? st_.dc[st_.td[i]] : no_table();
+      HuffTable& ac_own = st_.ac[st_.ta[i]];
+      const HuffTable& ac = ac_own.defined() ? ac_own : no_table();
+      const uint16_t* start = dc.skip_table();
+      const uint16_t* group = ac.skip_table();
+      if (settled && ac.defined()) {
+        group = ac_own.group_table();
+        if (dc.defined()) {
+          uint16_t* t = starts_.data() + (size_t(i) << kLook);
+          build_start_table(dc, ac, t);
+          start = t;
+        }
+      }
+      for (int k = 0; k < blocks_of(i) && nb < kMaxMcuBlocks; ++k)
+        plan_[nb++] = Slot{start, nullptr, dc.skip_table(), ac.skip_table(), group, &dc, &ac};
+    }
+    for (int i = 0; i < nb; ++i) plan_[i].next_start = plan_[i + 1 < nb ? i + 1 : 0].start;
+    masks_ = kOk | (st_.precision > 8 ? 0 : kBig);
+    return nb;
+  }
+
+  int blocks_of(int i) const {
+    const Component& c = st_.comp[st_.scomp[i]];
+    return st_.ns == 1 ? 1 : c.h * c.v;
+  }
+
+  // The slow paths take and return the registers by value, so that the hot loop's copy
+  // never has its address taken and stays in registers.
+  Bits refill(Bits b) {
+    run_.br.b = b;
+    run_.br.refill_slow();
+    return run_.br.b;
+  }
+
+  // One code that the tables did not settle in one go, through the single-code tables
+  // or the long way. k becomes -1 (with `why`) when the data is bad, and 128 or more
+  // when the block is complete.
+  Bits careful_step(Bits b, const Slot& slot, int& k, Stop& why) {
+    bool dc = k == 0;
+    uint16_t e = (dc ? slot.dc : slot.ac)[b.acc >> (kWordBits - kLook)];
+    if ((e & masks_) == kOk) {
+      consume(b, entry_bits(e));
+      k += entry_step(e);
+    } else {
+      BitReader& br = run_.br;
+      br.b = b;
+      br.need(16);
+      const HuffTable& t = dc ? *slot.dct : *slot.act;
+      int v = t.defined() ? br.decode(t) : -1;
+      int size = dc ? v : v & 15;
+      if (v < 0) {
+        why = Stop::bad_code;
+      } else if (size > (dc ? run_.maxdc : run_.maxac)) {
+        why = Stop::bad_coefficient;
+        v = -1;
+      } else {
+        br.skip(size);
+      }
+      b = br.b;
+      if (v < 0) {
+        k = -1;
+        return b;
+      }
+      k += dc ? 1 : v & 15 ? (v >> 4) + 1 : v == 0xF0 ? 16 : kEndOfBlock;
+    }
+    if (k == 64) {
+      k = kEndOfBlock;  // the block is full
+    } else if (k > 64 && k < kEndOfBlock) {  // a coefficient or zero run beyond the block
+      why = Stop::bad_coefficient;
+      k = -1;
+    }
+    return b;
+  }
+
+  ScanRun& run_;
+  DecodeState& st_;
+  Slot plan_[kMaxMcuBlocks] = {};
+  uint16_t masks_ = kOk;  // flags that send a single-code entry the long way
+  std::vector<uint16_t> starts_;
+};
+
+}  // namespace
+
+ScanResult decode_sequential(ScanRun& run, uint64_t first) { return Sequential(run).run(first); }
+
+}  // namespace kes::jpeg

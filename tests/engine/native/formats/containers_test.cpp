@@ -1,0 +1,146 @@
+// Video containers and their audio relatives: generated and synthetic files carved
+// whole with the extension their content calls for, then cut, spliced and disguised.
+#include <gtest/gtest.h>
+
+#include "formats/container_maker.h"
+#include "formats/samples.h"
+
+namespace kes::test {
+namespace {
+
+struct Sample {
+  const char* option;
+  Bytes file;
+  const char* ext;
+  bool splice_shows;  // foreign data inside the payload is caught by the structure
+};
+
+std::vector<Sample> samples() {
+  return {
+      {"mov", sample("mov_mp4.mp4"), "mp4", true},
+      {"mov", sample("mov_faststart.mp4"), "mp4", true},
+      {"mov", sample("mov_fragmented.mp4"), "mp4", false},
+      {"mov", sample("mov_qt.mov"), "mov", true},
+      {"mov", strip_ftyp(sample("mov_qt.mov")), "mov", true},
+      {"mov", sample("mov_3gp.3gp"), "3gp", true},
+      {"mov", sample("mov_3g2.3g2"), "3g2", true},
+      {"mov", sample("mov_audio.m4a"), "mp4", false},
+      {"mkv", sample("mkv_video.mkv"), "mkv", true},
+      {"mkv", sample("mkv_live.mkv"), "mkv", true},
+      {"mkv", sample("mkv_webm.webm"), "webm", true},
+      {"asf", sample("asf_video.wmv"), "wmv", true},
+      {"asf", sample("asf_audio.wma"), "wma", true},
+      {"flv", sample("flv_video.flv"), "flv", true},
+      {"rm", sample("rm_video.rm"), "rm", true},
+      {"rm", sample("rm_audio.rm"), "rm", true},
+      {"ra", make_ra(3), "ra", false},
+      {"ra", make_ra(4), "ra", false},
+      {"ra", make_ra(5), "ra", false},
+      {"wtv", sample("wtv_sample.wtv"), "wtv", true},
+      {"max", make_max(), "max", false},
+      {"dpx", sample("dpx_rgb48.dpx"), "dpx", false},
+      {"dpx", sample("dpx_rgb10.dpx"), "dpx", false},
+      {"dpx", sample("dpx_rgb8.dpx"), "dpx", false},
+      {"dpx", sample("dpx_gray16.dpx"), "dpx", false},
+  };
+}
+
+TEST(Containers, SamplesCarveByteExactWithTheirExtension) {
+  for (const Sample& s : samples()) {
+    SCOPED_TRACE(std::string(s.option) + " " + s.ext + " of " + std::to_string(s.file.size()));
+    expect_exact(s.option, s.file, s.ext);
+  }
+}
+
+TEST(Containers, DamageEndsTheFileWhereTheStructureStopsHolding) {
+  for (const Sample& s : samples()) {
+    SCOPED_TRACE(std::string(s.option) + " " + s.ext + " of " + std::to_string(s.file.size()));
+    // Cut by the medium's end: kept up to the cut.
+    const size_t cut = s.file.size() * 3 / 5;
+    Carve c = measure(fmt(s.option), Bytes(s.file.begin(), s.file.begin() + cut), 0);
+    EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_EQ(c.length, cut);
+    if (!s.splice_shows) continue;
+    // Another file's sectors over the middle: never complete, kept at most up to them.
+    Card card(s.file.size() + 8192, false, 11);
+    card.put(0, s.file);
+    const size_t at = s.file.size() / 2 / 512 * 512;
+    const Bytes junk = noise(2048, 5);
+    card.put(at, junk);
+    c = measure(fmt(s.option), card.data, 0);
+    EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_LE(c.length, at + junk.size());
+  }
+}
+
+TEST(Containers, ForeignFilesAreNotCarved) {
+  Bytes webm = sample("mkv_webm.webm");
+  std::copy_n("wxbm", 4, webm.begin() + 27);  // another EBML document type
+  Bytes brand = sample("mov_mp4.mp4");
+  std::copy_n("heic", 4, brand.begin() + 8);  // a picture in the same box format
+  Bytes asf = sample("asf_audio.wma");
+  asf[24] += 1;  // one header object more than the header holds
+  Bytes ra = make_ra(4);
+  std::copy_n("Int9", 4, ra.begin() + 57);
+  Bytes fcp = make_fcp(true);
+  fcp[0x1D] = 4;  // a header version not seen
+  Bytes rm = sample("rm_audio.rm");
+  rm[0x3F] ^= 0x40;  // the properties place the data elsewhere
+  struct Case {
+    const char* option;
+    Bytes file;
+  };
+  const Case cases[] = {
+      {"mkv", webm}, {"mov", brand}, {"asf", asf}, {"ra", ra}, {"fcp", fcp}, {"rm", rm},
+      {"max", make_compound({"WordDocument", "1Table", "Data"})},  // an office document
+      {"max", make_compound({"Scene", "Contents"})},                // too few scene streams
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option);
+    Card card(c.file.size() + 4096, false, 3);
+    card.put(0, c.file);
+    EXPECT_EQ(measure(fmt(c.option), card.data, 0).verdict, Verdict::corrupt);
+  }
+}
+
+TEST(Containers, SampleTablesEndAMovieWhoseMediaBoxRunsToTheEnd) {
+  // The moov first, then a media box of size 0 ("to the end") or one claiming more
+  // than the medium holds: the chunks the tables reference end the movie.
+  const Bytes mp4 = sample("mov_faststart.mp4");
+  size_t mdat = 0;
+  while (mdat + 8 < mp4.size() && std::string(mp4.begin() + mdat + 4, mp4.begin() + mdat + 8) != "mdat")
+    mdat += uint32_t(mp4[mdat]) << 24 | mp4[mdat + 1] << 16 | mp4[mdat + 2] << 8 | mp4[mdat + 3];
+  ASSERT_LT(mdat, mp4.size());
+  for (uint32_t size : {0u, 0x7FFFFFF0u}) {
+    Bytes f = mp4;
+    put32be(f, mdat, size);
+    Card card(f.size() + 4096, false, 8);
+    card.put(0, f);
+    Carve c = measure(fmt("mov"), card.data, 0);
+    EXPECT_EQ(c.verdict, Verdict::complete) << size;
+    EXPECT_EQ(c.length, mp4.size()) << size;
+  }
+}
+
+TEST(Containers, ProjectFilesEndAtAZeroedOrClaimedSector) {
+  for (bool le : {false, true}) {
+    const Bytes fcp = make_fcp(le);
+    const size_t padded = (fcp.size() + 511) / 512 * 512;
+    Card zeroed(padded + 2048, true);
+    zeroed.put(0, fcp);
+    Card followed(padded + 2048 + 8192, false, 4);
+    followed.put(0, fcp);
+    std::fill(followed.data.begin() + fcp.size(), followed.data.begin() + padded, 0);
+    followed.put(padded + 1024, sample("png_rgb.png"));
+    for (const Card* card : {&zeroed, &followed}) {
+      ASSERT_TRUE(probes(fmt("fcp"), card->data, 0));
+      Carve c = measure(fmt("fcp"), card->data, 0);
+      EXPECT_EQ(c.verdict, Verdict::truncated);
+      EXPECT_EQ(c.length, card == &zeroed ? padded : padded + 1024);
+      EXPECT_EQ(ext_of(c), "fcp");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kes::test
