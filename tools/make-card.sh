@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes a FAT32 memory-card image full of generated media, then deletes files from it,
-# as a card looks after "delete all" in a camera. Keeps the originals and a manifest
-# (name, format, bytes, sha256, deleted, contiguous) beside the image for checking.
+# Makes a memory-card image (FAT32 by default) full of generated media, then deletes
+# files from it, as a card looks after "delete all" in a camera. Keeps the originals and
+# a manifest (name, format, bytes, sha256, deleted, contiguous, pieces) beside the image
+# for checking.
 #
 #   tools/make-card.sh [options] OUTPUT.img      (or --out OUTPUT.img)
 #     -s, --size N[M|G]   card size (default 64M; a plain number is MiB)
@@ -11,13 +12,21 @@
 #     --demo              the demo mix (the default): a few dozen photos, a clip and a sound
 #     -d, --delete WHICH  all | half | none (default all)
 #     -o, --originals DIR originals and manifest.tsv (default OUTPUT.originals)
+#     --fs TYPE           fat12 | fat16 | fat32 | exfat (default fat32)
+#     --fragment          write files in pieces, as a card that was filled, partly
+#                         deleted and written again holds them: on FAT, two thirds of the
+#                         files are copied, every third of those deleted, the rest copied
+#                         into the gaps (those deleted in between are not in the manifest);
+#                         on exFAT, files go in one to four pieces, pairs interleaved
 set -euo pipefail
 
-usage() { sed -n '2,15p' "$0"; exit 2; }
+usage() { sed -n '2,22p' "$0"; exit 2; }
 size_mib=64
 demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1,avi=1,wav=1"
 media=$demo_media
 delete=all
+fs=fat32
+fragment=0
 out_dir=""
 image=""
 while [ $# -gt 0 ]; do
@@ -32,6 +41,8 @@ while [ $# -gt 0 ]; do
     --demo) media=$demo_media ;;
     -d|--delete) delete=${2:?}; shift ;;
     -o|--originals) out_dir=${2:?}; shift ;;
+    --fs) fs=${2:?}; shift ;;
+    --fragment) fragment=1 ;;
     --out) image=${2:?}; shift ;;
     -h|--help) usage ;;
     -*) echo "make-card: unknown option $1" >&2; usage ;;
@@ -41,9 +52,10 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$image" ] || usage
 case $size_mib in ''|*[!0-9]*) echo "make-card: bad size" >&2; exit 2 ;; esac
+case $fs in fat12|fat16|fat32|exfat) ;; *) echo "make-card: bad file system $fs" >&2; exit 2 ;; esac
 out_dir=${out_dir:-$image.originals}
 CONVERT=/usr/bin/convert  # Debian's ImageMagick
-for tool in $CONVERT exiftool mkfs.fat mcopy mdel mshowfat python3 ffmpeg; do
+for tool in $CONVERT exiftool mkfs.fat mkfs.exfat mcopy mdel mshowfat python3 ffmpeg; do
   command -v "$tool" >/dev/null || { echo "make-card: $tool is missing" >&2; exit 1; }
 done
 
@@ -212,32 +224,82 @@ make_clips
 
 # Interleave the kinds as a camera's day would, then fill the card in that order.
 mapfile -t files < <(printf '%s\n' "${files[@]}" | awk '{ printf "%d\t%s\n", (NR * 389) % 1009, $0 }' | sort -n | cut -f2)
+deleted_by() {  # deleted_by <index>: 1 when the delete policy deletes the file
+  case $delete in
+    all) echo 1 ;;
+    half) echo $(($1 % 2)) ;;
+    *) echo 0 ;;
+  esac
+}
+manifest=$out_dir/manifest.tsv
+printf 'name\tformat\tbytes\tsha256\tdeleted\tcontiguous\tpieces\n' > "$manifest"
 rm -f "$image"
-mkfs.fat -F 32 -n KESCARD -C "$image" $((size_mib * 1024)) >/dev/null
+
+if [ "$fs" = exfat ]; then
+  # No mounting here: the placer writes the files into the clusters and sets the
+  # allocation (bitmap and chains) of those that stay listed.
+  truncate -s "${size_mib}M" "$image"
+  mkfs.exfat -L KESCARD "$image" >/dev/null
+  specs=()
+  room=$((size_mib * 1024 * 1024 / 10 * 9))
+  i=0
+  for f in "${files[@]}"; do
+    bytes=$(stat -c %s "$out_dir/files/$f")
+    [ "$bytes" -gt "$room" ] && { echo "make-card: no room for $f" >&2; continue; }
+    room=$((room - bytes))
+    del=$(deleted_by $i)
+    specs+=("$out_dir/files/$f:$([ $fragment = 1 ] && echo $((1 + i % 4)) || echo 1):$((1 - del))")
+    i=$((i + 1))
+  done
+  python3 "$(dirname "$0")/place-fragments.py" --seed 7 "$image" "$manifest" "${specs[@]}"
+  sed -i '2,$ s/\t[^\t]*$//' "$manifest"  # the medium offsets of the pieces: not for the manifest
+  echo "make-card: $image ($size_mib MiB, exFAT): $i files, manifest $manifest" >&2
+  exit 0
+fi
+
+mkfs.fat -F "${fs#fat}" -n KESCARD -C "$image" $((size_mib * 1024)) >/dev/null
 mmd -i "$image" ::/DCIM ::/DCIM/100KESTR
-for f in "${files[@]}"; do
-  if ! mcopy -i "$image" "$out_dir/files/$f" "::/DCIM/100KESTR/$f" 2>/dev/null; then
-    echo "make-card: no room for $f" >&2
-    mdel -i "$image" "::/DCIM/100KESTR/$f" 2>/dev/null || true
-  fi
-done
+copy_files() {  # copy_files <name>...: into the card, dropping what does not fit
+  local f
+  for f in "$@"; do
+    if ! mcopy -i "$image" "$out_dir/files/$f" "::/DCIM/100KESTR/$f" 2>/dev/null; then
+      echo "make-card: no room for $f" >&2
+      mdel -i "$image" "::/DCIM/100KESTR/$f" 2>/dev/null || true
+    fi
+  done
+}
+if [ $fragment = 1 ]; then
+  first=$(( ${#files[@]} * 2 / 3 ))
+  copy_files "${files[@]:0:$first}"
+  kept=()
+  for ((i = 0; i < first; i++)); do
+    if [ $((i % 3)) = 1 ]; then
+      mdel -i "$image" "::/DCIM/100KESTR/${files[i]}" 2>/dev/null || true
+    else
+      kept+=("${files[i]}")
+    fi
+  done
+  # FAT32 keeps a hint where the next free cluster is: pointing it at the start makes
+  # new files fill the gaps first, as a camera's file system does.
+  [ "$fs" = fat32 ] && printf '\377\377\377\377\002\000\000\000' |
+    dd of="$image" bs=1 seek=$((512 + 488)) conv=notrunc 2>/dev/null
+  copy_files "${files[@]:$first}"
+  files=("${kept[@]}" "${files[@]:$first}")
+else
+  copy_files "${files[@]}"
+fi
 
 # Record each file's cluster chain before deleting it: one run means contiguous.
-manifest=$out_dir/manifest.tsv
-printf 'name\tformat\tbytes\tsha256\tdeleted\tcontiguous\n' > "$manifest"
 i=0
 for f in "${files[@]}"; do
   mdir -i "$image" "::/DCIM/100KESTR/$f" >/dev/null 2>&1 || continue
   runs=$(mshowfat -i "$image" "::/DCIM/100KESTR/$f" | grep -o '<[0-9-]*>' | wc -l)
-  del=0
-  case $delete in
-    all) del=1 ;;
-    half) del=$((i % 2)) ;;
-  esac
+  del=$(deleted_by $i)
   ext=${f##*.}
-  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$f" "${ext,,}" "$(stat -c %s "$out_dir/files/$f")" \
-    "$(sha256sum "$out_dir/files/$f" | cut -d' ' -f1)" $del $([ "$runs" -eq 1 ] && echo 1 || echo 0) >> "$manifest"
-  [ $del = 1 ] && mdel -i "$image" "::/DCIM/100KESTR/$f"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$f" "${ext,,}" "$(stat -c %s "$out_dir/files/$f")" \
+    "$(sha256sum "$out_dir/files/$f" | cut -d' ' -f1)" "$del" $([ "$runs" -eq 1 ] && echo 1 || echo 0) "$runs" \
+    >> "$manifest"
+  [ "$del" = 1 ] && mdel -i "$image" "::/DCIM/100KESTR/$f"
   i=$((i + 1))
 done
-echo "make-card: $image ($size_mib MiB): $((i)) files, manifest $manifest" >&2
+echo "make-card: $image ($size_mib MiB, ${fs^^}): $((i)) files, manifest $manifest" >&2

@@ -5,10 +5,10 @@
 namespace kes {
 namespace {
 
-constexpr size_t kMaxBreaks = 32;          // break points tried per piece
+constexpr size_t kMaxBreaks = 128;         // break points tried per piece
 constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
 constexpr size_t kMaxCandidates = 256;     // continuations tried per piece
-constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
+constexpr uint64_t kMaxTrials = 16384;      // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
 constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
