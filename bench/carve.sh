@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Carving benchmark: a 1 GiB FAT32 card full of generated photos (and a few clips),
-# all deleted; the engine (Release, no sanitizers) and foremost carve it in the same
-# run. Prints the throughput of each and of a plain cat of the image, and per format
-# how many deleted originals each recovered byte for byte.
+# Carving benchmark: generated cards with deleted and fragmented files, carved in one
+# run by the engine (Release, no sanitizers), Debian's foremost and scalpel. Prints one
+# table: per format the deleted originals (fragmented ones in brackets) and how many each
+# tool recovered byte for byte, the carved files that match no original (false outputs;
+# a file cut short of its original is not counted), and the throughput of each tool and
+# of a plain cat of the images.
 #
-#   bench/carve.sh [-s MiB] [-w WORKDIR] [-f]     (-f: make a fresh card)
+# Cards (every kind tools/make-card.sh can make; its --kinds lists them):
+#   camera  FAT32, -s MiB (default 1024): about 80 % camera JPEGs, a few of every other
+#           kind, written again into the gaps of deleted ones, all deleted
+#   mixed   exFAT, a quarter of that size: every kind, in one to four pieces, half deleted
+#
+#   bench/carve.sh [-s MiB] [-w WORKDIR] [-f]     (-f: make fresh cards)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 size_mib=1024
@@ -15,85 +22,125 @@ while getopts "s:w:f" opt; do
     s) size_mib=$OPTARG ;;
     w) work=$OPTARG ;;
     f) fresh=1 ;;
-    *) sed -n '2,8p' "$0"; exit 2 ;;
+    *) sed -n '2,15p' "$0"; exit 2 ;;
   esac
 done
-command -v foremost >/dev/null || { echo "carve.sh: foremost is missing (apt-get install foremost)" >&2; exit 1; }
+for tool in foremost scalpel python3; do
+  command -v $tool >/dev/null || { echo "carve.sh: $tool is missing (apt-get install $tool)" >&2; exit 1; }
+done
 mkdir -p "$work"
-card=$work/card-$size_mib.img
-media="jpg=fill,png=12,gif=8,bmp=6,tif=6,dng=2,mov=2,mp3=2"
 
-if [ $fresh = 1 ] || [ ! -f "$card" ] || [ ! -f "$card.originals/manifest.tsv" ]; then
-  echo "Making the card ($size_mib MiB; a few minutes)..."
-  "$ROOT/tools/make-card.sh" -s "$size_mib" -m "$media" -d all "$card"
-fi
+# Media lists from the kinds the card maker knows: new kinds join the cards by themselves.
+kinds=$("$ROOT/tools/make-card.sh" --kinds)
+media_of() {  # media_of <count of each kind> [jpg count]
+  local k out=""
+  for k in $kinds; do out+="$k=$([ "$k" = jpg ] && echo "${2:-$1}" || echo "$1"),"; done
+  echo "${out%,}"
+}
+make_card() {  # make_card <name> <make-card options...>
+  local card=$work/$1.img
+  shift
+  if [ $fresh = 1 ] || [ ! -f "$card.originals/manifest.tsv" ]; then
+    echo "Making $card (a few minutes)..."
+    "$ROOT/tools/make-card.sh" "$@" "$card" 2>/dev/null
+  fi
+}
+make_card camera -s "$size_mib" -m "$(media_of 3 fill)" --fragment -d all
+make_card mixed -s $((size_mib / 4)) --fs exfat -m "$(media_of 4 24)" --fragment -d half
+cards="camera mixed"
 
 echo "Building the engine (Release)..."
 cmake -S "$ROOT/engine" -B "$ROOT/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DKESTRUNE_TESTS=OFF -DKESTRUNE_SANITIZE=OFF >/dev/null
 cmake --build "$ROOT/build/bench" --target kessrv >/dev/null
 engine=$ROOT/build/bench/kessrv
-
-now() { date +%s%N; }
-mbps() {  # mbps <bytes> <ns>
-  awk -v b="$1" -v t="$2" 'BEGIN { printf "%.1f", (b / 1e6) / (t / 1e9) }'
-}
-bytes=$(stat -c %s "$card")
-
-# Everything is measured from the page cache: warm it first, then time a plain read.
-cat "$card" > /dev/null
-t0=$(now); cat "$card" > /dev/null; t_cat=$(( $(now) - t0 ))
-
 # The option string the application builds with all three kinds wanted.
 # shellcheck source=tools/search-options.sh
 . "$ROOT/tools/search-options.sh"
 opts=$(search_options 1 1 1)
 
-rm -rf "$work/engine-out" "$work/foremost-out"
-t0=$(now)
-"$engine" /d "$work/engine-out" /cmd "$card" "$opts" 2> "$work/engine.log"
-t_engine=$(( $(now) - t0 ))
+# scalpel carves only what its configuration names: header (and footer) patterns of the
+# kinds on the cards, taken from the formats' own signatures.
+cat > "$work/scalpel.conf" <<'EOF'
+jpg  y 20000000  \xff\xd8\xff                 \xff\xd9
+png  y 20000000  \x89PNG\x0d\x0a\x1a\x0a      IEND\xaeB\x60\x82
+gif  y 5000000   GIF8                         \x00\x3b
+bmp  y 20000000  BM????\x00\x00\x00\x00
+tif  y 20000000  II\x2a\x00
+tif  y 20000000  MM\x00\x2a
+avi  y 50000000  RIFF????AVI\x20
+wav  y 50000000  RIFF????WAVE
+mov  y 50000000  ????ftyp
+mp3  y 10000000  ID3
+EOF
 
-# The same scan without JPEG: how fast the scan is apart from the JPEG structure walk.
-t0=$(now)
-"$engine" /d "$work/engine-nojpg" /cmd "$card" "${opts/jpg,enable,/}" 2> /dev/null
-t_nojpg=$(( $(now) - t0 ))
-rm -rf "$work/engine-nojpg"
+now() { date +%s%N; }
+declare -A ns
+for tool in cat engine foremost scalpel; do ns[$tool]=0; done
+bytes=0
+for card in $cards; do
+  img=$work/$card.img
+  bytes=$((bytes + $(stat -c %s "$img")))
+  cat "$img" > /dev/null  # everything is read from the page cache
+  t0=$(now); cat "$img" > /dev/null; ns[cat]=$((ns[cat] + $(now) - t0))
+  rm -rf "$work/out-"*"-$card"
+  t0=$(now)
+  "$engine" /d "$work/out-engine-$card" /cmd "$img" "$opts" 2> "$work/engine-$card.log"
+  ns[engine]=$((ns[engine] + $(now) - t0))
+  t0=$(now)
+  foremost -Q -t jpg,png,gif,bmp,avi,wav,mov -i "$img" -o "$work/out-foremost-$card" >/dev/null 2>&1 || true
+  ns[foremost]=$((ns[foremost] + $(now) - t0))
+  t0=$(now)
+  scalpel -c "$work/scalpel.conf" -o "$work/out-scalpel-$card" "$img" >/dev/null 2>&1 || true
+  ns[scalpel]=$((ns[scalpel] + $(now) - t0))
+done
 
-t0=$(now)
-foremost -Q -t jpg,png,gif,bmp,mov -i "$card" -o "$work/foremost-out" >/dev/null 2>&1 || true
-t_foremost=$(( $(now) - t0 ))
-
-# Byte-exact recovery: an original counts when some carved file has its hash.
-find "$work/engine-out" -type f -print0 | xargs -0 -r sha256sum | cut -d' ' -f1 | sort -u > "$work/engine.sha"
-find "$work/foremost-out" -type f ! -name audit.txt -print0 | xargs -0 -r sha256sum | cut -d' ' -f1 | sort -u > "$work/foremost.sha"
-engine_files=$(find "$work/engine-out" -type f | wc -l)
-foremost_files=$(find "$work/foremost-out" -type f ! -name audit.txt | wc -l)
-
-e_mbps=$(mbps "$bytes" "$t_engine")
-f_mbps=$(mbps "$bytes" "$t_foremost")
-c_mbps=$(mbps "$bytes" "$t_cat")
+python3 - "$work" "$bytes" "${ns[cat]}" "${ns[engine]}" "${ns[foremost]}" "${ns[scalpel]}" $cards <<'PY'
+import hashlib, os, sys
+work, total = sys.argv[1], int(sys.argv[2])
+secs = {t: int(v) / 1e9 for t, v in zip(('cat', 'engine', 'foremost', 'scalpel'), sys.argv[3:7])}
+cards, tools = sys.argv[7:], ('engine', 'foremost', 'scalpel')
+originals = {}   # sha256 -> (format, fragmented, deleted)
+heads = {}       # first bytes -> originals' bytes, for telling cut files from false ones
+for card in cards:
+    folder = os.path.join(work, card + '.img.originals')
+    rows = [l.rstrip('\n').split('\t') for l in open(os.path.join(folder, 'manifest.tsv'))][1:]
+    for r in rows:
+        originals[r[3]] = (r[1], r[5] == '0', r[4] == '1')
+    for name in os.listdir(os.path.join(folder, 'files')):
+        data = open(os.path.join(folder, 'files', name), 'rb').read()
+        heads.setdefault(data[:512], []).append(data)
+found = {t: set() for t in tools}
+false = {t: 0 for t in tools}
+for t in tools:
+    for card in cards:
+        for base, _, names in os.walk(os.path.join(work, 'out-%s-%s' % (t, card))):
+            for n in names:
+                if n.startswith('audit') or n.endswith('.txt'):
+                    continue
+                data = open(os.path.join(base, n), 'rb').read()
+                h = hashlib.sha256(data).hexdigest()
+                if h in originals:
+                    found[t].add(h)
+                elif not any(o.startswith(data) for o in heads.get(data[:512], [])):
+                    false[t] += 1
+formats = sorted({f for f, _, d in originals.values() if d})
+print('\nDeleted originals recovered byte for byte (fragmented ones in brackets), %d MB carved:' % (total // 10**6))
+print('%-8s %12s %12s %12s %12s' % ('format', 'originals', *tools))
+def row(label, pick):
+    sel = [h for h, v in originals.items() if v[2] and pick(v)]
+    frag = [h for h in sel if originals[h][1]]
+    cells = ['%5d [%4d]' % (len(sel), len(frag))]
+    for t in tools:
+        cells.append('%5d [%4d]' % (sum(h in found[t] for h in sel), sum(h in found[t] for h in frag)))
+    print('%-8s %s' % (label, ' '.join('%12s' % c for c in cells)))
+for f in formats:
+    row(f, lambda v, f=f: v[0] == f)
+row('all', lambda v: True)
+print('%-8s %12s %s' % ('false', '', ' '.join('%12d' % false[t] for t in tools)))
+print('%-8s %12s %s' % ('MB/s', '%.1f (cat)' % (total / 1e6 / secs['cat']),
+                        ' '.join('%12.1f' % (total / 1e6 / secs[t]) for t in tools)))
+PY
 echo
-echo "Card: $card ($bytes bytes)"
-printf '%-10s %10s MB/s  (%.2f s)\n' cat "$c_mbps" "$(awk -v t=$t_cat 'BEGIN{print t/1e9}')"
-printf '%-10s %10s MB/s  (%.2f s), %d files\n' engine "$e_mbps" "$(awk -v t=$t_engine 'BEGIN{print t/1e9}')" "$engine_files"
-printf '%-10s %10s MB/s  (%.2f s), %d files\n' foremost "$f_mbps" "$(awk -v t=$t_foremost 'BEGIN{print t/1e9}')" "$foremost_files"
-printf '%-10s %10s MB/s  (all formats but jpg)\n' "no-jpg" "$(mbps "$bytes" "$t_nojpg")"
-echo "engine/cat      $(awk -v a="$e_mbps" -v b="$c_mbps" 'BEGIN { printf "%.2f", a / b }')"
-echo "engine/foremost $(awk -v a="$e_mbps" -v b="$f_mbps" 'BEGIN { printf "%.1f", a / b }')"
-echo
-echo "Deleted originals recovered byte-exact (contiguous originals in brackets):"
-printf '%-8s %8s %18s %18s\n' format originals engine foremost
-awk -F'\t' -v es="$work/engine.sha" -v fs="$work/foremost.sha" '
-  BEGIN { while ((getline h < es) > 0) e[h] = 1; while ((getline h < fs) > 0) f[h] = 1 }
-  NR > 1 && $5 == 1 {
-    n[$2]++; c[$2] += $6
-    if ($4 in e) { en[$2]++; if ($6) ec[$2]++ }
-    if ($4 in f) { fn[$2]++; if ($6) fc[$2]++ }
-  }
-  END {
-    for (k in n) printf "%-8s %4d [%3d] %12d [%3d] %12d [%3d]\n", k, n[k], c[k], en[k], ec[k], fn[k], fc[k]
-  }' "$card.originals/manifest.tsv" | sort
-echo
-echo "Engine summary:"
-sed 's/^/  /' "$work/engine.log" | tail -n 20
+echo "Engine summary (camera card):"
+sed 's/^/  /' "$work/engine-camera.log" | grep -v "MiB scanned" | tail -n 20

@@ -9,6 +9,7 @@
 #     -m, --media LIST    media counts, e.g. "jpg=30,png=4,gif=2,bmp=2,tif=2,dng=1,avi=1,wav=1"
 #                         (also mov, mp3); jpg=fill fills about 80 % of the card with
 #                         camera-size JPEGs
+#     --kinds             prints the kinds of media it can make, and ends
 #     --demo              the demo mix (the default): a few dozen photos, a clip and a sound
 #     -d, --delete WHICH  all | half | none (default all)
 #     -o, --originals DIR originals and manifest.tsv (default OUTPUT.originals)
@@ -20,7 +21,8 @@
 #                         on exFAT, files go in one to four pieces, pairs interleaved
 set -euo pipefail
 
-usage() { sed -n '2,22p' "$0"; exit 2; }
+usage() { sed -n '2,23p' "$0"; exit 2; }
+kinds="jpg png gif bmp tif dng avi wav mov mp3"
 size_mib=64
 demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1,avi=1,wav=1"
 media=$demo_media
@@ -43,6 +45,7 @@ while [ $# -gt 0 ]; do
     -o|--originals) out_dir=${2:?}; shift ;;
     --fs) fs=${2:?}; shift ;;
     --fragment) fragment=1 ;;
+    --kinds) echo "$kinds"; exit 0 ;;
     --out) image=${2:?}; shift ;;
     -h|--help) usage ;;
     -*) echo "make-card: unknown option $1" >&2; usage ;;
