@@ -115,7 +115,8 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   for (uint64_t c : continuations(layout_.cluster_at(t.pieces.medium_offset(earliest)))) {
     const uint64_t at = layout_.cluster_offset(c);
     for (uint64_t b : breaks) {
-      if (at <= t.pieces.medium_offset(b) || budget_ == 0 || ++trials > kMaxTrials) continue;
+      if (at <= t.pieces.medium_offset(b)) continue;
+      if (budget_ == 0 || ++trials > kMaxTrials) break;
       Pieces p = spliced(t.pieces, b, at);
       const uint64_t limit = std::min(most, b + window);
       Carve r = evaluate(format, splicer.get(), p, b, limit);
@@ -128,7 +129,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
       }
       if (settled) break;
     }
-    if (settled) break;
+    if (settled || budget_ == 0 || trials > kMaxTrials) break;
   }
   if (!found) return false;
   if (best.carve.verdict != Verdict::complete)
