@@ -82,6 +82,54 @@ FragmentSearch::FragmentSearch(ByteSource& medium, const VolumeLayout& layout, c
                                std::vector<const Format*> formats)
     : medium_(medium), layout_(layout), claims_(claims), formats_(std::move(formats)) {}
 
+// A deleted file starts in a free cluster; one the file system lists is whole as it is,
+// or along its chain.
+Pieces FragmentSearch::place(const Format& format, uint64_t start, Carve& carve) {
+  const uint64_t end = start + carve.length;
+  const uint64_t first = layout_.cluster_at(start);
+  const bool deleted = layout_.at_cluster_start(start) && first != UINT64_MAX && !layout_.taken(first);
+  uint64_t stop = std::min(end, claims_.first_claimed(start, end));
+  if (deleted && layout_.has_allocation())
+    for (uint64_t c = first + 1; c < layout_.clusters() && layout_.cluster_offset(c) < stop; ++c)
+      if (layout_.taken(c)) stop = layout_.cluster_offset(c);
+  if (stop < end) {
+    carve.verdict = Verdict::truncated;
+    carve.length = stop - start;
+    carve.broken_at = 0;
+  }
+  Pieces pieces = Pieces::whole(start, carve.length);
+  if (!deleted && layout_.at_cluster_start(start)) {
+    Pieces chain = listed_pieces(layout_, start, format.max_length);
+    if (chain.count > 1) {
+      SplicedSource file(medium_, chain);
+      carve = format.measure(file, 0, std::min(format.max_length, chain.length()));
+      chain.cut(carve.length);
+      pieces = chain;
+    }
+  } else if (deleted && carve.verdict != Verdict::complete && carve.length > 0) {
+    pieces = follow(format, start, std::min(format.max_length, medium_.size() - start), carve);
+  }
+  return carve.verdict == Verdict::corrupt || carve.length == 0 ? Pieces{} : pieces;
+}
+
+const Format* FragmentSearch::broken_start(const Format* const* hits, size_t count, uint64_t start, Carve& carve) {
+  const uint64_t cluster = layout_.cluster_at(start);
+  if (!layout_.at_cluster_start(start) || cluster == UINT64_MAX) return nullptr;
+  const bool listed = layout_.taken(cluster);
+  const Pieces chain = listed ? listed_pieces(layout_, start, UINT64_MAX) : Pieces{};
+  if (listed && chain.count < 2) return nullptr;
+  SplicedSource file(medium_, chain);
+  for (size_t i = 0; i < count; ++i) {
+    const Format& f = *hits[i];
+    Carve r = listed ? f.measure(file, 0, std::min(f.max_length, chain.length()))
+                     : f.measure(medium_, start, std::min(f.max_length, medium_.size() - start));
+    if (listed ? r.verdict == Verdict::corrupt : r.length == 0) continue;
+    carve = r;
+    return &f;
+  }
+  return nullptr;
+}
+
 Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max_length, Carve& carve) {
   budget_ = kBudgetBytes;
   Trial t;

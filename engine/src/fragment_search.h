@@ -40,11 +40,22 @@ class FragmentSearch {
  public:
   FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
                  std::vector<const Format*> formats);
-  // Follows the file at `start` (a cluster start) whose measure over contiguous bytes,
-  // `carve`, was truncated. Returns its pieces; `carve` becomes the verdict over them.
-  Pieces follow(const Format& format, uint64_t start, uint64_t max_length, Carve& carve);
+  // The pieces of the file that `format` found at `start`, from its measure over
+  // contiguous bytes (`carve`, which becomes the verdict over the pieces): cut where it
+  // runs into claimed clusters or into clusters the file system lists, read along its
+  // chain when the file system lists it, followed into its later pieces when it breaks
+  // there. No pieces when nothing holds.
+  Pieces place(const Format& format, uint64_t start, Carve& carve);
+  // For a hit whose every measure failed over contiguous bytes: a listed file whose
+  // chain holds one of `hits`, or a deleted one whose first piece is too short to hold
+  // anything worth keeping but whose structure held some way (a corrupt carve with a
+  // length, where a search starts). The format, with `carve`; null when neither.
+  const Format* broken_start(const Format* const* hits, size_t count, uint64_t start, Carve& carve);
 
  private:
+  // Follows the deleted file at `start` whose `carve` did not reach its proper end.
+  Pieces follow(const Format& format, uint64_t start, uint64_t max_length, Carve& carve);
+
   struct Trial {
     Pieces pieces;
     Carve carve;

@@ -4,8 +4,16 @@
 
 namespace kes {
 
-MeasurePool::MeasurePool(ByteSource& source, unsigned threads) : source_(source) {
+MeasurePool::MeasurePool(ByteSource& source, unsigned threads, const VolumeLayout* layout,
+                         std::vector<const Format*> formats)
+    : source_(source), layout_(layout), formats_(std::move(formats)), caller_search_(make_search()) {
   for (unsigned i = 0; i < std::max(1u, threads); ++i) threads_.emplace_back([this] { worker(); });
+}
+
+// Each thread searches with its own memo of the files met on the way.
+std::unique_ptr<FragmentSearch> MeasurePool::make_search() {
+  if (!layout_) return nullptr;
+  return std::unique_ptr<FragmentSearch>(new FragmentSearch(source_, *layout_, no_claims_, formats_));
 }
 
 MeasurePool::~MeasurePool() {
@@ -32,13 +40,14 @@ void MeasurePool::wait(Candidate* c) {
   if (queued != jobs_.end()) {
     jobs_.erase(queued);
     lock.unlock();
-    measure(*c);
+    measure(*c, caller_search_.get());
     return;
   }
   finished_.wait(lock, [&] { return c->done.load(); });
 }
 
 void MeasurePool::worker() {
+  std::unique_ptr<FragmentSearch> search = make_search();
   for (;;) {
     Candidate* c;
     {
@@ -48,13 +57,13 @@ void MeasurePool::worker() {
       c = jobs_.front();
       jobs_.pop_front();
     }
-    measure(*c);
+    measure(*c, search.get());
     std::lock_guard<std::mutex> lock(mutex_);
     finished_.notify_all();
   }
 }
 
-void MeasurePool::measure(Candidate& c) {
+void MeasurePool::measure(Candidate& c, FragmentSearch* search) {
   for (size_t i = 0; i < c.hit_count; ++i) {
     const Format& f = *c.hits[i];
     const uint64_t most = std::min(f.max_length, c.left);
@@ -64,6 +73,12 @@ void MeasurePool::measure(Candidate& c) {
     c.carve = carve;
     c.format = &f;
     break;
+  }
+  if (search) {
+    c.placed = c.carve;
+    c.placed_format = c.format ? c.format : search->broken_start(c.hits, c.hit_count, c.pos, c.placed);
+    if (c.placed_format) c.pieces = search->place(*c.placed_format, c.pos, c.placed);
+    c.placed_ahead = true;
   }
   c.done = true;
 }

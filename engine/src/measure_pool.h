@@ -11,8 +11,10 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+#include <memory>
 #include "byte_source.h"
 #include "format.h"
+#include "fragment_search.h"
 
 namespace kes {
 
@@ -27,12 +29,21 @@ struct Candidate {
   // Set by the measure: the first hit, in probing order, whose structure holds.
   const Format* format = nullptr;
   Carve carve;
+  // On a volume of known layout, also where the file lies, found ahead without regard to
+  // other files' claims (FragmentSearch::place), and the verdict over those pieces.
+  bool placed_ahead = false;
+  const Format* placed_format = nullptr;
+  Pieces pieces;
+  Carve placed;
   std::atomic<bool> done{false};
 };
 
 class MeasurePool {
  public:
-  MeasurePool(ByteSource& source, unsigned threads);
+  // With a layout (fixed for the pool's life), each hit is also placed; `formats` are
+  // the enabled ones, for the files a search meets on its way.
+  MeasurePool(ByteSource& source, unsigned threads, const VolumeLayout* layout = nullptr,
+              std::vector<const Format*> formats = {});
   ~MeasurePool();
   MeasurePool(const MeasurePool&) = delete;
   MeasurePool& operator=(const MeasurePool&) = delete;
@@ -43,9 +54,14 @@ class MeasurePool {
 
  private:
   void worker();
-  void measure(Candidate& c);
+  void measure(Candidate& c, FragmentSearch* search);
+  std::unique_ptr<FragmentSearch> make_search();
 
   ByteSource& source_;
+  const VolumeLayout* layout_;
+  const std::vector<const Format*> formats_;
+  const Claims no_claims_;
+  std::unique_ptr<FragmentSearch> caller_search_;  // for hits measured in wait()
   std::mutex mutex_;
   std::condition_variable work_, finished_;
   std::deque<Candidate*> jobs_;

@@ -21,7 +21,8 @@ Scanner::Scanner(ChunkStream& stream, std::vector<const Format*> formats, CarveW
       writer_(writer),
       progress_(progress),
       stop_(stop),
-      pool_(source_, measure_threads),
+      layout_(formats_.empty() ? VolumeLayout() : read_volume_layout(source_)),
+      pool_(source_, measure_threads, layout_.known() ? &layout_ : nullptr, formats_),
       search_(source_, layout_, claims_, formats_) {}
 
 bool Scanner::run() {
@@ -29,7 +30,6 @@ bool Scanner::run() {
   const uint64_t chunk_bytes = stream_.chunk_bytes();
   const uint64_t window = stream_.window_chunks();
   if (formats_.empty()) pos_ = size;  // nothing to look for: no need to read the medium
-  else layout_ = read_volume_layout(source_);
   while (!halted()) {
     while (!pending_.empty() && pending_.front()->done.load()) resolve_oldest();
     if (pos_ >= size) {
@@ -85,11 +85,18 @@ void Scanner::probe_chunk(const Chunk& chunk) {
 void Scanner::resolve_oldest() {
   Candidate& c = *pending_.front();
   pool_.wait(&c);
-  const Format* format = c.format;
-  Carve carve = c.carve;
-  if (c.pos >= skip_end_ && !format && !claims_.claimed(c.pos)) format = broken_start(c, carve);
-  if (c.pos >= skip_end_ && format && !claims_.claimed(c.pos)) {
-    const Pieces pieces = place(*format, c.pos, carve);
+  if (c.pos >= skip_end_ && !claims_.claimed(c.pos)) {
+    const Format* format = c.placed_format;
+    Carve carve = c.placed;
+    Pieces pieces = c.pieces;
+    // Placed ahead without the claims of the files resolved since, or not at all (a
+    // layout guessed during the scan): placed again, here, in medium order.
+    if (!c.placed_ahead || overlaps_claims(pieces)) {
+      format = c.format;
+      carve = c.carve;
+      if (!format) format = search_.broken_start(c.hits, c.hit_count, c.pos, carve);
+      pieces = format ? search_.place(*format, c.pos, carve) : Pieces{};
+    }
     if (pieces.count > 0 && emit(*format, carve, pieces)) {
       // Whatever lies inside the file (an embedded thumbnail) is part of it.
       skip_end_ = round_up_sector(c.pos + pieces.piece[0].length);
@@ -107,63 +114,20 @@ void Scanner::resolve_oldest() {
   hold_from_oldest();
 }
 
+bool Scanner::overlaps_claims(const Pieces& pieces) const {
+  for (size_t i = 0; i < pieces.count; ++i) {
+    const Extent& e = pieces.piece[i];
+    if (claims_.first_claimed(e.offset, e.offset + e.length) != UINT64_MAX) return true;
+  }
+  return false;
+}
+
 // Keeps the chunks from the oldest waiting hit (or the probe position) on, and reports
 // the position before which everything is settled.
 void Scanner::hold_from_oldest() {
   const uint64_t settled = std::min(stream_.size(), pending_.empty() ? pos_ : pending_.front()->pos);
   stream_.release_below(settled / stream_.chunk_bytes());
   progress_.done.store(settled / kSectorBytes, std::memory_order_relaxed);
-}
-
-Pieces Scanner::place(const Format& format, uint64_t start, Carve& carve) {
-  const uint64_t end = start + carve.length;
-  // A deleted file starts in a free cluster; one the file system lists is whole as it is.
-  const uint64_t first = layout_.cluster_at(start);
-  const bool deleted = layout_.at_cluster_start(start) && first != UINT64_MAX && !layout_.taken(first);
-  uint64_t stop = std::min(end, claims_.first_claimed(start, end));
-  if (deleted && layout_.has_allocation())
-    for (uint64_t c = first + 1; c < layout_.clusters() && layout_.cluster_offset(c) < stop; ++c)
-      if (layout_.taken(c)) stop = layout_.cluster_offset(c);
-  if (stop < end) {
-    carve.verdict = Verdict::truncated;
-    carve.length = stop - start;
-    carve.broken_at = 0;
-  }
-  Pieces pieces = Pieces::whole(start, carve.length);
-  if (!deleted && layout_.at_cluster_start(start)) {
-    // A listed file in pieces: its chain says where they are.
-    Pieces chain = listed_pieces(layout_, start, format.max_length);
-    if (chain.count > 1) {
-      SplicedSource file(source_, chain);
-      carve = format.measure(file, 0, std::min(format.max_length, chain.length()));
-      chain.cut(carve.length);
-      pieces = chain;
-    }
-  } else if (deleted && carve.verdict != Verdict::complete && carve.length > 0)
-    pieces = search_.follow(format, start, std::min(format.max_length, source_.size() - start), carve);
-  return carve.verdict == Verdict::corrupt || carve.length == 0 ? Pieces{} : pieces;
-}
-
-// A hit whose every measure failed over contiguous bytes may still be a file in pieces:
-// a listed one, whose chain says where they are, or a deleted one whose first piece is
-// too short to hold anything worth keeping; there its structure, as far as it held, is
-// where a fragment search starts.
-const Format* Scanner::broken_start(const Candidate& c, Carve& carve) {
-  const uint64_t cluster = layout_.cluster_at(c.pos);
-  if (!layout_.at_cluster_start(c.pos) || cluster == UINT64_MAX) return nullptr;
-  const bool listed = layout_.taken(cluster);
-  const Pieces chain = listed ? listed_pieces(layout_, c.pos, UINT64_MAX) : Pieces{};
-  if (listed && chain.count < 2) return nullptr;
-  SplicedSource file(source_, chain);
-  for (size_t i = 0; i < c.hit_count; ++i) {
-    const Format& f = *c.hits[i];
-    Carve r = listed ? f.measure(file, 0, std::min(f.max_length, chain.length()))
-                     : f.measure(source_, c.pos, std::min(f.max_length, c.left));
-    if (listed ? r.verdict == Verdict::corrupt : r.length == 0) continue;
-    carve = r;
-    return &f;
-  }
-  return nullptr;
 }
 
 // Files found so far tell the cluster layout of a medium without a boot sector; taken in

@@ -6,9 +6,11 @@
 // it are dropped), after a corrupt hit at the next sector.
 //
 // On a volume whose layout is known, a deleted file whose structure stops validating is
-// followed into its later pieces (fragment_search.h), taken in medium order like the
-// verdicts; the clusters of those pieces are claimed, so that hits inside them are not
-// taken for new files and no later file is glued from them.
+// followed into its later pieces (fragment_search.h): the measures do it ahead, without
+// regard to other files, and the verdict in medium order keeps their pieces unless they
+// touch clusters claimed since by earlier files, when the search runs again with those
+// claims. The clusters of a carved file's later pieces are claimed, so that hits inside
+// them are not taken for new files and no later file is glued from them.
 #pragma once
 #include <atomic>
 #include <deque>
@@ -39,10 +41,7 @@ class Scanner {
   // Takes the verdict on the oldest hit, carving it when it holds.
   void resolve_oldest();
   void hold_from_oldest();
-  // The pieces of the file a hit holds: cut where it runs into claimed clusters or into
-  // clusters the file system lists, and followed into its later pieces when it breaks.
-  Pieces place(const Format& format, uint64_t start, Carve& carve);
-  const Format* broken_start(const Candidate& c, Carve& carve);
+  bool overlaps_claims(const Pieces& pieces) const;
   bool emit(const Format& format, const Carve& carve, const Pieces& pieces);
   void remember_start(uint64_t start);
   bool halted() const { return stop_.load() || writer_.failed(); }
@@ -53,11 +52,13 @@ class Scanner {
   CarveWriter& writer_;
   Progress& progress_;
   const std::atomic<bool>& stop_;
+  // Read before the measures start; replaced only while unknown, by a guess from the
+  // files found (the measures then place nothing ahead).
+  VolumeLayout layout_;
   MeasurePool pool_;
   std::deque<std::unique_ptr<Candidate>> pending_;
   uint64_t pos_ = 0;       // next sector to probe
   uint64_t skip_end_ = 0;  // end of the last carved file's first piece: hits before it are inside it
-  VolumeLayout layout_;
   Claims claims_;            // the later pieces of carved files
   FragmentSearch search_;
   std::vector<uint64_t> starts_;  // of carved files, while the layout is guessed from them
