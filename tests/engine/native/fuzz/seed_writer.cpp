@@ -1,9 +1,11 @@
 // Writes the fuzz targets' seed corpora: the generated samples sorted by format, and
 // the synthetic camera RAW files. Usage: kes_fuzz_seeds <out-dir>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "formats/stream_synthetic.h"
 #include "formats/synthetic.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +25,9 @@ int main(int argc, char** argv) {
   fs::path out = argv[1];
   const std::pair<const char*, const char*> by_prefix[] = {
       {"jpg_", "jpg"}, {"png_", "png"}, {"jng_", "png"}, {"mng_", "png"}, {"gif_", "gif"},
-      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"}};
+      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"},
+      {"mpg_", "mpg"}, {"m2ts_", "m2ts"}, {"dv_", "dv"}, {"ifo_", "ifo"}, {"mp3_", "mp3"},
+      {"ogg_", "ogg"}, {"flac_", "flac"}, {"wv_", "wv"}};
   for (const auto& entry : fs::directory_iterator(KES_MEDIA_DIR)) {
     std::string name = entry.path().filename().string();
     for (auto [prefix, format] : by_prefix)
@@ -43,5 +47,9 @@ int main(int argc, char** argv) {
   write(out / "x3f", "x3f", make_x3f());
   write(out / "mrw", "mrw", make_mrw());
   write(out / "crw", "crw", make_crw());
+  write(out / "ape", "ape", make_ape());
+  const Bytes dv = sample("dv_pal.dv");  // larger than a fuzz input: its first blocks
+  write(out / "dv", "dv_head", Bytes(dv.begin(), dv.begin() + std::min<size_t>(dv.size(), 16384)));
+  write(out / "TiVo", "tivo", make_tivo(sample("mpg_mpeg1.mpg")));
   return 0;
 }
