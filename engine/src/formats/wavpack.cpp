@@ -3,7 +3,8 @@
 // fill the block exactly. Multichannel audio spreads one stretch of samples over several
 // blocks, the first and last flagged; each stretch starts where the one before ended.
 // The file ends after the final block of the stretch that completes the total (which
-// only the first block need know); APE and ID3v1 tags may follow.
+// only the first block need know: later ones may leave it out); APE and ID3v1 tags
+// may follow.
 #include <cstring>
 
 #include "formats/cursor.h"
@@ -75,7 +76,7 @@ Carve measure_wv(ByteSource& src, uint64_t start, uint64_t max_length) {
     h = cur.get(pos, kHeader);
     if (!h && pos == cur.limit()) vouched = good;  // the medium ends after a whole block
     if (!h) break;
-    if (!parse_block(h, b) || (b.total != kUnknown && b.total != total)) break;
+    if (!parse_block(h, b)) break;
     // A block opens a stretch where the last one ended, or goes on with the open one.
     const bool opens = b.index == stretch_end, continues = n > 0 && b.index + b.samples == stretch_end;
     if (!opens && !continues) break;

@@ -90,7 +90,7 @@ sox -n -r 22050 -c 1 -b 16 tone22.wav synth 1 sine 330
 lame --quiet -b 128 --tt Tone --ta Kestrel --add-id3v2 tone.wav mp3_cbr_tags.mp3
 lame --quiet -V 5 --id3v2-only --tt Tone tone.wav mp3_vbr.mp3
 lame --quiet -b 128 -t tone.wav mp3_bare.mp3
-lame --quiet -b 32 tone22.wav mp3_mpeg2.mp3
+lame --quiet -b 32 --tt Low --add-id3v2 tone22.wav mp3_mpeg2.mp3
 av -i tone.wav -c:a mp2 -b:a 128k -f mp2 mp3_layer2.mp3
 oggenc -Q -q 2 -o ogg_vorbis.ogg tone.wav
 opusenc --quiet tone.wav ogg_opus.ogg
@@ -99,7 +99,7 @@ av $src $snd -c:v libtheora -q:v 4 -c:a libvorbis -fflags +bitexact -f ogg ogg_t
 flac -s -f -5 -o flac_stereo.flac tone.wav
 flac -s -f -8 --blocksize=1152 -P 4096 -o flac_mono.flac tone22.wav
 wavpack -q -y tone.wav -o wv_lossless.wv
-wavpack -q -y -hh -b320 tone22.wav -o wv_hybrid.wv
+wavpack -q -y -hh -b320 --blocksize=4410 tone22.wav -o wv_hybrid.wv
 av -f lavfi -i sine=frequency=300:sample_rate=48000:duration=1 -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" \
   -c:a wavpack wv_surround.wv
 rm -f tone.wav tone22.wav

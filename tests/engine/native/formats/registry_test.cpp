@@ -11,18 +11,19 @@ namespace kes::test {
 namespace {
 
 TEST(Registry, OneEntryPerSearchOption) {
-  const char* options[] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw",
-                           "png", "gif", "bmp", "jpg", "ico", "psd", "riff"};
+  const char* options[] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw", "png",
+                           "gif", "bmp", "jpg", "ico", "psd", "riff", "mpg", "m2ts", "TiVo",
+                           "dv",  "ifo", "mp3", "ogg", "flac", "wv", "ape"};
   size_t n = 0;
   const Format* table = format_table(&n);
-  ASSERT_EQ(n, 15u);
+  ASSERT_EQ(n, 25u);
   for (size_t i = 0; i < n; ++i) {
     EXPECT_STREQ(table[i].name, options[i]);
     EXPECT_EQ(find_format(options[i]), &table[i]);
     EXPECT_LE(table[i].probe_bytes, 512u);
     EXPECT_GT(table[i].max_length, 0u);
   }
-  EXPECT_EQ(find_format("mp3"), nullptr);
+  EXPECT_EQ(find_format("wma"), nullptr);
   EXPECT_EQ(find_format(nullptr), nullptr);
 }
 

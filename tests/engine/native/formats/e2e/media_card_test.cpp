@@ -8,6 +8,7 @@
 
 #include "engine_process.h"
 #include "formats/samples.h"
+#include "formats/stream_synthetic.h"
 #include "formats/synthetic.h"
 
 namespace kes::test {
@@ -38,6 +39,14 @@ TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
       {make_raf(), "raf"},                    {make_x3f(), "x3f"},
       {make_mrw(), "mrw"},                    {make_crw(), "crw"},
       {sample("riff_avi.avi"), "avi"},        {sample("riff_wav_odd.wav"), "wav"},
+      {sample("mpg_vob.mpg"), "mpg"},         {sample("mpg_video.mpg"), "mpg"},
+      {sample("m2ts_packets.m2t"), "m2t"},    {sample("m2ts_timecoded.m2ts"), "m2ts"},
+      {make_tivo(sample("mpg_mpeg1.mpg")), "TiVo"},
+      {sample("dv_pal.dv"), "dv"},            {sample("ifo_vts.ifo"), "ifo"},
+      {sample("mp3_cbr_tags.mp3"), "mp3"},    {sample("mp3_bare.mp3"), "mp3"},
+      {sample("ogg_vorbis.ogg"), "ogg"},      {sample("ogg_theora.ogm"), "ogm"},
+      {sample("flac_stereo.flac"), "flac"},   {sample("wv_surround.wv"), "wv"},
+      {make_ape(), "ape"},
   };
   Bytes card = noise(64 * 512, 77);
   for (const Placed& p : files) {
