@@ -45,6 +45,8 @@ class MeasurePool {
   void submit(Candidate* c);
   // Until `c` has been measured.
   void wait(Candidate* c);
+  // Hits before `pos` lie inside a file already found: they are no longer measured.
+  void covered_to(uint64_t pos) { covered_.store(pos); }
   // Hits measured with a format's quick measure so far.
   uint64_t quick_measures() const { return quick_.load(); }
 
@@ -59,6 +61,7 @@ class MeasurePool {
   std::deque<Candidate*> jobs_;
   bool quit_ = false;
   std::atomic<uint64_t> quick_{0};
+  std::atomic<uint64_t> covered_{0};
   std::vector<std::thread> threads_;
 };
 
