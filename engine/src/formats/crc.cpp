@@ -17,9 +17,11 @@ struct Crc32Tables {
   }
 };
 
+// Byte tables of the unreflected CRCs, and for CRC-32 and CRC-16 the tables that
+// advance a byte by a further one to three bytes (slicing).
 struct MsbTables {
-  uint32_t crc32[256];
-  uint16_t crc16[256];
+  uint32_t crc32[4][256];
+  uint16_t crc16[2][256];
   uint8_t crc8[256];
   MsbTables() {
     for (uint32_t i = 0; i < 256; ++i) {
@@ -31,9 +33,13 @@ struct MsbTables {
         c16 = static_cast<uint16_t>(c16 & 0x8000 ? (c16 << 1) ^ 0x8005 : c16 << 1);
         c8 = static_cast<uint8_t>(c8 & 0x80 ? (c8 << 1) ^ 0x07 : c8 << 1);
       }
-      crc32[i] = c32;
-      crc16[i] = c16;
+      crc32[0][i] = c32;
+      crc16[0][i] = c16;
       crc8[i] = c8;
+    }
+    for (uint32_t i = 0; i < 256; ++i) {
+      for (int s = 1; s < 4; ++s) crc32[s][i] = crc32[s - 1][i] << 8 ^ crc32[0][crc32[s - 1][i] >> 24];
+      crc16[1][i] = static_cast<uint16_t>(crc16[0][i] << 8 ^ crc16[0][crc16[0][i] >> 8]);
     }
   }
 };
@@ -64,8 +70,14 @@ uint32_t crc32_update(uint32_t c, const uint8_t* p, size_t n) {
 }
 
 uint32_t crc32_msb_update(uint32_t c, const uint8_t* p, size_t n) {
-  const uint32_t* t = msb_tables().crc32;
-  while (n--) c = (c << 8) ^ t[(c >> 24) ^ *p++];
+  const auto& t = msb_tables().crc32;
+  while (n >= 4) {
+    c ^= be32(p);
+    c = t[3][c >> 24] ^ t[2][(c >> 16) & 0xFF] ^ t[1][(c >> 8) & 0xFF] ^ t[0][c & 0xFF];
+    p += 4;
+    n -= 4;
+  }
+  while (n--) c = (c << 8) ^ t[0][(c >> 24) ^ *p++];
   return c;
 }
 
@@ -76,14 +88,16 @@ uint8_t crc8(const uint8_t* p, size_t n) {
   return c;
 }
 
-uint16_t crc16_byte(uint16_t c, uint8_t b) {
-  return static_cast<uint16_t>((c << 8) ^ msb_tables().crc16[(c >> 8) ^ b]);
-}
-
 uint16_t crc16_update(uint16_t c, const uint8_t* p, size_t n) {
-  const uint16_t* t = msb_tables().crc16;
-  while (n--) c = static_cast<uint16_t>((c << 8) ^ t[(c >> 8) ^ *p++]);
+  const auto& t = msb_tables().crc16;
+  for (; n >= 2; p += 2, n -= 2) {
+    c ^= be16(p);
+    c = static_cast<uint16_t>(t[1][c >> 8] ^ t[0][c & 0xFF]);
+  }
+  if (n) c = static_cast<uint16_t>((c << 8) ^ t[0][(c >> 8) ^ *p]);
   return c;
 }
+
+const uint16_t* crc16_table() { return msb_tables().crc16[0]; }
 
 }  // namespace kes

@@ -17,7 +17,11 @@ uint32_t crc32_msb_update(uint32_t crc, const uint8_t* p, size_t n);
 // Unreflected CRC-8 (polynomial 0x07) and CRC-16 (polynomial 0x8005), both from 0.
 uint8_t crc8(const uint8_t* p, size_t n);
 uint16_t crc16_update(uint16_t crc, const uint8_t* p, size_t n);
-uint16_t crc16_byte(uint16_t crc, uint8_t b);
+// The CRC-16 table, for loops that look at the CRC after every byte.
+const uint16_t* crc16_table();
+inline uint16_t crc16_byte(const uint16_t* table, uint16_t crc, uint8_t b) {
+  return static_cast<uint16_t>((crc << 8) ^ table[(crc >> 8) ^ b]);
+}
 
 // Feeds the bytes of [from, to) to `f(p, n)` in buffered pieces; false when they are
 // not all readable.

@@ -102,40 +102,53 @@ bool next_header(Cursor& cur, uint64_t pos, const StreamInfo& si, bool variable,
 
 enum class FrameEnd { found, cut, broken };
 
-// Finds where the frame at pos (header f) ends: the first point after which the CRC-16
-// of the frame is zero and either the next frame's header follows or, for the last
-// frame, nothing more is needed. `end` is set to it.
-FrameEnd frame_end(Cursor& cur, uint64_t pos, const FrameHeader& f, const StreamInfo& si, bool last,
-                   uint64_t next_number, uint64_t bound, uint64_t& end) {
+// The end of the frame at pos (header f) when another frame follows: the first sync
+// pattern, within the bound, where the CRC-16 of the bytes since pos comes to zero (the
+// frame's stored CRC closing them) and a header numbered as expected begins.
+FrameEnd end_before_next(Cursor& cur, uint64_t pos, const FrameHeader& f, const StreamInfo& si,
+                         uint64_t next_number, uint64_t bound, uint64_t& end) {
+  const uint8_t sync[1] = {0xFF};
   uint16_t crc = 0;
+  uint64_t done = pos;  // the CRC covers [pos, done)
+  for (uint64_t from = pos + std::max<uint64_t>(f.length + 3, si.min_frame);;) {
+    const uint64_t at = cur.find(from, std::min(bound + 1, cur.limit()), sync, 1);
+    if (at == UINT64_MAX) return bound > cur.limit() ? FrameEnd::cut : FrameEnd::broken;
+    uint8_t second = 0;
+    if (!cur.u8(at + 1, second)) return FrameEnd::cut;
+    from = at + 1;
+    if ((second & 0xFE) != 0xF8) continue;
+    for_each_span(cur, done, at, [&](const uint8_t* s, size_t n) { crc = crc16_update(crc, s, n); });
+    done = at;
+    FrameHeader next;
+    if (crc == 0 && next_header(cur, at, si, f.variable, next_number, next)) {
+      end = at;
+      return FrameEnd::found;
+    }
+  }
+}
+
+// The end of the last frame at pos: the first point, within the bound, where the CRC-16
+// of the bytes since pos comes to zero.
+FrameEnd end_of_last(Cursor& cur, uint64_t pos, const FrameHeader& f, const StreamInfo& si, uint64_t bound,
+                     uint64_t& end) {
+  const uint16_t* table = crc16_table();
   const uint64_t min_end = pos + std::max<uint64_t>(f.length + 3, si.min_frame);
-  uint64_t q = pos;
-  while (q < bound) {
+  uint16_t crc = 0;
+  for (uint64_t q = pos; q < bound;) {
     size_t avail = 0;
     const uint8_t* s = cur.span(q, &avail);
     if (!s) return FrameEnd::cut;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(avail, bound - q));
-    size_t i = 0;
-    uint64_t candidate = 0;
-    for (; i < n; ++i) {
-      crc = crc16_byte(crc, s[i]);
+    for (size_t i = 0; i < n; ++i) {
+      crc = crc16_byte(table, crc, s[i]);
       if (crc == 0 && q + i + 1 >= min_end) {
-        candidate = q + i + 1;
-        break;
+        end = q + i + 1;
+        return FrameEnd::found;
       }
     }
-    if (!candidate) {
-      q += n;
-      continue;
-    }
-    FrameHeader next;
-    if (last || next_header(cur, candidate, si, f.variable, next_number, next)) {
-      end = candidate;
-      return FrameEnd::found;
-    }
-    q = candidate;
+    q += n;
   }
-  return q >= cur.limit() ? FrameEnd::cut : FrameEnd::broken;
+  return FrameEnd::broken;
 }
 
 // The largest frame the stream can hold: STREAMINFO's maximum, or a verbatim block.
@@ -179,11 +192,12 @@ Carve measure_flac(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (si.samples && samples > si.samples) break;
     uint64_t end = 0;
     const uint64_t next_number = f.variable ? samples : n + 1;
-    FrameEnd e = frame_end(cur, pos, f, si, last, next_number, pos + bound, end);
+    FrameEnd e = last ? end_of_last(cur, pos, f, si, pos + bound, end)
+                      : end_before_next(cur, pos, f, si, next_number, pos + bound, end);
     if (e == FrameEnd::cut) return make_carve(Verdict::truncated, cur.limit(), "flac");
     if (e == FrameEnd::broken && !si.samples && n > 0) {
       // No sample count to go by: a stream ends with the last frame whose CRC holds.
-      if (frame_end(cur, pos, f, si, true, 0, pos + bound, end) == FrameEnd::found)
+      if (end_of_last(cur, pos, f, si, pos + bound, end) == FrameEnd::found)
         return make_carve(Verdict::complete, skip_tail_tags(cur, end), "flac");
     }
     if (e != FrameEnd::found) break;

@@ -45,17 +45,15 @@ bool read_page(Cursor& cur, uint64_t pos, Page& page, bool& cut) {
   uint64_t body = 0;
   for (size_t i = 0; i < segments; ++i) body += table[i];
   page.length = kPageHeader + segments + body;
-  if (!cur.readable(pos, page.length)) {
-    cut = true;
-    return false;
-  }
-  h = cur.get(pos, kPageHeader);
   uint8_t head[kPageHeader];
   std::memcpy(head, h, kPageHeader);
   std::memset(head + 22, 0, 4);
   uint32_t crc = crc32_msb_update(0, head, kPageHeader);
-  for_each_span(cur, pos + kPageHeader, pos + page.length,
-                [&](const uint8_t* s, size_t n) { crc = crc32_msb_update(crc, s, n); });
+  if (!for_each_span(cur, pos + kPageHeader, pos + page.length,
+                     [&](const uint8_t* s, size_t n) { crc = crc32_msb_update(crc, s, n); })) {
+    cut = true;
+    return false;
+  }
   return crc == stored;
 }
 
