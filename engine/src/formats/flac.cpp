@@ -4,6 +4,7 @@
 // frame's CRC-16 must hold over the bytes up to the next such header. The file ends
 // after the frame that completes STREAMINFO's sample count; an ID3v1 or APE tag may
 // follow.
+#include <algorithm>
 #include <cstring>
 
 #include "formats/crc.h"

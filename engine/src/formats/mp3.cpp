@@ -16,6 +16,7 @@ namespace {
 constexpr uint64_t kMinTaggedFrames = 4, kMinBareFrames = 32;
 constexpr uint64_t kMaxFrames = uint64_t(1) << 26;
 constexpr size_t kProbeBytes = 512;
+constexpr uint64_t kMaxTagPadding = 65536;
 
 const uint16_t kKbps[5][16] = {
     {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},  // MPEG-1 layer I
@@ -107,6 +108,12 @@ Carve measure_mp3(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (!h) return corrupt();
   const bool tagged = id3v2_header(h);
   uint64_t pos = tagged ? id3v2_size(h) : 0;
+  // Some taggers pad past the size they declare.
+  for (uint64_t end = pos + kMaxTagPadding; tagged && pos < end;) {
+    uint8_t b = 1;
+    if (!cur.u8(pos, b) || b != 0) break;
+    ++pos;
+  }
   Frame first;
   const uint8_t* p = cur.get(pos, 4);
   if (!p || !parse_frame(p, first) || !(p = cur.get(pos, first.length)) || (!tagged && !opens_stream(p, first)))

@@ -5,6 +5,7 @@
 // none farther from the last than a row of macroblocks can take, up to the sequence end
 // code; without that code the stream cannot be ended soundly and is kept up to its last
 // whole picture.
+#include <algorithm>
 #include <cstring>
 
 #include "formats/formats.h"

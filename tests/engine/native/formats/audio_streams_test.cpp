@@ -46,7 +46,7 @@ TEST(AudioStreams, DamageEndsTheFileWhereItsStructureStops) {
   for (const StreamSample& s : samples()) expect_damage_handled(s);
 }
 
-TEST(AudioStreams, TrailingTagsChainsAndChecksums) {
+TEST(AudioStreams, TagsChainsAndChecksums) {
   Bytes id3v1(128);
   std::memcpy(id3v1.data(), "TAGTone", 7);
   Bytes lyrics;
@@ -55,6 +55,9 @@ TEST(AudioStreams, TrailingTagsChainsAndChecksums) {
   const Bytes vbr = sample("mp3_vbr.mp3"), flac = sample("flac_stereo.flac"), vorbis = sample("ogg_vorbis.ogg");
   Bytes bad_seek = make_ape();
   std::copy_n(bad_seek.begin() + 52 + 24, 4, bad_seek.begin() + 52 + 24 + 4);  // two frames at one offset
+  Bytes padded = sample("mp3_cbr_tags.mp3");  // zeros past the ID3v2 tag's declared size
+  const size_t tag = 10 + (padded[6] << 21 | padded[7] << 14 | padded[8] << 7 | padded[9]);
+  padded.insert(padded.begin() + tag, 1000, 0);
   Bytes bad_page = vorbis;
   bad_page[vorbis.size() / 2] ^= 0x01;
 
@@ -68,6 +71,7 @@ TEST(AudioStreams, TrailingTagsChainsAndChecksums) {
   const Case cases[] = {
       {"mp3, APE tag, Lyrics3, ID3v1", "mp3", cat(cat(cat(vbr, make_ape_tag()), lyrics), id3v1), Verdict::complete,
        vbr.size() + make_ape_tag().size() + lyrics.size() + 128},
+      {"ID3v2 tag padded past its size", "mp3", padded, Verdict::complete, padded.size()},
       {"FLAC then ID3v1", "flac", cat(flac, id3v1), Verdict::complete, flac.size() + 128},
       {"FLAC then a second copy", "flac", cat(flac, flac), Verdict::complete, flac.size()},
       {"chained Ogg links", "ogg", cat(vorbis, sample("ogg_opus.ogg")), Verdict::complete,
