@@ -2,7 +2,7 @@
 // sequence number, CRC-32, segment table), each page's CRC checked. A logical stream
 // opens with a BOS page and closes with an EOS page, its pages numbered without gaps; a
 // link of the physical file ends when every stream that opened has closed, and another
-// link may follow at once (chained files). A link carrying video is written as ogm.
+// link may follow at once (chained files). A file carrying video is written as ogm.
 #include <cstring>
 
 #include "formats/crc.h"
@@ -89,13 +89,13 @@ Carve measure_ogg(ByteSource& src, uint64_t start, uint64_t max_length) {
   unsigned count = 0, open = 0;
   bool video = false, in_link = false, link_has_data = false;
   uint64_t pos = 0, good = 0;
+  auto carve = [&](Verdict v, uint64_t length) { return make_carve(v, length, video ? "ogm" : "ogg"); };
   for (uint64_t n = 0; n < kMaxPages; ++n) {
     Page page;
     bool cut = false;
     if (!read_page(cur, pos, page, cut)) {
       if (!in_link) break;  // the file ended with its last link
-      if (cut) return make_carve(Verdict::truncated, cur.limit(), video ? "ogm" : "ogg");
-      return good ? make_carve(Verdict::truncated, good, video ? "ogm" : "ogg") : corrupt();
+      return carve(Verdict::truncated, cut ? cur.limit() : good);
     }
     if (!in_link && (page.type & kBos)) count = 0;  // a new link: its streams start afresh
     Stream* s = nullptr;
@@ -106,7 +106,7 @@ Carve measure_ogg(ByteSource& src, uint64_t start, uint64_t max_length) {
       if ((in_link && link_has_data) || s || page.sequence != 0 || (page.type & kContinued) ||
           count == kMaxStreams) {
         if (!in_link) break;
-        return make_carve(Verdict::truncated, good, video ? "ogm" : "ogg");
+        return carve(Verdict::truncated, good);
       }
       streams[count++] = {page.serial, 1, false};
       s = &streams[count - 1];
@@ -116,7 +116,7 @@ Carve measure_ogg(ByteSource& src, uint64_t start, uint64_t max_length) {
     } else {
       if (!in_link || !s || s->ended || page.sequence != s->next) {
         if (!in_link) break;
-        return make_carve(Verdict::truncated, good, video ? "ogm" : "ogg");
+        return carve(Verdict::truncated, good);
       }
       ++s->next;
       link_has_data = true;
@@ -128,8 +128,7 @@ Carve measure_ogg(ByteSource& src, uint64_t start, uint64_t max_length) {
     pos += page.length;
     good = pos;
   }
-  if (in_link) return make_carve(Verdict::truncated, good, video ? "ogm" : "ogg");
-  return make_carve(Verdict::complete, pos, video ? "ogm" : "ogg");
+  return carve(in_link ? Verdict::truncated : Verdict::complete, good);
 }
 
 }  // namespace kes
