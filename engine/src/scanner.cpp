@@ -86,6 +86,7 @@ void Scanner::resolve_oldest() {
   if (c.pos >= skip_end_ && c.format && emit(*c.format, c.carve, c.pos)) {
     // Whatever lies inside the file (an embedded thumbnail) is part of it.
     skip_end_ = round_up_sector(c.pos + c.carve.length);
+    pool_.covered_to(skip_end_);
     pos_ = std::max(pos_, skip_end_);
   }
   pending_.pop_front();

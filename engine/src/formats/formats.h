@@ -54,6 +54,26 @@ bool probe_fcp(const uint8_t* head);
 Carve measure_fcp(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_dpx(const uint8_t* head);
 Carve measure_dpx(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_mpg(const uint8_t* head);
+Carve measure_mpg(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_m2ts(const uint8_t* head);
+Carve measure_m2ts(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_tivo(const uint8_t* head);
+Carve measure_tivo(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_dv(const uint8_t* head);
+Carve measure_dv(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_ifo(const uint8_t* head);
+Carve measure_ifo(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_mp3(const uint8_t* head);
+Carve measure_mp3(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_ogg(const uint8_t* head);
+Carve measure_ogg(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_flac(const uint8_t* head);
+Carve measure_flac(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_wv(const uint8_t* head);
+Carve measure_wv(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_ape(const uint8_t* head);
+Carve measure_ape(ByteSource& src, uint64_t start, uint64_t max_length);
 
 // Small helpers shared by the parsers.
 inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {

@@ -36,6 +36,16 @@ const Format kFormats[] = {
     {"max", Kind::video, 64, probe_max, measure_max, 4096 * MiB},
     {"fcp", Kind::video, 51, probe_fcp, measure_fcp, 64 * MiB},
     {"dpx", Kind::video, 32, probe_dpx, measure_dpx, 1024 * MiB},
+    {"mpg", Kind::video, 148, probe_mpg, measure_mpg, 16384 * MiB},
+    {"m2ts", Kind::video, 392, probe_m2ts, measure_m2ts, 65536 * MiB},
+    {"TiVo", Kind::video, 24, probe_tivo, measure_tivo, 65536 * MiB},
+    {"dv", Kind::video, 483, probe_dv, measure_dv, 65536 * MiB},
+    {"ifo", Kind::video, 0xD0, probe_ifo, measure_ifo, 8 * MiB},
+    {"mp3", Kind::audio, 512, probe_mp3, measure_mp3, 1024 * MiB},
+    {"ogg", Kind::audio, 27, probe_ogg, measure_ogg, 4096 * MiB},
+    {"flac", Kind::audio, 42, probe_flac, measure_flac, 4096 * MiB},
+    {"wv", Kind::audio, 32, probe_wv, measure_wv, 4096 * MiB},
+    {"ape", Kind::audio, 52, probe_ape, measure_ape, 4096 * MiB},
 };
 
 }  // namespace

@@ -32,7 +32,8 @@ gtest_discover_tests(formats_test DISCOVERY_MODE PRE_TEST)
 if(TARGET kessrv AND EXISTS ${KES_TESTS_DIR}/core/engine_process.cpp)
   add_executable(formats_engine_test ${KES_TESTS_DIR}/formats/e2e/media_card_test.cpp
     ${KES_TESTS_DIR}/formats/samples.cpp ${KES_TESTS_DIR}/formats/synthetic.cpp
-    ${KES_TESTS_DIR}/formats/container_maker.cpp ${KES_TESTS_DIR}/core/engine_process.cpp)
+    ${KES_TESTS_DIR}/formats/container_maker.cpp ${KES_TESTS_DIR}/formats/stream_synthetic.cpp
+    ${KES_TESTS_DIR}/core/engine_process.cpp)
   target_include_directories(formats_engine_test PRIVATE ${KES_TESTS_DIR} ${KES_TESTS_DIR}/core)
   target_link_libraries(formats_engine_test PRIVATE kestrune_core GTest::gtest_main)
   target_compile_definitions(formats_engine_test PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}"

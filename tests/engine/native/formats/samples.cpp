@@ -66,6 +66,34 @@ void expect_exact(const char* option, const Bytes& file, const char* ext) {
   EXPECT_EQ(ext_of(c), ext) << option;
 }
 
+void expect_damage_handled(const StreamSample& s) {
+  SCOPED_TRACE(std::string(s.ext) + " of " + std::to_string(s.file.size()) + " bytes");
+  const Format& f = fmt(s.option);
+  const size_t cut = s.file.size() * 3 / 5 + 101;
+  Card card(512 + cut, false, 5);
+  card.put(512, Bytes(s.file.begin(), s.file.begin() + cut));
+  Carve c = measure(f, card.data, 512);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_EQ(c.length, cut);
+
+  if (s.blind != SIZE_MAX) {
+    const size_t at = s.file.size() * 2 / 3 / 512 * 512;
+    Card foreign_data(at + 262144, false, 6);  // more than any unit the walk may take in
+    foreign_data.put(0, Bytes(s.file.begin(), s.file.begin() + at));
+    c = measure(f, foreign_data.data, 0);
+    if (s.blind == 0) EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_NE(c.verdict, Verdict::corrupt);
+    EXPECT_LE(c.length, at + s.blind);
+  }
+
+  Bytes relabelled = s.file;
+  std::copy_n("RIFF\x24\0\0\0WAVE", 12, relabelled.begin());
+  Card other(relabelled.size() + 4096, false, 7);
+  other.put(0, relabelled);
+  EXPECT_FALSE(probes(f, other.data, 0));
+  EXPECT_EQ(measure(f, other.data, 0).verdict, Verdict::corrupt);
+}
+
 void put16le(Bytes& b, size_t at, uint16_t v) {
   b[at] = v & 0xFF;
   b[at + 1] = v >> 8;

@@ -30,6 +30,20 @@ std::string ext_of(const Carve& c);
 // Places the file at a sector offset inside noise and expects an exact, complete carve.
 void expect_exact(const char* option, const Bytes& file, const char* ext);
 
+// A sample of a stream format and how far past the start of foreign data its measure
+// may still reach: streams without a checksum cannot tell where the payload of their
+// last packet stops being their own (0: not at all; SIZE_MAX: not tried).
+struct StreamSample {
+  const char* option;
+  Bytes file;
+  const char* ext;
+  size_t blind;
+};
+// Cut by the medium: truncated at the cut. Foreign data from a sector two thirds in on:
+// ended at it (or within the blind span), and never complete without a blind span.
+// Another format's header in place of the file's: not probed, corrupt.
+void expect_damage_handled(const StreamSample& s);
+
 // Little writers for the synthetic containers.
 void put16le(Bytes& b, size_t at, uint16_t v);
 void put32le(Bytes& b, size_t at, uint32_t v);

@@ -9,6 +9,7 @@
 #include "engine_process.h"
 #include "formats/container_maker.h"
 #include "formats/samples.h"
+#include "formats/stream_synthetic.h"
 #include "formats/synthetic.h"
 
 namespace kes::test {
@@ -53,6 +54,14 @@ TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
       {make_ra(4), "ra"},                     {sample("wtv_sample.wtv"), "wtv"},
       {make_max(), "max"},                    {sample("dpx_rgb10.dpx"), "dpx"},
       {sector_padded(make_fcp(true)), "fcp", true},
+      {sample("mpg_vob.mpg"), "mpg"},         {sample("mpg_video.mpg"), "mpg"},
+      {sample("m2ts_packets.m2t"), "m2t"},    {sample("m2ts_timecoded.m2ts"), "m2ts"},
+      {make_tivo(sample("mpg_mpeg1.mpg")), "TiVo"},
+      {sample("dv_pal.dv"), "dv"},            {sample("ifo_vts.ifo"), "ifo"},
+      {sample("mp3_cbr_tags.mp3"), "mp3"},    {sample("mp3_bare.mp3"), "mp3"},
+      {sample("ogg_vorbis.ogg"), "ogg"},      {sample("ogg_theora.ogm"), "ogm"},
+      {sample("flac_stereo.flac"), "flac"},   {sample("wv_surround.wv"), "wv"},
+      {make_ape(), "ape"},
   };
   Bytes card = noise(64 * 512, 77);
   for (const Placed& p : files) {
