@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/checksum.h"
 #include "formats/cursor.h"
 #include "formats/formats.h"
 
@@ -10,35 +11,6 @@ namespace kes {
 namespace {
 
 const uint8_t kTail[4] = {0x0D, 0x0A, 0x1A, 0x0A};
-
-struct Crc32 {
-  uint32_t t[8][256];
-  Crc32() {
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[0][i] = c;
-    }
-    for (uint32_t i = 0; i < 256; ++i)
-      for (int s = 1; s < 8; ++s) t[s][i] = t[0][t[s - 1][i] & 0xFF] ^ (t[s - 1][i] >> 8);
-  }
-  uint32_t update(uint32_t c, const uint8_t* p, size_t n) const {
-    while (n >= 8) {
-      uint32_t a = c ^ le32(p), b = le32(p + 4);
-      c = t[7][a & 0xFF] ^ t[6][(a >> 8) & 0xFF] ^ t[5][(a >> 16) & 0xFF] ^ t[4][a >> 24] ^
-          t[3][b & 0xFF] ^ t[2][(b >> 8) & 0xFF] ^ t[1][(b >> 16) & 0xFF] ^ t[0][b >> 24];
-      p += 8;
-      n -= 8;
-    }
-    while (n--) c = t[0][(c ^ *p++) & 0xFF] ^ (c >> 8);
-    return c;
-  }
-};
-
-const Crc32& crc_table() {
-  static const Crc32 table;
-  return table;
-}
 
 bool chunk_type_ok(const uint8_t* t) {
   for (int i = 0; i < 4; ++i) {
@@ -50,17 +22,17 @@ bool chunk_type_ok(const uint8_t* t) {
 
 // CRC of the type and data of the chunk at pos; false when the bytes aren't all there.
 bool chunk_crc(Cursor& cur, uint64_t pos, uint32_t len, uint32_t& crc) {
-  uint32_t c = 0xFFFFFFFFu;
+  uint32_t c = 0;
   uint64_t p = pos + 4, end = pos + 8 + uint64_t(len);
   while (p < end) {
     size_t avail = 0;
     const uint8_t* s = cur.span(p, &avail);
     if (!s) return false;
     size_t n = static_cast<size_t>(std::min<uint64_t>(avail, end - p));
-    c = crc_table().update(c, s, n);
+    c = kes::crc32(c, s, n);
     p += n;
   }
-  crc = c ^ 0xFFFFFFFFu;
+  crc = c;
   return true;
 }
 
