@@ -3,6 +3,7 @@
 # own tools.
 # Usage: make_media.sh <out-dir> [jpeg-maker]
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 out=$1
 maker=${2:-}
 mkdir -p "$out"
@@ -59,4 +60,20 @@ av() { ffmpeg -nostdin -loglevel error -y "$@"; }
 av -f lavfi -i testsrc=size=160x120:rate=10:duration=1 -c:v mjpeg -q:v 6 -fflags +bitexact riff_avi.avi
 av -f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.5 -c:a pcm_s16le -metadata title=Tone riff_wav.wav
 av -f lavfi -i sine=frequency=660:sample_rate=8001:duration=1 -c:a pcm_u8 -fflags +bitexact riff_wav_odd.wav
+# Sound formats: AIFF with a name chunk and AIFF-C; Sun audio with its size, from sox with
+# an annotation, and streamed (size unknown); CAF with PCM and with ALAC packets.
+tone() { echo "sine=frequency=$1:sample_rate=$2:duration=$3"; }
+av -f lavfi -i "$(tone 440 8000 0.5)" -c:a pcm_s16be -metadata title=Tone aif_pcm.aif
+sox -n -r 8000 -c 2 -b 16 aif_aifc.aifc synth 0.3 sine 330
+av -f lavfi -i "$(tone 440 8000 0.5)" -c:a pcm_mulaw au_known.au
+sox -n -r 8000 -c 1 au_sox.au synth 0.3 sine 500
+av -f lavfi -i "$(tone 440 8000 0.5)" -c:a pcm_s16be -f au - > au_stream.au
+av -f lavfi -i "$(tone 440 8000 0.5)" -c:a pcm_s16le caf_pcm.caf
+av -f lavfi -i "$(tone 440 44100 0.5)" -c:a alac caf_alac.caf
+# A Flash movie, and a tune written by an ABC notation compiler.
+av -f lavfi -i testsrc=size=160x120:rate=10:duration=2 -c:v flv1 -q:v 4 -f swf swf_fws.swf
+printf "X:1\nT:Scale\nM:4/4\nL:1/8\nQ:1/4=120\nK:D\nDEFG ABcd|efga bc'd'e'|]\n" > scale.abc
+abc2midi scale.abc -o mid_abc.mid > /dev/null
+rm -f scale.abc
+python3 "$here/make_music.py" .
 rm -f thumb.jpg

@@ -23,7 +23,11 @@ int main(int argc, char** argv) {
   fs::path out = argv[1];
   const std::pair<const char*, const char*> by_prefix[] = {
       {"jpg_", "jpg"}, {"png_", "png"}, {"jng_", "png"}, {"mng_", "png"}, {"gif_", "gif"},
-      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"}};
+      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"},
+      {"swf_", "swf"}, {"aif_", "aif"}, {"au_", "au"},   {"caf_", "caf"}, {"mid_", "mid"},
+      {"mus_", "mus"}, {"flp_", "flp"}, {"ses_", "ses"}, {"it_", "it"},   {"xm_", "xm"},
+      {"als_", "als"}, {"gz_", "als"},  {"gp5_", "gp5"}, {"ds2_", "ds2"}, {"dss_", "dss"},
+      {"sib_", "sib"}};
   for (const auto& entry : fs::directory_iterator(KES_MEDIA_DIR)) {
     std::string name = entry.path().filename().string();
     for (auto [prefix, format] : by_prefix)

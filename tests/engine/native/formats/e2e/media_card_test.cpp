@@ -16,6 +16,7 @@ namespace {
 struct Placed {
   Bytes file;
   std::string ext;
+  bool zeros_after = false;  // for formats that end at the first zeroed sector
 };
 
 std::string extension_of(const std::string& path) {
@@ -38,11 +39,20 @@ TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
       {make_raf(), "raf"},                    {make_x3f(), "x3f"},
       {make_mrw(), "mrw"},                    {make_crw(), "crw"},
       {sample("riff_avi.avi"), "avi"},        {sample("riff_wav_odd.wav"), "wav"},
+      {sample("swf_cws.swf"), "swf"},         {sample("aif_pcm.aif"), "aif"},
+      {sample("au_sox.au"), "au"},            {sample("caf_alac.caf"), "caf"},
+      {sample("mid_abc.mid"), "mid"},         {sample("mus_score.mus"), "mus"},
+      {sample("flp_project.flp"), "flp"},     {sample("ses_session.ses"), "ses"},
+      {sample("it_module.it"), "it"},         {sample("xm_module.xm"), "xm"},
+      {sample("als_fields.als"), "als"},      {sample("gp5_song.gp5"), "gp5", true},
+      {sample("dss_memo.dss"), "dss", true},  {sample("ds2_memo.ds2"), "ds2", true},
+      {sample("sib_score.sib"), "sib", true},
   };
   Bytes card = noise(64 * 512, 77);
   for (const Placed& p : files) {
     card.insert(card.end(), p.file.begin(), p.file.end());
-    Bytes gap = noise(3 * 512 + (512 - card.size() % 512) % 512, static_cast<uint32_t>(card.size()));
+    const size_t gap_size = 3 * 512 + (512 - card.size() % 512) % 512;
+    Bytes gap = p.zeros_after ? Bytes(gap_size) : noise(gap_size, static_cast<uint32_t>(card.size()));
     card.insert(card.end(), gap.begin(), gap.end());
   }
   kes_test::TempDir dir;
