@@ -53,8 +53,8 @@ Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length) {
     const uint64_t data = pos + 8;
     if (!printable_id(c) || size > end - data) break;
     if (std::memcmp(c, "COMM", 4) == 0) {
-      const uint8_t* body = cur.get(data, 22);
-      if (!body && !(body = cur.get(data, 18))) return make_carve(Verdict::truncated, cur.limit(), "aif");
+      const uint8_t* body = cur.get(data, aifc ? 22 : 18);
+      if (!body) return make_carve(Verdict::truncated, cur.limit(), "aif");
       if (!read_comm(body, size, aifc, comm)) break;
     } else if (std::memcmp(c, "SSND", 4) == 0) {
       if (!comm.seen || size < 8) break;

@@ -100,6 +100,7 @@ Carve measure_it(ByteSource& src, uint64_t start, uint64_t max_length) {
     extra += 2 + 8 * uint64_t(le16(n));
   }
   if (special & 8) extra += kMidiConfigSize;
+  if (!cur.within(0, extra)) return make_carve(Verdict::truncated, cur.limit(), "it");
   r.table_end = extra;
   r.extend(extra);
   if (special & 1 && message) r.extend(message_at + message);

@@ -63,6 +63,8 @@ bool probe_mus(const uint8_t* h) {
 Carve measure_mus(ByteSource& src, uint64_t start, uint64_t max_length) {
   Cursor cur(src, start, max_length);
   const uint8_t* h = cur.get(0, 16);
+  if (!h || le16(h + 12) > kMaxInstruments) return corrupt();
+  h = cur.get(0, 16 + 2 * size_t(le16(h + 12)));  // the header with its instrument list
   if (!h || !probe_mus(h)) return corrupt();
   const uint64_t score = le16(h + 6), end = score + le16(h + 4);
   uint64_t good = score;

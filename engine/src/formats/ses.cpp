@@ -27,10 +27,11 @@ Carve measure_ses(ByteSource& src, uint64_t start, uint64_t max_length) {
   const uint64_t end = kBlocks + le32(h + 8);
   uint64_t pos = kBlocks;
   for (uint32_t n = 0; end - pos >= 8 && n < kMaxBlocks; ++n) {
-    const uint8_t* b = cur.get(pos, 12);
-    if (!b && !(b = cur.get(pos, 8))) return make_carve(Verdict::truncated, cur.limit(), "ses");
-    const bool list = std::memcmp(b, "LISTFILE", 8) == 0;
+    const uint8_t* b = cur.get(pos, 8);
+    const bool list = b && std::memcmp(b, "LISTFILE", 8) == 0;
     if (list && end - pos < 12) break;
+    if (list) b = cur.get(pos, 12);
+    if (!b) return make_carve(Verdict::truncated, cur.limit(), "ses");
     const uint64_t head = list ? 12 : 8, size = le32(b + head - 4);
     if (!printable_id(b) || size > end - pos - head) break;
     if (!cur.readable(pos + head, size)) return make_carve(Verdict::truncated, cur.limit(), "ses");
