@@ -8,13 +8,13 @@ namespace kes::test {
 namespace {
 
 TEST(Sound, GeneratedFilesCarveByteExactWithTheirExtension) {
-  expect_exact("aif", sample("aif_pcm.aif"), "aif");
-  expect_exact("aif", sample("aif_aifc.aifc"), "aif");
-  expect_exact("au", sample("au_known.au"), "au");
-  expect_exact("au", sample("au_sox.au"), "au");
-  expect_exact("caf", sample("caf_pcm.caf"), "caf");
-  expect_exact("caf", sample("caf_alac.caf"), "caf");  // packet table after the audio
-  expect_exact("caf", sample("caf_open.caf"), "caf");  // audio of size -1 after the packet table
+  const std::pair<const char*, const char*> samples[] = {
+      {"aif", "aif_pcm.aif"}, {"aif", "aif_aifc.aifc"}, {"au", "au_known.au"}, {"au", "au_sox.au"},
+      {"caf", "caf_pcm.caf"},
+      {"caf", "caf_alac.caf"},  // packet table after the audio
+      {"caf", "caf_open.caf"},  // audio of size -1 after the packet table
+  };
+  for (auto [option, name] : samples) expect_exact(option, sample(name), option);
 }
 
 TEST(Sound, DamageEndsTheFileWhereTheStructureStopsHolding) {
