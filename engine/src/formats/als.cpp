@@ -60,15 +60,15 @@ struct LiveSet : InflateSink {
   }
   void judge() {
     judged = true;
-    const char* text = reinterpret_cast<const char*>(head);
+    const char* start = reinterpret_cast<const char*>(head);
     const char decl[] = "<?xml";
-    if (have < sizeof decl || std::memcmp(text, decl, sizeof decl - 1) != 0) return;
-    const char* close = static_cast<const char*>(std::memchr(text, '>', have));
+    if (have < sizeof decl || std::memcmp(start, decl, sizeof decl - 1) != 0) return;
+    const char* close = static_cast<const char*>(std::memchr(start, '>', have));
     if (!close) return;
-    size_t at = static_cast<size_t>(close - text) + 1;
+    size_t at = static_cast<size_t>(close - start) + 1;
     while (at < have && (head[at] == '\r' || head[at] == '\n' || head[at] == ' ' || head[at] == '\t')) ++at;
     const char root[] = "<Ableton ";
-    ours = have - at >= sizeof root - 1 && std::memcmp(text + at, root, sizeof root - 1) == 0;
+    ours = have - at >= sizeof root - 1 && std::memcmp(start + at, root, sizeof root - 1) == 0;
   }
 };
 

@@ -1,4 +1,4 @@
-// Sun/NeXT audio: ".snd", then the big-endian data offset, data size, encoding, sample
+// ".snd" audio: the magic, then the big-endian data offset, data size, encoding, sample
 // rate and channel count; the file ends at offset + size. Streams written without
 // knowing their length say 0xFFFFFFFF: raw samples carry no structure, so such a file
 // is taken to run in whole sample frames up to the first zeroed or claimed sector, and

@@ -1,4 +1,4 @@
-// Core Audio Format: "caff", version 1, then chunks of a type and a 64-bit big-endian
+// CAF audio: "caff", version 1, then chunks of a type and a 64-bit big-endian
 // size, the audio description ('desc') first. The file has no overall size: it ends
 // after the last chunk, where the bytes stop looking like a chunk of a registered type.
 // A 'data' chunk of size -1 runs to the end of the file; its end then follows from the
@@ -78,12 +78,12 @@ Carve measure_caf(ByteSource& src, uint64_t start, uint64_t max_length) {
   const uint8_t* h = cur.get(0, 52);
   if (!h || !probe_caf(h)) return corrupt();
   const uint32_t packet_size = be32(h + 36), packet_frames = be32(h + 40);
-  uint64_t pos = 8, packets = UINT64_MAX;
+  uint64_t pos = 8, audio_bytes = UINT64_MAX;  // what the packet table accounts for
   bool data = false;
   for (uint32_t n = 0; n < kMaxChunks; ++n) {
     const uint8_t* c = cur.get(pos, 12);
     if (!c) {
-      if (data && pos == cur.limit()) break;  // the medium ends right after the file
+      if (data) break;  // no room for another chunk before the medium ends
       return make_carve(Verdict::truncated, cur.limit(), "caf");
     }
     if (!registered(c)) break;
@@ -91,9 +91,8 @@ Carve measure_caf(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (std::memcmp(c, "data", 4) == 0) {
       if (size == kOpenSize) {
         // The audio runs to the end of the file: it must be the last chunk.
-        if (packets != UINT64_MAX) {
-          uint64_t end = body + 4 + packets;
-          if (cur.readable(0, end)) return make_carve(Verdict::complete, end, "caf");
+        if (audio_bytes != UINT64_MAX) {
+          if (cur.readable(body, 4 + audio_bytes)) return make_carve(Verdict::complete, body + 4 + audio_bytes, "caf");
           return make_carve(Verdict::truncated, cur.limit(), "caf");
         }
         if (packet_size == 0) return make_carve(Verdict::truncated, body, "caf");
@@ -104,10 +103,10 @@ Carve measure_caf(ByteSource& src, uint64_t start, uint64_t max_length) {
       if (size < 4) break;
       data = true;
     } else if (std::memcmp(c, "pakt", 4) == 0) {
-      packets = packet_bytes(cur, body, size, packet_size, packet_frames == 0);
-      if (packets == UINT64_MAX) break;
+      audio_bytes = packet_bytes(cur, body, size, packet_size, packet_frames == 0);
+      if (audio_bytes == UINT64_MAX) break;
     }
-    if (size > cur.limit() || !cur.readable(body, size)) return make_carve(Verdict::truncated, cur.limit(), "caf");
+    if (!cur.readable(body, size)) return make_carve(Verdict::truncated, cur.limit(), "caf");
     pos = body + size;
   }
   return data ? make_carve(Verdict::complete, pos, "caf") : corrupt();

@@ -22,6 +22,8 @@ bool digits(const uint8_t* p, int n) {
   return true;
 }
 
+uint64_t two_digits(const uint8_t* p) { return uint64_t(p[0] - '0') * 10 + (p[1] - '0'); }
+
 bool probe_dictation(const uint8_t* h, const char* kind) {
   return h[0] >= 2 && h[0] <= 8 && std::memcmp(h + 1, kind, 3) == 0 && digits(h + 38, 12) && digits(h + 62, 6);
 }
@@ -31,8 +33,7 @@ Carve measure_dictation(ByteSource& src, uint64_t start, uint64_t max_length, co
   const uint8_t* h = cur.get(0, 68);
   if (!h || !probe_dictation(h, kind)) return corrupt();
   const uint64_t header = h[0] * kBlock;
-  const uint64_t seconds = uint64_t((h[62] - '0') * 10 + h[63] - '0') * 3600 +
-                           uint64_t((h[64] - '0') * 10 + h[65] - '0') * 60 + uint64_t((h[66] - '0') * 10 + h[67] - '0');
+  const uint64_t seconds = two_digits(h + 62) * 3600 + two_digits(h + 64) * 60 + two_digits(h + 66);
   const uint64_t cap = header + ((seconds + 2) * kMostBytesPerSecond + kBlock - 1) / kBlock * kBlock;
   if (!cur.readable(0, header + kBlock)) return make_carve(Verdict::truncated, cur.limit(), kind);
   LooseEnd loose = loose_end(cur, header + kBlock, cap);

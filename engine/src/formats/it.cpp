@@ -1,4 +1,4 @@
-// Impulse Tracker modules ("IMPM"). After the 192-byte header come the order list and
+// IT tracker modules ("IMPM"). After the 192-byte header come the order list and
 // the offset tables of the instruments, sample headers and patterns; the song message,
 // edit history and MIDI configuration sit where the header says. Each sample header
 // ("IMPS") gives its data's place and length (compressed samples: blocks of 0x8000

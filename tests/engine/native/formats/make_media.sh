@@ -60,7 +60,7 @@ av() { ffmpeg -nostdin -loglevel error -y "$@"; }
 av -f lavfi -i testsrc=size=160x120:rate=10:duration=1 -c:v mjpeg -q:v 6 -fflags +bitexact riff_avi.avi
 av -f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.5 -c:a pcm_s16le -metadata title=Tone riff_wav.wav
 av -f lavfi -i sine=frequency=660:sample_rate=8001:duration=1 -c:a pcm_u8 -fflags +bitexact riff_wav_odd.wav
-# Sound formats: AIFF with a name chunk and AIFF-C; Sun audio with its size, from sox with
+# Sound formats: AIFF with a name chunk and AIFF-C; ".snd" audio with its size, from sox with
 # an annotation, and streamed (size unknown); CAF with PCM and with ALAC packets.
 tone() { echo "sine=frequency=$1:sample_rate=$2:duration=$3"; }
 av -f lavfi -i "$(tone 440 8000 0.5)" -c:a pcm_s16be -metadata title=Tone aif_pcm.aif

@@ -111,12 +111,12 @@ hdr = struct.pack("<iIiHHddIII", 44100, 88200, 1, 16, 1, 1.0, 1.0, 0, 0, 0) + b"
 track = struct.pack("<ddI", 1.0, 1.0, 0) + b"Guitar".ljust(36, b"\0") + struct.pack("<IIHHHH", 1, 1, 0, 0, 0, 0)
 wave = block(b"wav ", struct.pack("<II", 1, 17) + b"C:\\take1.wav\0")
 blk = struct.pack("<ddddIIIIIiiiIi", 1.0, 1.0, 0, 0, 0, 88200, 1, 0, 1, 1, 0, 0, 0, 0)
-ses = (block(b"hdr ", hdr) + block(b"vers", b"Cool Edit Pro 1.1\0") + block(b"trks", struct.pack("<I", 1) + track)
+ses = (block(b"hdr ", hdr) + block(b"vers", b"Session writer 1.1\0") + block(b"trks", struct.pack("<I", 1) + track)
        + b"LISTFILE" + struct.pack("<I", len(wave)) + wave + block(b"blk ", struct.pack("<I", 1) + blk))
 write("ses_session.ses", b"COOLNESS" + struct.pack("<I", len(ses)) + ses)
 
 
-# Impulse Tracker module: 3 orders, 1 instrument, 3 samples (8-bit, 16-bit stereo,
+# IT module: 3 orders, 1 instrument, 3 samples (8-bit, 16-bit stereo,
 # compressed), 2 patterns (one empty by a zero offset) and a song message.
 def it_module():
     orders = bytes([0, 1, 255])
@@ -167,7 +167,7 @@ write("it_module.it", it_module())
 # Extended module: 2 patterns, an instrument with two samples (8- and 16-bit), one without.
 def xm_module():
     head = bytearray(b"Extended Module: " + b"Test song".ljust(20, b"\0") + b"\x1a"
-                     + b"FastTracker v2.00   " + struct.pack("<HI", 0x0104, 276))
+                     + b"Test tracker        " + struct.pack("<HI", 0x0104, 276))
     head += struct.pack("<HHHHHHHH", 3, 0, 4, 2, 2, 1, 6, 125) + bytes([0, 1, 0]) + bytes(253)
     packed = bytes([0x98, 3, 0x83, 49, 1, 0x80, 0x80]) * 4
     patterns = struct.pack("<IBHH", 9, 0, 64, len(packed)) + packed + struct.pack("<IBHH", 9, 0, 16, 0)

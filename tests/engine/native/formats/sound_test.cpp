@@ -1,4 +1,4 @@
-// AIFF, Sun audio and CAF files from ffmpeg and sox carved whole, then cut and broken;
+// AIFF, ".snd" and CAF files from ffmpeg and sox carved whole, then cut and broken;
 // streams of unknown length end by the sector rule.
 #include <gtest/gtest.h>
 
