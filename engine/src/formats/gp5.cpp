@@ -44,8 +44,9 @@ Field long_text(Cursor& cur, uint64_t& pos) {
 Field opening(Cursor& cur, uint64_t& pos) {
   Field f = Field::ok;
   for (int i = 0; i < 9 && f == Field::ok; ++i) f = sized_text(cur, pos);
-  const uint8_t* n = f == Field::ok ? cur.get(pos, 4) : nullptr;
-  if (f != Field::ok || !n) return f != Field::ok ? f : Field::cut;
+  if (f != Field::ok) return f;
+  const uint8_t* n = cur.get(pos, 4);
+  if (!n) return Field::cut;
   const uint32_t notices = le32(n);
   if (notices > kMaxNotices) return Field::broken;
   pos += 4;
@@ -62,7 +63,7 @@ Field opening(Cursor& cur, uint64_t& pos) {
 }  // namespace
 
 bool probe_gp5(const uint8_t* h) {
-  return (h[0] == 24 || h[0] == 25) && std::memcmp(h + 1, kVersion, sizeof kVersion - 1) == 0 &&
+  return h[0] == 24 && std::memcmp(h + 1, kVersion, sizeof kVersion - 1) == 0 &&
          h[23] >= '0' && h[23] <= '9' && h[24] >= '0' && h[24] <= '9';
 }
 

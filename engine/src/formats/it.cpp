@@ -47,6 +47,7 @@ struct Reach {
     const uint8_t flags = s[0x12];
     const uint64_t length = le32(s + 0x30), data = le32(s + 0x48);
     if (!(flags & kHasData) || length == 0) return;
+    if (data < table_end) return fail(pos);  // sample data inside the header
     const uint64_t channels = flags & kStereo ? 2 : 1;
     if (!(flags & kCompressed)) return extend(data + length * channels * (flags & k16Bit ? 2 : 1));
     const uint64_t per_block = flags & k16Bit ? 0x4000 : 0x8000;
