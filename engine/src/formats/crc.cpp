@@ -107,4 +107,20 @@ bool crc32_of(Cursor& cur, uint64_t from, uint64_t to, uint32_t& crc) {
   return true;
 }
 
+uint32_t adler32(uint32_t adler, const uint8_t* p, size_t n) {
+  constexpr uint32_t kMod = 65521;
+  uint32_t a = adler & 0xFFFF, b = adler >> 16;
+  while (n > 0) {
+    size_t step = n < 5552 ? n : 5552;  // the most bytes before b can overflow 32 bits
+    n -= step;
+    while (step--) {
+      a += *p++;
+      b += a;
+    }
+    a %= kMod;
+    b %= kMod;
+  }
+  return b << 16 | a;
+}
+
 }  // namespace kes

@@ -1,5 +1,5 @@
 // Checksums the formats verify: the zlib CRC-32 (PNG), the unreflected CRC-32 of Ogg
-// pages and MPEG tables, and the CRC-8/CRC-16 of FLAC frames.
+// pages and MPEG tables, the CRC-8/CRC-16 of FLAC frames and zlib's Adler-32.
 #pragma once
 #include <algorithm>
 #include <cstddef>
@@ -22,6 +22,9 @@ const uint16_t* crc16_table();
 inline uint16_t crc16_byte(const uint16_t* table, uint16_t crc, uint8_t b) {
   return static_cast<uint16_t>((crc << 8) ^ table[(crc >> 8) ^ b]);
 }
+
+// Adler-32 of zlib streams; chain it from 1 across pieces.
+uint32_t adler32(uint32_t adler, const uint8_t* p, size_t n);
 
 // The finished (inverted) reflected CRC-32 of [from, to) read through the cursor; false
 // when the bytes are not all there.

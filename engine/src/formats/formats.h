@@ -74,6 +74,36 @@ bool probe_wv(const uint8_t* head);
 Carve measure_wv(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_ape(const uint8_t* head);
 Carve measure_ape(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_aif(const uint8_t* head);
+Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_au(const uint8_t* head);
+Carve measure_au(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_caf(const uint8_t* head);
+Carve measure_caf(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_mid(const uint8_t* head);
+Carve measure_mid(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_mus(const uint8_t* head);
+Carve measure_mus(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_flp(const uint8_t* head);
+Carve measure_flp(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_ses(const uint8_t* head);
+Carve measure_ses(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_it(const uint8_t* head);
+Carve measure_it(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_xm(const uint8_t* head);
+Carve measure_xm(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_gp5(const uint8_t* head);
+Carve measure_gp5(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_dss(const uint8_t* head);
+Carve measure_dss(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_ds2(const uint8_t* head);
+Carve measure_ds2(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_sib(const uint8_t* head);
+Carve measure_sib(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_als(const uint8_t* head);
+Carve measure_als(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_swf(const uint8_t* head);
+Carve measure_swf(ByteSource& src, uint64_t start, uint64_t max_length);
 
 // Small helpers shared by the parsers.
 inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {

@@ -46,6 +46,21 @@ const Format kFormats[] = {
     {"flac", Kind::audio, 42, probe_flac, measure_flac, 4096 * MiB},
     {"wv", Kind::audio, 32, probe_wv, measure_wv, 4096 * MiB},
     {"ape", Kind::audio, 52, probe_ape, measure_ape, 4096 * MiB},
+    {"swf", Kind::video, 32, probe_swf, measure_swf, 4096 * MiB},
+    {"aif", Kind::audio, 20, probe_aif, measure_aif, 4096 * MiB},
+    {"au", Kind::audio, 24, probe_au, measure_au, 4160 * MiB},
+    {"caf", Kind::audio, 52, probe_caf, measure_caf, 16384 * MiB},
+    {"mid", Kind::audio, 18, probe_mid, measure_mid, 64 * MiB},
+    {"mus", Kind::audio, 366, probe_mus, measure_mus, 1 * MiB},
+    {"flp", Kind::audio, 22, probe_flp, measure_flp, 1024 * MiB},
+    {"ses", Kind::audio, 20, probe_ses, measure_ses, 256 * MiB},
+    {"it", Kind::audio, 192, probe_it, measure_it, 1024 * MiB},
+    {"xm", Kind::audio, 80, probe_xm, measure_xm, 1024 * MiB},
+    {"als", Kind::audio, 10, probe_als, measure_als, 1024 * MiB},
+    {"gp5", Kind::audio, 31, probe_gp5, measure_gp5, 16 * MiB},
+    {"ds2", Kind::audio, 68, probe_ds2, measure_ds2, 1024 * MiB},
+    {"dss", Kind::audio, 68, probe_dss, measure_dss, 1024 * MiB},
+    {"sib", Kind::audio, 9, probe_sib, measure_sib, 64 * MiB},
 };
 
 }  // namespace

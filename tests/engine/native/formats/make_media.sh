@@ -3,6 +3,7 @@
 # own tools.
 # Usage: make_media.sh <out-dir> [jpeg-maker]
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 out=$1
 maker=${2:-}
 mkdir -p "$out"
@@ -85,6 +86,22 @@ mux -f lavfi -i testsrc=size=64x48 -frames:v 1 -pix_fmt rgb48le dpx_rgb48.dpx
 pic 28 64x48 -depth 10 dpx_rgb10.dpx
 pic 29 33x20 -depth 8 dpx_rgb8.dpx
 "$im" -size 40x30 gradient: -depth 16 dpx_gray16.dpx
+# Sound formats: AIFF with a name chunk and AIFF-C; ".snd" audio with its size, from sox with
+# an annotation, and streamed (size unknown); CAF with PCM and with ALAC packets.
+sine_of() { echo "sine=frequency=$1:sample_rate=$2:duration=$3"; }
+av -f lavfi -i "$(sine_of 440 8000 0.5)" -c:a pcm_s16be -metadata title=Tone aif_pcm.aif
+sox -n -r 8000 -c 2 -b 16 aif_aifc.aifc synth 0.3 sine 330
+av -f lavfi -i "$(sine_of 440 8000 0.5)" -c:a pcm_mulaw au_known.au
+sox -n -r 8000 -c 1 au_sox.au synth 0.3 sine 500
+av -f lavfi -i "$(sine_of 440 8000 0.5)" -c:a pcm_s16be -f au - > au_stream.au
+av -f lavfi -i "$(sine_of 440 8000 0.5)" -c:a pcm_s16le caf_pcm.caf
+av -f lavfi -i "$(sine_of 440 44100 0.5)" -c:a alac caf_alac.caf
+# A Flash movie, and a tune written by an ABC notation compiler.
+av -f lavfi -i testsrc=size=160x120:rate=10:duration=2 -c:v flv1 -q:v 4 -f swf swf_fws.swf
+printf "X:1\nT:Scale\nM:4/4\nL:1/8\nQ:1/4=120\nK:D\nDEFG ABcd|efga bc'd'e'|]\n" > scale.abc
+abc2midi scale.abc -o mid_abc.mid > /dev/null
+rm -f scale.abc
+python3 "$here/make_music.py" .
 rm -f thumb.jpg
 # MPEG program streams (MPEG-1 with layer II audio; a DVD title's VOB from dvdauthor, which
 # also writes the IFO files), a video elementary stream closed by its sequence end code,

@@ -14,7 +14,9 @@ TEST(Registry, OneEntryPerSearchOption) {
   const char* options[] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw", "png",
                            "gif", "bmp", "jpg", "ico", "psd", "riff", "mov", "mkv", "asf",
                            "flv", "rm",  "ra",  "wtv", "max", "fcp", "dpx", "mpg", "m2ts", "TiVo",
-                           "dv",  "ifo", "mp3", "ogg", "flac", "wv", "ape"};
+                           "dv",  "ifo", "mp3", "ogg", "flac", "wv", "ape", "swf", "aif", "au",
+                           "caf", "mid", "mus", "flp", "ses", "it",  "xm",  "als", "gp5", "ds2",
+                           "dss", "sib"};
   size_t n = 0;
   const Format* table = format_table(&n);
   ASSERT_EQ(n, sizeof options / sizeof options[0]);

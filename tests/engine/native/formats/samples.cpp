@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -92,6 +94,29 @@ void expect_damage_handled(const StreamSample& s) {
   other.put(0, relabelled);
   EXPECT_FALSE(probes(f, other.data, 0));
   EXPECT_EQ(measure(f, other.data, 0).verdict, Verdict::corrupt);
+}
+
+void expect_damage(const char* option, const std::vector<Damage>& cases) {
+  for (const Damage& c : cases) {
+    SCOPED_TRACE(std::string(option) + ": " + c.what);
+    Card card(512 + c.file.size() + (c.at_medium_end ? 0 : 8192), false, 3);
+    card.put(512, c.file);
+    Carve got = measure(fmt(option), card.data, 512);
+    EXPECT_EQ(got.verdict, c.verdict);
+    EXPECT_GE(got.length, c.min_length);
+    EXPECT_LE(got.length, c.max_length);
+  }
+}
+
+Bytes spliced(Bytes file, size_t at, size_t n, uint32_t seed) {
+  Bytes junk = noise(n, seed);
+  std::copy(junk.begin(), junk.begin() + std::min(n, file.size() - at), file.begin() + at);
+  return file;
+}
+
+size_t find_text(const Bytes& file, const char* text) {
+  const uint8_t* t = reinterpret_cast<const uint8_t*>(text);
+  return static_cast<size_t>(std::search(file.begin(), file.end(), t, t + std::strlen(text)) - file.begin());
 }
 
 void put16le(Bytes& b, size_t at, uint16_t v) {

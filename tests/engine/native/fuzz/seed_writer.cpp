@@ -30,7 +30,11 @@ int main(int argc, char** argv) {
       {"mov_", "mov"}, {"mkv_", "mkv"}, {"asf_", "asf"}, {"flv_", "flv"}, {"rm_", "rm"},
       {"wtv_", "wtv"}, {"dpx_", "dpx"},
       {"mpg_", "mpg"}, {"m2ts_", "m2ts"}, {"dv_", "dv"}, {"ifo_", "ifo"}, {"mp3_", "mp3"},
-      {"ogg_", "ogg"}, {"flac_", "flac"}, {"wv_", "wv"}};
+      {"ogg_", "ogg"}, {"flac_", "flac"}, {"wv_", "wv"},
+      {"swf_", "swf"}, {"aif_", "aif"}, {"au_", "au"},   {"caf_", "caf"}, {"mid_", "mid"},
+      {"mus_", "mus"}, {"flp_", "flp"}, {"ses_", "ses"}, {"it_", "it"},   {"xm_", "xm"},
+      {"als_", "als"}, {"gz_", "als"},  {"gp5_", "gp5"}, {"ds2_", "ds2"}, {"dss_", "dss"},
+      {"sib_", "sib"}};
   for (const auto& entry : fs::directory_iterator(KES_MEDIA_DIR)) {
     std::string name = entry.path().filename().string();
     for (auto [prefix, format] : by_prefix)
