@@ -64,6 +64,12 @@ void MeasurePool::worker() {
 }
 
 void MeasurePool::measure(Candidate& c, FragmentSearch* search) {
+  // A stream's packets or frames line up with sectors all through it: such hits inside a
+  // file already found would each walk to its end again.
+  if (c.pos < covered_.load()) {
+    c.done = true;
+    return;
+  }
   for (size_t i = 0; i < c.hit_count; ++i) {
     const Format& f = *c.hits[i];
     const uint64_t most = std::min(f.max_length, c.left);

@@ -51,6 +51,8 @@ class MeasurePool {
   void submit(Candidate* c);
   // Until `c` has been measured.
   void wait(Candidate* c);
+  // Hits before `pos` lie inside a file already found: they are no longer measured.
+  void covered_to(uint64_t pos) { covered_.store(pos); }
 
  private:
   void worker();
@@ -66,6 +68,7 @@ class MeasurePool {
   std::condition_variable work_, finished_;
   std::deque<Candidate*> jobs_;
   bool quit_ = false;
+  std::atomic<uint64_t> covered_{0};
   std::vector<std::thread> threads_;
 };
 

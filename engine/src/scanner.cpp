@@ -100,6 +100,7 @@ void Scanner::resolve_oldest() {
     if (pieces.count > 0 && emit(*format, carve, pieces)) {
       // Whatever lies inside the file (an embedded thumbnail) is part of it.
       skip_end_ = round_up_sector(c.pos + pieces.piece[0].length);
+      pool_.covered_to(skip_end_);
       pos_ = std::max(pos_, skip_end_);
       const uint64_t cluster = std::max<uint64_t>(layout_.cluster_bytes(), kSectorBytes);
       for (size_t i = 1; i < pieces.count; ++i) {

@@ -20,6 +20,12 @@ inline uint32_t le32(const uint8_t* p) {
 }
 inline uint64_t be64(const uint8_t* p) { return static_cast<uint64_t>(be32(p)) << 32 | be32(p + 4); }
 inline uint64_t le64(const uint8_t* p) { return static_cast<uint64_t>(le32(p + 4)) << 32 | le32(p); }
+// A chunk id of four printable ASCII characters.
+inline bool printable_id(const uint8_t* id) {
+  for (int i = 0; i < 4; ++i)
+    if (id[i] < 0x20 || id[i] > 0x7E) return false;
+  return true;
+}
 
 class Cursor {
  public:

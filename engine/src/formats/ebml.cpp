@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "formats/crc32.h"
+#include "formats/crc.h"
 #include "formats/cursor.h"
 #include "formats/formats.h"
 

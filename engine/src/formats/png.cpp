@@ -2,7 +2,7 @@
 // chunk's CRC checked.
 #include <cstring>
 
-#include "formats/crc32.h"
+#include "formats/crc.h"
 #include "formats/cursor.h"
 #include "formats/formats.h"
 

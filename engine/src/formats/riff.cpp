@@ -25,12 +25,6 @@ const char* form_ext(const uint8_t* type) {
   return nullptr;
 }
 
-bool printable_id(const uint8_t* id) {
-  for (int i = 0; i < 4; ++i)
-    if (id[i] < 0x20 || id[i] > 0x7E) return false;
-  return true;
-}
-
 uint64_t padded(uint64_t n) { return n + (n & 1); }
 
 enum class Walk { whole, cut, broken };

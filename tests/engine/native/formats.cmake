@@ -12,7 +12,7 @@ endif()
 add_custom_command(OUTPUT ${KES_MEDIA_DIR}/.stamp
   COMMAND bash ${KES_TESTS_DIR}/formats/make_media.sh ${KES_MEDIA_DIR} ${kes_maker_arg}
   COMMAND ${CMAKE_COMMAND} -E touch ${KES_MEDIA_DIR}/.stamp
-  DEPENDS ${KES_TESTS_DIR}/formats/make_media.sh ${kes_maker_dep}
+  DEPENDS ${KES_TESTS_DIR}/formats/make_media.sh ${KES_TESTS_DIR}/formats/make_music.py ${kes_maker_dep}
   COMMENT "Generating picture samples for the format tests")
 add_custom_target(kes_format_media DEPENDS ${KES_MEDIA_DIR}/.stamp)
 
@@ -20,7 +20,8 @@ file(GLOB KES_FORMAT_TEST_SOURCES CONFIGURE_DEPENDS ${KES_TESTS_DIR}/formats/*.c
 list(REMOVE_ITEM KES_FORMAT_TEST_SOURCES ${KES_TESTS_DIR}/formats/jpeg_maker.cpp)
 add_executable(formats_test ${KES_FORMAT_TEST_SOURCES})
 target_include_directories(formats_test PRIVATE ${KES_TESTS_DIR})
-target_link_libraries(formats_test PRIVATE kestrune_formats GTest::gtest_main)
+find_package(ZLIB REQUIRED)  # the deflate decoder's test compares with zlib's streams
+target_link_libraries(formats_test PRIVATE kestrune_formats GTest::gtest_main ZLIB::ZLIB)
 target_compile_definitions(formats_test PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}")
 if(JPEG_FOUND)
   target_compile_definitions(formats_test PRIVATE KES_HAVE_JPEG_MAKER=1)
@@ -33,7 +34,8 @@ if(TARGET kessrv AND EXISTS ${KES_TESTS_DIR}/core/engine_process.cpp)
   add_executable(formats_engine_test ${KES_TESTS_DIR}/formats/e2e/media_card_test.cpp
     ${KES_TESTS_DIR}/formats/e2e/fragment_card_test.cpp
     ${KES_TESTS_DIR}/formats/samples.cpp ${KES_TESTS_DIR}/formats/synthetic.cpp
-    ${KES_TESTS_DIR}/formats/container_maker.cpp ${KES_TESTS_DIR}/core/engine_process.cpp)
+    ${KES_TESTS_DIR}/formats/container_maker.cpp ${KES_TESTS_DIR}/formats/stream_synthetic.cpp
+    ${KES_TESTS_DIR}/core/engine_process.cpp)
   target_include_directories(formats_engine_test PRIVATE ${KES_TESTS_DIR} ${KES_TESTS_DIR}/core)
   target_link_libraries(formats_engine_test PRIVATE kestrune_core GTest::gtest_main)
   target_compile_definitions(formats_engine_test PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}"

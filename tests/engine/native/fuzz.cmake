@@ -10,7 +10,8 @@ target_include_directories(kes_formats_fuzz PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/s
 target_compile_options(kes_formats_fuzz PRIVATE ${KES_FUZZ_FLAGS})
 
 add_executable(kes_fuzz_seeds ${KES_TESTS_DIR}/fuzz/seed_writer.cpp ${KES_TESTS_DIR}/formats/synthetic.cpp
-                              ${KES_TESTS_DIR}/formats/samples.cpp ${KES_TESTS_DIR}/formats/container_maker.cpp)
+                              ${KES_TESTS_DIR}/formats/samples.cpp ${KES_TESTS_DIR}/formats/container_maker.cpp
+                              ${KES_TESTS_DIR}/formats/stream_synthetic.cpp)
 target_include_directories(kes_fuzz_seeds PRIVATE ${KES_TESTS_DIR})
 target_link_libraries(kes_fuzz_seeds PRIVATE kestrune_formats GTest::gtest)
 target_compile_definitions(kes_fuzz_seeds PRIVATE KES_MEDIA_DIR="${KES_MEDIA_DIR}")
@@ -24,7 +25,8 @@ add_custom_command(OUTPUT ${KES_SEED_DIR}/.stamp
 add_custom_target(kes_fuzz_seed_corpus ALL DEPENDS ${KES_SEED_DIR}/.stamp)
 
 set(KES_FUZZ_RUNS 20000 CACHE STRING "Runs per fuzz target in the test suite")
-foreach(fmt tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd riff mov mkv asf flv rm ra wtv max fcp dpx)
+foreach(fmt tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd riff mov mkv asf flv rm ra wtv max fcp dpx
+            mpg m2ts TiVo dv ifo mp3 ogg flac wv ape swf aif au caf mid mus flp ses it xm als gp5 ds2 dss sib)
   add_executable(fuzz_${fmt} ${KES_TESTS_DIR}/fuzz/fuzz_format.cpp)
   target_compile_definitions(fuzz_${fmt} PRIVATE KES_FUZZ_FORMAT="${fmt}")
   target_compile_options(fuzz_${fmt} PRIVATE ${KES_FUZZ_FLAGS})

@@ -7,6 +7,7 @@
 #include "chunk_stream.h"
 #include "command_line.h"
 #include "file_naming.h"
+#include "measure_pool.h"
 
 namespace {
 
@@ -133,4 +134,36 @@ TEST(CarveExtension, ContentExtensionOnlyWhenTheApplicationSortsItAlike) {
   EXPECT_EQ(kes::carve_extension(riff, carve_with("wav")), "wav");  // riff is audio as well as video
   EXPECT_EQ(kes::carve_extension(riff, carve_with("avi")), "avi");
   EXPECT_EQ(kes::carve_extension(tif, carve_with("tiffxxxxx")), "tif");  // 8 bytes, no NUL
+}
+
+namespace {
+std::atomic<int> g_measured{0};
+}  // namespace
+
+TEST(MeasurePool, HitsInsideAFoundFileAreNotMeasured) {
+  const kes::Format counting{"t", kes::Kind::video, 4, [](const uint8_t*) { return true; },
+                             [](kes::ByteSource&, uint64_t, uint64_t) {
+                               ++g_measured;
+                               kes::Carve c;
+                               c.verdict = kes::Verdict::complete;
+                               c.length = 512;
+                               return c;
+                             },
+                             1 << 20};
+  std::vector<uint8_t> medium(4096);
+  kes::MemorySource src(medium.data(), medium.size());
+  kes::MeasurePool pool(src, 2);
+  pool.covered_to(1024);
+  kes::Candidate hits[3];
+  for (int i = 0; i < 3; ++i) {
+    hits[i].pos = 512 * (i + 1);
+    hits[i].left = medium.size() - hits[i].pos;
+    hits[i].hits[0] = &counting;
+    hits[i].hit_count = 1;
+    pool.submit(&hits[i]);
+  }
+  for (kes::Candidate& c : hits) pool.wait(&c);
+  EXPECT_EQ(g_measured.load(), 2);
+  EXPECT_EQ(hits[0].format, nullptr);
+  EXPECT_EQ(hits[1].format, &counting);
 }

@@ -3,6 +3,7 @@
 # own tools.
 # Usage: make_media.sh <out-dir> [jpeg-maker]
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 out=$1
 maker=${2:-}
 mkdir -p "$out"
@@ -85,4 +86,63 @@ mux -f lavfi -i testsrc=size=64x48 -frames:v 1 -pix_fmt rgb48le dpx_rgb48.dpx
 pic 28 64x48 -depth 10 dpx_rgb10.dpx
 pic 29 33x20 -depth 8 dpx_rgb8.dpx
 "$im" -size 40x30 gradient: -depth 16 dpx_gray16.dpx
+# Sound formats: AIFF with a name chunk and AIFF-C; ".snd" audio with its size, from sox with
+# an annotation, and streamed (size unknown); CAF with PCM and with ALAC packets.
+sine_of() { echo "sine=frequency=$1:sample_rate=$2:duration=$3"; }
+av -f lavfi -i "$(sine_of 440 8000 0.5)" -c:a pcm_s16be -metadata title=Tone aif_pcm.aif
+sox -n -r 8000 -c 2 -b 16 aif_aifc.aifc synth 0.3 sine 330
+av -f lavfi -i "$(sine_of 440 8000 0.5)" -c:a pcm_mulaw au_known.au
+sox -n -r 8000 -c 1 au_sox.au synth 0.3 sine 500
+av -f lavfi -i "$(sine_of 440 8000 0.5)" -c:a pcm_s16be -f au - > au_stream.au
+av -f lavfi -i "$(sine_of 440 8000 0.5)" -c:a pcm_s16le caf_pcm.caf
+av -f lavfi -i "$(sine_of 440 44100 0.5)" -c:a alac caf_alac.caf
+# A Flash movie, and a tune written by an ABC notation compiler.
+av -f lavfi -i testsrc=size=160x120:rate=10:duration=2 -c:v flv1 -q:v 4 -f swf swf_fws.swf
+printf "X:1\nT:Scale\nM:4/4\nL:1/8\nQ:1/4=120\nK:D\nDEFG ABcd|efga bc'd'e'|]\n" > scale.abc
+abc2midi scale.abc -o mid_abc.mid > /dev/null
+rm -f scale.abc
+python3 "$here/make_music.py" .
 rm -f thumb.jpg
+# MPEG program streams (MPEG-1 with layer II audio; a DVD title's VOB from dvdauthor, which
+# also writes the IFO files), a video elementary stream closed by its sequence end code,
+# transport streams with 188- and 192-byte packets, DV frames of both systems.
+src="-f lavfi -i testsrc=size=176x144:rate=25:duration=1"
+snd="-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1"
+av $src $snd -c:v mpeg1video -b:v 300k -c:a mp2 -b:a 64k -fflags +bitexact -f mpeg mpg_mpeg1.mpg
+av -f lavfi -i testsrc=size=352x240:rate=30000/1001:duration=1 -f lavfi -i sine=sample_rate=48000:duration=1 \
+  -target ntsc-dvd -b:v 800k -maxrate 2000k -bufsize 1000k -s 352x240 -fflags +bitexact dvd_title.mpg
+rm -rf dvd
+VIDEO_FORMAT=NTSC dvdauthor -o dvd -t dvd_title.mpg 2>/dev/null
+VIDEO_FORMAT=NTSC dvdauthor -o dvd -T 2>/dev/null
+cp dvd/VIDEO_TS/VIDEO_TS.IFO ifo_vmg.ifo
+cp dvd/VIDEO_TS/VTS_01_0.IFO ifo_vts.ifo
+cp dvd/VIDEO_TS/VTS_01_1.VOB mpg_vob.mpg
+rm -rf dvd dvd_title.mpg
+av $src -c:v mpeg2video -b:v 300k -fflags +bitexact -f mpeg2video mpg_video.mpg
+printf '\0\0\1\267' >>mpg_video.mpg
+av $src $snd -c:v mpeg2video -b:v 300k -c:a mp2 -b:a 64k -fflags +bitexact -f mpegts m2ts_packets.m2t
+av $src $snd -c:v mpeg2video -b:v 300k -c:a ac3 -b:a 96k -fflags +bitexact -f mpegts -mpegts_m2ts_mode 1 \
+  m2ts_timecoded.m2ts
+av -f lavfi -i testsrc=size=720x480:rate=30000/1001 -f lavfi -i sine=sample_rate=48000 -t 0.2 -target ntsc-dv \
+  -fflags +bitexact dv_ntsc.dv
+av -f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine=sample_rate=48000 -t 0.16 -target pal-dv \
+  -fflags +bitexact dv_pal.dv
+# Audio: MPEG audio with and without tags, Ogg with each codec, FLAC, WavPack.
+sox -n -r 44100 -c 2 -b 16 tone.wav synth 1.5 sine 440 sine 660
+sox -n -r 22050 -c 1 -b 16 tone22.wav synth 1 sine 330
+lame --quiet -b 128 --tt Tone --ta Kestrel --add-id3v2 tone.wav mp3_cbr_tags.mp3
+lame --quiet -V 5 --id3v2-only --tt Tone tone.wav mp3_vbr.mp3
+lame --quiet -b 128 -t tone.wav mp3_bare.mp3
+lame --quiet -b 32 --tt Low --add-id3v2 tone22.wav mp3_mpeg2.mp3
+av -i tone.wav -c:a mp2 -b:a 128k -f mp2 mp3_layer2.mp3
+oggenc -Q -q 2 -o ogg_vorbis.ogg tone.wav
+opusenc --quiet tone.wav ogg_opus.ogg
+flac -s -f --ogg -o ogg_flac.ogg tone.wav
+av $src $snd -c:v libtheora -q:v 4 -c:a libvorbis -fflags +bitexact -f ogg ogg_theora.ogm
+flac -s -f -5 -o flac_stereo.flac tone.wav
+flac -s -f -8 --blocksize=1152 -P 4096 -o flac_mono.flac tone22.wav
+wavpack -q -y tone.wav -o wv_lossless.wv
+wavpack -q -y -hh -b320 --blocksize=4410 tone22.wav -o wv_hybrid.wv
+av -f lavfi -i sine=frequency=300:sample_rate=48000:duration=1 -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" \
+  -c:a wavpack wv_surround.wv
+rm -f tone.wav tone22.wav

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -64,6 +66,57 @@ void expect_exact(const char* option, const Bytes& file, const char* ext) {
   EXPECT_EQ(c.verdict, Verdict::complete) << option;
   EXPECT_EQ(c.length, file.size()) << option;
   EXPECT_EQ(ext_of(c), ext) << option;
+}
+
+void expect_damage_handled(const StreamSample& s) {
+  SCOPED_TRACE(std::string(s.ext) + " of " + std::to_string(s.file.size()) + " bytes");
+  const Format& f = fmt(s.option);
+  const size_t cut = s.file.size() * 3 / 5 + 101;
+  Card card(512 + cut, false, 5);
+  card.put(512, Bytes(s.file.begin(), s.file.begin() + cut));
+  Carve c = measure(f, card.data, 512);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_EQ(c.length, cut);
+
+  if (s.blind != SIZE_MAX) {
+    const size_t at = s.file.size() * 2 / 3 / 512 * 512;
+    Card foreign_data(at + 262144, false, 6);  // more than any unit the walk may take in
+    foreign_data.put(0, Bytes(s.file.begin(), s.file.begin() + at));
+    c = measure(f, foreign_data.data, 0);
+    if (s.blind == 0) EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_NE(c.verdict, Verdict::corrupt);
+    EXPECT_LE(c.length, at + s.blind);
+  }
+
+  Bytes relabelled = s.file;
+  std::copy_n("RIFF\x24\0\0\0WAVE", 12, relabelled.begin());
+  Card other(relabelled.size() + 4096, false, 7);
+  other.put(0, relabelled);
+  EXPECT_FALSE(probes(f, other.data, 0));
+  EXPECT_EQ(measure(f, other.data, 0).verdict, Verdict::corrupt);
+}
+
+void expect_damage(const char* option, const std::vector<Damage>& cases) {
+  for (const Damage& c : cases) {
+    SCOPED_TRACE(std::string(option) + ": " + c.what);
+    Card card(512 + c.file.size() + (c.at_medium_end ? 0 : 8192), false, 3);
+    card.put(512, c.file);
+    Carve got = measure(fmt(option), card.data, 512);
+    EXPECT_EQ(got.verdict, c.verdict);
+    EXPECT_GE(got.length, c.min_length);
+    EXPECT_LE(got.length, c.max_length);
+  }
+}
+
+Bytes spliced(Bytes file, size_t at, size_t n, uint32_t seed) {
+  Bytes junk = noise(n, seed);
+  std::copy(junk.begin(), junk.begin() + std::min(n, file.size() - at), file.begin() + at);
+  return file;
+}
+
+size_t find_text(const Bytes& file, const char* text) {
+  const uint8_t* t = reinterpret_cast<const uint8_t*>(text);
+  return static_cast<size_t>(std::search(file.begin(), file.end(), t, t + std::strlen(text)) - file.begin());
 }
 
 void put16le(Bytes& b, size_t at, uint16_t v) {

@@ -1,10 +1,12 @@
 // Writes the fuzz targets' seed corpora: the generated samples sorted by format, and
 // the synthetic camera RAW files. Usage: kes_fuzz_seeds <out-dir>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "formats/container_maker.h"
+#include "formats/stream_synthetic.h"
 #include "formats/synthetic.h"
 
 namespace fs = std::filesystem;
@@ -26,7 +28,13 @@ int main(int argc, char** argv) {
       {"jpg_", "jpg"}, {"png_", "png"}, {"jng_", "png"}, {"mng_", "png"}, {"gif_", "gif"},
       {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"},
       {"mov_", "mov"}, {"mkv_", "mkv"}, {"asf_", "asf"}, {"flv_", "flv"}, {"rm_", "rm"},
-      {"wtv_", "wtv"}, {"dpx_", "dpx"}};
+      {"wtv_", "wtv"}, {"dpx_", "dpx"},
+      {"mpg_", "mpg"}, {"m2ts_", "m2ts"}, {"dv_", "dv"}, {"ifo_", "ifo"}, {"mp3_", "mp3"},
+      {"ogg_", "ogg"}, {"flac_", "flac"}, {"wv_", "wv"},
+      {"swf_", "swf"}, {"aif_", "aif"}, {"au_", "au"},   {"caf_", "caf"}, {"mid_", "mid"},
+      {"mus_", "mus"}, {"flp_", "flp"}, {"ses_", "ses"}, {"it_", "it"},   {"xm_", "xm"},
+      {"als_", "als"}, {"gz_", "als"},  {"gp5_", "gp5"}, {"ds2_", "ds2"}, {"dss_", "dss"},
+      {"sib_", "sib"}};
   for (const auto& entry : fs::directory_iterator(KES_MEDIA_DIR)) {
     std::string name = entry.path().filename().string();
     for (auto [prefix, format] : by_prefix)
@@ -50,5 +58,9 @@ int main(int argc, char** argv) {
   write(out / "max", "max", make_max());
   write(out / "fcp", "fcp_le", make_fcp(true));
   write(out / "fcp", "fcp_be", make_fcp(false));
+  write(out / "ape", "ape", make_ape());
+  const Bytes dv = sample("dv_pal.dv");  // larger than a fuzz input: its first blocks
+  write(out / "dv", "dv_head", Bytes(dv.begin(), dv.begin() + std::min<size_t>(dv.size(), 16384)));
+  write(out / "TiVo", "tivo", make_tivo(sample("mpg_mpeg1.mpg")));
   return 0;
 }

@@ -18,7 +18,9 @@ int main(int argc, char** argv) {
   double budget = argc > 1 ? std::atof(argv[1]) : 0.3;
   const std::pair<const char*, const char*> by_prefix[] = {
       {"jpg_", "jpg"}, {"png_", "png"}, {"gif_", "gif"}, {"bmp_", "bmp"},
-      {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"}};
+      {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"},
+      {"mpg_", "mpg"}, {"m2ts_", "m2ts"}, {"dv_", "dv"},   {"ifo_", "ifo"},
+      {"mp3_", "mp3"}, {"ogg_", "ogg"},   {"flac_", "flac"}, {"wv_", "wv"}};
   std::printf("%-28s %10s %12s %10s\n", "sample", "bytes", "us/measure", "MB/s");
   std::vector<std::filesystem::path> paths;
   const char* dir = argc > 2 ? argv[2] : KES_MEDIA_DIR;

@@ -9,6 +9,7 @@
 #include "engine_process.h"
 #include "formats/container_maker.h"
 #include "formats/samples.h"
+#include "formats/stream_synthetic.h"
 #include "formats/synthetic.h"
 
 namespace kes::test {
@@ -17,7 +18,7 @@ namespace {
 struct Placed {
   Bytes file;
   std::string ext;
-  bool zero_gap = false;  // free space zeroed after it: where a project file's carve ends
+  bool zero_gap = false;  // free space zeroed after it: where formats without an end of their own stop
 };
 
 // A project file as its carve comes back: up to the end of its last sector.
@@ -53,6 +54,22 @@ TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
       {make_ra(4), "ra"},                     {sample("wtv_sample.wtv"), "wtv"},
       {make_max(), "max"},                    {sample("dpx_rgb10.dpx"), "dpx"},
       {sector_padded(make_fcp(true)), "fcp", true},
+      {sample("mpg_vob.mpg"), "mpg"},         {sample("mpg_video.mpg"), "mpg"},
+      {sample("m2ts_packets.m2t"), "m2t"},    {sample("m2ts_timecoded.m2ts"), "m2ts"},
+      {make_tivo(sample("mpg_mpeg1.mpg")), "TiVo"},
+      {sample("dv_pal.dv"), "dv"},            {sample("ifo_vts.ifo"), "ifo"},
+      {sample("mp3_cbr_tags.mp3"), "mp3"},    {sample("mp3_bare.mp3"), "mp3"},
+      {sample("ogg_vorbis.ogg"), "ogg"},      {sample("ogg_theora.ogm"), "ogm"},
+      {sample("flac_stereo.flac"), "flac"},   {sample("wv_surround.wv"), "wv"},
+      {make_ape(), "ape"},
+      {sample("swf_cws.swf"), "swf"},         {sample("aif_pcm.aif"), "aif"},
+      {sample("au_sox.au"), "au"},            {sample("caf_alac.caf"), "caf"},
+      {sample("mid_abc.mid"), "mid"},         {sample("mus_score.mus"), "mus"},
+      {sample("flp_project.flp"), "flp"},     {sample("ses_session.ses"), "ses"},
+      {sample("it_module.it"), "it"},         {sample("xm_module.xm"), "xm"},
+      {sample("als_fields.als"), "als"},      {sample("gp5_song.gp5"), "gp5", true},
+      {sample("dss_memo.dss"), "dss", true},  {sample("ds2_memo.ds2"), "ds2", true},
+      {sample("sib_score.sib"), "sib", true},
   };
   Bytes card = noise(64 * 512, 77);
   for (const Placed& p : files) {

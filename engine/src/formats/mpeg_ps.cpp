@@ -1,0 +1,198 @@
+// MPEG program streams (MPEG-1 and MPEG-2 packs) and MPEG-1/2 video elementary streams.
+// A program stream ends at its end code or, without one, after the last pack followed
+// by something that is no start code at all. An elementary stream has no lengths: it is
+// followed from start code to start code, each one of a kind the video syntax allows,
+// none farther from the last than a row of macroblocks can take, up to the sequence end
+// code; without that code the stream cannot be ended soundly and is kept up to its last
+// whole picture.
+#include <algorithm>
+#include <cstring>
+
+#include "formats/formats.h"
+#include "formats/mpeg_walk.h"
+
+namespace kes {
+namespace {
+
+constexpr uint8_t kPack = 0xBA, kSystemHeader = 0xBB, kEnd = 0xB9;
+constexpr uint8_t kSequence = 0xB3, kSequenceEnd = 0xB7, kGroup = 0xB8, kExtension = 0xB5,
+                  kUserData = 0xB2, kPicture = 0x00;
+constexpr uint64_t kMaxUnits = uint64_t(1) << 32;
+// A sequence header with both matrices and the start code after it.
+constexpr size_t kProbeBytes = 148;
+
+bool start_code(const uint8_t* h) { return h[0] == 0 && h[1] == 0 && h[2] == 1; }
+
+// Length of the pack header at h (21 bytes readable) with its marker bits and stuffing
+// checked, 0 when it is none; `mpeg2` tells the two layouts apart.
+size_t pack_length(const uint8_t* h, bool& mpeg2) {
+  if ((h[4] & 0xC0) == 0x40) {
+    uint32_t mux = uint32_t(h[10]) << 14 | uint32_t(h[11]) << 6 | h[12] >> 2;
+    if (!(h[4] & 0x04) || !(h[6] & 0x04) || !(h[8] & 0x04) || !(h[9] & 0x01) || (h[12] & 0x03) != 0x03 ||
+        mux == 0)
+      return 0;
+    const size_t stuffing = h[13] & 7;
+    for (size_t i = 0; i < stuffing; ++i)
+      if (h[14 + i] != 0xFF) return 0;
+    mpeg2 = true;
+    return 14 + stuffing;
+  }
+  uint32_t mux = uint32_t(h[9] & 0x7F) << 15 | uint32_t(h[10]) << 7 | h[11] >> 1;
+  if ((h[4] & 0xF1) != 0x21 || !(h[6] & 1) || !(h[8] & 1) || !(h[9] & 0x80) || !(h[11] & 1) || mux == 0)
+    return 0;
+  mpeg2 = false;
+  return 12;
+}
+
+bool system_header_ok(const uint8_t* h) {
+  return be16(h + 4) >= 6 && (h[6] & 0x80) && (h[8] & 0x01) && (h[10] & 0x20);
+}
+
+bool timestamp_ok(const uint8_t* t, uint8_t prefix) {
+  return (t[0] >> 4) == prefix && (t[0] & 1) && (t[2] & 1) && (t[4] & 1);
+}
+
+// The header of the PES packet at h (`n` bytes of it readable, at most its length + 6)
+// for the streams that carry one: audio, video and private stream 1.
+bool pes_header_ok(const uint8_t* h, size_t n, bool mpeg2) {
+  const uint8_t id = h[3];
+  if (!(id == 0xBD || (id >= 0xC0 && id <= 0xEF))) return true;
+  if (mpeg2) {
+    if (n < 9 || (h[6] & 0xC0) != 0x80) return false;
+    const unsigned pts_dts = h[7] >> 6;
+    if (pts_dts == 1 || size_t(9) + h[8] > n) return false;
+    if (pts_dts >= 2 && !timestamp_ok(h + 9, pts_dts == 3 ? 3 : 2)) return false;
+    return pts_dts != 3 || timestamp_ok(h + 14, 1);
+  }
+  size_t i = 6;
+  while (i < n && h[i] == 0xFF && i < 6 + 16) ++i;  // stuffing
+  if (i < n && (h[i] & 0xC0) == 0x40) i += 2;        // buffer size
+  if (i >= n) return false;
+  if (h[i] == 0x0F) return true;
+  if ((h[i] >> 4) == 2) return i + 5 <= n && timestamp_ok(h + i, 2);
+  if ((h[i] >> 4) == 3) return i + 10 <= n && timestamp_ok(h + i, 3) && timestamp_ok(h + i + 5, 1);
+  return false;
+}
+
+StreamEnd stopped(Cursor& cur, uint64_t good, uint64_t units, bool cut) {
+  return {cut ? cur.limit() : good, false, units};
+}
+
+// Sequence header at h (12 bytes): picture size, aspect ratio, frame rate, marker bit.
+bool sequence_header_ok(const uint8_t* h, unsigned& width, unsigned& height) {
+  width = unsigned(h[4]) << 4 | h[5] >> 4;
+  height = unsigned(h[5] & 0x0F) << 8 | h[6];
+  const unsigned aspect = h[7] >> 4, rate = h[7] & 0x0F;
+  return width && height && aspect && aspect <= 14 && rate && rate <= 8 && (h[10] & 0x20);
+}
+
+// Where the sequence header at h (up to 140 bytes readable) ends: after the optional
+// quantiser matrices.
+size_t sequence_header_length(const uint8_t* h) {
+  size_t n = 12;
+  if (h[11] & 0x02) n += 64;  // intra matrix, its last bit carries the next flag
+  if (h[n - 1] & 0x01) n += 64;
+  return n;
+}
+
+bool es_code_ok(uint8_t code, unsigned rows) {
+  if (code == kPicture || code == kUserData || code == kSequence || code == kExtension || code == kGroup)
+    return true;
+  return code >= 0x01 && code <= 0xAF && (rows > 175 || code <= rows);
+}
+
+Carve measure_video_es(Cursor& cur) {
+  const uint8_t* h = cur.get(0, 12);
+  unsigned width = 0, height = 0;
+  if (!h || !sequence_header_ok(h, width, height)) return corrupt();
+  // A row of macroblocks of the largest kind, with room for headers and user data.
+  const uint64_t max_gap = uint64_t((width + 15) / 16) * 1536 + 8192;
+  const unsigned rows = (height + 15) / 16;
+  const uint8_t pattern[3] = {0, 0, 1};
+  uint64_t pos = 0, picture_end = 0, pictures = 0;
+  for (uint64_t n = 0; n < kMaxUnits; ++n) {
+    const uint64_t to = std::min(cur.limit(), pos + 4 + max_gap);
+    const uint64_t next = cur.find(pos + 4, to, pattern, 3);
+    uint8_t code = 0;
+    if (next == UINT64_MAX || !cur.u8(next + 3, code)) {
+      if (pictures == 0) return corrupt();
+      return make_carve(Verdict::truncated, to >= cur.limit() ? cur.limit() : picture_end, "mpg");
+    }
+    if (code == kSequenceEnd) {
+      return pictures ? make_carve(Verdict::complete, next + 4, "mpg") : corrupt();
+    }
+    if (!es_code_ok(code, rows))
+      return pictures ? make_carve(Verdict::truncated, picture_end, "mpg") : corrupt();
+    if (code == kPicture || code == kGroup || code == kSequence) picture_end = next;
+    pictures += code == kPicture;
+    pos = next;
+  }
+  return corrupt();
+}
+
+}  // namespace
+
+StreamEnd walk_program_stream(Cursor& cur, uint64_t pos) {
+  uint64_t good = pos, units = 0;
+  bool first_mpeg2 = false, in_pack = false;
+  for (uint64_t n = 0; n < kMaxUnits; ++n) {
+    const uint8_t* h = cur.get(pos, 6);
+    if (!h) {
+      const uint8_t* end = cur.get(pos, 4);
+      if (end && start_code(end) && end[3] == kEnd) return {pos + 4, true, units};
+      // The medium may end right after a pack.
+      return pos == cur.limit() && units ? StreamEnd{pos, true, units} : stopped(cur, good, units, true);
+    }
+    if (!start_code(h)) return units ? StreamEnd{pos, true, units} : StreamEnd{};
+    const uint8_t id = h[3];
+    if (id == kEnd) return units ? StreamEnd{pos + 4, true, units} : StreamEnd{};
+    if (id == kPack) {
+      good = pos;
+      const uint8_t* p = cur.get(pos, 21);
+      if (!p) return stopped(cur, good, units, true);
+      bool mpeg2 = false;
+      const size_t len = pack_length(p, mpeg2);
+      if (!len || (units && mpeg2 != first_mpeg2)) return stopped(cur, good, units, false);
+      first_mpeg2 = mpeg2;
+      in_pack = true;
+      ++units;
+      pos += len;
+      continue;
+    }
+    if (!in_pack || id < kSystemHeader) return stopped(cur, good, units, false);
+    const size_t len = be16(h + 4);
+    const size_t look = std::min<size_t>(len + 6, 32);
+    const uint8_t* p = cur.get(pos, look);
+    if (!p) return stopped(cur, good, units, true);
+    if (id == kSystemHeader ? !system_header_ok(p) : !pes_header_ok(p, look, first_mpeg2))
+      return stopped(cur, good, units, false);
+    pos += 6 + len;
+  }
+  return stopped(cur, good, units, false);
+}
+
+bool probe_mpg(const uint8_t* h) {
+  if (!start_code(h)) return false;
+  if (h[3] == kPack) {
+    bool mpeg2 = false;
+    const size_t len = pack_length(h, mpeg2);
+    // The first pack of a program stream carries the system header.
+    return len && start_code(h + len) && h[len + 3] == kSystemHeader && system_header_ok(h + len);
+  }
+  unsigned width = 0, height = 0;
+  if (h[3] != kSequence || !sequence_header_ok(h, width, height)) return false;
+  const size_t len = sequence_header_length(h);
+  return start_code(h + len) && (h[len + 3] == kExtension || h[len + 3] == kGroup || h[len + 3] == kPicture);
+}
+
+Carve measure_mpg(ByteSource& src, uint64_t start, uint64_t max_length) {
+  Cursor cur(src, start, max_length);
+  const uint8_t* h = cur.get(0, kProbeBytes);
+  if (!h || !probe_mpg(h)) return corrupt();
+  if (h[3] == kSequence) return measure_video_es(cur);
+  StreamEnd s = walk_program_stream(cur, 0);
+  if (s.units == 0) return corrupt();
+  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg");
+}
+
+}  // namespace kes

@@ -1,0 +1,31 @@
+// Walks of the MPEG system layers, shared by the mpg, m2ts and TiVo formats.
+#pragma once
+#include <cstdint>
+
+#include "formats/cursor.h"
+
+namespace kes {
+
+// Where a walk stopped. `complete`: at the stream's end code, or at a unit boundary
+// after which nothing of the stream follows; otherwise the data stopped validating or
+// the medium ended, and `end` is where the last unit that held ended (or the medium's
+// end). `units` counts the packs or packets walked.
+struct StreamEnd {
+  uint64_t end = 0;
+  bool complete = false;
+  uint64_t units = 0;
+};
+
+// Program stream: packs from `pos`, each a pack header followed by system headers and
+// PES packets, up to the program end code or the last pack that held.
+StreamEnd walk_program_stream(Cursor& cur, uint64_t pos);
+
+// Transport stream of `packet` (188 or 192) byte packets from `pos`: sync bytes,
+// continuity counters per PID and a PAT with a good CRC near the start.
+StreamEnd walk_transport_stream(Cursor& cur, uint64_t pos, unsigned packet);
+
+// The first packet of a transport stream at h (3 packets readable): 188 or 192 when
+// the sync bytes line up and the packet opens a table on PID 0 (PAT) or 0x11, else 0.
+unsigned transport_packet_size(const uint8_t* h);
+
+}  // namespace kes

@@ -1,0 +1,63 @@
+// MPEG program, elementary and transport streams, TiVo recordings, DV and DVD IFO
+// files: generated samples carved whole, then cut, run into noise and relabelled.
+#include <gtest/gtest.h>
+
+#include "formats/samples.h"
+#include "formats/stream_synthetic.h"
+
+namespace kes::test {
+namespace {
+
+std::vector<StreamSample> samples() {
+  return {
+      {"mpg", sample("mpg_mpeg1.mpg"), "mpg", 2048},
+      {"mpg", sample("mpg_vob.mpg"), "mpg", 2048},
+      {"mpg", sample("mpg_video.mpg"), "mpg", 0},
+      {"m2ts", sample("m2ts_packets.m2t"), "m2t", 188},
+      {"m2ts", sample("m2ts_timecoded.m2ts"), "m2ts", 192},
+      {"TiVo", make_tivo(sample("mpg_mpeg1.mpg")), "TiVo", 2048},
+      {"TiVo", make_tivo(sample("m2ts_packets.m2t")), "TiVo", 188},
+      {"dv", sample("dv_ntsc.dv"), "dv", 0},
+      {"dv", sample("dv_pal.dv"), "dv", 0},
+      {"ifo", sample("ifo_vmg.ifo"), "ifo", SIZE_MAX},  // a fixed size: nothing to run into
+      {"ifo", sample("ifo_vts.ifo"), "ifo", SIZE_MAX},
+  };
+}
+
+TEST(VideoStreams, GeneratedFilesCarveByteExactWithTheirExtension) {
+  for (const StreamSample& s : samples()) {
+    SCOPED_TRACE(s.ext);
+    expect_exact(s.option, s.file, s.ext);
+  }
+}
+
+TEST(VideoStreams, DamageEndsTheFileWhereItsStructureStops) {
+  for (const StreamSample& s : samples()) expect_damage_handled(s);
+}
+
+TEST(VideoStreams, ProgramStreamEndsAtItsEndCodeAndTransportCountersHold) {
+  // An end code closes a program stream even when more packs follow.
+  Bytes ps = sample("mpg_mpeg1.mpg");
+  const size_t half = ps.size() / 2 / 2048 * 2048;
+  const Bytes end_code = {0, 0, 1, 0xB9};
+  std::copy(end_code.begin(), end_code.end(), ps.begin() + half);
+  Carve c = measure(fmt("mpg"), ps, 0);
+  EXPECT_EQ(c.verdict, Verdict::complete);
+  EXPECT_EQ(c.length, half + 4);
+
+  // A transport packet out of its PID's count is where the stream breaks.
+  Bytes ts = sample("m2ts_packets.m2t");
+  const size_t bad = 100 * 188;
+  ts[bad + 3] = static_cast<uint8_t>((ts[bad + 3] & 0xF0) | ((ts[bad + 3] + 5) & 0x0F));
+  c = measure(fmt("m2ts"), ts, 0);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_EQ(c.length, bad);
+
+  // Too short a run of packets is no stream.
+  const Bytes whole = sample("m2ts_packets.m2t");
+  const Bytes few(whole.begin(), whole.begin() + 20 * 188);
+  EXPECT_EQ(measure(fmt("m2ts"), few, 0).verdict, Verdict::corrupt);
+}
+
+}  // namespace
+}  // namespace kes::test
