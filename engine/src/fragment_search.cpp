@@ -8,13 +8,13 @@ namespace {
 constexpr size_t kMaxBreaks = 128;         // break points tried per piece
 constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
 constexpr size_t kMaxCandidates = 256;     // continuations tried per piece
-constexpr uint64_t kMaxTrials = 16384;      // splices measured per piece
+constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
 constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
 constexpr uint64_t kMinWindow = 64 * 1024;  // how far past a splice a candidate is measured
 constexpr uint64_t kWindowClusters = 8;
-constexpr uint64_t kBudgetBytes = uint64_t(2) << 30;  // re-measure reads per file
+constexpr uint64_t kBudgetBytes = uint64_t(1) << 30;  // re-measure reads per file
 
 uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
@@ -160,6 +160,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   Trial best;
   bool found = false, settled = false;
   uint64_t trials = 0;
+  // The nearest continuation with every break, the likeliest first, then the next one.
   for (uint64_t c : continuations(layout_.cluster_at(t.pieces.medium_offset(earliest)))) {
     const uint64_t at = layout_.cluster_offset(c);
     for (uint64_t b : breaks) {
@@ -173,7 +174,10 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
       if (!found || further(r, best.carve)) {
         best = Trial{p, r, b};
         found = true;
-        settled = r.verdict == Verdict::complete || r.length >= std::min(limit, b + kSure);
+        // Valid well past the splice: no chance match gets there. A proper end close to
+        // the splice may be one (a few MCUs of foreign data and an EOI), so the
+        // candidates after it are tried too, the longest proper end winning.
+        settled = r.length >= std::min(limit, b + kSure);
       }
       if (settled) break;
     }

@@ -9,7 +9,7 @@ namespace kes {
 namespace {
 
 constexpr uint64_t kMaxClusters = uint64_t(1) << 28;  // 32 MiB of allocation bits at most
-constexpr uint64_t kMaxChained = uint64_t(1) << 24;   // 64 MiB of chain links at most
+constexpr uint64_t kMaxChained = uint64_t(1) << 22;   // 16 MiB of chain links at most
 constexpr size_t kReadBytes = 1u << 20;               // FAT and bitmap are read in pieces this size
 constexpr int kMaxPartitions = 4;
 
@@ -51,26 +51,28 @@ VolumeLayout fat_layout(ByteSource& src, uint64_t base, const uint8_t* b) {
   VolumeLayout layout(bits == 12 ? "FAT12" : bits == 16 ? "FAT16" : "FAT32", base + first_data * sector,
                       uint64_t(per_cluster) * sector, clusters);
   const uint64_t fat_bytes = std::min<uint64_t>(fat_sectors * sector, ((clusters + 2) * bits + 7) / 8);
-  std::vector<uint8_t> fat(static_cast<size_t>(fat_bytes));
-  if (!read_span(src, base + uint64_t(reserved) * sector, fat_bytes,
-                 [&](uint64_t at, const uint8_t* p, size_t n) { std::memcpy(fat.data() + at, p, n); }))
-    return layout;  // geometry without allocation
-  for (uint64_t c = 0; c < clusters; ++c) {
-    const uint64_t entry = c + 2;
-    uint32_t v;
-    if (bits == 12) {
-      const uint64_t at = entry * 3 / 2;
-      if (at + 1 >= fat.size()) break;
-      const uint32_t pair = fat[static_cast<size_t>(at)] | fat[static_cast<size_t>(at) + 1] << 8;
-      v = entry & 1 ? pair >> 4 : pair & 0xFFF;
-    } else {
-      const uint64_t at = entry * bits / 8;
-      if (at + bits / 8 > fat.size()) break;
-      v = bits == 16 ? le16(fat.data() + at) : le32(fat.data() + at) & 0x0FFFFFFF;
+  auto note = [&](uint64_t entry, uint32_t v) {
+    if (entry < 2 || entry - 2 >= clusters) return;
+    if (v) layout.set_taken(entry - 2);
+    if (v >= 2) layout.set_next(entry - 2, v - 2);
+  };
+  const uint64_t fat_at = base + uint64_t(reserved) * sector;
+  if (bits == 12) {  // entries straddle bytes: the table (a few KiB at most) is read whole
+    std::vector<uint8_t> fat(static_cast<size_t>(fat_bytes));
+    if (!read_exact(src, fat_at, fat.data(), fat.size())) return layout;  // geometry without allocation
+    for (uint64_t e = 2; e * 3 / 2 + 1 < fat.size(); ++e) {
+      const size_t at = static_cast<size_t>(e * 3 / 2);
+      const uint32_t pair = fat[at] | fat[at + 1] << 8;
+      note(e, e & 1 ? pair >> 4 : pair & 0xFFF);
     }
-    if (v) layout.set_taken(c);
-    if (v >= 2) layout.set_next(c, v - 2);
+    return layout;
   }
+  // FAT16 and FAT32 in bounded pieces, each a whole number of entries.
+  const size_t width = bits / 8;
+  read_span(src, fat_at, fat_bytes, [&](uint64_t at, const uint8_t* p, size_t n) {
+    for (size_t i = 0; i + width <= n; i += width)
+      note((at + i) / width, bits == 16 ? le16(p + i) : le32(p + i) & 0x0FFFFFFF);
+  });
   return layout;
 }
 

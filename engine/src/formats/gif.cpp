@@ -90,21 +90,46 @@ class LzwCheck {
   uint16_t lens_[4096] = {};
 };
 
-// Runs the image data's sub-blocks through the LZW check; pos ends after them. Encoders
-// cut the data into sub-blocks of one size, the last one shorter: a size out of step
-// is foreign data (the LZW codes alone would let much of it through).
-bool image_data(Cursor& cur, uint64_t& pos, int min_size, uint64_t pixels) {
-  LzwCheck lzw(min_size, pixels);
-  uint8_t size = 0;
-  bool short_seen = false;
+// Encoders cut an image's data into sub-blocks of one size, the last one shorter: a size
+// out of step is foreign data (the LZW codes alone would let much of it through).
+class SubBlockSizes {
+ public:
+  bool fit(uint8_t n) {
+    if (short_seen_ || (size_ && n > size_)) return false;
+    if (!size_) size_ = n;
+    short_seen_ = n < size_;
+    return true;
+  }
+
+ private:
+  uint8_t size_ = 0;
+  bool short_seen_ = false;
+};
+
+// Follows an image's sub-blocks by their sizes alone; pos ends after them, or where
+// they broke.
+bool sized_sub_blocks(Cursor& cur, uint64_t& pos) {
+  SubBlockSizes sizes;
   for (;;) {
     uint8_t n = 0;
     if (!cur.u8(pos, n)) return false;
     ++pos;
     if (n == 0) return true;
-    if (short_seen || (size && n > size)) return false;
-    if (!size) size = n;
-    short_seen = n < size;
+    if (!sizes.fit(n)) return false;
+    pos += n;
+  }
+}
+
+// Runs the image data's sub-blocks through the LZW check; pos ends after them.
+bool image_data(Cursor& cur, uint64_t& pos, int min_size, uint64_t pixels) {
+  LzwCheck lzw(min_size, pixels);
+  SubBlockSizes sizes;
+  for (;;) {
+    uint8_t n = 0;
+    if (!cur.u8(pos, n)) return false;
+    ++pos;
+    if (n == 0) return true;
+    if (!sizes.fit(n)) return false;
     const uint8_t* d = cur.get(pos, n);
     const bool ok = d && lzw.feed(d, n);
     pos += n;  // on failure: the end of the sub-block that broke
@@ -149,10 +174,23 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
     if (!cur.u8(p, code_size) || code_size < 2 || code_size > 11) break;
     ++p;
     const uint64_t data = p;
-    // Images inside the trusted bytes held before: only their sub-blocks are followed.
-    const bool held = trusted > data && skip_sub_blocks(cur, p) && p <= trusted;
-    if (!held) cur.set_block(Cursor::kBlock);
-    if (!held && !image_data(cur, p = data, code_size, uint64_t(le16(d + 5)) * le16(d + 7))) {
+    // A re-measure follows the sub-blocks by their sizes first: an image inside the
+    // trusted bytes held before, and one whose sizes fall out of step past them broke
+    // there, without running its LZW codes.
+    if (trusted > data) {
+      const bool whole = sized_sub_blocks(cur, p);
+      if (!whole) {
+        broken = p;
+        break;
+      }
+      if (p <= trusted) {
+        ++images;
+        pos = good = p;
+        continue;
+      }
+    }
+    cur.set_block(Cursor::kBlock);
+    if (!image_data(cur, p = data, code_size, uint64_t(le16(d + 5)) * le16(d + 7))) {
       broken = p;
       break;
     }
