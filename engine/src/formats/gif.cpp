@@ -106,9 +106,9 @@ class SubBlockSizes {
   bool short_seen_ = false;
 };
 
-// Follows an image's sub-blocks by their sizes alone; pos ends after them, or where
-// they broke.
-bool sized_sub_blocks(Cursor& cur, uint64_t& pos) {
+// Follows an image's sub-blocks, running their data through `lzw` when given, else by
+// their sizes alone; pos ends after them, or at the end of the sub-block that broke.
+bool image_data(Cursor& cur, uint64_t& pos, LzwCheck* lzw) {
   SubBlockSizes sizes;
   for (;;) {
     uint8_t n = 0;
@@ -116,23 +116,9 @@ bool sized_sub_blocks(Cursor& cur, uint64_t& pos) {
     ++pos;
     if (n == 0) return true;
     if (!sizes.fit(n)) return false;
+    const uint8_t* d = lzw ? cur.get(pos, n) : nullptr;
+    const bool ok = !lzw || (d && lzw->feed(d, n));
     pos += n;
-  }
-}
-
-// Runs the image data's sub-blocks through the LZW check; pos ends after them.
-bool image_data(Cursor& cur, uint64_t& pos, int min_size, uint64_t pixels) {
-  LzwCheck lzw(min_size, pixels);
-  SubBlockSizes sizes;
-  for (;;) {
-    uint8_t n = 0;
-    if (!cur.u8(pos, n)) return false;
-    ++pos;
-    if (n == 0) return true;
-    if (!sizes.fit(n)) return false;
-    const uint8_t* d = cur.get(pos, n);
-    const bool ok = d && lzw.feed(d, n);
-    pos += n;  // on failure: the end of the sub-block that broke
     if (!ok) return false;
   }
 }
@@ -178,7 +164,7 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
     // trusted bytes held before, and one whose sizes fall out of step past them broke
     // there, without running its LZW codes.
     if (trusted > data) {
-      const bool whole = sized_sub_blocks(cur, p);
+      const bool whole = image_data(cur, p, nullptr);
       if (!whole) {
         broken = p;
         break;
@@ -190,7 +176,8 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
       }
     }
     cur.set_block(Cursor::kBlock);
-    if (!image_data(cur, p = data, code_size, uint64_t(le16(d + 5)) * le16(d + 7))) {
+    LzwCheck lzw(code_size, uint64_t(le16(d + 5)) * le16(d + 7));
+    if (!image_data(cur, p = data, &lzw)) {
       broken = p;
       break;
     }
