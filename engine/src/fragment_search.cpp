@@ -12,8 +12,6 @@ constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
 constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
-constexpr uint64_t kMinWindow = 64 * 1024;  // how far past a splice a candidate is measured
-constexpr uint64_t kWindowClusters = 8;
 constexpr uint64_t kBudgetBytes = uint64_t(1) << 30;  // re-measure reads per file
 
 uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
@@ -150,7 +148,10 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   const std::vector<uint64_t> breaks = break_points(t);
   if (breaks.empty()) return false;
   const uint64_t earliest = *std::min_element(breaks.begin(), breaks.end());
-  const uint64_t window = std::max(kMinWindow, kWindowClusters * layout_.cluster_bytes());
+  // Far enough past a splice to settle it, and to hold the unit that broke (a whole
+  // PNG chunk) twice over: wrong data that decodes on (another JPEG's, with the same
+  // tables) costs no more than that.
+  const uint64_t window = std::max(kSure, 2 * (reach(t.carve) - t.carve.length)) + layout_.cluster_bytes();
   std::unique_ptr<Splicer> splicer;
   if (format.splicer) {
     SplicedSource file(medium_, t.pieces);
