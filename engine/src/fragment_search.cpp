@@ -76,9 +76,23 @@ Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_le
   return p;
 }
 
+bool FileEnds::find(uint64_t offset, uint64_t* end) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = ends_.find(offset);
+  if (it == ends_.end()) return false;
+  *end = it->second;
+  return true;
+}
+
+void FileEnds::put(uint64_t offset, uint64_t end) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (ends_.size() >= (1u << 18)) ends_.clear();  // a bounded memo, not a record
+  ends_[offset] = end;
+}
+
 FragmentSearch::FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
-                               std::vector<const Format*> formats)
-    : medium_(medium), layout_(layout), claims_(claims), formats_(std::move(formats)) {}
+                               std::vector<const Format*> formats, FileEnds& ends)
+    : medium_(medium), layout_(layout), claims_(claims), formats_(std::move(formats)), ends_(ends) {}
 
 // A deleted file starts in a free cluster; one the file system lists is whole as it is,
 // or along its chain.
@@ -161,26 +175,37 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   Trial best;
   bool found = false, settled = false;
   uint64_t trials = 0;
-  // The nearest continuation with every break, the likeliest first, then the next one.
-  for (uint64_t c : continuations(layout_.cluster_at(t.pieces.medium_offset(earliest)))) {
-    const uint64_t at = layout_.cluster_offset(c);
-    for (uint64_t b : breaks) {
-      if (at <= t.pieces.medium_offset(b)) continue;
-      if (budget_ == 0 || ++trials > kMaxTrials) break;
-      Pieces p = spliced(t.pieces, b, at);
-      const uint64_t limit = std::min(most, b + window);
-      Carve r = evaluate(format, splicer.get(), p, b, limit);
-      // Progress: past the splice by a margin, and further than the file got before.
-      if (r.verdict != Verdict::complete && (reach(r) < b + kMargin || reach(r) <= reach(t.carve))) continue;
-      if (!found || further(r, best.carve)) {
-        best = Trial{p, r, b};
-        found = true;
-        // Valid well past the splice: no chance match gets there. A proper end close to
-        // the splice may be one (a few MCUs of foreign data and an EOI), so the
-        // candidates after it are tried too, the longest proper end winning.
-        settled = r.length >= std::min(limit, b + kSure);
+  const std::vector<uint64_t> conts = continuations(layout_.cluster_at(t.pieces.medium_offset(earliest)));
+  // First the breaks where the medium visibly goes on with something else (another
+  // file's start, a listed, claimed or zeroed cluster), as a file system writing into
+  // the gaps leaves them; then every break. Each time the nearest continuation with
+  // every break, the likeliest first, then the next continuation.
+  std::vector<uint64_t> evident;
+  for (uint64_t b : breaks)
+    if (ends_elsewhere(t.pieces.medium_offset(b))) evident.push_back(b);
+  const std::vector<uint64_t>* passes[] = {&evident, &breaks};
+  for (const std::vector<uint64_t>* tried : passes) {
+    for (uint64_t c : conts) {
+      const uint64_t at = layout_.cluster_offset(c);
+      for (uint64_t b : *tried) {
+        if (at <= t.pieces.medium_offset(b)) continue;
+        if (budget_ == 0 || ++trials > kMaxTrials) break;
+        Pieces p = spliced(t.pieces, b, at);
+        const uint64_t limit = std::min(most, b + window);
+        Carve r = evaluate(format, splicer.get(), p, b, limit);
+        // Progress: past the splice by a margin, and further than the file got before.
+        if (r.verdict != Verdict::complete && (reach(r) < b + kMargin || reach(r) <= reach(t.carve))) continue;
+        if (!found || further(r, best.carve)) {
+          best = Trial{p, r, b};
+          found = true;
+          // Valid well past the splice: no chance match gets there. A proper end close
+          // to the splice may be one (a few MCUs of foreign data and an EOI), so the
+          // candidates after it are tried too, the longest proper end winning.
+          settled = r.length >= std::min(limit, b + kSure);
+        }
+        if (settled) break;
       }
-      if (settled) break;
+      if (settled || budget_ == 0 || trials > kMaxTrials) break;
     }
     if (settled || budget_ == 0 || trials > kMaxTrials) break;
   }
@@ -236,6 +261,11 @@ std::vector<uint64_t> FragmentSearch::continuations(uint64_t after) {
   return out;
 }
 
+bool FragmentSearch::ends_elsewhere(uint64_t offset) {
+  const uint64_t c = layout_.cluster_at(offset);
+  return c != UINT64_MAX && (!usable(c) || foreign_end(offset) > offset);
+}
+
 bool FragmentSearch::usable(uint64_t cluster) const {
   return !layout_.taken(cluster) && !claims_.claimed(layout_.cluster_offset(cluster));
 }
@@ -244,10 +274,9 @@ bool FragmentSearch::usable(uint64_t cluster) const {
 // of an enabled format that starts there, or after a zeroed cluster; `offset` itself
 // when the cluster may continue a file.
 uint64_t FragmentSearch::foreign_end(uint64_t offset) {
-  auto known = foreign_.find(offset);
-  if (known != foreign_.end()) return known->second;
-  uint8_t head[512];
   uint64_t end = offset;
+  if (ends_.find(offset, &end)) return end;
+  uint8_t head[512];
   if (medium_.read_at(offset, head, sizeof head) != sizeof head) {
     end = medium_.size();
   } else if (zeroed(head, sizeof head)) {
@@ -261,8 +290,7 @@ uint64_t FragmentSearch::foreign_end(uint64_t offset) {
       break;
     }
   }
-  if (foreign_.size() >= (1u << 16)) foreign_.clear();  // a bounded memo, not a record
-  foreign_[offset] = end;
+  ends_.put(offset, end);
   return end;
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <vector>
 #include "format.h"
 #include "spliced_source.h"
@@ -31,6 +32,19 @@ class Claims {
   std::map<uint64_t, uint64_t> ranges_;  // begin -> end, disjoint
 };
 
+// Where the files found at cluster starts end (their measure over contiguous bytes),
+// shared by every search and fed by the measures: each is a function of the medium
+// alone, so who finds it first changes nothing.
+class FileEnds {
+ public:
+  bool find(uint64_t offset, uint64_t* end) const;
+  void put(uint64_t offset, uint64_t end);
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<uint64_t, uint64_t> ends_;
+};
+
 // The pieces of a file that the file system lists, from its cluster chain: runs of
 // consecutive clusters (at most kMaxPieces of them, at most max_length bytes) from the
 // cluster at `start`. One piece when the chain is contiguous or unknown.
@@ -39,7 +53,7 @@ Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_le
 class FragmentSearch {
  public:
   FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
-                 std::vector<const Format*> formats);
+                 std::vector<const Format*> formats, FileEnds& ends);
   // The pieces of the file that `format` found at `start`, from its measure over
   // contiguous bytes (`carve`, which becomes the verdict over the pieces): cut where it
   // runs into claimed clusters or into clusters the file system lists, read along its
@@ -66,6 +80,8 @@ class FragmentSearch {
   std::vector<uint64_t> break_points(const Trial& t) const;
   std::vector<uint64_t> continuations(uint64_t after) ;
   bool usable(uint64_t cluster) const;
+  // Whether the cluster at `offset` holds something other than a continuation.
+  bool ends_elsewhere(uint64_t offset);
   uint64_t foreign_end(uint64_t offset);
   Carve evaluate(const Format& format, Splicer* splicer, const Pieces& pieces, uint64_t splice, uint64_t limit);
   Pieces spliced(const Pieces& base, uint64_t at, uint64_t continuation) const;
@@ -74,7 +90,7 @@ class FragmentSearch {
   const VolumeLayout& layout_;
   const Claims& claims_;
   const std::vector<const Format*> formats_;
-  std::map<uint64_t, uint64_t> foreign_;  // cluster start -> end of the file found there (0: none)
+  FileEnds& ends_;
   uint64_t budget_ = 0;                   // bytes the current file's re-measures may still read
 };
 

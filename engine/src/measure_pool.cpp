@@ -5,15 +5,15 @@
 namespace kes {
 
 MeasurePool::MeasurePool(ByteSource& source, unsigned threads, const VolumeLayout* layout,
-                         std::vector<const Format*> formats)
-    : source_(source), layout_(layout), formats_(std::move(formats)), caller_search_(make_search()) {
+                         std::vector<const Format*> formats, FileEnds* ends)
+    : source_(source), layout_(layout), formats_(std::move(formats)), ends_(ends), caller_search_(make_search()) {
   for (unsigned i = 0; i < std::max(1u, threads); ++i) threads_.emplace_back([this] { worker(); });
 }
 
-// Each thread searches with its own memo of the files met on the way.
+// Each thread searches on its own, sharing what is known of the files met on the way.
 std::unique_ptr<FragmentSearch> MeasurePool::make_search() {
-  if (!layout_) return nullptr;
-  return std::unique_ptr<FragmentSearch>(new FragmentSearch(source_, *layout_, no_claims_, formats_));
+  if (!layout_ || !ends_) return nullptr;
+  return std::unique_ptr<FragmentSearch>(new FragmentSearch(source_, *layout_, no_claims_, formats_, *ends_));
 }
 
 MeasurePool::~MeasurePool() {
@@ -81,6 +81,7 @@ void MeasurePool::measure(Candidate& c, FragmentSearch* search) {
     break;
   }
   if (search) {
+    if (c.format && layout_->at_cluster_start(c.pos)) ends_->put(c.pos, c.pos + c.carve.length);
     c.placed = c.carve;
     c.placed_format = c.format ? c.format : search->broken_start(c.hits, c.hit_count, c.pos, c.placed);
     if (c.placed_format) c.pieces = search->place(*c.placed_format, c.pos, c.placed);

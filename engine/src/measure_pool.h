@@ -41,9 +41,9 @@ struct Candidate {
 class MeasurePool {
  public:
   // With a layout (fixed for the pool's life), each hit is also placed; `formats` are
-  // the enabled ones, for the files a search meets on its way.
+  // the enabled ones, for the files a search meets on its way, whose ends go to `ends`.
   MeasurePool(ByteSource& source, unsigned threads, const VolumeLayout* layout = nullptr,
-              std::vector<const Format*> formats = {});
+              std::vector<const Format*> formats = {}, FileEnds* ends = nullptr);
   ~MeasurePool();
   MeasurePool(const MeasurePool&) = delete;
   MeasurePool& operator=(const MeasurePool&) = delete;
@@ -62,6 +62,7 @@ class MeasurePool {
   ByteSource& source_;
   const VolumeLayout* layout_;
   const std::vector<const Format*> formats_;
+  FileEnds* ends_;
   const Claims no_claims_;
   std::unique_ptr<FragmentSearch> caller_search_;  // for hits measured in wait()
   std::mutex mutex_;

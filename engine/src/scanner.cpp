@@ -22,8 +22,8 @@ Scanner::Scanner(ChunkStream& stream, std::vector<const Format*> formats, CarveW
       progress_(progress),
       stop_(stop),
       layout_(formats_.empty() ? VolumeLayout() : read_volume_layout(source_)),
-      pool_(source_, measure_threads, layout_.known() ? &layout_ : nullptr, formats_),
-      search_(source_, layout_, claims_, formats_) {}
+      pool_(source_, measure_threads, layout_.known() ? &layout_ : nullptr, formats_, &file_ends_),
+      search_(source_, layout_, claims_, formats_, file_ends_) {}
 
 bool Scanner::run() {
   const uint64_t size = stream_.size();

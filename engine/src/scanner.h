@@ -55,6 +55,7 @@ class Scanner {
   // Read before the measures start; replaced only while unknown, by a guess from the
   // files found (the measures then place nothing ahead).
   VolumeLayout layout_;
+  FileEnds file_ends_;  // of the files found at cluster starts, for the searches
   MeasurePool pool_;
   std::deque<std::unique_ptr<Candidate>> pending_;
   uint64_t pos_ = 0;       // next sector to probe
