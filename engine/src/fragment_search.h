@@ -1,8 +1,9 @@
 // The search for the later pieces of a file written in fragments. When a file's
 // structure stops validating, the file most likely went on in another cluster: the
-// search tries the cluster boundaries at or shortly before the failure as break points,
-// and the free clusters after the break as continuations, re-measures the file over
-// each splice and keeps the one that validates furthest past it (the proper end wins),
+// search tries the cluster boundaries around the failure as break points (first those
+// where the medium visibly goes on with something else), and the free clusters after
+// the break as continuations, nearest first; it re-measures the file over each splice
+// and keeps the one that validates furthest past it (the longest proper end first),
 // piece after piece. What it cannot continue is cut at its last validated byte.
 //
 // Free means: not listed by the file system, not claimed by a file carved earlier,
