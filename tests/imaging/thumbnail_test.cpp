@@ -103,8 +103,10 @@ TEST(Thumbnail, NoDecoderOrBadInputLeavesRecordAndNoFile) {
   write_all("empty.jpg", "");
   std::string corrupt = read_all("media\\halves.jpg").substr(0, 200);
   write_all("corrupt.jpg", corrupt + std::string(2000, '\x55'));
+  // A marker whose length runs far past the end of the file.
+  write_all("overrun.jpg", "\xFF\xD8\xFF\xE0\x5A\x5A" + std::string(2000, '\x5A'));
   for (const char* name : {"clip.mp4", "song.mp3", "noext", "empty.jpg", "corrupt.jpg",
-                           "missing.png"}) {
+                           "overrun.jpg", "missing.png"}) {
     FoundFile record = {};
     strcpy(record.file_path, name);
     snprintf(record.thumb_path, sizeof record.thumb_path, "thumb_bad_%s.png", name);
