@@ -33,24 +33,8 @@ bool decode_preview(const libraw_processed_image_t& data, bool swaps_axes, Previ
   return true;
 }
 
-}  // namespace
-
-bool decode_embedded_preview(libraw_data_t* raw, uint64_t file_size, CImage& image) {
-  // A preview lies inside its file: a longer claim is damage, not a picture.
-  if (raw->thumbnail.tlength == 0 || raw->thumbnail.tlength > file_size) return false;
-  if (libraw_unpack_thumb(raw) != 0) return false;
-  int error = 0;
-  libraw_processed_image_t* data = libraw_dcraw_make_mem_thumb(raw, &error);
-  if (!data) return false;
-  const int flip = raw->sizes.flip;
-  Preview preview;
-  bool ok = decode_preview(*data, (flip & 4) != 0, preview);
-  libraw_dcraw_clear_mem(data);
-  if (flip & 4) std::swap(preview.full_width, preview.full_height);
-  return ok && preview.full_width >= kThumbnailWidth && preview.full_height >= kThumbnailHeight &&
-         orient_picture(preview.picture, flip, image);
-}
-
+// A 24- or 32-bit picture turned by LibRaw's orientation code (`sizes.flip`: 4 swaps
+// the axes, then 2 mirrors top to bottom and 1 left to right) into a new 24-bit `target`.
 bool orient_picture(const CImage& source, int flip, CImage& target) {
   const int bytes_per_pixel = source.GetBPP() / 8;
   if (source.IsNull() || (bytes_per_pixel != 3 && bytes_per_pixel != 4)) return false;
@@ -76,6 +60,24 @@ bool orient_picture(const CImage& source, int flip, CImage& target) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool decode_embedded_preview(libraw_data_t* raw, uint64_t file_size, CImage& image) {
+  // A preview lies inside its file: a longer claim is damage, not a picture.
+  if (raw->thumbnail.tlength == 0 || raw->thumbnail.tlength > file_size) return false;
+  if (libraw_unpack_thumb(raw) != 0) return false;
+  int error = 0;
+  libraw_processed_image_t* data = libraw_dcraw_make_mem_thumb(raw, &error);
+  if (!data) return false;
+  const int flip = raw->sizes.flip;
+  Preview preview;
+  bool ok = decode_preview(*data, (flip & 4) != 0, preview);
+  libraw_dcraw_clear_mem(data);
+  if (flip & 4) std::swap(preview.full_width, preview.full_height);
+  return ok && preview.full_width >= kThumbnailWidth && preview.full_height >= kThumbnailHeight &&
+         orient_picture(preview.picture, flip, image);
 }
 
 bool copy_processed_image(const libraw_processed_image_t& picture, CImage& image) {

@@ -13,9 +13,5 @@ class CImage;
 // what a preview may claim to hold.
 bool decode_embedded_preview(libraw_data_t* raw, uint64_t file_size, CImage& image);
 
-// A 24- or 32-bit picture turned by LibRaw's orientation code (`sizes.flip`: 4 swaps
-// the axes, then 2 mirrors top to bottom and 1 left to right) into a new 24-bit `target`.
-bool orient_picture(const CImage& source, int flip, CImage& target);
-
 // LibRaw's memory image (8-bit RGB or grey rows, top row first) into a new 24-bit `image`.
 bool copy_processed_image(const libraw_processed_image_t& picture, CImage& image);

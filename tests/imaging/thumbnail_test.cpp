@@ -164,12 +164,13 @@ TEST(Thumbnail, CachedFilesAreReadWithRestoredHeaderAndNeverChanged) {
 }
 
 TEST(Thumbnail, RawThumbnailsCarryCameraFactsStayUprightAndReturnTheContext) {
-  // The mosaic's top is red; the preview's top is green, and orientation 6 turns it right.
-  struct Case { bool preview; int orientation; POINT top, bottom; bool (*top_colour)(COLORREF); };
-  for (Case c : {Case{false, 1, {58, 10}, {58, 72}, reddish}, Case{true, 6, {100, 41}, {16, 41}, greenish}}) {
+  // The mosaic's top is red; the preview's top right quarter green, and orientation 6
+  // turns it to the bottom right.
+  struct Case { bool preview; int orientation; POINT top_right, bottom; bool (*top_colour)(COLORREF); };
+  for (Case c : {Case{false, 1, {88, 20}, {58, 72}, reddish}, Case{true, 6, {88, 61}, {16, 41}, greenish}}) {
     DngParams params;
     params.orientation = c.orientation;
-    if (c.preview) params.preview = two_colour_preview(640, 480, true);
+    if (c.preview) params.preview = marked_preview(640, 480, true);
     ASSERT_TRUE(write_dng("camera.dng", params));
     FoundFile record = {};
     strcpy(record.file_path, "camera.dng");
@@ -185,7 +186,7 @@ TEST(Thumbnail, RawThumbnailsCarryCameraFactsStayUprightAndReturnTheContext) {
     expect_thumbnail_png(record.thumb_path);
     CImage thumb;
     ASSERT_EQ(S_OK, thumb.Load(L"thumb_camera.png"));
-    EXPECT_TRUE(c.top_colour(thumb.GetPixel(c.top.x, c.top.y))) << c.preview;
+    EXPECT_TRUE(c.top_colour(thumb.GetPixel(c.top_right.x, c.top_right.y))) << c.preview;
     EXPECT_TRUE(bluish(thumb.GetPixel(c.bottom.x, c.bottom.y))) << c.preview;
   }
 }

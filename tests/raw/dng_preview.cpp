@@ -9,7 +9,12 @@
 
 namespace {
 
-const COLORREF kTop = RGB(20, 200, 40), kBottom = RGB(30, 40, 220);
+const COLORREF kTopLeft = RGB(220, 210, 30), kTopRight = RGB(20, 200, 40), kBottom = RGB(30, 40, 220);
+
+COLORREF colour_at(int x, int y, int width, int height) {
+  if (y >= height / 2) return kBottom;
+  return x < width / 2 ? kTopLeft : kTopRight;
+}
 
 }  // namespace
 
@@ -24,23 +29,24 @@ std::vector<uint8_t> file_bytes(const char* path) {
   return bytes;
 }
 
-DngPreview two_colour_preview(int width, int height, bool jpeg) {
+DngPreview marked_preview(int width, int height, bool jpeg) {
   DngPreview preview;
   preview.width = width;
   preview.height = height;
   preview.jpeg = jpeg;
   if (!jpeg) {
     for (int y = 0; y < height; ++y) {
-      COLORREF c = y < height / 2 ? kTop : kBottom;
-      for (int x = 0; x < width; ++x)
+      for (int x = 0; x < width; ++x) {
+        COLORREF c = colour_at(x, y, width, height);
         preview.data.insert(preview.data.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
+      }
     }
     return preview;
   }
   CImage picture;
   picture.Create(width, height, 24);
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) picture.SetPixel(x, y, y < height / 2 ? kTop : kBottom);
+    for (int x = 0; x < width; ++x) picture.SetPixel(x, y, colour_at(x, y, width, height));
   char folder[MAX_PATH], path[MAX_PATH];
   GetTempPathA(MAX_PATH, folder);
   GetTempFileNameA(folder, "prv", 0, path);

@@ -1,10 +1,11 @@
-// Preview pictures for the DNG writer: the top half green and the bottom half blue, unlike
-// the mosaic's red top, so a test sees which picture a decoder showed and which way up.
+// Preview pictures for the DNG writer: the top half green with its left half yellow, the
+// bottom half blue. The mosaic's top is red: a test sees which picture a decoder showed,
+// which way up and whether mirrored.
 #pragma once
 #include "dng_writer.h"
 
 // 8-bit RGB rows, or a JPEG encoded through GDI+.
-DngPreview two_colour_preview(int width, int height, bool jpeg);
+DngPreview marked_preview(int width, int height, bool jpeg);
 
 // The bytes of a whole file (empty when it cannot be read).
 std::vector<uint8_t> file_bytes(const char* path);

@@ -31,6 +31,7 @@ std::string read_all(const char* path) {
 bool reddish(COLORREF c) { return GetRValue(c) > 2 * GetBValue(c); }
 bool bluish(COLORREF c) { return GetBValue(c) > 2 * GetRValue(c); }
 bool greenish(COLORREF c) { return GetGValue(c) > 2 * GetRValue(c) && GetGValue(c) > 2 * GetBValue(c); }
+bool yellowish(COLORREF c) { return GetRValue(c) > 2 * GetBValue(c) && GetGValue(c) > 2 * GetBValue(c); }
 
 // What LibRaw computes for an EXIF time: the C runtime's local-time conversion.
 int64_t local_seconds(int year, int month, int day, int hour, int minute, int second) {
@@ -75,14 +76,14 @@ TEST(RawDecoder, LandscapeDngGivesPictureAndFacts) {
 }
 
 TEST(RawDecoder, PreviewWhenUsableElseHalfSizeDecodeAlwaysUpright) {
-  // The preview's top is green, the mosaic's red: the top colour tells which was shown.
+  // The preview's top is yellow and green, the mosaic's red: the top tells which was shown.
   enum Kind { none, jpeg, bitmap, tiny, broken };
   const char* const kinds[] = {"none", "jpeg", "bitmap", "tiny", "broken"};
   for (Kind kind : {none, jpeg, bitmap, tiny, broken}) {
     DngParams params;
-    if (kind == jpeg || kind == broken) params.preview = two_colour_preview(320, 240, true);
-    if (kind == bitmap) params.preview = two_colour_preview(160, 120, false);
-    if (kind == tiny) params.preview = two_colour_preview(110, 80, false);  // either way up
+    if (kind == jpeg || kind == broken) params.preview = marked_preview(320, 240, true);
+    if (kind == bitmap) params.preview = marked_preview(160, 120, false);
+    if (kind == tiny) params.preview = marked_preview(110, 80, false);  // either way up
     if (kind == broken) std::fill(params.preview.data.begin() + 4, params.preview.data.end(), 0x5A);
     for (int orientation : {1, 3, 6, 8}) {
       params.orientation = orientation;
@@ -102,15 +103,20 @@ TEST(RawDecoder, PreviewWhenUsableElseHalfSizeDecodeAlwaysUpright) {
       if (turned) std::swap(width, height);
       EXPECT_EQ(width, image.GetWidth()) << what;
       EXPECT_EQ(height, image.GetHeight()) << what;
-      // Where the picture's top and bottom went: 3 turns it over, 6 right, 8 left.
-      POINT top = {width / 2, height / 5}, bottom = {width / 2, height * 4 / 5};
-      if (orientation == 3) std::swap(top, bottom);
-      if (orientation == 6) top = {width * 4 / 5, height / 2}, bottom = {width / 5, height / 2};
-      if (orientation == 8) top = {width / 5, height / 2}, bottom = {width * 4 / 5, height / 2};
-      COLORREF top_colour = image.GetPixel(top.x, top.y);
+      // A point of the stored picture where the orientation puts it in the upright one:
+      // 3 turns the picture over, 6 to the right, 8 to the left.
+      auto colour_at = [&](double u, double v) {
+        double x = u, y = v;
+        if (orientation == 3) x = 1 - u, y = 1 - v;
+        if (orientation == 6) x = 1 - v, y = u;
+        if (orientation == 8) x = v, y = 1 - u;
+        return image.GetPixel(static_cast<int>(x * width), static_cast<int>(y * height));
+      };
       bool from_preview = kind == jpeg || kind == bitmap;
-      EXPECT_TRUE(from_preview ? greenish(top_colour) : reddish(top_colour)) << what;
-      EXPECT_TRUE(bluish(image.GetPixel(bottom.x, bottom.y))) << what;
+      COLORREF top_left = colour_at(0.25, 0.25), top_right = colour_at(0.75, 0.25);
+      EXPECT_TRUE(from_preview ? yellowish(top_left) : reddish(top_left)) << what;
+      EXPECT_TRUE(from_preview ? greenish(top_right) : reddish(top_right)) << what;
+      EXPECT_TRUE(bluish(colour_at(0.5, 0.8))) << what;
       image.ReleaseDC();
     }
   }
