@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/jpeg_walk.h"
 #include "formats/tiff_tags.h"
 
 namespace kes::tiff {
@@ -27,12 +28,35 @@ bool raw_compression(uint32_t c) {
          c == 34316 || c == 99 || c == 262;
 }
 
+struct Span {
+  uint64_t at, end;  // absolute
+};
+
 struct Shared {
   Cursor& cur;
   Info info;
   std::vector<uint64_t> visited;  // absolute IFD positions
-  explicit Shared(Cursor& c) : cur(c) {}
+  std::vector<Span> pictures;     // JPEG pictures to check, once the walk knows its end
+  bool embedded = false;          // an EXIF block: nothing is strict, data is not counted
+  Shared(Cursor& c, bool embedded) : cur(c), embedded(embedded) {}
 };
+
+constexpr size_t kMaxPictures = 64;
+constexpr uint64_t kPictureSlack = 4096;  // padding a picture's given length may hold
+
+// Checks the pictures that would lengthen the file, furthest first: the file ends after
+// the furthest one that walks as a JPEG to (about) its given end.
+void settle_pictures(Shared& sh, uint64_t floor) {
+  std::sort(sh.pictures.begin(), sh.pictures.end(), [](const Span& a, const Span& b) { return a.end > b.end; });
+  for (const Span& p : sh.pictures) {
+    if (p.end <= std::max(sh.info.end, floor)) return;
+    jpeg::Walk w = jpeg::walk(sh.cur, p.at, false);
+    if (w.verdict == Verdict::complete && w.end <= p.end && p.end - w.end <= kPictureSlack) {
+      sh.info.end = p.end;
+      return;
+    }
+  }
+}
 
 struct Entry {
   uint16_t tag = 0, type = 0;
@@ -65,6 +89,7 @@ class Walker {
 
   // Records [off, off + len) relative to base as part of the file.
   void extent(uint64_t off, uint64_t len, bool strict) {
+    strict = strict && !sh_.embedded;
     if (off > (uint64_t(1) << 40) || len > (uint64_t(1) << 40)) {
       if (strict) sh_.info.truncated = true;
       return;
@@ -196,7 +221,7 @@ class Walker {
           if ((e.type == 4 || e.type == 13) && e.count == 1 && value(e, 0, v)) ifd(v, rule->into, depth + 1);
           break;
         case Role::data:
-          if (const Entry* lens = find(entries, rule->pair)) pairs(e, *lens, kind.strict);
+          if (const Entry* lens = find(entries, rule->pair); lens && !sh_.embedded) pairs(e, *lens, kind.strict);
           break;
         case Role::jpeg:
           if (const Entry* len = find(entries, rule->pair)) picture(e, *len, kind.strict_previews);
@@ -232,11 +257,16 @@ class Walker {
       if (value(e, i, v)) ifd(v, into, depth + 1);
   }
 
+  // A JPEG picture: cut by the medium like any data, else checked once the walk is done.
   void picture(const Entry& offset, const Entry& length, bool strict) {
     uint64_t o = 0, l = 0;
     if (!value(offset, 0, o) || !value(length, 0, l) || l == 0) return;
-    extent(o, l, strict);
     sh_.info.image = true;
+    if (o > (uint64_t(1) << 40) || l > (uint64_t(1) << 40) || !sh_.cur.within(base_ + o, l)) {
+      extent(o, l, strict);
+      return;
+    }
+    if (sh_.pictures.size() < kMaxPictures) sh_.pictures.push_back(Span{base_ + o, base_ + o + l});
   }
 
   // Panasonic raw data: its length is the strip's when given, else the packed size of
@@ -305,7 +335,7 @@ bool header_ok(const uint8_t* h, Flavor flavor) {
 }
 
 Info walk(Cursor& cur, uint64_t base, Flavor flavor) {
-  Shared sh(cur);
+  Shared sh(cur, false);
   const uint8_t* h = cur.get(base, 16);
   if (!h || !header_ok(h, flavor)) return sh.info;
   bool le = h[0] == 'I';
@@ -314,11 +344,23 @@ Info walk(Cursor& cur, uint64_t base, Flavor flavor) {
   sh.info.end = base + (big ? 16 : 8);
   Walker w(sh, base, le, big);
   w.ifd(first, flavor == Flavor::rw2 ? Dir::rw2 : Dir::main, 0);
+  settle_pictures(sh, 0);
   if (sh.info.end > 0 && !cur.readable(sh.info.end - 1, 1)) {
     sh.info.truncated = true;  // an unreadable spot cut the limit short
     sh.info.end = cur.limit();
   }
   return sh.info;
+}
+
+uint64_t embedded_end(Cursor& cur, uint64_t base, uint64_t floor) {
+  Shared sh(cur, true);
+  const uint8_t* h = cur.get(base, 8);
+  if (!h || !header_ok(h, Flavor::standard) || (h[0] == 'I' ? le16(h + 2) : be16(h + 2)) != 42) return 0;
+  bool le = h[0] == 'I';
+  Walker w(sh, base, le, false);
+  w.ifd(le ? le32(h + 4) : be32(h + 4), Dir::main, 0);
+  settle_pictures(sh, floor);
+  return sh.info.end;
 }
 
 }  // namespace kes::tiff
