@@ -1,5 +1,6 @@
 // Baseline and extended sequential scans: the hot loop. The bit reader's registers live
 // in locals and go back to the reader only around slow paths.
+#include <algorithm>
 #include <vector>
 
 #include "formats/jpeg_decoder.h"
@@ -27,8 +28,17 @@ class Sequential {
   explicit Sequential(ScanRun& run) : run_(run), st_(run.st) {}
 
   ScanResult run(uint64_t first) {
-    int nb = plan_blocks();
-    const uint16_t masks = masks_;
+    const int nb = plan_blocks();
+    return st_.precision > 8 ? loop<kOk>(first, nb) : loop<kOk | kBig>(first, nb);
+  }
+
+ private:
+  // The hot loop, with the flags that send an entry the long way fixed at compile time:
+  // every register counts here.
+  template <uint16_t masks>
+  ScanResult loop(uint64_t first, int nb) {
+    Slot plan[kMaxMcuBlocks];  // locals, which the compiler keeps apart from the registers' memory
+    std::copy(plan_, plan_ + nb, plan);
     const uint64_t total = scan_mcus(st_);
     // One look-up per step, a step being a block's start (its DC code and maybe more) or
     // a group of AC codes. Block and MCU ends are kept out of branches as far as
@@ -37,16 +47,24 @@ class Sequential {
     uint32_t togo = ri ? ri - static_cast<uint32_t>(first % ri) : 0;
     BitReader& br = run_.br;
     Bits b = br.b;
-    uint64_t mcu = first, mcu_start = br.consumed_pos(b);
+    // Byte positions as origin + pointer, without loads: the origin changes only when a
+    // slow path moves the reader to another buffer span.
+    uint64_t origin = br.origin();
+    auto consumed = [&origin](const Bits& r) { return origin + reinterpret_cast<uintptr_t>(r.p) - (r.n >> 3); };
+    uint64_t left = total - std::min(first, total), mcu_start = br.consumed_pos(b);  // MCUs to go
     int k = 0, si = 0;
     // The table of the next look-up is picked without a load on the critical path.
-    const uint16_t* table = plan_[0].start;
-    const uint16_t* group = plan_[0].group;
-    const uint16_t* next_start = plan_[0].next_start;
+    const uint16_t* table = plan[0].start;
+    const uint16_t* group = plan[0].group;
+    const uint16_t* next_start = plan[0].next_start;
     const bool recording = st_.trail.enabled();
-    if (recording) run_.checkpoint(b, mcu);
-    while (mcu < total) {
-      if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
+    const bool per_mcu = ri || recording;
+    if (recording) run_.checkpoint(b, first);
+    while (left) {
+      if (b.n < kFastBits && !refill_fast(b)) {
+        b = refill(b);
+        origin = br.origin();
+      }
       uint16_t e = table[b.acc >> (kWordBits - kLook)];
       int step = entry_step(e);
       if ((e & masks) == kOk && k + (step & 127) < 64) {
@@ -54,15 +72,16 @@ class Sequential {
         k += step;
       } else {
         Stop why = Stop::end_of_scan;
-        b = careful_step(b, plan_[si], k, why);
+        b = careful_step<masks>(b, plan[si], k, why);
+        origin = br.origin();
         if (k < 0) {
           br.b = b;
-          return run_.mcu_failed(why, mcu, mcu_start);
+          return run_.mcu_failed(why, total - left, mcu_start);
         }
       }
       if (b.n < 0) {  // ran into the zeros after the data
         br.b = b;
-        return run_.mcu_failed(Stop::end_of_data, mcu, mcu_start);
+        return run_.mcu_failed(Stop::end_of_data, total - left, mcu_start);
       }
       int end = k >> 7;  // 1 after an end of block
       k &= end - 1;
@@ -70,27 +89,30 @@ class Sequential {
       si += end;
       bool wrap = si == nb;
       si = wrap ? 0 : si;
-      group = plan_[si].group;
-      next_start = plan_[si].next_start;
-      uint64_t here = br.consumed_pos(b);
-      mcu += wrap;
-      mcu_start = wrap ? here : mcu_start;
-      if (!wrap) continue;
-      if (ri && --togo == 0 && mcu < total) {
-        br.b = b;
-        Stop why;
-        if (!run_.restart(mcu, why)) return run_.restart_failed(why, mcu);
-        b = br.b;
-        togo = ri;
-        mcu_start = br.consumed_pos(b);
+      group = plan[si].group;
+      next_start = plan[si].next_start;
+      left -= wrap;
+      mcu_start = wrap ? consumed(b) : mcu_start;
+      // Restart markers and checkpoints: tested for only when there are any, so that the
+      // MCU's end takes no branch of its own.
+      if (per_mcu && wrap) {
+        const uint64_t mcu = total - left;
+        if (ri && --togo == 0 && left) {
+          br.b = b;
+          Stop why;
+          if (!run_.restart(mcu, why)) return run_.restart_failed(why, mcu);
+          b = br.b;
+          origin = br.origin();
+          togo = ri;
+          mcu_start = br.consumed_pos(b);
+        }
+        if (recording) run_.checkpoint(b, mcu);
       }
-      if (recording) run_.checkpoint(b, mcu);
     }
     br.b = b;
     return run_.finish(total);
   }
 
- private:
   // The tables of each block of the MCU. Large scans get tables that settle several
   // codes per look-up: block-start tables (the DC code and the first AC codes) and group
   // tables (AC codes). Small ones go a code at a time, through the single-code tables,
@@ -120,7 +142,6 @@ class Sequential {
         plan_[nb++] = Slot{start, nullptr, dc.skip_table(), ac.skip_table(), group, &dc, &ac};
     }
     for (int i = 0; i < nb; ++i) plan_[i].next_start = plan_[i + 1 < nb ? i + 1 : 0].start;
-    masks_ = kOk | (st_.precision > 8 ? 0 : kBig);
     return nb;
   }
 
@@ -140,10 +161,11 @@ class Sequential {
   // One code that the tables did not settle in one go, through the single-code tables
   // or the long way. k becomes -1 (with `why`) when the data is bad, and 128 or more
   // when the block is complete.
+  template <uint16_t masks>
   Bits careful_step(Bits b, const Slot& slot, int& k, Stop& why) {
     bool dc = k == 0;
     uint16_t e = (dc ? slot.dc : slot.ac)[b.acc >> (kWordBits - kLook)];
-    if ((e & masks_) == kOk) {
+    if ((e & masks) == kOk) {
       consume(b, entry_bits(e));
       k += entry_step(e);
     } else {
@@ -180,7 +202,6 @@ class Sequential {
   ScanRun& run_;
   DecodeState& st_;
   Slot plan_[kMaxMcuBlocks] = {};
-  uint16_t masks_ = kOk;  // flags that send a single-code entry the long way
   std::vector<uint16_t> starts_;
 };
 
