@@ -15,12 +15,16 @@ constexpr int kMaxMcuBlocks = 10;
 
 struct Slot {  // one block of a sequential MCU
   const uint16_t* start;
-  const uint16_t* next_start;  // the next block's
   const uint16_t* dc;
   const uint16_t* ac;
-  const uint16_t* group;
   const HuffTable* dct;
   const HuffTable* act;
+};
+
+// The tables the hot loop picks from after a step in a block: small, for cheap indexing.
+struct Next {
+  const uint16_t* group;       // the block goes on
+  const uint16_t* next_start;  // the block ended: the next block's start
 };
 
 class Sequential {
@@ -29,16 +33,13 @@ class Sequential {
 
   ScanResult run(uint64_t first) {
     const int nb = plan_blocks();
-    return st_.precision > 8 ? loop<kOk>(first, nb) : loop<kOk | kBig>(first, nb);
+    return loop(first, nb);
   }
 
  private:
-  // The hot loop, with the flags that send an entry the long way fixed at compile time:
-  // every register counts here.
-  template <uint16_t masks>
   ScanResult loop(uint64_t first, int nb) {
-    Slot plan[kMaxMcuBlocks];  // locals, which the compiler keeps apart from the registers' memory
-    std::copy(plan_, plan_ + nb, plan);
+    Next next[kMaxMcuBlocks];  // locals, which the compiler keeps apart from the registers' memory
+    for (int i = 0; i < nb; ++i) next[i] = Next{group_[i], plan_[i + 1 < nb ? i + 1 : 0].start};
     const uint64_t total = scan_mcus(st_);
     // One look-up per step, a step being a block's start (its DC code and maybe more) or
     // a group of AC codes. Block and MCU ends are kept out of branches as far as
@@ -54,9 +55,9 @@ class Sequential {
     uint64_t left = total - std::min(first, total), mcu_start = br.consumed_pos(b);  // MCUs to go
     int k = 0, si = 0;
     // The table of the next look-up is picked without a load on the critical path.
-    const uint16_t* table = plan[0].start;
-    const uint16_t* group = plan[0].group;
-    const uint16_t* next_start = plan[0].next_start;
+    const uint16_t* table = plan_[0].start;
+    const uint16_t* group = next[0].group;
+    const uint16_t* next_start = next[0].next_start;
     const bool recording = st_.trail.enabled();
     const bool per_mcu = ri || recording;
     if (recording) run_.checkpoint(b, first);
@@ -67,30 +68,32 @@ class Sequential {
       }
       uint16_t e = table[b.acc >> (kWordBits - kLook)];
       int step = entry_step(e);
-      if ((e & masks) == kOk && k + (step & 127) < 64) {
+      int end;  // 1 after an end of block
+      if (k + (step & 127) < 64) {  // settled, and within the block
         consume(b, entry_bits(e));
         k += step;
+        end = e >> 13 & 1;  // the step's end-of-block bit, straight from the entry
       } else {
         Stop why = Stop::end_of_scan;
-        b = careful_step<masks>(b, plan[si], k, why);
+        b = careful_step(b, plan_[si], k, why);
         origin = br.origin();
         if (k < 0) {
           br.b = b;
           return run_.mcu_failed(why, total - left, mcu_start);
         }
+        end = k >> 7;
       }
       if (b.n < 0) {  // ran into the zeros after the data
         br.b = b;
         return run_.mcu_failed(Stop::end_of_data, total - left, mcu_start);
       }
-      int end = k >> 7;  // 1 after an end of block
       k &= end - 1;
       table = end ? next_start : group;
       si += end;
       bool wrap = si == nb;
       si = wrap ? 0 : si;
-      group = plan[si].group;
-      next_start = plan[si].next_start;
+      group = next[si].group;
+      next_start = next[si].next_start;
       left -= wrap;
       mcu_start = wrap ? consumed(b) : mcu_start;
       // Restart markers and checkpoints: tested for only when there are any, so that the
@@ -138,10 +141,11 @@ class Sequential {
           start = t;
         }
       }
-      for (int k = 0; k < blocks_of(i) && nb < kMaxMcuBlocks; ++k)
-        plan_[nb++] = Slot{start, nullptr, dc.skip_table(), ac.skip_table(), group, &dc, &ac};
+      for (int k = 0; k < blocks_of(i) && nb < kMaxMcuBlocks; ++k) {
+        group_[nb] = group;
+        plan_[nb++] = Slot{start, dc.skip_table(), ac.skip_table(), &dc, &ac};
+      }
     }
-    for (int i = 0; i < nb; ++i) plan_[i].next_start = plan_[i + 1 < nb ? i + 1 : 0].start;
     return nb;
   }
 
@@ -161,11 +165,10 @@ class Sequential {
   // One code that the tables did not settle in one go, through the single-code tables
   // or the long way. k becomes -1 (with `why`) when the data is bad, and 128 or more
   // when the block is complete.
-  template <uint16_t masks>
   Bits careful_step(Bits b, const Slot& slot, int& k, Stop& why) {
     bool dc = k == 0;
     uint16_t e = (dc ? slot.dc : slot.ac)[b.acc >> (kWordBits - kLook)];
-    if ((e & masks) == kOk) {
+    if (settled(e)) {
       consume(b, entry_bits(e));
       k += entry_step(e);
     } else {
@@ -202,6 +205,7 @@ class Sequential {
   ScanRun& run_;
   DecodeState& st_;
   Slot plan_[kMaxMcuBlocks] = {};
+  const uint16_t* group_[kMaxMcuBlocks] = {};  // each block's group table
   std::vector<uint16_t> starts_;
 };
 
