@@ -37,7 +37,7 @@ struct Shared {
   Info info;
   std::vector<uint64_t> visited;  // absolute IFD positions
   std::vector<Span> pictures;     // JPEG pictures to check, once the walk knows its end
-  bool embedded = false;          // an EXIF block: nothing is strict, data is not counted
+  bool embedded = false;          // an EXIF block: only directories and checked pictures count
   Shared(Cursor& c, bool embedded) : cur(c), embedded(embedded) {}
 };
 
@@ -87,9 +87,10 @@ class Walker {
   bool inline_value(const Entry& e) const { return e.bytes <= (big_ ? 8u : 4u); }
   uint64_t value_offset(const Entry& e) const { return big_ ? r64(e.value) : r32(e.value); }
 
-  // Records [off, off + len) relative to base as part of the file.
+  // Records [off, off + len) relative to base as part of the file. An EXIF block's data
+  // and values are not: nothing tells whether they are what their directory says.
   void extent(uint64_t off, uint64_t len, bool strict) {
-    strict = strict && !sh_.embedded;
+    if (sh_.embedded) return;
     if (off > (uint64_t(1) << 40) || len > (uint64_t(1) << 40)) {
       if (strict) sh_.info.truncated = true;
       return;
@@ -221,7 +222,7 @@ class Walker {
           if ((e.type == 4 || e.type == 13) && e.count == 1 && value(e, 0, v)) ifd(v, rule->into, depth + 1);
           break;
         case Role::data:
-          if (const Entry* lens = find(entries, rule->pair); lens && !sh_.embedded) pairs(e, *lens, kind.strict);
+          if (const Entry* lens = find(entries, rule->pair)) pairs(e, *lens, kind.strict);
           break;
         case Role::jpeg:
           if (const Entry* len = find(entries, rule->pair)) picture(e, *len, kind.strict_previews);

@@ -26,7 +26,7 @@ enum class Flavor : uint8_t { standard, orf, rw2 };
 Info walk(Cursor& cur, uint64_t base, Flavor flavor);
 
 // The furthest byte that the directories of an EXIF block (its TIFF header at `base`)
-// point to: directories, their values and checked JPEG pictures, never data that
+// lead to: directories and JPEG pictures that walk as JPEGs, never data or values that
 // cannot be checked nor anything beyond the medium. Pictures that end at or before
 // `floor` (inside the host file anyway) are not checked.
 uint64_t embedded_end(Cursor& cur, uint64_t base, uint64_t floor);
