@@ -33,25 +33,19 @@ class Sequential {
 
   ScanResult run(uint64_t first) {
     const int nb = plan_blocks();
-    return loop(first, nb);
-  }
-
- private:
-  ScanResult loop(uint64_t first, int nb) {
     Next next[kMaxMcuBlocks];  // locals, which the compiler keeps apart from the registers' memory
     for (int i = 0; i < nb; ++i) next[i] = Next{group_[i], plan_[i + 1 < nb ? i + 1 : 0].start};
     const uint64_t total = scan_mcus(st_);
-    // One look-up per step, a step being a block's start (its DC code and maybe more) or
-    // a group of AC codes. Block and MCU ends are kept out of branches as far as
-    // possible: k is the position in the block, 0 at its start.
+    // k is the position in the block, 0 at its start; block and MCU ends are kept out of
+    // branches as far as possible.
     const uint32_t ri = st_.restart_interval;
-    uint32_t togo = ri ? ri - static_cast<uint32_t>(first % ri) : 0;
+    // MCUs to the next restart marker; without restart markers, more than a scan has.
+    uint32_t togo = ri ? ri - static_cast<uint32_t>(first % ri) : UINT32_MAX;
     BitReader& br = run_.br;
     Bits b = br.b;
     // Byte positions as origin + pointer, without loads: the origin changes only when a
     // slow path moves the reader to another buffer span.
     uint64_t origin = br.origin();
-    auto consumed = [&origin](const Bits& r) { return origin + reinterpret_cast<uintptr_t>(r.p) - (r.n >> 3); };
     uint64_t left = total - std::min(first, total), mcu_start = br.consumed_pos(b);  // MCUs to go
     int k = 0, si = 0;
     // The table of the next look-up is picked without a load on the critical path.
@@ -59,34 +53,11 @@ class Sequential {
     const uint16_t* group = next[0].group;
     const uint16_t* next_start = next[0].next_start;
     const bool recording = st_.trail.enabled();
-    const bool per_mcu = ri || recording;
     if (recording) run_.checkpoint(b, first);
-    while (left) {
-      if (b.n < kFastBits && !refill_fast(b)) {
-        b = refill(b);
-        origin = br.origin();
-      }
-      uint16_t e = table[b.acc >> (kWordBits - kLook)];
-      int step = entry_step(e);
-      int end;  // 1 after an end of block
-      if (k + (step & 127) < 64) {  // settled, and within the block
-        consume(b, entry_bits(e));
-        k += step;
-        end = e >> 13 & 1;  // the step's end-of-block bit, straight from the entry
-      } else {
-        Stop why = Stop::end_of_scan;
-        b = careful_step(b, plan_[si], k, why);
-        origin = br.origin();
-        if (k < 0) {
-          br.b = b;
-          return run_.mcu_failed(why, total - left, mcu_start);
-        }
-        end = k >> 7;
-      }
-      if (b.n < 0) {  // ran into the zeros after the data
-        br.b = b;
-        return run_.mcu_failed(Stop::end_of_data, total - left, mcu_start);
-      }
+    uint64_t due = recording ? st_.trail.next_due() : UINT64_MAX;  // the next checkpoint's position
+    // After a step: the block's and the MCU's ends. True at an MCU's end that asks for
+    // more than counting (a restart marker, a checkpoint, the scan's end).
+    auto advance = [&](int end) __attribute__((always_inline)) {
       k &= end - 1;
       table = end ? next_start : group;
       si += end;
@@ -95,27 +66,70 @@ class Sequential {
       group = next[si].group;
       next_start = next[si].next_start;
       left -= wrap;
-      mcu_start = wrap ? consumed(b) : mcu_start;
-      // Restart markers and checkpoints: tested for only when there are any, so that the
-      // MCU's end takes no branch of its own.
-      if (per_mcu && wrap) {
-        const uint64_t mcu = total - left;
-        if (ri && --togo == 0 && left) {
-          br.b = b;
-          Stop why;
-          if (!run_.restart(mcu, why)) return run_.restart_failed(why, mcu);
-          b = br.b;
-          origin = br.origin();
-          togo = ri;
-          mcu_start = br.consumed_pos(b);
-        }
-        if (recording) run_.checkpoint(b, mcu);
+      togo -= wrap;
+      mcu_start = wrap ? origin + reinterpret_cast<uintptr_t>(b.p) - (b.n >> 3) : mcu_start;
+      return (togo == 0) | (mcu_start >= due) | (left == 0);
+    };
+    // Two loops: the inner one takes the steps that need only a table look-up and calls
+    // nothing, so that its values can stay in registers; the outer one takes the rest (a
+    // refill byte by byte, an unsettled entry, the data's end, restart markers and
+    // checkpoints).
+    while (left) {
+      for (;;) {
+        if (b.n < kFastBits && !refill_fast(b)) break;
+        uint16_t e = table[b.acc >> (kWordBits - kLook)];
+        int step = entry_step(e);
+        if (k + (step & 127) >= 64) break;  // unsettled, or beyond the block
+        consume(b, entry_bits(e));
+        k += step;
+        if (advance(e >> 13 & 1)) break;  // the step's end-of-block bit, straight from the entry
       }
+      if (!left) break;
+      if (togo == 0) {
+        const uint64_t mcu = total - left;
+        br.b = b;
+        Stop why;
+        if (!run_.restart(mcu, why)) return run_.restart_failed(why, mcu);
+        b = br.b;
+        origin = br.origin();
+        togo = ri;
+        mcu_start = br.consumed_pos(b);
+        continue;
+      }
+      if (mcu_start >= due) {
+        run_.checkpoint(b, total - left);
+        due = st_.trail.next_due();
+        continue;
+      }
+      if (b.n < kFastBits && !refill_fast(b)) {
+        b = refill(b);
+        origin = br.origin();
+      }
+      uint16_t e = table[b.acc >> (kWordBits - kLook)];
+      int step = entry_step(e);
+      if (k + (step & 127) < 64) {
+        consume(b, entry_bits(e));
+        k += step;
+      } else {
+        Stop why = Stop::end_of_scan;
+        b = careful_step(b, plan_[si], k, why);
+        origin = br.origin();
+        if (k < 0) {
+          br.b = b;
+          return run_.mcu_failed(why, total - left, mcu_start);
+        }
+      }
+      if (b.n < 0) {  // ran into the zeros after the data
+        br.b = b;
+        return run_.mcu_failed(Stop::end_of_data, total - left, mcu_start);
+      }
+      advance(k >> 7);
     }
     br.b = b;
     return run_.finish(total);
   }
 
+ private:
   // The tables of each block of the MCU. Large scans get tables that settle several
   // codes per look-up: block-start tables (the DC code and the first AC codes) and group
   // tables (AC codes). Small ones go a code at a time, through the single-code tables,
