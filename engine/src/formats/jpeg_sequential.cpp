@@ -27,105 +27,108 @@ struct Next {
   const uint16_t* next_start;  // the block ended: the next block's start
 };
 
+// The hot loop's state: the bit registers, where decoding stands in the MCU (k is the
+// position in the block, 0 at its start), and how many MCUs it may finish before the
+// outer loop has to look (a restart marker, a checkpoint, the scan's end). Byte
+// positions are origin + pointer, without loads: the origin changes only when a slow
+// path moves the reader to another buffer span. Few values, so that all stay in registers.
+struct Steps {
+  Bits b;
+  const uint16_t* table;  // of the next look-up, picked without a load on the critical path
+  const uint16_t* group;
+  const uint16_t* next_start;
+  int k = 0;
+  const Next* slot = nullptr;  // the block being decoded
+  const Next* first = nullptr;
+  const Next* end = nullptr;
+  uint64_t burst = 0;      // MCUs it may finish
+  uint64_t mcu_start = 0;  // where the MCU being decoded starts
+  uint64_t origin = 0;
+
+  uint16_t lookup() const { return table[b.acc >> (kWordBits - kLook)]; }
+  // After a step: the block's and the MCU's ends, kept out of branches. True when the
+  // burst is done.
+  bool advance(int block_end) {
+    k &= block_end - 1;
+    table = block_end ? next_start : group;
+    slot += block_end;
+    bool wrap = slot == end;
+    slot = wrap ? first : slot;
+    group = slot->group;
+    next_start = slot->next_start;
+    burst -= wrap;
+    mcu_start = wrap ? origin + reinterpret_cast<uintptr_t>(b.p) - (b.n >> 3) : mcu_start;
+    return burst == 0;
+  }
+};
+
+// The steps that need only a table look-up (and a refill a word at a time), up to one
+// that needs more or the burst's end. Out of line and on a copy, so that with nothing
+// but its own values in play the compiler keeps them all in registers.
+__attribute__((noinline)) void fast_steps(Steps& io) {
+  Steps s = io;
+  for (;;) {
+    if (s.b.n < kFastBits && !refill_fast(s.b)) break;
+    uint16_t e = s.lookup();
+    int step = entry_step(e);
+    if (s.k + (step & 127) >= 64) break;  // unsettled, or beyond the block
+    consume(s.b, entry_bits(e));
+    s.k += step;
+    if (s.advance(e >> 13 & 1)) break;  // the step's end-of-block bit, straight from the entry
+  }
+  io = s;
+}
+
 class Sequential {
  public:
   explicit Sequential(ScanRun& run) : run_(run), st_(run.st) {}
 
+  // Two loops: fast_steps() takes the steps that need only a table look-up; this one
+  // takes the rest (a refill byte by byte, an unsettled entry, the data's end, restart
+  // markers and checkpoints).
   ScanResult run(uint64_t first) {
     const int nb = plan_blocks();
-    Next next[kMaxMcuBlocks];  // locals, which the compiler keeps apart from the registers' memory
+    Next next[kMaxMcuBlocks];
     for (int i = 0; i < nb; ++i) next[i] = Next{group_[i], plan_[i + 1 < nb ? i + 1 : 0].start};
     const uint64_t total = scan_mcus(st_);
-    // k is the position in the block, 0 at its start; block and MCU ends are kept out of
-    // branches as far as possible.
     const uint32_t ri = st_.restart_interval;
-    // MCUs to the next restart marker; without restart markers, more than a scan has.
-    uint32_t togo = ri ? ri - static_cast<uint32_t>(first % ri) : UINT32_MAX;
-    BitReader& br = run_.br;
-    Bits b = br.b;
-    // Byte positions as origin + pointer, without loads: the origin changes only when a
-    // slow path moves the reader to another buffer span.
-    uint64_t origin = br.origin();
-    uint64_t left = total - std::min(first, total), mcu_start = br.consumed_pos(b);  // MCUs to go
-    int k = 0, si = 0;
-    // The table of the next look-up is picked without a load on the critical path.
-    const uint16_t* table = plan_[0].start;
-    const uint16_t* group = next[0].group;
-    const uint16_t* next_start = next[0].next_start;
     const bool recording = st_.trail.enabled();
-    if (recording) run_.checkpoint(b, first);
-    uint64_t due = recording ? st_.trail.next_due() : UINT64_MAX;  // the next checkpoint's position
-    // After a step: the block's and the MCU's ends. True at an MCU's end that asks for
-    // more than counting (a restart marker, a checkpoint, the scan's end).
-    auto advance = [&](int end) __attribute__((always_inline)) {
-      k &= end - 1;
-      table = end ? next_start : group;
-      si += end;
-      bool wrap = si == nb;
-      si = wrap ? 0 : si;
-      group = next[si].group;
-      next_start = next[si].next_start;
-      left -= wrap;
-      togo -= wrap;
-      mcu_start = wrap ? origin + reinterpret_cast<uintptr_t>(b.p) - (b.n >> 3) : mcu_start;
-      return (togo == 0) | (mcu_start >= due) | (left == 0);
-    };
-    // Two loops: the inner one takes the steps that need only a table look-up and calls
-    // nothing, so that its values can stay in registers; the outer one takes the rest (a
-    // refill byte by byte, an unsettled entry, the data's end, restart markers and
-    // checkpoints).
-    while (left) {
-      for (;;) {
-        if (b.n < kFastBits && !refill_fast(b)) break;
-        uint16_t e = table[b.acc >> (kWordBits - kLook)];
-        int step = entry_step(e);
-        if (k + (step & 127) >= 64) break;  // unsettled, or beyond the block
-        consume(b, entry_bits(e));
-        k += step;
-        if (advance(e >> 13 & 1)) break;  // the step's end-of-block bit, straight from the entry
-      }
-      if (!left) break;
-      if (togo == 0) {
-        const uint64_t mcu = total - left;
-        br.b = b;
-        Stop why;
-        if (!run_.restart(mcu, why)) return run_.restart_failed(why, mcu);
-        b = br.b;
-        origin = br.origin();
-        togo = ri;
-        mcu_start = br.consumed_pos(b);
-        continue;
-      }
-      if (mcu_start >= due) {
-        run_.checkpoint(b, total - left);
-        due = st_.trail.next_due();
-        continue;
-      }
-      if (b.n < kFastBits && !refill_fast(b)) {
-        b = refill(b);
-        origin = br.origin();
-      }
-      uint16_t e = table[b.acc >> (kWordBits - kLook)];
-      int step = entry_step(e);
-      if (k + (step & 127) < 64) {
-        consume(b, entry_bits(e));
-        k += step;
-      } else {
-        Stop why = Stop::end_of_scan;
-        b = careful_step(b, plan_[si], k, why);
-        origin = br.origin();
-        if (k < 0) {
-          br.b = b;
-          return run_.mcu_failed(why, total - left, mcu_start);
+    BitReader& br = run_.br;
+    Steps s;
+    s.b = br.b;
+    s.origin = br.origin();
+    s.mcu_start = br.consumed_pos(s.b);
+    s.slot = s.first = next;
+    s.end = next + nb;
+    s.table = plan_[0].start;
+    s.group = next[0].group;
+    s.next_start = next[0].next_start;
+    uint64_t mcu = std::min(first, total);
+    if (recording) run_.checkpoint(s.b, mcu);
+    while (mcu < total) {
+      // MCUs up to the next restart marker, or one at a time while checkpoints are recorded.
+      const uint64_t burst = std::min<uint64_t>(recording ? 1 : ri ? ri - mcu % ri : total - mcu, total - mcu);
+      s.burst = burst;
+      while (s.burst) {
+        fast_steps(s);
+        if (s.burst && !slow_step(s)) {
+          br.b = s.b;
+          return run_.mcu_failed(why_, mcu + (burst - s.burst), s.mcu_start);
         }
       }
-      if (b.n < 0) {  // ran into the zeros after the data
-        br.b = b;
-        return run_.mcu_failed(Stop::end_of_data, total - left, mcu_start);
+      mcu += burst;
+      if (mcu >= total) break;
+      if (ri && mcu % ri == 0) {
+        br.b = s.b;
+        Stop why;
+        if (!run_.restart(mcu, why)) return run_.restart_failed(why, mcu);
+        s.b = br.b;
+        s.origin = br.origin();
+        s.mcu_start = br.consumed_pos(s.b);
       }
-      advance(k >> 7);
+      if (recording) run_.checkpoint(s.b, mcu);
     }
-    br.b = b;
+    br.b = s.b;
     return run_.finish(total);
   }
 
@@ -166,6 +169,31 @@ class Sequential {
   int blocks_of(int i) const {
     const Component& c = st_.comp[st_.scomp[i]];
     return st_.ns == 1 ? 1 : c.h * c.v;
+  }
+
+  // One step the long way: a refill byte by byte, an entry the tables do not settle, the
+  // data's end. False (with why_) when the data is bad.
+  bool slow_step(Steps& s) {
+    if (s.b.n < kFastBits && !refill_fast(s.b)) {
+      s.b = refill(s.b);
+      s.origin = run_.br.origin();
+    }
+    uint16_t e = s.lookup();
+    if (s.k + (entry_step(e) & 127) < 64) {
+      consume(s.b, entry_bits(e));
+      s.k += entry_step(e);
+    } else {
+      why_ = Stop::end_of_scan;
+      s.b = careful_step(s.b, plan_[s.slot - s.first], s.k, why_);
+      s.origin = run_.br.origin();
+      if (s.k < 0) return false;
+    }
+    if (s.b.n < 0) {  // ran into the zeros after the data
+      why_ = Stop::end_of_data;
+      return false;
+    }
+    s.advance(s.k >> 7);
+    return true;
   }
 
   // The slow paths take and return the registers by value, so that the hot loop's copy
@@ -220,6 +248,7 @@ class Sequential {
   DecodeState& st_;
   Slot plan_[kMaxMcuBlocks] = {};
   const uint16_t* group_[kMaxMcuBlocks] = {};  // each block's group table
+  Stop why_ = Stop::end_of_scan;
   std::vector<uint16_t> starts_;
 };
 
