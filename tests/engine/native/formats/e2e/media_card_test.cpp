@@ -36,7 +36,8 @@ std::string extension_of(const std::string& path) {
 TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
   std::vector<Placed> files = {
       {sample("jpg_exif_thumb.jpg"), "jpg"}, {sample("jpg_progressive.jpg"), "jpg"},
-      {sample("jpg_big.jpg"), "jpg"},         {sample("png_rgba.png"), "png"},
+      {sample("jpg_big.jpg"), "jpg"},         {sample("jpg_trailer_pentax.jpg"), "jpg"},
+      {sample("png_rgba.png"), "png"},
       {sample("jng_sample.jng"), "jng"},      {sample("gif_anim.gif"), "gif"},
       {sample("bmp_24.bmp"), "bmp"},          {sample("ico_multi.ico"), "ico"},
       {sample("psd_layers.psd"), "psd"},      {sample("tif_tiles_lzw.tif"), "tiff"},
