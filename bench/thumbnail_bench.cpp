@@ -1,9 +1,13 @@
 // Times make_thumbnail over every picture in a folder and reports thumbnails per second
 // and the peak working set. Usage: thumbnail_bench <folder> [dng-count]
-// With a dng-count, that many 4000x3000 synthetic DNGs are written into the folder first.
-// Every common picture is also timed through the full-size GDI+ decode for comparison.
+// With a dng-count, that many 4000x3000 synthetic DNGs are written into the folder first,
+// and as many again with the folder's photo1.jpg embedded as their preview. Every common
+// picture is also timed through the full-size GDI+ decode, and every RAW file through
+// LibRaw's full-size decode (what RAW thumbnails cost before previews and half-size).
 #include <windows.h>
 #include <psapi.h>
+
+#include <libraw/libraw.h>
 
 #include <cstdio>
 #include <cstring>
@@ -11,10 +15,12 @@
 #include <vector>
 
 #include "bench_clock.h"
-#include "dng_writer.h"
+#include "dng_preview.h"
 #include "imaging/image.h"
 #include "imaging/image_files.h"
+#include "imaging/jpeg_scaled.h"
 #include "imaging/thumbnail.h"
+#include "raw/raw_preview.h"
 
 namespace {
 
@@ -26,6 +32,73 @@ std::string mebibytes(SIZE_T bytes) {
   return std::to_string(static_cast<unsigned long>(bytes / (1024 * 1024))) + " MiB";
 }
 
+// The folder's photo1.jpg as a camera would embed it; no preview when it is missing.
+DngPreview camera_preview(const std::string& folder) {
+  DngPreview preview;
+  std::vector<uint8_t> bytes = file_bytes((folder + "\\photo1.jpg").c_str());
+  CImage probe;
+  if (decode_jpeg_scaled(bytes, 1, 1, probe, preview.width, preview.height) != 0) return {};
+  preview.jpeg = true;
+  preview.data = std::move(bytes);
+  return preview;
+}
+
+void write_dngs(const std::string& folder, int count) {
+  DngPreview preview = camera_preview(folder);
+  for (int i = 0; i < count; ++i) {
+    DngParams params;
+    params.width = 4000;
+    params.height = 3000;
+    std::string path = folder + "\\raw" + std::to_string(i) + ".dng";
+    if (!write_dng(path.c_str(), params)) fprintf(stderr, "cannot write %s\n", path.c_str());
+    if (preview.width == 0) continue;
+    params.preview = preview;
+    path = folder + "\\raw" + std::to_string(i) + "_preview.dng";
+    if (!write_dng(path.c_str(), params)) fprintf(stderr, "cannot write %s\n", path.c_str());
+  }
+}
+
+// A RAW thumbnail the way it was made before: LibRaw's full-size processing, then the
+// halftone stretch.
+void full_size_raw_thumbnail(const char* path, const char* thumb_path) {
+  std::vector<uint8_t> bytes;
+  libraw_data_t* raw = libraw_init(0);
+  libraw_processed_image_t* picture = nullptr;
+  if (read_file_to_memory(path, bytes) == 0 && libraw_open_buffer(raw, bytes.data(), bytes.size()) == 0 &&
+      libraw_unpack(raw) == 0 && libraw_dcraw_process(raw) == 0 &&
+      (picture = libraw_dcraw_make_mem_image(raw, nullptr)) != nullptr) {
+    CImage image;
+    if (copy_processed_image(*picture, image)) save_thumbnail(image, thumb_path);
+  }
+  if (picture) libraw_dcraw_clear_mem(picture);
+  libraw_close(raw);
+}
+
+// The same picture decoded whole by GDI+ and scaled by the halftone stretch alone.
+void full_size_common_thumbnail(const char* path, const char* thumb_path) {
+  std::vector<uint8_t> bytes;
+  CImage image;
+  if (read_file_to_memory(path, bytes) == 0 && load_image_from_memory(bytes, image) == 0)
+    save_thumbnail(image, thumb_path);
+}
+
+struct Tally {
+  const char* label;
+  int files = 0;
+  double now = 0, before = 0;
+  void add(double took, double before_took) {
+    ++files;
+    now += took;
+    before += before_took;
+  }
+  void print(const char* before_label) const {
+    if (!files) return;
+    printf("%-20s %d files, %s each (%.3f s), %.2f thumbnails/s; %s: %s each (%.3f s)\n", label,
+           files, milliseconds(now / files).c_str(), now / files, files / now, before_label,
+           milliseconds(before / files).c_str(), before / files);
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,14 +107,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string folder = argv[1];
-  int dngs = argc > 2 ? atoi(argv[2]) : 0;
-  for (int i = 0; i < dngs; ++i) {
-    DngParams params;
-    params.width = 4000;
-    params.height = 3000;
-    std::string path = folder + "\\raw" + std::to_string(i) + ".dng";
-    if (!write_dng(path.c_str(), params)) fprintf(stderr, "cannot write %s\n", path.c_str());
-  }
+  write_dngs(folder, argc > 2 ? atoi(argv[2]) : 0);
 
   std::vector<std::string> files;
   WIN32_FIND_DATAA entry;
@@ -57,8 +123,9 @@ int main(int argc, char** argv) {
   }
 
   CImage keep_gdiplus;  // one live image keeps GDI+ started between thumbnails
-  double jpeg_total = 0, raw_total = 0, full_total = 0;
-  int jpegs = 0, raws = 0, failed = 0;
+  Tally common{"common:"}, raw_plain{"raw, no preview:"}, raw_preview{"raw, with preview:"};
+  double total = 0;
+  int failed = 0;
   for (const std::string& name : files) {
     FoundFile record = {};
     snprintf(record.file_path, sizeof record.file_path, "%s\\%s", folder.c_str(), name.c_str());
@@ -68,39 +135,30 @@ int main(int argc, char** argv) {
     double start = seconds_now();
     int rc = make_thumbnail(record);
     double took = seconds_now() - start;
-    bool raw = thumbnail_decoder_for(name.c_str()) == ThumbnailDecoder::raw;
+    total += took;
     if (rc != 0 || GetFileAttributesA(record.thumb_path) == INVALID_FILE_ATTRIBUTES) ++failed;
-    (raw ? raw_total : jpeg_total) += took;
-    ++(raw ? raws : jpegs);
-    std::string full;
-    if (!raw) {
-      // The same picture decoded whole by GDI+ and scaled by the halftone stretch alone.
-      double begin = seconds_now();
-      std::vector<uint8_t> bytes;
-      CImage image;
-      if (read_file_to_memory(record.file_path, bytes) == 0 &&
-          load_image_from_memory(bytes, image) == 0) {
-        save_thumbnail(image, (std::string(record.thumb_path) + ".full.png").c_str());
-      }
-      double full_took = seconds_now() - begin;
-      full_total += full_took;
-      full = "  (full GDI+ decode: " + milliseconds(full_took) + ")";
-    }
-    printf("%-16s %5dx%-5d %s%s\n", name.c_str(), record.width, record.height,
-           milliseconds(took).c_str(), full.c_str());
+
+    bool raw = thumbnail_decoder_for(name.c_str()) == ThumbnailDecoder::raw;
+    std::string before_thumb = std::string(record.thumb_path) + ".full.png";
+    double begin = seconds_now();
+    if (raw)
+      full_size_raw_thumbnail(record.file_path, before_thumb.c_str());
+    else
+      full_size_common_thumbnail(record.file_path, before_thumb.c_str());
+    double before = seconds_now() - begin;
+    Tally& tally = !raw ? common : name.find("_preview") != std::string::npos ? raw_preview : raw_plain;
+    tally.add(took, before);
+    printf("%-20s %5dx%-5d %s  (full-size decode: %s)\n", name.c_str(), record.width,
+           record.height, milliseconds(took).c_str(), milliseconds(before).c_str());
   }
   PROCESS_MEMORY_COUNTERS memory = {};
   memory.cb = sizeof memory;
   GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
-  if (jpegs)
-    printf("common: %d files, %s each, %.2f thumbnails/s (full GDI+ decode: %s each)\n", jpegs,
-           milliseconds(jpeg_total / jpegs).c_str(), jpegs / jpeg_total,
-           milliseconds(full_total / jpegs).c_str());
-  if (raws)
-    printf("raw:    %d files, %s each, %.2f thumbnails/s\n", raws,
-           milliseconds(raw_total / raws).c_str(), raws / raw_total);
-  printf("all:    %.2f thumbnails/s, peak working set %s, failed %d\n",
-         (jpegs + raws) / (jpeg_total + raw_total), mebibytes(memory.PeakWorkingSetSize).c_str(),
-         failed);
+  common.print("full GDI+ decode");
+  raw_plain.print("before, LibRaw full size");
+  raw_preview.print("before, LibRaw full size");
+  if (!files.empty())
+    printf("all:    %.2f thumbnails/s, peak working set %s, failed %d\n", files.size() / total,
+           mebibytes(memory.PeakWorkingSetSize).c_str(), failed);
   return failed ? 1 : 0;
 }

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Thumbnail throughput under Wine: N camera-sized noisy JPEGs (12 megapixels, made by
-# ImageMagick) and a few 12-megapixel synthetic DNGs through make_thumbnail.
+# ImageMagick) and a few 12-megapixel synthetic DNGs, each without and with the first
+# JPEG embedded as its preview, through make_thumbnail; every file is also timed through
+# the full-size decode that thumbnails took before (seconds per RAW thumbnail, before
+# and after, are on the "raw" lines).
 #   bench/thumbnails.sh [jpeg-count] [dng-count]
 # Needs a build (tools/build.sh); uses $BUILD_DIR (default build/win) and $WINEPREFIX.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build/win}"
-JPEGS="${1:-6}"
+JPEGS="${1:-6}"  # at least 1 for the DNGs with a preview
 DNGS="${2:-2}"
 BENCH="$BUILD_DIR/bench/thumbnail_bench.exe"
 [ -x "$BENCH" ] || { echo "build first: $BENCH is missing" >&2; exit 1; }

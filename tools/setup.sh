@@ -9,7 +9,7 @@ PACKAGES=(
   imagemagick x11-apps fonts-liberation fonts-dejavu-core fonts-noto-cjk
   dosfstools mtools libimage-exiftool-perl ffmpeg clang libclang-rt-14-dev
   foremost scalpel python3 python3-pil librsvg2-bin
-  sox flac vorbis-tools wavpack lame opus-tools exfatprogs dvdauthor abcmidi zlib1g-dev
+  sox flac vorbis-tools wavpack lame opus-tools exfatprogs dvdauthor abcmidi zlib1g-dev nsis
 )
 
 missing() {

@@ -2,7 +2,8 @@
 # WINEPREFIX may be set by the caller to keep parallel runs apart.
 export WINEPREFIX="${WINEPREFIX:-/tmp/wineprefix-tessaline}"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No .NET or HTML engine prompts, and no host menu entries for the installer's shortcuts.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win32
 TOOLS_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 

@@ -2,23 +2,16 @@
 
 #include <cstring>
 #include "command_line.h"
+#include "kestrune_contract.h"
 #include "decimal.h"
 
 namespace kes {
 namespace {
 
-// The application's classification tables, per kind (0 photo, 1 video, 2 audio).
-const char* const kPhoto[] = {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng",
-                              "tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw",
-                              "png", "gif", "bmp", "jpg", "ico", "psd", "mng", "dng"};
-const char* const kVideo[] = {"3ds", "3g2", "3gp", "aep", "ani", "wmv", "avi", "fla",
-                              "m2t", "m3u", "mp4", "pvp", "ram", "swc", "tod", "webm",
-                              "max", "mov", "riff", "asf", "flv", "dpx", "dv", "fcp",
-                              "ifo", "m2ts", "mkv", "mpg", "rm", "swf", "TiVo"};
-const char* const kAudio[] = {"aif", "all", "als", "ape", "wma", "cda", "cpr", "cue", "ogm",
-                              "wav", "xrns", "wpl", "asf", "au", "caf", "riff", "flac",
-                              "gp5", "ds2", "dss", "flp", "it", "mid", "mp3", "mus",
-                              "ogg", "ra", "rns", "ses", "sib", "wv", "xm", "wtv"};
+// The application's classification tables, per kind.
+using kestrune::kAudioKinds;
+using kestrune::kPhotoKinds;
+using kestrune::kVideoKinds;
 
 template <size_t N>
 bool listed(const char* const (&table)[N], const char* ext) {
@@ -31,9 +24,9 @@ bool listed(const char* const (&table)[N], const char* ext) {
 
 unsigned extension_kinds(const char* ext) {
   unsigned kinds = 0;
-  if (listed(kPhoto, ext)) kinds |= 1u << 0;
-  if (listed(kVideo, ext)) kinds |= 1u << 1;
-  if (listed(kAudio, ext)) kinds |= 1u << 2;
+  if (listed(kPhotoKinds, ext)) kinds |= 1u << 0;
+  if (listed(kVideoKinds, ext)) kinds |= 1u << 1;
+  if (listed(kAudioKinds, ext)) kinds |= 1u << 2;
   return kinds;
 }
 

@@ -35,15 +35,21 @@ void MeasurePool::submit(Candidate* c) {
 
 void MeasurePool::wait(Candidate* c) {
   std::unique_lock<std::mutex> lock(mutex_);
-  // A waited-for job still queued is measured here rather than waited for.
-  auto queued = std::find(jobs_.begin(), jobs_.end(), c);
-  if (queued != jobs_.end()) {
-    jobs_.erase(queued);
+  while (!c->done.load()) {
+    // A waited-for job still queued is measured here rather than waited for; while a
+    // worker measures it, the waiting thread takes on the next queued job.
+    auto queued = std::find(jobs_.begin(), jobs_.end(), c);
+    Candidate* job = queued != jobs_.end() ? *queued : jobs_.empty() ? nullptr : jobs_.front();
+    if (!job) {
+      finished_.wait(lock, [&] { return c->done.load() || !jobs_.empty(); });
+      continue;
+    }
+    jobs_.erase(job == c ? queued : jobs_.begin());
     lock.unlock();
-    measure(*c, caller_search_.get());
-    return;
+    measure(*job, caller_search_.get());
+    lock.lock();
+    finished_.notify_all();
   }
-  finished_.wait(lock, [&] { return c->done.load(); });
 }
 
 void MeasurePool::worker() {

@@ -49,7 +49,7 @@ class MeasurePool {
   MeasurePool& operator=(const MeasurePool&) = delete;
 
   void submit(Candidate* c);
-  // Until `c` has been measured.
+  // Until `c` has been measured; the caller measures queued jobs meanwhile.
   void wait(Candidate* c);
   // Hits before `pos` lie inside a file already found: they are no longer measured.
   void covered_to(uint64_t pos) { covered_.store(pos); }

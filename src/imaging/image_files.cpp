@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <objidl.h>
+#include <shlwapi.h>
 
 #include <cstring>
 
@@ -53,23 +54,13 @@ int read_file_to_memory(const char* path, std::vector<uint8_t>& bytes, bool rest
 }
 
 int load_image_from_memory(const std::vector<uint8_t>& bytes, CImage& image) {
-  if (bytes.empty()) return -1;
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-  if (!block) return -1;
-  void* target = GlobalLock(block);
-  if (!target) {
-    GlobalFree(block);
-    return -1;
-  }
-  memcpy(target, bytes.data(), bytes.size());
-  GlobalUnlock(block);
-  IStream* stream = nullptr;
-  if (FAILED(CreateStreamOnHGlobal(block, FALSE, &stream))) {
-    GlobalFree(block);
-    return -1;
-  }
+  if (bytes.empty() || bytes.size() > kMaxFileInMemory) return -1;
+  // A memory stream rather than one on an HGLOBAL: Wine's HGLOBAL stream reads past its
+  // block once a decoder seeks beyond the end, which a JPEG marker whose length runs off
+  // the end of the file makes it do.
+  IStream* stream = SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size()));
+  if (!stream) return -1;
   HRESULT result = image.Load(stream);
   stream->Release();
-  GlobalFree(block);
   return SUCCEEDED(result) ? 0 : -1;
 }

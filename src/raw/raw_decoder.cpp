@@ -10,6 +10,7 @@
 
 #include "imaging/image.h"
 #include "imaging/image_files.h"
+#include "raw/raw_preview.h"
 
 namespace {
 
@@ -36,31 +37,31 @@ void write_camera(FoundFile& record, const char* make, const char* model) {
   record.camera[length] = '\0';
 }
 
-// Packed RGB (or grey) rows, top row first, into the 24-bit DIB.
-bool copy_pixels(const libraw_processed_image_t& picture, CImage& image) {
-  int width = picture.width, height = picture.height;
-  size_t needed = static_cast<size_t>(width) * height * picture.colors;
-  // Anything but 8-bit RGB or grey, or too few bytes, would be read past its end.
-  if (picture.bits != 8 || (picture.colors != 3 && picture.colors != 1) ||
-      picture.data_size < needed) {
-    return false;
-  }
-  if (!image.Create(width, height, 24)) return false;
-  image.GetDC();  // handed over borrowed, as the caller expects
-  const unsigned char* from = picture.data;
-  for (int y = 0; y < height; ++y) {
-    auto* to = static_cast<unsigned char*>(image.GetPixelAddress(0, y));
-    for (int x = 0; x < width; ++x, to += 3) {
-      unsigned char r = from[0];
-      unsigned char g = picture.colors == 3 ? from[1] : r;
-      unsigned char b = picture.colors == 3 ? from[2] : r;
-      from += picture.colors;
-      to[0] = b;
-      to[1] = g;
-      to[2] = r;
-    }
-  }
+// The full processed size (rotation and pixel aspect applied, whatever the decode's own
+// scale), the shooting time and the camera.
+bool write_facts(libraw_data_t* raw, FoundFile& record) {
+  if (libraw_adjust_sizes_info_only(raw) != 0) return false;
+  // Adjusted, the output size is iwidth x iheight; width x height stays the sensor's
+  // unrotated size.
+  record.width = raw->sizes.iwidth;
+  record.height = raw->sizes.iheight;
+  record.timestamp = static_cast<int64_t>(raw->other.timestamp);
+  write_camera(record, raw->idata.make, raw->idata.model);
   return true;
+}
+
+// LibRaw's own decode at half size (each 2 x 2 block of the mosaic one pixel), which is
+// still at least four times what a thumbnail needs and skips the interpolation.
+bool decode_half_size(libraw_data_t* raw, FoundFile& record, CImage& image) {
+  if (libraw_unpack(raw) != 0 || !write_facts(raw, record)) return false;
+  raw->params.half_size = 1;
+  libraw_processed_image_t* picture = nullptr;
+  bool ok = libraw_dcraw_process(raw) == 0 &&
+            (picture = libraw_dcraw_make_mem_image(raw, nullptr)) != nullptr;
+  libraw_recycle(raw);
+  ok = ok && copy_processed_image(*picture, image);
+  if (picture) libraw_dcraw_clear_mem(picture);
+  return ok;
 }
 
 }  // namespace
@@ -70,26 +71,19 @@ int decode_raw_image(CImage& image, FoundFile& record) {
   libraw_data_t* raw = libraw_init(0);
   if (!raw) return -1;
   std::vector<uint8_t> bytes;
-  libraw_processed_image_t* picture = nullptr;
   bool ok = read_file_to_memory(record.file_path, bytes, record.complemented != 0) == 0 &&
-            libraw_open_buffer(raw, bytes.data(), bytes.size()) == 0 &&
-            libraw_unpack(raw) == 0 && libraw_adjust_sizes_info_only(raw) == 0;
+            libraw_open_buffer(raw, bytes.data(), bytes.size()) == 0;
+  // The camera's own preview when it has a usable one: no raw data is unpacked at all.
   if (ok) {
-    // The adjusted output size (rotation and pixel aspect applied) is iwidth x iheight;
-    // width x height stays the sensor's unrotated size.
-    record.width = raw->sizes.iwidth;
-    record.height = raw->sizes.iheight;
-    record.timestamp = static_cast<int64_t>(raw->other.timestamp);
-    write_camera(record, raw->idata.make, raw->idata.model);
-    ok = libraw_dcraw_process(raw) == 0 &&
-         (picture = libraw_dcraw_make_mem_image(raw, nullptr)) != nullptr;
+    ok = decode_embedded_preview(raw, bytes.size(), image) ? write_facts(raw, record)
+                                                          : decode_half_size(raw, record, image);
   }
   libraw_recycle(raw);
-  if (ok && !copy_pixels(*picture, image)) {
-    image.Destroy();
-    ok = false;
-  }
-  if (picture) libraw_dcraw_clear_mem(picture);
   libraw_close(raw);
-  return ok ? 0 : -1;
+  if (!ok) {
+    image.Destroy();
+    return -1;
+  }
+  image.GetDC();  // handed over borrowed, as the caller expects
+  return 0;
 }

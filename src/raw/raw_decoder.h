@@ -8,7 +8,9 @@ class CImage;
 constexpr const char* kRawLogPath = "C:/Orvalin.log";
 
 // Decodes record.file_path (its header restored in memory when record.complemented is
-// set) at full processed size into `image`, and writes width, height, timestamp and
-// camera into the record. 0 on success, with the image's drawing context still
-// borrowed once for the caller to release; -1 on failure, the image left empty.
+// set) into a picture for a thumbnail: the camera's embedded preview, turned upright,
+// when it has one of at least thumbnail size, else LibRaw's half-size decode. Writes the
+// full processed width and height, timestamp and camera into the record. 0 on success,
+// with the image's drawing context still borrowed once for the caller to release; -1 on
+// failure, the image left empty.
 int decode_raw_image(CImage& image, FoundFile& record);

@@ -1,6 +1,5 @@
 #include "session/engine_pipe.h"
 
-const wchar_t kEnginePipeName[] = L"\\\\.\\pipe\\Kestrune";
 
 HANDLE create_engine_pipe() {
   HANDLE pipe = CreateNamedPipeW(kEnginePipeName, PIPE_ACCESS_DUPLEX,

@@ -1,8 +1,9 @@
 // The named pipe over which the engine reports, server side.
 #pragma once
+#include "kestrune_contract.h"
 #include <windows.h>
 
-extern const wchar_t kEnginePipeName[];  // \\.\pipe\Kestrune
+inline constexpr auto& kEnginePipeName = kestrune::kPipeNameW;
 
 // Creates the one message-mode instance of the engine pipe; null on failure.
 HANDLE create_engine_pipe();

@@ -4,23 +4,16 @@
 
 #include <string>
 
+#include "kestrune_contract.h"
 #include "session/ansi_text.h"
 #include "session/user_message.h"
 
 namespace {
 
 // Wider than the engine's search tables, so that files reloaded from a cache sort too.
-const char* const kVideoKinds[] = {
-    "3ds", "3g2", "3gp", "aep", "ani", "wmv", "avi", "fla", "m2t", "m3u", "mp4",
-    "pvp", "ram", "swc", "tod", "webm", "max", "mov", "riff", "asf", "flv", "dpx",
-    "dv", "fcp", "ifo", "m2ts", "mkv", "mpg", "rm", "swf", "TiVo"};
-const char* const kPhotoKinds[] = {
-    "nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng", "tif", "dsc", "raf", "x3f",
-    "orf", "rw2", "crw", "mrw", "png", "gif", "bmp", "jpg", "ico", "psd", "mng", "dng"};
-const char* const kAudioKinds[] = {
-    "aif", "all", "als", "ape", "wma", "cda", "cpr", "cue", "ogm", "wav", "xrns",
-    "wpl", "asf", "au", "caf", "riff", "flac", "gp5", "ds2", "dss", "flp", "it",
-    "mid", "mp3", "mus", "ogg", "ra", "rns", "ses", "sib", "wv", "xm", "wtv"};
+using kestrune::kAudioKinds;
+using kestrune::kPhotoKinds;
+using kestrune::kVideoKinds;
 
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 

@@ -1,14 +1,5 @@
 #include "session/search_options.h"
 
-const char* const kVideoSearch[15] = {"max", "mov",  "riff", "asf", "flv", "dpx", "dv",  "fcp",
-                                      "ifo", "m2ts", "mkv",  "mpg", "rm",  "swf", "TiVo"};
-const char* const kPhotoSearch[14] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw",
-                                      "mrw", "png", "gif", "bmp", "jpg", "ico", "psd"};
-const char* const kAudioSearch[25] = {"aif", "all", "als",  "ape", "asf", "au",  "caf",
-                                      "riff", "flac", "gp5", "ds2", "dss", "flp", "it",
-                                      "mid", "mp3", "mus",  "ogg", "ra",  "rns", "ses",
-                                      "sib", "wv",  "xm",   "wtv"};
-
 namespace {
 std::string g_options;
 

@@ -3,9 +3,11 @@
 #pragma once
 #include <string>
 
-extern const char* const kVideoSearch[15];
-extern const char* const kPhotoSearch[14];
-extern const char* const kAudioSearch[25];
+#include "kestrune_contract.h"
+
+using kestrune::kAudioSearch;
+using kestrune::kPhotoSearch;
+using kestrune::kVideoSearch;
 
 // Rebuilds the process-wide option string for the engine command line and
 // returns it: "fileopt,everything,disable," + "<ext>,enable," per wanted

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "dng_writer.h"
+#include "dng_preview.h"
 #include "imaging/image.h"
 
 namespace {
@@ -53,6 +53,7 @@ void expect_thumbnail_png(const char* path) {
 
 bool reddish(COLORREF c) { return GetRValue(c) > 2 * GetBValue(c) + 40; }
 bool bluish(COLORREF c) { return GetBValue(c) > 2 * GetRValue(c) + 40; }
+bool greenish(COLORREF c) { return GetGValue(c) > 2 * GetRValue(c) + 40 && GetGValue(c) > 2 * GetBValue(c) + 40; }
 
 }  // namespace
 
@@ -103,8 +104,10 @@ TEST(Thumbnail, NoDecoderOrBadInputLeavesRecordAndNoFile) {
   write_all("empty.jpg", "");
   std::string corrupt = read_all("media\\halves.jpg").substr(0, 200);
   write_all("corrupt.jpg", corrupt + std::string(2000, '\x55'));
+  // A marker whose length runs far past the end of the file.
+  write_all("overrun.jpg", "\xFF\xD8\xFF\xE0\x5A\x5A" + std::string(2000, '\x5A'));
   for (const char* name : {"clip.mp4", "song.mp3", "noext", "empty.jpg", "corrupt.jpg",
-                           "missing.png"}) {
+                           "overrun.jpg", "missing.png"}) {
     FoundFile record = {};
     strcpy(record.file_path, name);
     snprintf(record.thumb_path, sizeof record.thumb_path, "thumb_bad_%s.png", name);
@@ -160,24 +163,32 @@ TEST(Thumbnail, CachedFilesAreReadWithRestoredHeaderAndNeverChanged) {
   }
 }
 
-TEST(Thumbnail, RawThumbnailCarriesCameraFactsAndReturnsTheContext) {
-  ASSERT_TRUE(write_dng("camera.dng", DngParams{}));
-  FoundFile record = {};
-  strcpy(record.file_path, "camera.dng");
-  strcpy(record.thumb_path, "thumb_camera.png");
-  DeleteFileA(record.thumb_path);
-  int cached_before = CImage::CachedContextCount();
-  ASSERT_EQ(0, make_thumbnail(record));
-  // Two contexts are borrowed at the peak (picture and thumbnail); both come back.
-  EXPECT_EQ(cached_before > 2 ? cached_before : 2, CImage::CachedContextCount())
-      << "every borrowed context went back to the cache";
-  EXPECT_STREQ("Synth SynthCam K1", record.camera);
-  EXPECT_EQ(128, record.width);
-  expect_thumbnail_png(record.thumb_path);
-  CImage thumb;
-  ASSERT_EQ(S_OK, thumb.Load(L"thumb_camera.png"));
-  EXPECT_TRUE(reddish(thumb.GetPixel(58, 10)));
-  EXPECT_TRUE(bluish(thumb.GetPixel(58, 72)));
+TEST(Thumbnail, RawThumbnailsCarryCameraFactsStayUprightAndReturnTheContext) {
+  // The mosaic's top is red; the preview's top right quarter green, and orientation 6
+  // turns it to the bottom right.
+  struct Case { bool preview; int orientation; POINT top_right, bottom; bool (*top_colour)(COLORREF); };
+  for (Case c : {Case{false, 1, {88, 20}, {58, 72}, reddish}, Case{true, 6, {88, 61}, {16, 41}, greenish}}) {
+    DngParams params;
+    params.orientation = c.orientation;
+    if (c.preview) params.preview = marked_preview(640, 480, true);
+    ASSERT_TRUE(write_dng("camera.dng", params));
+    FoundFile record = {};
+    strcpy(record.file_path, "camera.dng");
+    strcpy(record.thumb_path, "thumb_camera.png");
+    DeleteFileA(record.thumb_path);
+    int cached_before = CImage::CachedContextCount();
+    ASSERT_EQ(0, make_thumbnail(record));
+    // Two contexts are borrowed at the peak (picture and thumbnail); both come back.
+    EXPECT_EQ(cached_before > 2 ? cached_before : 2, CImage::CachedContextCount())
+        << "every borrowed context went back to the cache";
+    EXPECT_STREQ("Synth SynthCam K1", record.camera);
+    EXPECT_EQ(c.orientation == 6 ? 96 : 128, record.width);
+    expect_thumbnail_png(record.thumb_path);
+    CImage thumb;
+    ASSERT_EQ(S_OK, thumb.Load(L"thumb_camera.png"));
+    EXPECT_TRUE(c.top_colour(thumb.GetPixel(c.top_right.x, c.top_right.y))) << c.preview;
+    EXPECT_TRUE(bluish(thumb.GetPixel(c.bottom.x, c.bottom.y))) << c.preview;
+  }
 }
 
 TEST(Thumbnail, UnwritableThumbnailStillCountsAndKeepsTheSize) {

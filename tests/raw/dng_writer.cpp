@@ -49,8 +49,10 @@ Entry rationals(Type type, std::initializer_list<int32_t> numerators, int32_t de
   return e;
 }
 
-// Lays out one IFD at `offset` (tags sorted by the map), values after it, word-aligned.
-std::vector<uint8_t> ifd_bytes(const std::map<uint16_t, Entry>& tags, uint32_t offset) {
+// Lays out one IFD at `offset` (tags sorted by the map), values after it, word-aligned;
+// `next` is the offset of the IFD that follows in the chain (0: none).
+std::vector<uint8_t> ifd_bytes(const std::map<uint16_t, Entry>& tags, uint32_t offset,
+                               uint32_t next = 0) {
   std::vector<uint8_t> out, values;
   uint32_t values_at = offset + 2 + 12 * static_cast<uint32_t>(tags.size()) + 4;
   put16(out, static_cast<uint32_t>(tags.size()));
@@ -68,7 +70,7 @@ std::vector<uint8_t> ifd_bytes(const std::map<uint16_t, Entry>& tags, uint32_t o
       if (values.size() % 2) values.push_back(0);
     }
   }
-  put32(out, 0);  // no next IFD
+  put32(out, next);
   out.insert(out.end(), values.begin(), values.end());
   return out;
 }
@@ -119,6 +121,24 @@ std::vector<uint8_t> make_dng(const DngParams& params) {
   };
   if (!params.shot_time.empty()) tags[34665] = longs({0});  // patched below
 
+  const DngPreview& preview = params.preview;
+  std::map<uint16_t, Entry> preview_tags;
+  if (preview.width > 0) {
+    preview_tags = {
+        {254, longs({1})},  // a reduced-resolution copy
+        {256, longs({static_cast<uint32_t>(preview.width)})},
+        {257, longs({static_cast<uint32_t>(preview.height)})},
+        {258, shorts({8, 8, 8})},
+        {259, shorts({preview.jpeg ? 7u : 1u})},
+        {262, shorts({preview.jpeg ? 6u : 2u})},
+        {273, longs({0})},  // patched below
+        {277, shorts({3})},
+        {278, longs({static_cast<uint32_t>(preview.height)})},
+        {279, longs({static_cast<uint32_t>(preview.data.size())})},
+        {284, shorts({1})},
+    };
+  }
+
   // Two passes: the first fixes the sizes, the second the offsets.
   std::vector<uint8_t> ifd = ifd_bytes(tags, ifd_at);
   uint32_t exif_at = ifd_at + static_cast<uint32_t>(ifd.size());
@@ -127,17 +147,27 @@ std::vector<uint8_t> make_dng(const DngParams& params) {
     exif = ifd_bytes({{36867, ascii(params.shot_time)}}, exif_at);
     tags[34665] = longs({exif_at});
   }
-  uint32_t strip_at = exif_at + static_cast<uint32_t>(exif.size());
+  uint32_t preview_ifd_at = exif_at + static_cast<uint32_t>(exif.size());
+  std::vector<uint8_t> preview_ifd;
+  if (!preview_tags.empty()) preview_ifd = ifd_bytes(preview_tags, preview_ifd_at);
+  uint32_t strip_at = preview_ifd_at + static_cast<uint32_t>(preview_ifd.size());
   strip_at = (strip_at + 3) & ~3u;
+  uint32_t preview_at = strip_at + static_cast<uint32_t>(pixels.size());
   tags[273] = longs({strip_at});
-  ifd = ifd_bytes(tags, ifd_at);
+  ifd = ifd_bytes(tags, ifd_at, preview_ifd.empty() ? 0 : preview_ifd_at);
+  if (!preview_tags.empty()) {
+    preview_tags[273] = longs({preview_at});
+    preview_ifd = ifd_bytes(preview_tags, preview_ifd_at);
+  }
 
   std::vector<uint8_t> file = {'I', 'I', 42, 0};
   put32(file, ifd_at);
   file.insert(file.end(), ifd.begin(), ifd.end());
   file.insert(file.end(), exif.begin(), exif.end());
+  file.insert(file.end(), preview_ifd.begin(), preview_ifd.end());
   file.resize(strip_at, 0);
   file.insert(file.end(), pixels.begin(), pixels.end());
+  file.insert(file.end(), preview.data.begin(), preview.data.end());
   return file;
 }
 

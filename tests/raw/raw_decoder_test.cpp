@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -11,7 +12,7 @@
 #include <regex>
 #include <string>
 
-#include "dng_writer.h"
+#include "dng_preview.h"
 #include "imaging/image.h"
 
 namespace {
@@ -29,6 +30,8 @@ std::string read_all(const char* path) {
 
 bool reddish(COLORREF c) { return GetRValue(c) > 2 * GetBValue(c); }
 bool bluish(COLORREF c) { return GetBValue(c) > 2 * GetRValue(c); }
+bool greenish(COLORREF c) { return GetGValue(c) > 2 * GetRValue(c) && GetGValue(c) > 2 * GetBValue(c); }
+bool yellowish(COLORREF c) { return GetRValue(c) > 2 * GetBValue(c) && GetGValue(c) > 2 * GetBValue(c); }
 
 // What LibRaw computes for an EXIF time: the C runtime's local-time conversion.
 int64_t local_seconds(int year, int month, int day, int hour, int minute, int second) {
@@ -57,11 +60,12 @@ TEST(RawDecoder, LandscapeDngGivesPictureAndFacts) {
   EXPECT_EQ(expected, record.timestamp);
   EXPECT_NEAR(1689326813, record.timestamp, 14 * 3600) << "2023-07-14 09:26:53 in some zone";
 
-  EXPECT_EQ(128, image.GetWidth());
-  EXPECT_EQ(96, image.GetHeight());
+  // Without a preview the picture is LibRaw's half-size decode.
+  EXPECT_EQ(64, image.GetWidth());
+  EXPECT_EQ(48, image.GetHeight());
   EXPECT_EQ(24, image.GetBPP());
-  EXPECT_TRUE(reddish(image.GetPixel(64, 20)));
-  EXPECT_TRUE(bluish(image.GetPixel(64, 76)));
+  EXPECT_TRUE(reddish(image.GetPixel(32, 10)));
+  EXPECT_TRUE(bluish(image.GetPixel(32, 38)));
   // The context comes back borrowed once: a second borrow shares it.
   HDC borrowed = image.GetDC();
   EXPECT_EQ(static_cast<HBITMAP>(image), GetCurrentObject(borrowed, OBJ_BITMAP));
@@ -71,23 +75,50 @@ TEST(RawDecoder, LandscapeDngGivesPictureAndFacts) {
       << "the last release takes the bitmap out of the context";
 }
 
-TEST(RawDecoder, PortraitOrientationsReportRotatedSizeAndUprightPicture) {
-  for (int orientation : {6, 8}) {
+TEST(RawDecoder, PreviewWhenUsableElseHalfSizeDecodeAlwaysUpright) {
+  // The preview's top is yellow and green, the mosaic's red: the top tells which was shown.
+  enum Kind { none, jpeg, bitmap, tiny, broken };
+  const char* const kinds[] = {"none", "jpeg", "bitmap", "tiny", "broken"};
+  for (Kind kind : {none, jpeg, bitmap, tiny, broken}) {
     DngParams params;
-    params.orientation = orientation;
-    ASSERT_TRUE(write_dng("portrait.dng", params));
-    FoundFile record = record_for("portrait.dng");
-    CImage image;
-    ASSERT_EQ(0, decode_raw_image(image, record)) << orientation;
-    EXPECT_EQ(96, record.width) << orientation;
-    EXPECT_EQ(128, record.height) << orientation;
-    EXPECT_EQ(96, image.GetWidth());
-    EXPECT_EQ(128, image.GetHeight());
-    // The mosaic's red top turns to the right (6) or to the left (8).
-    COLORREF left = image.GetPixel(20, 64), right = image.GetPixel(76, 64);
-    EXPECT_TRUE(orientation == 6 ? reddish(right) && bluish(left) : reddish(left) && bluish(right))
-        << orientation;
-    image.ReleaseDC();
+    if (kind == jpeg || kind == broken) params.preview = marked_preview(320, 240, true);
+    if (kind == bitmap) params.preview = marked_preview(160, 120, false);
+    if (kind == tiny) params.preview = marked_preview(110, 80, false);  // either way up
+    if (kind == broken) std::fill(params.preview.data.begin() + 4, params.preview.data.end(), 0x5A);
+    for (int orientation : {1, 3, 6, 8}) {
+      params.orientation = orientation;
+      ASSERT_TRUE(write_dng("oriented.dng", params));
+      FoundFile record = record_for("oriented.dng");
+      CImage image;
+      std::string what = std::string(kinds[kind]) + " " + std::to_string(orientation);
+      ASSERT_EQ(0, decode_raw_image(image, record)) << what;
+      bool turned = orientation >= 5;
+      EXPECT_EQ(turned ? 96 : 128, record.width) << what;
+      EXPECT_EQ(turned ? 128 : 96, record.height) << what;
+      EXPECT_STREQ("Synth SynthCam K1", record.camera) << what;
+      EXPECT_EQ(local_seconds(2023, 7, 14, 9, 26, 53), record.timestamp) << what;
+
+      int width = kind == jpeg ? 320 : kind == bitmap ? 160 : 64;
+      int height = width * 3 / 4;
+      if (turned) std::swap(width, height);
+      EXPECT_EQ(width, image.GetWidth()) << what;
+      EXPECT_EQ(height, image.GetHeight()) << what;
+      // A point of the stored picture where the orientation puts it in the upright one:
+      // 3 turns the picture over, 6 to the right, 8 to the left.
+      auto colour_at = [&](double u, double v) {
+        double x = u, y = v;
+        if (orientation == 3) x = 1 - u, y = 1 - v;
+        if (orientation == 6) x = 1 - v, y = u;
+        if (orientation == 8) x = v, y = 1 - u;
+        return image.GetPixel(static_cast<int>(x * width), static_cast<int>(y * height));
+      };
+      bool from_preview = kind == jpeg || kind == bitmap;
+      COLORREF top_left = colour_at(0.25, 0.25), top_right = colour_at(0.75, 0.25);
+      EXPECT_TRUE(from_preview ? yellowish(top_left) : reddish(top_left)) << what;
+      EXPECT_TRUE(from_preview ? greenish(top_right) : reddish(top_right)) << what;
+      EXPECT_TRUE(bluish(colour_at(0.5, 0.8))) << what;
+      image.ReleaseDC();
+    }
   }
 }
 

@@ -74,7 +74,7 @@ void check_command_line() {
 
 void connect_pipe() {
   for (int tries = 0; tries < 400; ++tries) {
-    g_pipe = CreateFileW(L"\\\\.\\pipe\\Kestrune", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    g_pipe = CreateFileW(kestrune::kPipeNameW, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          OPEN_EXISTING, 0, nullptr);
     if (g_pipe != INVALID_HANDLE_VALUE) break;
     Sleep(25);

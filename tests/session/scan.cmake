@@ -9,7 +9,7 @@ tess_add_test(session_scan_tests
 # The stand-in engine: Kestrune/kessrv.exe beside the test executable, scripted
 # by the test through its environment.
 add_executable(session_engine_standin ${SCAN_TESTS}/engine_standin.cpp)
-target_include_directories(session_engine_standin PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(session_engine_standin PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/engine/contract)
 set_target_properties(session_engine_standin PROPERTIES OUTPUT_NAME kessrv
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/session_scan_tests/Kestrune)
 add_dependencies(session_scan_tests session_engine_standin)

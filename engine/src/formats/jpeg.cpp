@@ -1,11 +1,13 @@
 // JPEG: segments from SOI, every scan validated by decoding it, to EOI. Pictures that a
-// multi-picture index (APP2 "MPF") appends after the first EOI are kept with the file.
+// multi-picture index (APP2 "MPF") appends after the first EOI, and previews that the
+// EXIF or maker-note directories place there, are kept with the file.
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
 #include "formats/formats.h"
 #include "formats/jpeg_walk.h"
+#include "formats/tiff_walk.h"
 
 namespace kes {
 
@@ -18,13 +20,43 @@ bool probe_jpg(const uint8_t* h) {
 }
 
 namespace jpeg {
+namespace {
 
-Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
+// Where the pointers of a file's own directories lead: the multi-picture index and the
+// EXIF structure (offsets from its TIFF header).
+struct Pointers {
+  MpIndex mp;
+  uint64_t exif = 0;  // position of the first EXIF block's TIFF header, 0 when none
+};
+
+void note_pointers(uint8_t code, const uint8_t* b, size_t blen, uint64_t body, Pointers& ptr) {
+  if (code == kAPP2 && ptr.mp.count == 0) parse_mp_index(b, blen, body, ptr.mp);
+  if (code == kAPP1 && ptr.exif == 0 && blen > 14 && std::memcmp(b, "Exif\0\0", 6) == 0) ptr.exif = body + 6;
+}
+
+// A complete file ends after the furthest thing its directories point to: pictures of
+// the multi-picture index, previews the EXIF or maker-note directories place after the
+// EOI. Each must be what it says (a JPEG that walks to its given end).
+uint64_t pointed_end(Cursor& cur, uint64_t soi, uint64_t end, const Pointers& ptr) {
+  for (uint32_t k = 0; k < ptr.mp.count; ++k) {
+    if (ptr.mp.offset[k] == 0 || ptr.mp.size[k] == 0) continue;
+    uint64_t at = ptr.mp.base + ptr.mp.offset[k];
+    if (at < end || at < soi) continue;
+    Walk sub = walk(cur, at, false);
+    if (sub.verdict == Verdict::complete && sub.end == at + ptr.mp.size[k]) end = std::max(end, sub.end);
+  }
+  if (ptr.exif) end = std::max(end, tiff::embedded_end(cur, ptr.exif, end));
+  return end;
+}
+
+}  // namespace
+
+Walk walk(Cursor& cur, uint64_t pos, bool follow, DecodeState* state) {
   Walk w;
   std::unique_ptr<DecodeState> own;
   if (!state) own.reset(new DecodeState);  // default-initialised: the tables stay unfilled
   DecodeState* st = state ? state : own.get();
-  MpIndex mp;
+  Pointers ptr;
   bool frame = false;
   uint64_t scans = 0, good_end = 0;
   const uint64_t soi = pos;
@@ -38,8 +70,8 @@ Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
     if (code == kEOI) {
       if (scans == 0) break;
       w.verdict = Verdict::complete;
-      w.end = after;
-      break;
+      w.end = follow ? pointed_end(cur, soi, after, ptr) : after;
+      return w;
     }
     if (code == 0x00 || code == 0x01 || is_rst(code) || code == kSOI) break;
     const uint8_t* lp = cur.get(after, 2);
@@ -60,8 +92,8 @@ Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
       ok = parse_restart_interval(*st, b, blen);
     } else if (code == kDNL) {  // the height the frame left open
       if (blen >= 2 && st->height == 0) st->height = be16(b);
-    } else if (code == kAPP2 && follow_mp && mp.count == 0) {
-      parse_mp_index(b, blen, body, mp);
+    } else if (follow && is_app(code)) {
+      note_pointers(code, b, blen, body, ptr);
     } else if (code == kSOS) {
       if (!frame || !parse_scan(*st, b, blen)) break;
       uint64_t data = after + len;
@@ -78,27 +110,15 @@ Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state) {
         return w;
       }
       ++scans;
-      good_end = r.marker_pos;
-      pos = r.marker_pos;
+      good_end = pos = r.marker_pos;
       continue;
     }
     if (!ok) break;
     pos = after + len;
   }
-  if (w.verdict != Verdict::complete) {
-    if (scans > 0) {
-      w.verdict = Verdict::truncated;
-      w.end = good_end;
-    }
-    return w;
-  }
-  // Pictures listed by the multi-picture index follow the first one's EOI.
-  for (uint32_t k = 0; k < mp.count; ++k) {
-    if (mp.offset[k] == 0 || mp.size[k] == 0) continue;
-    uint64_t at = mp.base + mp.offset[k];
-    if (at < w.end || at < soi) continue;
-    Walk sub = walk(cur, at, false);
-    if (sub.verdict == Verdict::complete && sub.end == at + mp.size[k] && sub.end > w.end) w.end = sub.end;
+  if (scans > 0) {
+    w.verdict = Verdict::truncated;
+    w.end = good_end;
   }
   return w;
 }

@@ -135,6 +135,8 @@ class BitReader {
   uint64_t consumed_pos() const { return consumed_pos(b); }
   // Position of the next byte to read into the registers.
   uint64_t here(const Bits& r) const { return base_ + static_cast<uint64_t>(r.p - ptr_); }
+  // What a pointer into the current buffer span adds to, to give its position.
+  uint64_t origin() const { return base_ - reinterpret_cast<uintptr_t>(ptr_); }
   uint64_t here() const { return here(b); }
   bool marker() const { return marker_; }
   uint64_t marker_pos() const { return marker_pos_; }

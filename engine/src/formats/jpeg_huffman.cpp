@@ -23,7 +23,7 @@ uint16_t settle(const HuffTable* dc, const HuffTable& ac, uint32_t index, int lo
     advance = 1;  // the DC coefficient
     uint16_t f = dc->fast(window(index, look, 0));
     int len = f >> 8, size = f & 255;
-    if (f == 0 || len > look || size > 11) return 0;
+    if (f == 0 || len > look || size > 11) return kUnsettled;
     used = len + size;
   }
   bool any = dc != nullptr;
@@ -31,40 +31,40 @@ uint16_t settle(const HuffTable* dc, const HuffTable& ac, uint32_t index, int lo
     uint16_t f = ac.fast(window(index, look, used));
     int len = f >> 8, rs = f & 255, s = rs & 15, r = rs >> 4;
     if (f == 0 || len > look - used || s > 10) break;
-    if (s == 0 && r != 15) return static_cast<uint16_t>(kOk | kGroupEob | advance << 6 | (used + len));
+    if (s == 0 && r != 15) return static_cast<uint16_t>(kGroupEob | advance << 6 | (used + len));
     int next = s ? r + 1 : 16;
     if (advance + next > max_advance || used + len + s > kFastBits) break;
     advance += next;
     used += len + s;
     any = true;
   }
-  return any ? static_cast<uint16_t>(kOk | advance << 6 | used) : 0;
+  return any ? static_cast<uint16_t>(advance << 6 | used) : kUnsettled;
 }
 
-// A single code with its extra bits; sizes beyond any precision's range are left to
-// the long way, which reports them.
+// A single code with its extra bits; sizes beyond the range of 8-bit samples are left
+// to the long way, which checks them against the precision.
 uint16_t skip_entry(bool ac, int len, uint8_t v) {
   int s = ac ? v & 15 : v;
-  if (s > (ac ? 14 : 15)) return 0;
-  int consume = len + s;
-  if (consume > kFastBits) return 0;
-  uint16_t flags = kOk;
-  if (s > (ac ? 10 : 11)) flags |= kBig;
+  if (s > (ac ? 10 : 11) || len + s > kFastBits) return kUnsettled;
   int r = v >> 4;
   int step = !ac ? 1 : s ? r + 1 : r == 15 ? 16 : kEndOfBlock;
-  return static_cast<uint16_t>(flags | step << 6 | consume);
+  return static_cast<uint16_t>(step << 6 | (len + s));
 }
 
 }  // namespace
 
-bool HuffTable::build(bool ac, const uint8_t counts[16], const uint8_t* vals, int nvals) {
+void HuffTable::clear() {
   defined_ = grouped_ = false;
   std::fill(std::begin(fast_), std::end(fast_), uint16_t(0));
-  std::fill(std::begin(skip_), std::end(skip_), uint16_t(0));
+  std::fill(std::begin(skip_), std::end(skip_), kUnsettled);
   std::fill(std::begin(maxcode_), std::end(maxcode_), 0);
   std::fill(std::begin(valptr_), std::end(valptr_), 0);
   std::fill(std::begin(mincode_), std::end(mincode_), 0);
   std::fill(std::begin(vals_), std::end(vals_), uint8_t(0));
+}
+
+bool HuffTable::build(bool ac, const uint8_t counts[16], const uint8_t* vals, int nvals) {
+  clear();
   int total = 0;
   for (int i = 0; i < 16; ++i) total += counts[i];
   if (total > 256 || total != nvals) return false;
@@ -103,7 +103,11 @@ const uint16_t* HuffTable::group_table() {
 }
 
 const HuffTable& no_table() {
-  static const HuffTable t{};
+  static const HuffTable t = [] {
+    HuffTable none;
+    none.clear();
+    return none;
+  }();
   return t;
 }
 

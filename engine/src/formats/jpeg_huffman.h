@@ -11,13 +11,16 @@ constexpr int kFastBits = 24;  // a refill leaves at least this many bits, unles
 
 // Layout of a skip, group or block-start entry: bits 0-5 the bits to consume, 6-13 the
 // step in the block (1 for a DC code, the coefficients passed for AC codes, plus
-// kEndOfBlock for an end of block), then flags. 0 means the entry settles nothing.
-constexpr uint16_t kOk = 1u << 14;         // settled by the table
-constexpr uint16_t kBig = 1u << 15;        // a size beyond the range of 8-bit samples
-constexpr uint16_t kGroupEob = 1u << 13;   // group and block-start entries: the block ends
+// kEndOfBlock for an end of block). An entry that settles nothing steps 127, beyond any
+// block, so that one bound check sends it the long way. Sizes beyond the range of 8-bit
+// samples are never settled: the long way checks them against the precision.
 constexpr int kEndOfBlock = 128;
+constexpr uint16_t kGroupEob = kEndOfBlock << 6;  // the block ends with this entry
+constexpr int kUnsettledStep = 127;
+constexpr uint16_t kUnsettled = kUnsettledStep << 6;
 inline int entry_bits(uint16_t e) { return e & 63; }
 inline int entry_step(uint16_t e) { return e >> 6 & 255; }
+inline bool settled(uint16_t e) { return entry_step(e) != kUnsettledStep; }
 
 // The look-up arrays are left uninitialised (a DecodeState holds eight tables) and are
 // filled by build(); nothing reads them unless defined().
@@ -44,6 +47,8 @@ class HuffTable {
  private:
   bool defined_ = false;
   bool grouped_ = false;
+  friend const HuffTable& no_table();
+  void clear();
   uint16_t fast_[2048];
   uint16_t skip_[1 << kLook];
   uint16_t group_[1 << kLook];

@@ -1,5 +1,6 @@
 // Baseline and extended sequential scans: the hot loop. The bit reader's registers live
 // in locals and go back to the reader only around slow paths.
+#include <algorithm>
 #include <vector>
 
 #include "formats/jpeg_decoder.h"
@@ -14,79 +15,120 @@ constexpr int kMaxMcuBlocks = 10;
 
 struct Slot {  // one block of a sequential MCU
   const uint16_t* start;
-  const uint16_t* next_start;  // the next block's
   const uint16_t* dc;
   const uint16_t* ac;
-  const uint16_t* group;
   const HuffTable* dct;
   const HuffTable* act;
 };
+
+// The tables the hot loop picks from after a step in a block: small, for cheap indexing.
+struct Next {
+  const uint16_t* group;       // the block goes on
+  const uint16_t* next_start;  // the block ended: the next block's start
+};
+
+// The hot loop's state: the bit registers, where decoding stands in the MCU (k is the
+// position in the block, 0 at its start), and how many MCUs it may finish before the
+// outer loop has to look (a restart marker, a checkpoint, the scan's end). Byte
+// positions are origin + pointer, without loads: the origin changes only when a slow
+// path moves the reader to another buffer span. Few values, so that all stay in registers.
+struct Steps {
+  Bits b;
+  const uint16_t* table;  // of the next look-up, picked without a load on the critical path
+  const uint16_t* group;
+  const uint16_t* next_start;
+  int k = 0;
+  const Next* slot = nullptr;  // the block being decoded
+  const Next* first = nullptr;
+  const Next* end = nullptr;
+  uint64_t burst = 0;      // MCUs it may finish
+  uint64_t mcu_start = 0;  // where the MCU being decoded starts
+  uint64_t origin = 0;
+
+  uint16_t lookup() const { return table[b.acc >> (kWordBits - kLook)]; }
+  // After a step: the block's and the MCU's ends, kept out of branches. True when the
+  // burst is done.
+  bool advance(int block_end) {
+    k &= block_end - 1;
+    table = block_end ? next_start : group;
+    slot += block_end;
+    bool wrap = slot == end;
+    slot = wrap ? first : slot;
+    group = slot->group;
+    next_start = slot->next_start;
+    burst -= wrap;
+    mcu_start = wrap ? origin + reinterpret_cast<uintptr_t>(b.p) - (b.n >> 3) : mcu_start;
+    return burst == 0;
+  }
+};
+
+// The steps that need only a table look-up (and a refill a word at a time), up to one
+// that needs more or the burst's end. Out of line and on a copy, so that with nothing
+// but its own values in play the compiler keeps them all in registers.
+__attribute__((noinline)) void fast_steps(Steps& io) {
+  Steps s = io;
+  for (;;) {
+    if (s.b.n < kFastBits && !refill_fast(s.b)) break;
+    uint16_t e = s.lookup();
+    int step = entry_step(e);
+    if (s.k + (step & 127) >= 64) break;  // unsettled, or beyond the block
+    consume(s.b, entry_bits(e));
+    s.k += step;
+    if (s.advance(e >> 13 & 1)) break;  // the step's end-of-block bit, straight from the entry
+  }
+  io = s;
+}
 
 class Sequential {
  public:
   explicit Sequential(ScanRun& run) : run_(run), st_(run.st) {}
 
+  // Two loops: fast_steps() takes the steps that need only a table look-up; this one
+  // takes the rest (a refill byte by byte, an unsettled entry, the data's end, restart
+  // markers and checkpoints).
   ScanResult run(uint64_t first) {
-    int nb = plan_blocks();
-    const uint16_t masks = masks_;
+    const int nb = plan_blocks();
+    Next next[kMaxMcuBlocks];
+    for (int i = 0; i < nb; ++i) next[i] = Next{group_[i], plan_[i + 1 < nb ? i + 1 : 0].start};
     const uint64_t total = scan_mcus(st_);
-    // One look-up per step, a step being a block's start (its DC code and maybe more) or
-    // a group of AC codes. Block and MCU ends are kept out of branches as far as
-    // possible: k is the position in the block, 0 at its start.
     const uint32_t ri = st_.restart_interval;
-    uint32_t togo = ri ? ri - static_cast<uint32_t>(first % ri) : 0;
-    BitReader& br = run_.br;
-    Bits b = br.b;
-    uint64_t mcu = first, mcu_start = br.consumed_pos(b);
-    int k = 0, si = 0;
-    // The table of the next look-up is picked without a load on the critical path.
-    const uint16_t* table = plan_[0].start;
-    const uint16_t* group = plan_[0].group;
-    const uint16_t* next_start = plan_[0].next_start;
     const bool recording = st_.trail.enabled();
-    if (recording) run_.checkpoint(b, mcu);
+    BitReader& br = run_.br;
+    Steps s;
+    s.b = br.b;
+    s.origin = br.origin();
+    s.mcu_start = br.consumed_pos(s.b);
+    s.slot = s.first = next;
+    s.end = next + nb;
+    s.table = plan_[0].start;
+    s.group = next[0].group;
+    s.next_start = next[0].next_start;
+    uint64_t mcu = std::min(first, total);
+    if (recording) run_.checkpoint(s.b, mcu);
     while (mcu < total) {
-      if (b.n < kFastBits && !refill_fast(b)) b = refill(b);
-      uint16_t e = table[b.acc >> (kWordBits - kLook)];
-      int step = entry_step(e);
-      if ((e & masks) == kOk && k + (step & 127) < 64) {
-        consume(b, entry_bits(e));
-        k += step;
-      } else {
-        Stop why = Stop::end_of_scan;
-        b = careful_step(b, plan_[si], k, why);
-        if (k < 0) {
-          br.b = b;
-          return run_.mcu_failed(why, mcu, mcu_start);
+      // MCUs up to the next restart marker, or one at a time while checkpoints are recorded.
+      const uint64_t burst = std::min<uint64_t>(recording ? 1 : ri ? ri - mcu % ri : total - mcu, total - mcu);
+      s.burst = burst;
+      while (s.burst) {
+        fast_steps(s);
+        if (s.burst && !slow_step(s)) {
+          br.b = s.b;
+          return run_.mcu_failed(why_, mcu + (burst - s.burst), s.mcu_start);
         }
       }
-      if (b.n < 0) {  // ran into the zeros after the data
-        br.b = b;
-        return run_.mcu_failed(Stop::end_of_data, mcu, mcu_start);
-      }
-      int end = k >> 7;  // 1 after an end of block
-      k &= end - 1;
-      table = end ? next_start : group;
-      si += end;
-      bool wrap = si == nb;
-      si = wrap ? 0 : si;
-      group = plan_[si].group;
-      next_start = plan_[si].next_start;
-      uint64_t here = br.consumed_pos(b);
-      mcu += wrap;
-      mcu_start = wrap ? here : mcu_start;
-      if (!wrap) continue;
-      if (ri && --togo == 0 && mcu < total) {
-        br.b = b;
+      mcu += burst;
+      if (mcu >= total) break;
+      if (ri && mcu % ri == 0) {
+        br.b = s.b;
         Stop why;
         if (!run_.restart(mcu, why)) return run_.restart_failed(why, mcu);
-        b = br.b;
-        togo = ri;
-        mcu_start = br.consumed_pos(b);
+        s.b = br.b;
+        s.origin = br.origin();
+        s.mcu_start = br.consumed_pos(s.b);
       }
-      if (recording) run_.checkpoint(b, mcu);
+      if (recording) run_.checkpoint(s.b, mcu);
     }
-    br.b = b;
+    br.b = s.b;
     return run_.finish(total);
   }
 
@@ -116,17 +158,42 @@ class Sequential {
           start = t;
         }
       }
-      for (int k = 0; k < blocks_of(i) && nb < kMaxMcuBlocks; ++k)
-        plan_[nb++] = Slot{start, nullptr, dc.skip_table(), ac.skip_table(), group, &dc, &ac};
+      for (int k = 0; k < blocks_of(i) && nb < kMaxMcuBlocks; ++k) {
+        group_[nb] = group;
+        plan_[nb++] = Slot{start, dc.skip_table(), ac.skip_table(), &dc, &ac};
+      }
     }
-    for (int i = 0; i < nb; ++i) plan_[i].next_start = plan_[i + 1 < nb ? i + 1 : 0].start;
-    masks_ = kOk | (st_.precision > 8 ? 0 : kBig);
     return nb;
   }
 
   int blocks_of(int i) const {
     const Component& c = st_.comp[st_.scomp[i]];
     return st_.ns == 1 ? 1 : c.h * c.v;
+  }
+
+  // One step the long way: a refill byte by byte, an entry the tables do not settle, the
+  // data's end. False (with why_) when the data is bad.
+  bool slow_step(Steps& s) {
+    if (s.b.n < kFastBits && !refill_fast(s.b)) {
+      s.b = refill(s.b);
+      s.origin = run_.br.origin();
+    }
+    uint16_t e = s.lookup();
+    if (s.k + (entry_step(e) & 127) < 64) {
+      consume(s.b, entry_bits(e));
+      s.k += entry_step(e);
+    } else {
+      why_ = Stop::end_of_scan;
+      s.b = careful_step(s.b, plan_[s.slot - s.first], s.k, why_);
+      s.origin = run_.br.origin();
+      if (s.k < 0) return false;
+    }
+    if (s.b.n < 0) {  // ran into the zeros after the data
+      why_ = Stop::end_of_data;
+      return false;
+    }
+    s.advance(s.k >> 7);
+    return true;
   }
 
   // The slow paths take and return the registers by value, so that the hot loop's copy
@@ -143,7 +210,7 @@ class Sequential {
   Bits careful_step(Bits b, const Slot& slot, int& k, Stop& why) {
     bool dc = k == 0;
     uint16_t e = (dc ? slot.dc : slot.ac)[b.acc >> (kWordBits - kLook)];
-    if ((e & masks_) == kOk) {
+    if (settled(e)) {
       consume(b, entry_bits(e));
       k += entry_step(e);
     } else {
@@ -180,7 +247,8 @@ class Sequential {
   ScanRun& run_;
   DecodeState& st_;
   Slot plan_[kMaxMcuBlocks] = {};
-  uint16_t masks_ = kOk;  // flags that send a single-code entry the long way
+  const uint16_t* group_[kMaxMcuBlocks] = {};  // each block's group table
+  Stop why_ = Stop::end_of_scan;
   std::vector<uint16_t> starts_;
 };
 

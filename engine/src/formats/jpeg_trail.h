@@ -37,8 +37,9 @@ class Trail {
 
   // For the decoders: a new scan begins.
   void clear();
-  // Whether a checkpoint at `pos` is due.
+  // Whether a checkpoint at `pos` is due, and from where on the next one is.
   bool due(uint64_t pos) const { return pos >= next_; }
+  uint64_t next_due() const { return next_; }
   void record(const Checkpoint& cp);
   uint64_t logged() const { return undo_base_ + undo_.size(); }
   // A progressive scan changes the non-zero mask of a block.

@@ -18,8 +18,9 @@ struct Walk {
   uint64_t scan_mcus = 0;
 };
 
-// Walks the JPEG whose SOI is at pos; follow_mp adds pictures listed in an MPF index.
-// With `state`, the tables, frame and scan in force at the end are left there.
-Walk walk(Cursor& cur, uint64_t pos, bool follow_mp, DecodeState* state = nullptr);
+// Walks the JPEG whose SOI is at pos; `follow` extends a complete file to what its
+// multi-picture index and EXIF directories point to after the EOI. With `state`, the
+// tables, frame and scan in force at the end are left there.
+Walk walk(Cursor& cur, uint64_t pos, bool follow, DecodeState* state = nullptr);
 
 }  // namespace kes::jpeg

@@ -33,8 +33,8 @@ uint64_t sample_data(const uint8_t* s) {
 }
 
 Step instrument(Cursor& cur, uint64_t& pos) {
-  const uint8_t* p = cur.get(pos, 33);
-  if (!p && !(p = cur.get(pos, 29))) return Step::cut;
+  const uint8_t* p = cur.get(pos, 29);
+  if (!p) return Step::cut;
   const uint32_t size = le32(p);
   const uint16_t samples = le16(p + 27);
   if (size < 29 || size > 4096 || samples > kMaxSamples) return Step::broken;
@@ -43,6 +43,7 @@ Step instrument(Cursor& cur, uint64_t& pos) {
     return Step::ok;
   }
   if (size < 33) return Step::broken;
+  if (!(p = cur.get(pos, 33))) return Step::cut;
   const uint32_t header = le32(p + 29);
   if (header < 18 || header > 256) return Step::broken;
   uint64_t at = pos + size, data = 0;

@@ -8,7 +8,6 @@
 namespace kes {
 namespace {
 
-const char kPipeName[] = "\\\\.\\pipe\\Kestrune";
 constexpr int kBusyWaits = 60;  // seconds to wait for a pipe that another client holds
 
 class PipeChannel : public ReportChannel {
@@ -40,7 +39,7 @@ class PipeChannel : public ReportChannel {
 std::unique_ptr<ReportChannel> open_report_channel(std::string* error) {
   error->clear();
   for (int attempt = 0;; ++attempt) {
-    HANDLE h = CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileA(kestrune::kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       DWORD mode = PIPE_READMODE_MESSAGE;
       SetNamedPipeHandleState(h, &mode, nullptr, nullptr);
@@ -52,7 +51,7 @@ std::unique_ptr<ReportChannel> open_report_channel(std::string* error) {
       *error = "cannot connect to the application's pipe";
       return nullptr;
     }
-    WaitNamedPipeA(kPipeName, 1000);
+    WaitNamedPipeA(kestrune::kPipeName, 1000);
   }
 }
 

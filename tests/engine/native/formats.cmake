@@ -51,7 +51,8 @@ target_compile_definitions(kes_format_bench PRIVATE KES_MEDIA_DIR="${KES_MEDIA_D
 add_dependencies(kes_format_bench kes_format_media)
 
 # The scan validator again, with the 32-bit bit buffer that the Windows engine uses.
-file(GLOB KES_JPEG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/jpeg*.cpp)
+file(GLOB KES_JPEG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/jpeg*.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/tiff_*.cpp)
 add_executable(jpeg_narrow_test ${KES_TESTS_DIR}/formats/jpeg_scan_test.cpp ${KES_JPEG_SOURCES}
   ${CMAKE_CURRENT_SOURCE_DIR}/src/formats/cursor.cpp)
 target_include_directories(jpeg_narrow_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)

@@ -3,6 +3,7 @@
 #include "byte_source.h"
 #include "formats/jpeg_walk.h"
 #include "formats/samples.h"
+#include "formats/tiff_maker.h"
 
 namespace kes::test {
 namespace {
@@ -65,6 +66,48 @@ TEST(Jpeg, PicturesOfAMultiPictureIndexStayWithTheFile) {
   put32le(file, 2 + entries + 16 + 8, static_cast<uint32_t>(file.size() - base));
   file.insert(file.end(), second.begin(), second.end());
   expect_exact("jpg", file, "jpg");
+}
+
+// A JPEG whose EXIF block (IFD0, then IFD1 with a JPEG thumbnail) places the
+// thumbnail after the main picture's EOI.
+Bytes thumbnail_after_the_end() {
+  Bytes main = sample("jpg_baseline.jpg"), thumb = sample("jpg_gray.jpg");
+  TiffMaker t(false);
+  uint32_t ifd1 = t.ifd({t.longs(513, {0}), t.longs(514, {uint32_t(thumb.size())})});
+  t.set_first(t.ifd({t.ascii(271, "Kestrel")}, ifd1));
+  Bytes app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+  app1.insert(app1.end(), t.out.begin(), t.out.end());
+  put16be(app1, 2, static_cast<uint16_t>(app1.size() - 2));
+  Bytes file(main.begin(), main.begin() + 2);
+  file.insert(file.end(), app1.begin(), app1.end());
+  file.insert(file.end(), main.begin() + 2, main.end());
+  put32be(file, 2 + 10 + ifd1 + 2 + 8, static_cast<uint32_t>(file.size() - (2 + 10)));  // from the TIFF header
+  file.insert(file.end(), thumb.begin(), thumb.end());
+  return file;
+}
+
+// Previews that the EXIF or maker-note directories place after the EOI belong to the
+// file; one that does not walk as a JPEG (overwritten, or never written) does not.
+TEST(Jpeg, PreviewsAfterTheEndStayWithTheFile) {
+  const std::pair<const char*, Bytes> files[] = {{"minolta trailer", sample("jpg_trailer_minolta.jpg")},
+                                                 {"pentax trailer", sample("jpg_trailer_pentax.jpg")},
+                                                 {"thumbnail", thumbnail_after_the_end()}};
+  const Bytes soi = {0xFF, 0xD8, 0xFF};
+  for (const auto& [what, file] : files) {
+    SCOPED_TRACE(what);
+    expect_exact("jpg", file, "jpg");
+    size_t preview = std::search(file.begin() + 3, file.end(), soi.begin(), soi.end()) - file.begin();
+    ASSERT_LT(preview, file.size());
+    Carve main = measure(fmt("jpg"), Bytes(file.begin(), file.begin() + preview), 0);
+    ASSERT_EQ(main.verdict, Verdict::complete);
+    ASSERT_LT(main.length, preview + 1);
+    Bytes overwritten = file;
+    Bytes junk = noise(2048, 5);
+    std::copy(junk.begin(), junk.end(), overwritten.begin() + (preview + file.size()) / 2);
+    Carve c = measure(fmt("jpg"), overwritten, 0);
+    EXPECT_EQ(c.verdict, Verdict::complete);
+    EXPECT_EQ(c.length, main.length);
+  }
 }
 
 TEST(Jpeg, CutFilesAreTruncatedNearTheCut) {

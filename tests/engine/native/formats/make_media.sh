@@ -21,6 +21,19 @@ pic 27 333x211 -quality 75 -interlace Plane jpg_progressive_odd.jpg
 pic 6 160x120 -quality 70 thumb.jpg
 cp jpg_big.jpg jpg_exif_thumb.jpg
 exiftool -q -overwrite_original -Make=Kestrel -Model=Tester '-ThumbnailImage<=thumb.jpg' jpg_exif_thumb.jpg
+# Previews after the EOI, as some cameras store them: exiftool moves a preview too large
+# for the EXIF block into a trailer that only the maker note points to. The notes start
+# as bare preview tags (Minolta: start 0x88, length 0x89; Pentax: length 3, start 4).
+pic 28 1280x960 -quality 90 preview.jpg
+printf '\000\002\000\210\000\004\000\000\000\001\000\000\000\000\000\211\000\004\000\000\000\001\000\000\000\000\000\000\000\000' > note_minolta.bin
+printf 'PENTAX \000II\002\000\003\000\004\000\001\000\000\000\000\000\000\000\004\000\004\000\001\000\000\000\000\000\000\000\000\000\000\000' > note_pentax.bin
+for note in minolta:Minolta pentax:PENTAX; do
+  f=jpg_trailer_${note%%:*}.jpg
+  pic 29 640x480 -quality 85 "$f"
+  exiftool -q -overwrite_original "-Make=${note##*:}" -Model=Tester -ExifByteOrder=MM "-MakerNotes<=note_${note%%:*}.bin" "$f"
+  exiftool -q -overwrite_original '-PreviewImage<=preview.jpg' "$f"
+done
+rm -f preview.jpg note_minolta.bin note_pentax.bin
 if [ -n "$maker" ]; then
   "$maker" restart jpg_restart.jpg
   "$maker" progressive-restart jpg_progressive_restart.jpg

@@ -1,0 +1,10 @@
+# The version information resource of an executable, from the project's version.
+# tess_version_resource(<target> <file description> <original file name>)
+set(TESS_VERSION_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/version.rc.in)
+function(tess_version_resource target description file_name)
+  set(TESS_FILE_DESCRIPTION "${description}")
+  set(TESS_ORIGINAL_FILENAME "${file_name}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${TESS_VERSION_TEMPLATE} ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()

@@ -1,0 +1,57 @@
+// What the engine and the program agree on, included by both builds: the pipe the engine
+// reports over, the record it sends, the unit its progress counts in, the search options
+// the program sends per kind of file, and the tables that sort a file's extension into a
+// kind (the engine names its files so that the program sorts every one of them).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace kestrune {
+
+// Created by the program before it starts the engine; the engine connects as the client.
+constexpr char kPipeName[] = "\\\\.\\pipe\\Kestrune";
+constexpr wchar_t kPipeNameW[] = L"\\\\.\\pipe\\Kestrune";
+
+// Progress is counted in sectors of this many bytes.
+constexpr uint32_t kSectorBytes = 512;
+
+// One pipe message: progress, and the path of a file just written (empty for progress
+// only). A zero-length message ends the scan.
+#pragma pack(push, 4)
+struct EngineReport {
+  uint32_t sectors_total[2];  // low half, high half; 0 while the total is unknown
+  uint32_t sectors_done[2];   // low half, high half
+  char file_path[264];        // NUL-terminated ANSI path
+};
+#pragma pack(pop)
+static_assert(sizeof(EngineReport) == 280, "EngineReport is a 280-byte message");
+static_assert(offsetof(EngineReport, sectors_total) == 0, "sectors_total at 0");
+static_assert(offsetof(EngineReport, sectors_done) == 8, "sectors_done at 8");
+static_assert(offsetof(EngineReport, file_path) == 16, "file_path at 16");
+
+// The search options, per kind, in the order the program sends them; "asf" and "riff"
+// stand for both video and audio.
+constexpr const char* kVideoSearch[15] = {"max", "mov",  "riff", "asf", "flv", "dpx", "dv",  "fcp",
+                                          "ifo", "m2ts", "mkv",  "mpg", "rm",  "swf", "TiVo"};
+constexpr const char* kPhotoSearch[14] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw",
+                                          "mrw", "png", "gif", "bmp", "jpg", "ico", "psd"};
+constexpr const char* kAudioSearch[25] = {"aif", "all", "als", "ape", "asf",  "au",  "caf", "riff", "flac",
+                                          "gp5", "ds2", "dss", "flp", "it",   "mid", "mp3", "mus",  "ogg",
+                                          "ra",  "rns", "ses", "sib", "wv",   "xm",  "wtv"};
+
+// Extensions per kind as the program sorts files, compared without regard to ASCII case
+// and looked up video first, then photo, then audio; each holds its kind's search options
+// as one run.
+constexpr const char* kVideoKinds[31] = {"3ds", "3g2", "3gp", "aep", "ani", "wmv", "avi",  "fla",
+                                         "m2t", "m3u", "mp4", "pvp", "ram", "swc", "tod",  "webm",
+                                         "max", "mov", "riff", "asf", "flv", "dpx", "dv",  "fcp",
+                                         "ifo", "m2ts", "mkv", "mpg", "rm",  "swf", "TiVo"};
+constexpr const char* kPhotoKinds[24] = {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng",
+                                         "tif", "dsc", "raf", "x3f", "orf", "rw2", "crw",  "mrw",
+                                         "png", "gif", "bmp", "jpg", "ico", "psd", "mng",  "dng"};
+constexpr const char* kAudioKinds[33] = {"aif", "all", "als", "ape", "wma", "cda", "cpr", "cue", "ogm",
+                                         "wav", "xrns", "wpl", "asf", "au", "caf", "riff", "flac",
+                                         "gp5", "ds2", "dss", "flp", "it", "mid", "mp3", "mus",
+                                         "ogg", "ra", "rns", "ses", "sib", "wv", "xm", "wtv"};
+
+}  // namespace kestrune
