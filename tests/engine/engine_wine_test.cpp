@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/test_files.h"
+#include "common/wine_drive.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 #include "session/found_file_list.h"
@@ -115,7 +116,9 @@ TEST_F(EngineUnderWine, FoundFilesAreListedWithHeadersComplementedAndProgressCom
   const uint32_t sectors = 6000;
   std::vector<Bytes> pngs = make_card(sectors, {1, 700, 3000, 5900});
   block.photo = 1;
+  const Bytes before = read_bytes(scratch / "card.img");
   ASSERT_EQ(engine_launch_thread(&block), 0) << "the scan ends with the zero-length message";
+  EXPECT_EQ(read_bytes(scratch / "card.img"), before) << "the engine never writes to the card";
   ASSERT_EQ(g_found_files.records.size(), pngs.size());
   for (size_t i = 0; i < pngs.size(); ++i) {
     const FoundFile& f = g_found_files.records[i];
@@ -141,9 +144,41 @@ TEST_F(EngineUnderWine, OnlyTheWantedKindsAreSearched) {
   EXPECT_EQ(sectors_total(block), 2000u);
 }
 
-TEST_F(EngineUnderWine, AVolumeThatCannotBeOpenedStillEndsTheScan) {
+TEST_F(EngineUnderWine, AVolumeThatCannotBeOpenedEndsTheScanAsFailed) {
   std::strcpy(block.volume, (scratch / "missing.img").c_str());
   block.photo = 1;
-  EXPECT_EQ(engine_launch_thread(&block), 0);
+  EXPECT_EQ(engine_launch_thread(&block), kScanFailed);
   EXPECT_TRUE(g_found_files.records.empty());
+}
+
+// The cache's disk fills up while the engine writes: the scan ends as "cache full",
+// every file listed before keeps its bytes, and no partial file is left behind.
+TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
+  wine_drive::SmallDisk disk(scratch / "small", 512 * 1024);
+  if (!disk.mounted()) GTEST_SKIP() << "no small file system could be mounted here";
+  std::strcpy(block.cache_folder, (scratch / "small").c_str());
+  const uint32_t sectors = 8000;
+  Bytes card(size_t(sectors) * 512);
+  std::vector<Bytes> pngs;
+  for (uint32_t i = 0; i < 12; ++i) {  // about 90 KB each: the disk takes five or six
+    pngs.push_back(make_png(200, 150, i + 3));
+    std::memcpy(card.data() + size_t(1 + 640 * i) * 512, pngs.back().data(), pngs.back().size());
+  }
+  ASSERT_TRUE(write_bytes(scratch / "card.img", card));
+  std::strcpy(block.volume, (scratch / "card.img").c_str());
+  block.photo = 1;
+  EXPECT_EQ(engine_launch_thread(&block), kScanCacheFull);
+  const size_t listed = g_found_files.records.size();
+  EXPECT_GE(listed, 1u);
+  EXPECT_LT(listed, pngs.size());
+  for (size_t i = 0; i < listed; ++i) {
+    Bytes got = read_bytes(g_found_files.records[i].file_path);
+    ASSERT_EQ(got.size(), pngs[i].size());
+    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
+    EXPECT_EQ(got, pngs[i]);
+  }
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((scratch / "small\\tmp\\000\\*.part").c_str(), &entry);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no partial file is left";
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }

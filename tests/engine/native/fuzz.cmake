@@ -35,9 +35,14 @@ foreach(fmt tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd riff mov mkv
   add_dependencies(fuzz_${fmt} kes_fuzz_seed_corpus)
   set(work ${CMAKE_BINARY_DIR}/fuzz_work/${fmt})
   file(MAKE_DIRECTORY ${work} ${KES_SEED_DIR}/${fmt})
-  # New inputs go to the scratch folder; the seeds stay as generated.
+  # New inputs go to the scratch folder; the seeds stay as generated. Inputs that once
+  # crashed a parser (found by bench/fuzz.sh) are run every time.
+  set(regressions)
+  if(IS_DIRECTORY ${KES_TESTS_DIR}/fuzz/regressions/${fmt})
+    set(regressions ${KES_TESTS_DIR}/fuzz/regressions/${fmt})
+  endif()
   add_test(NAME fuzz.${fmt}
     COMMAND fuzz_${fmt} -runs=${KES_FUZZ_RUNS} -max_total_time=12 -max_len=16384 -timeout=10 -rss_limit_mb=2048
-            -print_final_stats=1 ${work} ${KES_SEED_DIR}/${fmt})
+            -print_final_stats=1 ${work} ${KES_SEED_DIR}/${fmt} ${regressions})
   set_tests_properties(fuzz.${fmt} PROPERTIES LABELS fuzz TIMEOUT 120)
 endforeach()
