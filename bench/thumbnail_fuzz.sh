@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Long fuzzing of the thumbnail path under Wine, on demand (the suite runs a bounded 240
+# Long fuzzing of the thumbnail path under Wine, on demand (the suite runs a bounded 600
 # inputs): rounds of mutated JPEG, PNG, GIF, BMP, TIFF and DNG files through the thumbnail
 # worker (libjpeg, GDI+, LibRaw), each round a fresh process with its own seed, so that a
 # crash or a hang ends only its round. Prints inputs, crashes and hangs; the inputs that

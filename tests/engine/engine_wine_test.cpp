@@ -13,6 +13,7 @@
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 #include "session/found_file_list.h"
+#include "session/worker_thread.h"
 
 namespace {
 
@@ -149,6 +150,41 @@ TEST_F(EngineUnderWine, AVolumeThatCannotBeOpenedEndsTheScanAsFailed) {
   block.photo = 1;
   EXPECT_EQ(engine_launch_thread(&block), kScanFailed);
   EXPECT_TRUE(g_found_files.records.empty());
+}
+
+// The card goes away during the scan (its image is cut short under the engine): the
+// engine goes through the rest without asking the card for it, the scan ends as
+// "unreadable", and the files found before stay listed with their bytes.
+TEST_F(EngineUnderWine, ACardRemovedDuringTheScanEndsItAsUnreadable) {
+  std::vector<Bytes> pngs = make_card(6000, {1, 700, 3000, 5900});
+  HANDLE image = CreateFileA(block.volume, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(image, INVALID_HANDLE_VALUE);
+  auto cut_at = [&](LONGLONG bytes) {
+    LARGE_INTEGER size;
+    size.QuadPart = bytes;
+    return SetFilePointerEx(image, size, nullptr, FILE_BEGIN) && SetEndOfFile(image);
+  };
+  ASSERT_TRUE(cut_at(512ll << 20));  // a card of 512 MiB, its photos at the start
+  block.photo = 1;
+  WorkerThread launch(engine_launch_thread, &block);
+  ASSERT_EQ(launch.start(), 0);
+  // The first report comes once the engine has the card open, before it reads any of it.
+  for (int waited = 0; sectors_total(block) == 0 && waited < 30000; ++waited) Sleep(1);
+  ASSERT_NE(sectors_total(block), 0u);
+  ASSERT_TRUE(cut_at(128ll << 20));
+  CloseHandle(image);
+  ASSERT_TRUE(launch.wait(120000));
+  EXPECT_EQ(launch.result(), kScanUnreadable);
+  launch.close_handle();
+  EXPECT_EQ(sectors_done(block), sectors_total(block)) << "the scan went to the end";
+  ASSERT_EQ(g_found_files.records.size(), pngs.size());
+  for (size_t i = 0; i < pngs.size(); ++i) {
+    Bytes got = read_bytes(g_found_files.records[i].file_path);
+    ASSERT_EQ(got.size(), pngs[i].size());
+    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
+    EXPECT_EQ(got, pngs[i]);
+  }
 }
 
 // The cache's disk fills up while the engine writes: the scan ends as "cache full",

@@ -145,11 +145,17 @@ void run(const std::string& command) {
     fail("unknown script command: " + command, 7);
   }
 }
+
+// As the real engine: a crash ends the process without a box or a debugger.
+LONG WINAPI end_on_fault(EXCEPTION_POINTERS* fault) {
+  TerminateProcess(GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
 }  // namespace
 
 int main() {
-  // As the real engine: a crash ends the process without a box or a debugger.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(end_on_fault);
   check_command_line();
   char script[8192] = "connect|end";
   GetEnvironmentVariableA("TESS_STANDIN_SCRIPT", script, sizeof script);

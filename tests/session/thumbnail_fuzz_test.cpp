@@ -3,7 +3,7 @@
 // thumbnail worker's pass, which decodes them with libjpeg, GDI+ and LibRaw under Wine.
 // No input may crash or hang the worker, change the cached file, or leave anything but
 // a whole 117 x 82 thumbnail or none; the worker always moves on to the next record.
-// TESS_FUZZ_INPUTS (default 240) and TESS_FUZZ_SEED (default 1) set the run; inputs that
+// TESS_FUZZ_INPUTS (default 600) and TESS_FUZZ_SEED (default 1) set the run; inputs that
 // crash or hang are kept in TESS_FUZZ_KEEP (default: beside the test) for a regression.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -127,7 +127,7 @@ bool whole_thumbnail(const std::string& png) {
 TEST(ThumbnailFuzz, HostilePicturesNeitherCrashNorHangTheWorker) {
   const std::vector<Seed> originals = seeds();
   ASSERT_GE(originals.size(), 12u) << "the seed pictures are made beside the test";
-  const unsigned long inputs = env_number("TESS_FUZZ_INPUTS", 240);
+  const unsigned long inputs = env_number("TESS_FUZZ_INPUTS", 600);
   const unsigned long seed = env_number("TESS_FUZZ_SEED", 1);
   const DWORD limit_ms = env_number("TESS_FUZZ_LIMIT_MS", 30000);
   ScratchFolder cache("fuzz");

@@ -121,6 +121,14 @@ void on_signal(int) {
   if (g_stop_flag) g_stop_flag->store(true);
 }
 
+// A fault ends the engine at once with its code: no debugger is started and no box
+// waits for a click (Wine ignores the error mode here), so the program sees its pipe
+// break and tells the user.
+LONG WINAPI end_on_fault(EXCEPTION_POINTERS* fault) {
+  TerminateProcess(GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 }  // namespace
 
 std::unique_ptr<RawDevice> open_device(const std::string& given, std::string* error) {
@@ -196,6 +204,7 @@ void install_stop_handler(std::atomic<bool>* flag) {
   g_stop_flag = flag;
   // No "insert a disk" box for a removed card, no crash box: the engine runs unseen.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(end_on_fault);
   SetConsoleCtrlHandler(on_console_event, TRUE);
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
