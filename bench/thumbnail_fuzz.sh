@@ -18,6 +18,7 @@ mkdir -p "$found"
 # shellcheck source=tools/wine-env.sh
 . "$ROOT/tools/wine-env.sh"
 unset DISPLAY
+wine_prepare_prefix
 wine_start_server
 trap wine_stop_server EXIT
 
