@@ -1,5 +1,6 @@
 // Whole-file reading limits, header restoring in memory, decoding from memory.
 #include "imaging/image_files.h"
+#include "imaging/picture_header.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -97,4 +98,60 @@ TEST(LoadImageFromMemory, DecodesPicturesAndRejectsJunk) {
   CImage other;
   EXPECT_EQ(-1, load_image_from_memory(junk, other));
   EXPECT_EQ(-1, load_image_from_memory({}, other));
+}
+
+// Pictures that once crashed or hung a decoder under Wine (kept by the thumbnail fuzzing
+// in regressions/): each is refused, nothing is written, and the process goes on.
+TEST(LoadImageFromMemory, PicturesThatOnceBrokeADecoderAreRefused) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("regressions\\*", &found);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  int count = 0;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::string path = std::string("regressions\\") + found.cFileName;
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(0, read_file_to_memory(path.c_str(), bytes)) << path;
+    CImage image;
+    EXPECT_EQ(-1, load_image_from_memory(bytes, image)) << path;
+    EXPECT_TRUE(image.IsNull()) << path;
+    ++count;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  EXPECT_GT(count, 0);
+}
+
+// The size every format claims is read from its header, and claims no bitmap can hold are
+// refused before a decoder sees them.
+TEST(PictureHeader, SizesAreReadFromEveryFormatAndImpossibleOnesRefused) {
+  struct Made {
+    const char* media;
+    uint32_t width, height;
+  } made[] = {{"rgb24.png", 40, 30}, {"indexed.gif", 16, 16}, {"halves.jpg", 300, 200}, {"cmyk.jpg", 400, 300},
+              {"halves.bmp", 60, 40}, {"plain.tiff", 64, 48}, {"panorama.jpg", 4000, 1000}};
+  for (const Made& m : made) {
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(0, read_file_to_memory((std::string("media\\") + m.media).c_str(), bytes)) << m.media;
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE(picture_dimensions(bytes, width, height)) << m.media;
+    EXPECT_EQ(m.width, width) << m.media;
+    EXPECT_EQ(m.height, height) << m.media;
+    EXPECT_TRUE(decodable_picture(bytes)) << m.media;
+  }
+  using Bytes = std::vector<uint8_t>;
+  const Bytes impossible[] = {
+      {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 60, 0, 0, 0, 0, 0, 0, 0x40, 1, 0, 24, 0},
+      {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x30, 0, 0, 0, 0x30, 0},
+      {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0},
+      {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC2, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0x11, 0},
+      {'I', 'I', '*', 0, 8, 0, 0, 0, 2, 0, 0, 1, 4, 0, 1, 0, 0, 0, 0x70, 0x11, 1, 0, 1, 1, 4, 0, 1, 0, 0, 0,
+       0x70, 0x11, 1, 0},
+      {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 1, 0, 24, 0},  // no width
+      {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'},  // a format GDI+ is not asked to read
+  };
+  for (const Bytes& bytes : impossible) {
+    EXPECT_FALSE(decodable_picture(bytes)) << bytes[0] << bytes[1];
+    CImage image;
+    EXPECT_EQ(-1, load_image_from_memory(bytes, image));
+  }
 }
