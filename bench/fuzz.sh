@@ -4,11 +4,13 @@
 # starting again after a crash until the executions are spent, and one line per parser
 # gives executions, crashes and time. Crash inputs are kept in $NATIVE_DIR/fuzz_crashes/.
 #   bench/fuzz.sh [parser...]        (default: every parser)
-#   RUNS=<n> (default 10000000)  NATIVE_DIR=<build> (default build/native)
+#   RUNS=<n> (default 10000000)  MAX_TIME=<seconds per parser> (default none)
+#   NATIVE_DIR=<build> (default build/native)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 NATIVE_DIR="${NATIVE_DIR:-$ROOT/build/native}"
 RUNS="${RUNS:-10000000}"
+MAX_TIME="${MAX_TIME:-0}"
 MAX_CRASHES=20  # per parser: past that, the parser needs mending before more fuzzing
 
 if [ ! -f "$NATIVE_DIR/build.ninja" ]; then
@@ -37,7 +39,12 @@ for p in "${parsers[@]}"; do
   log=$(mktemp)
   left=$RUNS; done_runs=0; found=0; start=$(date +%s)
   while [ "$left" -gt 0 ] && [ "$found" -lt "$MAX_CRASHES" ]; do
-    nice -n 19 "$target" -runs="$left" -max_len=16384 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    time_left=0
+    if [ "$MAX_TIME" -gt 0 ]; then
+      time_left=$(( MAX_TIME - ($(date +%s) - start) ))
+      [ "$time_left" -gt 0 ] || break
+    fi
+    nice -n 19 "$target" -runs="$left" -max_total_time="$time_left" -max_len=16384 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$crashes/" "${corpora[@]}" >"$log" 2>&1 || true
     n=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     n=${n:-0}

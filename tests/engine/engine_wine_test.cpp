@@ -92,6 +92,7 @@ class EngineUnderWine : public ::testing::Test {
     }
     close_engine_pipe(pipe);
     reset_found_files();
+    if (!card_.empty()) EXPECT_TRUE(read_bytes(scratch / "card.img") == card_) << "the engine never writes to the card";
   }
   // A card of `sectors` sectors with the PNGs at the given sectors; returns the PNGs.
   std::vector<Bytes> make_card(uint32_t sectors, const std::vector<uint32_t>& at) {
@@ -103,10 +104,12 @@ class EngineUnderWine : public ::testing::Test {
     }
     EXPECT_TRUE(write_bytes(scratch / "card.img", card));
     std::strcpy(block.volume, (scratch / "card.img").c_str());
+    card_ = card;
     return pngs;
   }
 
   ScratchFolder scratch{"kes_wine"};
+  Bytes card_;  // the card as written, checked after the scan; empty when a test changes it
   ScanSession block;
   HANDLE pipe = nullptr;
 };
@@ -117,9 +120,7 @@ TEST_F(EngineUnderWine, FoundFilesAreListedWithHeadersComplementedAndProgressCom
   const uint32_t sectors = 6000;
   std::vector<Bytes> pngs = make_card(sectors, {1, 700, 3000, 5900});
   block.photo = 1;
-  const Bytes before = read_bytes(scratch / "card.img");
   ASSERT_EQ(engine_launch_thread(&block), 0) << "the scan ends with the zero-length message";
-  EXPECT_EQ(read_bytes(scratch / "card.img"), before) << "the engine never writes to the card";
   ASSERT_EQ(g_found_files.records.size(), pngs.size());
   for (size_t i = 0; i < pngs.size(); ++i) {
     const FoundFile& f = g_found_files.records[i];
@@ -166,6 +167,7 @@ TEST_F(EngineUnderWine, ACardRemovedDuringTheScanEndsItAsUnreadable) {
     return SetFilePointerEx(image, size, nullptr, FILE_BEGIN) && SetEndOfFile(image);
   };
   ASSERT_TRUE(cut_at(512ll << 20));  // a card of 512 MiB, its photos at the start
+  card_.clear();                     // cut short below, as a removed card
   block.photo = 1;
   WorkerThread launch(engine_launch_thread, &block);
   ASSERT_EQ(launch.start(), 0);
@@ -202,6 +204,7 @@ TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
   }
   ASSERT_TRUE(write_bytes(scratch / "card.img", card));
   std::strcpy(block.volume, (scratch / "card.img").c_str());
+  card_ = card;
   block.photo = 1;
   EXPECT_EQ(engine_launch_thread(&block), kScanCacheFull);
   const size_t listed = g_found_files.records.size();

