@@ -33,6 +33,7 @@ while [ "$done_inputs" -lt "$TOTAL" ]; do
       --gtest_filter='ThumbnailFuzz.*' </dev/null >"$found/round.log" 2>&1; then
     failed_rounds=$((failed_rounds + 1))
     grep -m3 -E 'fault|still decoding|Failure|error' "$found/round.log" | sed "s/^/  seed $seed: /" >&2 || true
+    mv "$found/round.log" "$found/failed-round-$seed.log"
   fi
   done_inputs=$((done_inputs + n)); rounds=$((rounds + 1))
 done
