@@ -20,7 +20,6 @@ class Header {
     return v;
   }
   uint8_t at(size_t i) const { return b_[i]; }
-  size_t size() const { return b_.size(); }
 
  private:
   const std::vector<uint8_t>& b_;

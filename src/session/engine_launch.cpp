@@ -142,7 +142,17 @@ int read_watching_engine(HANDLE pipe, ScanSession* block) {
 }
 }  // namespace
 
-ScanOutcome outcome_of_engine_exit(DWORD code) {
+namespace {
+// The engine ends right after its end message; one that lingers has nothing more to
+// say (the page ends it), so the scan counts as ended.
+constexpr DWORD kEngineExitWaitMs = 10000;
+
+// What the exit code of an engine that sent its end message says about the scan.
+int outcome_after_end(const ScanSession* block) {
+  DWORD code = 0;
+  if (WaitForSingleObject(block->process, kEngineExitWaitMs) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(block->process, &code))
+    return kScanEnded;
   switch (code) {
     case kestrune::kExitOk:
       return kScanEnded;
@@ -153,19 +163,6 @@ ScanOutcome outcome_of_engine_exit(DWORD code) {
     default:
       return kScanFailed;
   }
-}
-
-namespace {
-// The engine ends right after its end message; one that lingers has nothing more to
-// say (the page ends it), so the scan counts as ended.
-constexpr DWORD kEngineExitWaitMs = 10000;
-
-int outcome_after_end(const ScanSession* block) {
-  DWORD code = 0;
-  if (WaitForSingleObject(block->process, kEngineExitWaitMs) != WAIT_OBJECT_0 ||
-      !GetExitCodeProcess(block->process, &code))
-    return kScanEnded;
-  return outcome_of_engine_exit(code);
 }
 }  // namespace
 

@@ -1,7 +1,5 @@
 // Starting the recovery engine for one scan and running the scan thread.
 #pragma once
-#include <windows.h>
-
 #include <string>
 
 #include "session/scan_session.h"
@@ -36,6 +34,3 @@ enum ScanOutcome {
 // engine and reads its reports from the block's pipe. `block` is a ScanSession.
 // Returns a ScanOutcome: after the end message, what the engine's exit code says.
 int engine_launch_thread(void* block);
-
-// What the exit code of an engine that sent its end message says about the scan.
-ScanOutcome outcome_of_engine_exit(DWORD code);

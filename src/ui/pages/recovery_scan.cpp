@@ -115,9 +115,10 @@ void recovery_window_c::end_scan(bool take_in_rest) {
 }
 
 int recovery_window_c::finish_ended_scan() {
-  const int outcome = read_flag(session.stop) ? kScanEnded : launch->result();
-  // Gone through to the end: the bar may show all of it, skipped parts included.
-  const bool well = outcome == kScanEnded || outcome == kScanUnreadable;
+  const bool stopped = read_flag(session.stop);
+  const int outcome = stopped ? kScanEnded : launch->result();
+  // Gone through to the end, skipped parts included: the bar may show all of it.
+  const bool well = !stopped && (outcome == kScanEnded || outcome == kScanUnreadable);
   launch->close_handle();
   KillTimer(kTickTimer);
   // The reports are over: an engine that lingers has nothing more to give.
