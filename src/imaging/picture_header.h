@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <vector>
 
-// Decoding is refused above this many pixels (a 32-bit picture of it is 512 MiB).
-constexpr uint64_t kMaxPicturePixels = 128ull << 20;
+// Decoding is refused above this many pixels: GDI+ holds a 32-bit copy (256 MiB here)
+// besides the 24-bit one, and the thumbnail worker shares the program's 2 GiB of address
+// space with the pages.
+constexpr uint64_t kMaxPicturePixels = 64ull << 20;
 
 // Width and height as the header of a BMP, GIF, JPEG, PNG or TIFF file gives them; false
 // for any other content or a header that gives none.

@@ -141,7 +141,7 @@ TEST(PictureHeader, SizesAreReadFromEveryFormatAndImpossibleOnesRefused) {
   using Bytes = std::vector<uint8_t>;
   const Bytes impossible[] = {
       {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 60, 0, 0, 0, 0, 0, 0, 0x40, 1, 0, 24, 0},
-      {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x30, 0, 0, 0, 0x30, 0},
+      {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x20, 1, 0, 0, 0x20, 1},
       {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0xFF, 0xFF, 0xFF, 0},
       {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC2, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0x11, 0},
       {'I', 'I', '*', 0, 8, 0, 0, 0, 2, 0, 0, 1, 4, 0, 1, 0, 0, 0, 0x70, 0x11, 1, 0, 1, 1, 4, 0, 1, 0, 0, 0,
@@ -149,6 +149,11 @@ TEST(PictureHeader, SizesAreReadFromEveryFormatAndImpossibleOnesRefused) {
       {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 1, 0, 24, 0},  // no width
       {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'},  // a format GDI+ is not asked to read
   };
+  // The largest picture allowed, and one pixel row and column more.
+  Bytes largest = impossible[1];
+  largest[18] = largest[22] = 0x20;
+  largest[19] = largest[23] = 0;
+  EXPECT_TRUE(decodable_picture(largest));
   for (const Bytes& bytes : impossible) {
     EXPECT_FALSE(decodable_picture(bytes)) << bytes[0] << bytes[1];
     CImage image;
