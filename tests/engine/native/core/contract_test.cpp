@@ -247,6 +247,12 @@ TEST(EngineEnd, WriteFailureKeepsWhatWasReported) {
   const std::string small = dir / "small";
   fs::create_directory(small);
   const bool mounted = std::system(("mount -t tmpfs -o size=1m tmpfs " + small + " 2>/dev/null").c_str()) == 0;
+  struct Unmount {
+    std::string folder;
+    ~Unmount() {
+      if (!folder.empty()) std::system(("umount -l " + folder).c_str());
+    }
+  } unmount{mounted ? small : std::string()};
   struct Case {
     const char* what;
     std::string folder;
@@ -272,7 +278,6 @@ TEST(EngineEnd, WriteFailureKeepsWhatWasReported) {
     expect_reported_files_are_originals(run, card);
     EXPECT_EQ(files_below(c.folder).size(), paths.size());  // the partial file is gone
   }
-  if (mounted) std::system(("umount -l " + small).c_str());
 }
 
 // A card whose reads fail from some offset on, for good or for a while: the scan goes
