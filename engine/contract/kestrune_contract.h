@@ -12,6 +12,15 @@ namespace kestrune {
 constexpr char kPipeName[] = "\\\\.\\pipe\\Kestrune";
 constexpr wchar_t kPipeNameW[] = L"\\\\.\\pipe\\Kestrune";
 
+// How a run ended: the engine's exit code. The program reads it after the end message.
+constexpr int kExitOk = 0;           // the whole medium was scanned
+constexpr int kExitFailed = 1;       // the scan could not start (medium, scan folder) or lost its channel
+constexpr int kExitUsage = 2;        // malformed command line: nothing was touched
+constexpr int kExitStopped = 3;      // stopped on request before the end of the medium
+constexpr int kExitWriteFailed = 4;  // a found file could not be written (a full disk): the scan stopped there
+constexpr int kExitUnreadable = 5;   // scanned to the end, but parts of the medium could not be read (or it
+                                     // was removed) and were skipped
+
 // Progress is counted in sectors of this many bytes.
 constexpr uint32_t kSectorBytes = 512;
 

@@ -10,6 +10,8 @@ namespace {
 constexpr size_t kBlockBytes = 64 * 1024;
 constexpr size_t kBlockCount = 32;
 constexpr size_t kBigReadBytes = 1u << 20;
+// Unreadable bytes in a row after which a failing span is only sampled, one block a MiB.
+constexpr uint64_t kBadRunBytes = 1u << 20;
 
 uint64_t round_up(uint64_t v, uint64_t unit) { return (v + unit - 1) / unit * unit; }
 
@@ -41,24 +43,38 @@ void ChunkStream::stop() {
   changed_.notify_all();
 }
 
-// Reads one chunk; a failing read is retried block by block, and what stays unreadable
-// is left zero so that the scan goes on past a bad area of the medium.
+// Reads one span. A failing read is retried block by block, and what stays unreadable is
+// left zero so that the scan goes on past a bad area. Deep inside a bad area only the
+// span's first block and one block per MiB are tried, and nothing once the medium is
+// lost: a removed card is gone through quickly instead of being asked for every block.
 size_t ChunkStream::fill(uint64_t offset, uint8_t* buffer, size_t length) {
   // Raw devices read whole sectors only: ask up to the end of the last sector.
-  size_t want = static_cast<size_t>(round_up(length, kSectorBytes));
-  size_t got = device_.read(offset, buffer, want);
-  if (got >= length) return length;
-  for (size_t pos = got / kIoAlign * kIoAlign; pos < want; pos += kIoAlign) {
-    size_t n = std::min(kIoAlign, want - pos);
-    size_t expected = std::min(n, length - pos);
-    size_t r = device_.read(offset + pos, buffer + pos, n);
+  const size_t want = static_cast<size_t>(round_up(length, kSectorBytes));
+  size_t got = readable(offset) ? device_.read(offset, buffer, want) : 0;
+  if (got >= length) {
+    bad_run_ = 0;
+    return length;
+  }
+  size_t pos = got / kIoAlign * kIoAlign;
+  if (pos > 0) bad_run_ = 0;
+  for (bool first = true; pos < want; pos += kIoAlign, first = false) {
+    const size_t n = std::min(kIoAlign, want - pos);
+    const size_t expected = std::min(n, length - pos);
+    const bool probe = first || (offset + pos) % kBadRunBytes == 0;
+    const bool skip = !readable(offset + pos) || (bad_run_ >= kBadRunBytes && !probe);
+    const size_t r = skip ? 0 : device_.read(offset + pos, buffer + pos, n);
     if (r < expected) {
       std::memset(buffer + pos + r, 0, n - r);
       unreadable_ += expected - r;
+      bad_run_ += expected - r;
+    } else {
+      bad_run_ = 0;
     }
   }
   return length;
 }
+
+bool ChunkStream::readable(uint64_t offset) const { return offset < device_.lost_at(); }
 
 void ChunkStream::reader_loop() {
   for (;;) {

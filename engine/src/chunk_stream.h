@@ -56,6 +56,7 @@ class ChunkStream {
 
   void reader_loop();
   size_t fill(uint64_t offset, uint8_t* buffer, size_t length);
+  bool readable(uint64_t offset) const;
   size_t read_direct(uint64_t off, uint8_t* dst, size_t n);
   const Block& cached_block(uint64_t block_offset);
   uint64_t chunk_count() const { return (size_ + chunk_bytes_ - 1) / chunk_bytes_; }
@@ -75,6 +76,7 @@ class ChunkStream {
   uint64_t next_read_ = 0;  // next chunk the reader fills
   bool stopped_ = false;
   std::atomic<uint64_t> unreadable_{0};
+  std::atomic<uint64_t> bad_run_{0};  // unreadable bytes in a row, as last seen by any read
   std::thread reader_;
 };
 

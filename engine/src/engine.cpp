@@ -114,7 +114,7 @@ void print_layout(const VolumeLayout& layout, uint64_t fragmented) {
       decimal(fragmented) + " files followed through fragments");
 }
 
-void print_summary(uint64_t bytes, uint64_t ms, const CarveWriter& writer, uint64_t unreadable) {
+void print_summary(uint64_t bytes, uint64_t ms, const CarveWriter& writer, uint64_t unreadable, uint64_t lost_at) {
   uint64_t tenths_mb_s = ms ? bytes / (ms * 100) : 0;  // (bytes / 1e6) / (ms / 1000), in tenths
   say("scanned " + decimal(bytes) + " bytes in " + tenths(ms / 100) + " s, " + tenths(tenths_mb_s) + " MB/s");
   uint64_t total = 0;
@@ -124,6 +124,7 @@ void print_summary(uint64_t bytes, uint64_t ms, const CarveWriter& writer, uint6
   }
   say("found " + decimal(total) + " files");
   if (unreadable) say("unreadable: " + decimal(unreadable) + " bytes (read as zeros)");
+  if (lost_at != UINT64_MAX) say("the medium stopped answering at byte " + decimal(lost_at) + ": removed?");
 }
 
 // Ends a run that could not scan: the application still gets its end message.
@@ -182,19 +183,22 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
     unreadable = stream.unreadable_bytes();
   }
   const uint64_t elapsed = monotonic_ms() - started;
-  print_summary(std::min(device->size(), progress.done.load() * kSectorBytes), elapsed, writer, unreadable);
+  print_summary(std::min(device->size(), progress.done.load() * kSectorBytes), elapsed, writer, unreadable,
+                device->lost_at());
   print_layout(layout, fragmented);
 
   int code = kExitOk;
   if (writer.failed()) {
     say("scan ended: " + writer.error());
-    code = kExitFailed;
+    code = kExitWriteFailed;
   } else if (channel_lost) {
     say("scan ended: the report channel was closed");
     code = kExitFailed;
   } else if (!complete) {
     say("scan stopped");
     code = kExitStopped;
+  } else if (unreadable || device->lost_at() != UINT64_MAX) {
+    code = kExitUnreadable;  // the whole medium was gone through, but not all of it could be read
   }
   if (channel && !channel_lost) {
     send_progress(channel.get(), progress);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "imaging/image.h"
+#include "imaging/picture_header.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ int read_file_to_memory(const char* path, std::vector<uint8_t>& bytes, bool rest
 }
 
 int load_image_from_memory(const std::vector<uint8_t>& bytes, CImage& image) {
-  if (bytes.empty() || bytes.size() > kMaxFileInMemory) return -1;
+  if (bytes.empty() || bytes.size() > kMaxFileInMemory || !decodable_picture(bytes)) return -1;
   // A memory stream rather than one on an HGLOBAL: Wine's HGLOBAL stream reads past its
   // block once a decoder seeks beyond the end, which a JPEG marker whose length runs off
   // the end of the file makes it do.

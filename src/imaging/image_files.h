@@ -15,5 +15,6 @@ constexpr uint64_t kMaxFileInMemory = 64ull * 1024 * 1024;
 int read_file_to_memory(const char* path, std::vector<uint8_t>& bytes,
                         bool restore_header = false);
 
-// Decodes the bytes through GDI+ into `image`: 0 or -1.
+// Decodes the bytes through GDI+ into `image`: 0 or -1. Only BMP, GIF, JPEG, PNG and
+// TIFF pictures of a size a bitmap can have reach GDI+.
 int load_image_from_memory(const std::vector<uint8_t>& bytes, CImage& image);

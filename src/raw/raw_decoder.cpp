@@ -10,6 +10,7 @@
 
 #include "imaging/image.h"
 #include "imaging/image_files.h"
+#include "imaging/picture_header.h"
 #include "raw/raw_preview.h"
 
 namespace {
@@ -72,7 +73,7 @@ int decode_raw_image(CImage& image, FoundFile& record) {
   if (!raw) return -1;
   std::vector<uint8_t> bytes;
   bool ok = read_file_to_memory(record.file_path, bytes, record.complemented != 0) == 0 &&
-            libraw_open_buffer(raw, bytes.data(), bytes.size()) == 0;
+            raw_colour_pattern_sound(bytes) && libraw_open_buffer(raw, bytes.data(), bytes.size()) == 0;
   // The camera's own preview when it has a usable one: no raw data is unpacked at all.
   if (ok) {
     ok = decode_embedded_preview(raw, bytes.size(), image) ? write_facts(raw, record)

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "kestrune_contract.h"
 #include "session/engine_pipe.h"
 #include "session/engine_reports.h"
 #include "session/found_file_list.h"
@@ -141,6 +142,30 @@ int read_watching_engine(HANDLE pipe, ScanSession* block) {
 }
 }  // namespace
 
+namespace {
+// The engine ends right after its end message; one that lingers has nothing more to
+// say (the page ends it), so the scan counts as ended.
+constexpr DWORD kEngineExitWaitMs = 10000;
+
+// What the exit code of an engine that sent its end message says about the scan.
+int outcome_after_end(const ScanSession* block) {
+  DWORD code = 0;
+  if (WaitForSingleObject(block->process, kEngineExitWaitMs) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(block->process, &code))
+    return kScanEnded;
+  switch (code) {
+    case kestrune::kExitOk:
+      return kScanEnded;
+    case kestrune::kExitWriteFailed:
+      return kScanCacheFull;
+    case kestrune::kExitUnreadable:
+      return kScanUnreadable;
+    default:
+      return kScanFailed;
+  }
+}
+}  // namespace
+
 int engine_launch_thread(void* argument) {
   ScanSession* block = static_cast<ScanSession*>(argument);
   // A scan restarted with the block of a stopped one starts unstopped.
@@ -164,6 +189,9 @@ int engine_launch_thread(void* argument) {
   }
   int rc = read_watching_engine(*block->pipe, block);
   // Stopped before the engine was known to the stopper: it must not outlive the scan.
-  if (read_flag(block->stop)) TerminateProcess(block->process, 0xFFFFFFFF);
-  return rc;
+  if (read_flag(block->stop)) {
+    TerminateProcess(block->process, 0xFFFFFFFF);
+    return kScanEnded;
+  }
+  return rc == 0 ? outcome_after_end(block) : kScanFailed;
 }

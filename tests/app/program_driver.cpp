@@ -22,11 +22,14 @@ program::~program() {
   if (process_.hProcess) CloseHandle(process_.hProcess);
 }
 
-bool program::start() {
+bool program::launch() {
   std::wstring command = L"\"" + exe_ + L"\"";
   STARTUPINFOW startup = {sizeof startup};
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
-    return false;
+  return CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
+}
+
+bool program::start() {
+  if (!launch()) return false;
   const DWORD id = process_.dwProcessId;
   return wait_until([&] {
     HWND found = nullptr;

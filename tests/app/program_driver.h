@@ -21,6 +21,8 @@ class program {
   ~program();
   // Starts the program and waits for its main window; false when it never showed.
   bool start();
+  // Starts the program without waiting for anything; false when it cannot be started.
+  bool launch();
   // Waits for the process to end; its exit code, or STILL_ACTIVE after `ms`.
   DWORD wait_exit(DWORD ms);
   void kill();

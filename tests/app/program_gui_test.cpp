@@ -323,6 +323,46 @@ TEST_F(ProgramRoad, EnglishRoadAndRestarts) {
   }
 }
 
+// Start-up with the language file missing, or damaged beyond reading: a missing file
+// stops the program with the numbered failure in the system's box; a damaged one lets it
+// start on whatever texts it could read.
+TEST(ProgramStart, MissingLanguageFileIsCodeFourAndADamagedOneStillStarts) {
+  const char head[] = "\xEF\xBB\xBF\x00\xFF\xFE[Eng\x00lish]\r\r\n\xC3\x28=\"\x80\"\n[English]\nmenu_help=\"";
+  std::string garbage(head, sizeof head - 1);
+  garbage += std::string(5000, '\xE9') + "\n";
+  for (int i = 0; i < 256; ++i) garbage += static_cast<char>(i * 37);
+  const struct {
+    const char* what;
+    const char* content;  // null: no file
+    size_t size;
+  } cases[] = {
+      {"missing", nullptr, 0},
+      {"damaged", garbage.data(), garbage.size()},
+      {"empty", "", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder folder("start");
+    const std::string exe = folder / "Tessaline.exe";
+    ASSERT_TRUE(CopyFileW(program_path().c_str(), std::wstring(exe.begin(), exe.end()).c_str(), FALSE));
+    if (c.content) ASSERT_TRUE(write_file(folder / "language.ini", c.content, c.size));
+    program p(std::wstring(exe.begin(), exe.end()));
+    if (!c.content) {
+      ASSERT_TRUE(p.launch());
+      HWND box = nullptr;
+      ASSERT_TRUE(wait_until([&] { return (box = p.message_box()) != nullptr; }, 30000)) << "the failure is shown";
+      EXPECT_EQ(L"Application initialization failed, error code: 4.", driver::text_of(GetDlgItem(box, 0xFFFF)));
+      EXPECT_EQ(L"Tessaline", driver::text_of(box));
+      press(box, IDOK);
+      EXPECT_EQ(static_cast<DWORD>(-1), p.wait_exit(20000)) << "and the program ends";
+    } else {
+      ASSERT_TRUE(p.start()) << "the main window shows";
+      PostMessageW(p.main(), WM_CLOSE, 0, 0);
+      EXPECT_EQ(0u, p.wait_exit(20000)) << "the program closes";
+    }
+  }
+}
+
 TEST_F(ProgramRoad, OtherLanguages) {
   const struct { const wchar_t* name; const char* code; } languages[] = {
       {L"Deutsch", "de"}, {L"\u65e5\u672c\u8a9e", "ja"}, {L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", "ar"}};

@@ -203,6 +203,25 @@ TEST_F(SettingsStore, FirstRunWithoutInstallerChoiceKeepsEnglish) {
   put_value(kInstallerKey, L"language", REG_DWORD, &arabic, sizeof arabic);
   ASSERT_TRUE(reload());
   EXPECT_STREQ(L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629", language_name);
+
+  // The number's type is not looked at: its first four bytes count, and a longer value
+  // doesn't fit and is no number.
+  struct Stored {
+    DWORD type;
+    std::vector<BYTE> bytes;
+    const wchar_t* language;
+  } stored[] = {
+      {REG_SZ, {'6', 0, 0, 0}, L"English"},  // the text "6" is the number 54
+      {REG_BINARY, {2}, L"Deutsch"},
+      {REG_QWORD, {4, 0, 0, 0, 0, 0, 0, 0}, L"English"},
+      {REG_NONE, {}, L"English"},
+  };
+  for (const Stored& v : stored) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    put_value(kInstallerKey, L"language", v.type, v.bytes.data(), static_cast<DWORD>(v.bytes.size()));
+    ASSERT_TRUE(reload());
+    EXPECT_STREQ(v.language, language_name) << v.type;
+  }
 }
 
 TEST_F(SettingsStore, LaterRunsReadStoredValuesAndWriteNothing) {
@@ -237,20 +256,26 @@ TEST_F(SettingsStore, LaterRunsReadStoredValuesAndWriteNothing) {
 TEST_F(SettingsStore, StoredValuesAreTakenOnlyWhenTheyAreSoundStrings) {
   struct Case {
     const char* what;
+    const wchar_t* name;
     DWORD type;
     std::wstring text;
-    int byte_adjust;      // added to the byte count that includes the terminator
-    const wchar_t* expected;
+    int byte_adjust;         // added to the byte count that includes the terminator
+    const wchar_t* expected;  // null: the field keeps its default
   };
   const std::wstring longest(31, L'x');
   const Case cases[] = {
-      {"31 characters fit", REG_SZ, longest, 0, longest.c_str()},
-      {"32 characters do not", REG_SZ, std::wstring(32, L'y'), 0, L"English"},
-      {"without terminator", REG_SZ, L"Deutsch", -2, L"English"},
-      {"odd length", REG_SZ, L"Deutsch", 1, L"English"},
-      {"expandable string", REG_EXPAND_SZ, L"%LANG%", 0, L"%LANG%"},
-      {"binary", REG_BINARY, L"Deutsch", 0, L"English"},
-      {"empty value", REG_SZ, L"", -2, L""},
+      {"31 characters fit", L"Language", REG_SZ, longest, 0, longest.c_str()},
+      {"32 characters do not", L"Language", REG_SZ, std::wstring(32, L'y'), 0, nullptr},
+      {"without terminator", L"Language", REG_SZ, L"Deutsch", -2, nullptr},
+      {"odd length", L"Language", REG_SZ, L"Deutsch", 1, nullptr},
+      {"expandable string", L"Language", REG_EXPAND_SZ, L"%LANG%", 0, L"%LANG%"},
+      {"binary", L"Language", REG_BINARY, L"Deutsch", 0, nullptr},
+      {"empty value", L"Language", REG_SZ, L"", -2, L""},
+      {"a number", L"CachePath", REG_DWORD, L"C:", -2, nullptr},
+      {"a list of texts", L"CachePath", REG_MULTI_SZ, std::wstring(L"C:\\a\0C:\\b\0", 10), 0, nullptr},
+      {"a 64-bit number", L"RecoveryPath", REG_QWORD, L"C:\\x", -2, nullptr},
+      {"no type", L"RecoveryPath", REG_NONE, L"C:\\x", 0, nullptr},
+      {"a link", L"RecoveryPath", REG_LINK, L"C:\\x", 0, nullptr},
   };
   for (const Case& c : cases) {
     RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
@@ -258,9 +283,14 @@ TEST_F(SettingsStore, StoredValuesAreTakenOnlyWhenTheyAreSoundStrings) {
     data.push_back(L'\0');
     data.push_back(L'\0');  // room for the odd extra byte
     DWORD bytes = static_cast<DWORD>((c.text.size() + 1) * 2 + c.byte_adjust);
-    put_value(kSettingsKey, L"Language", c.type, data.data(), bytes);
+    put_value(kSettingsKey, c.name, c.type, data.data(), bytes);
     ASSERT_TRUE(reload());
-    EXPECT_STREQ(c.expected, language_name) << c.what;
+    const std::wstring name = c.name;
+    const wchar_t* field = name == L"Language" ? language_name : name == L"CachePath" ? cache_path : recovery_path;
+    const std::wstring fallback = name == L"Language"    ? L"English"
+                                  : name == L"CachePath" ? default_cache_
+                                                         : base_ + L"\\recovery";
+    EXPECT_EQ(c.expected ? std::wstring(c.expected) : fallback, field) << c.what;
   }
 
   // A path with an environment reference is used as it stands.

@@ -80,6 +80,43 @@ inline bool create_card_image(const std::wstring& path, long long bytes) {
   return sized;
 }
 
+// Runs a host shell command (Wine starts host programs) and waits up to 10 s for it.
+inline void run_on_host(const std::string& command) {
+  std::string line = "Z:\\bin\\sh -c \"" + command + "\"";
+  STARTUPINFOA startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                     &process)) {
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+}
+
+// A small host file system (tmpfs of `bytes`) mounted on `folder` for the object's life;
+// mounted() is false where this machine does not allow it.
+class SmallDisk {
+ public:
+  SmallDisk(const std::string& folder, unsigned long long bytes)
+      : folder_(folder), unix_(unix_path_of(std::wstring(folder.begin(), folder.end()))) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    run_on_host("mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs '" + unix_ + "'");
+    // The host program may still be running when its handle signals.
+    for (int waited = 0; !(mounted_ = capacity() <= bytes) && waited < 5000; waited += 20) Sleep(20);
+  }
+  ~SmallDisk() { run_on_host("umount -l '" + unix_ + "' 2>/dev/null"); }
+  bool mounted() const { return mounted_; }
+
+ private:
+  unsigned long long capacity() const {
+    ULARGE_INTEGER free_bytes, total, total_free;
+    if (!GetDiskFreeSpaceExA((folder_ + "\\").c_str(), &free_bytes, &total, &total_free)) return ~0ull;
+    return total.QuadPart;
+  }
+  std::string folder_, unix_;
+  bool mounted_ = false;
+};
+
 // The last free letter from Y: down to D:, or 0.
 inline wchar_t free_drive_letter() {
   DWORD used = GetLogicalDrives();

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "common/test_files.h"
+#include "common/wine_drive.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 #include "session/found_file_list.h"
+#include "session/worker_thread.h"
 
 namespace {
 
@@ -90,6 +92,7 @@ class EngineUnderWine : public ::testing::Test {
     }
     close_engine_pipe(pipe);
     reset_found_files();
+    if (!card_.empty()) EXPECT_TRUE(read_bytes(scratch / "card.img") == card_) << "the engine never writes to the card";
   }
   // A card of `sectors` sectors with the PNGs at the given sectors; returns the PNGs.
   std::vector<Bytes> make_card(uint32_t sectors, const std::vector<uint32_t>& at) {
@@ -101,10 +104,12 @@ class EngineUnderWine : public ::testing::Test {
     }
     EXPECT_TRUE(write_bytes(scratch / "card.img", card));
     std::strcpy(block.volume, (scratch / "card.img").c_str());
+    card_ = card;
     return pngs;
   }
 
   ScratchFolder scratch{"kes_wine"};
+  Bytes card_;  // the card as written, checked after the scan; empty when a test changes it
   ScanSession block;
   HANDLE pipe = nullptr;
 };
@@ -141,9 +146,78 @@ TEST_F(EngineUnderWine, OnlyTheWantedKindsAreSearched) {
   EXPECT_EQ(sectors_total(block), 2000u);
 }
 
-TEST_F(EngineUnderWine, AVolumeThatCannotBeOpenedStillEndsTheScan) {
+TEST_F(EngineUnderWine, AVolumeThatCannotBeOpenedEndsTheScanAsFailed) {
   std::strcpy(block.volume, (scratch / "missing.img").c_str());
   block.photo = 1;
-  EXPECT_EQ(engine_launch_thread(&block), 0);
+  EXPECT_EQ(engine_launch_thread(&block), kScanFailed);
   EXPECT_TRUE(g_found_files.records.empty());
+}
+
+// The card goes away during the scan (its image is cut short under the engine): the
+// engine goes through the rest without asking the card for it, the scan ends as
+// "unreadable", and the files found before stay listed with their bytes.
+TEST_F(EngineUnderWine, ACardRemovedDuringTheScanEndsItAsUnreadable) {
+  std::vector<Bytes> pngs = make_card(6000, {1, 700, 3000, 5900});
+  HANDLE image = CreateFileA(block.volume, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(image, INVALID_HANDLE_VALUE);
+  auto cut_at = [&](LONGLONG bytes) {
+    LARGE_INTEGER size;
+    size.QuadPart = bytes;
+    return SetFilePointerEx(image, size, nullptr, FILE_BEGIN) && SetEndOfFile(image);
+  };
+  ASSERT_TRUE(cut_at(512ll << 20));  // a card of 512 MiB, its photos at the start
+  card_.clear();                     // cut short below, as a removed card
+  block.photo = 1;
+  WorkerThread launch(engine_launch_thread, &block);
+  ASSERT_EQ(launch.start(), 0);
+  // The first report comes once the engine has the card open, before it reads any of it.
+  for (int waited = 0; sectors_total(block) == 0 && waited < 30000; ++waited) Sleep(1);
+  ASSERT_NE(sectors_total(block), 0u);
+  ASSERT_TRUE(cut_at(128ll << 20));
+  CloseHandle(image);
+  ASSERT_TRUE(launch.wait(120000));
+  EXPECT_EQ(launch.result(), kScanUnreadable);
+  launch.close_handle();
+  EXPECT_EQ(sectors_done(block), sectors_total(block)) << "the scan went to the end";
+  ASSERT_EQ(g_found_files.records.size(), pngs.size());
+  for (size_t i = 0; i < pngs.size(); ++i) {
+    Bytes got = read_bytes(g_found_files.records[i].file_path);
+    ASSERT_EQ(got.size(), pngs[i].size());
+    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
+    EXPECT_EQ(got, pngs[i]);
+  }
+}
+
+// The cache's disk fills up while the engine writes: the scan ends as "cache full",
+// every file listed before keeps its bytes, and no partial file is left behind.
+TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
+  wine_drive::SmallDisk disk(scratch / "small", 512 * 1024);
+  if (!disk.mounted()) GTEST_SKIP() << "no small file system could be mounted here";
+  std::strcpy(block.cache_folder, (scratch / "small").c_str());
+  const uint32_t sectors = 8000;
+  Bytes card(size_t(sectors) * 512);
+  std::vector<Bytes> pngs;
+  for (uint32_t i = 0; i < 12; ++i) {  // about 90 KB each: the disk takes five or six
+    pngs.push_back(make_png(200, 150, i + 3));
+    std::memcpy(card.data() + size_t(1 + 640 * i) * 512, pngs.back().data(), pngs.back().size());
+  }
+  ASSERT_TRUE(write_bytes(scratch / "card.img", card));
+  std::strcpy(block.volume, (scratch / "card.img").c_str());
+  card_ = card;
+  block.photo = 1;
+  EXPECT_EQ(engine_launch_thread(&block), kScanCacheFull);
+  const size_t listed = g_found_files.records.size();
+  EXPECT_GE(listed, 1u);
+  EXPECT_LT(listed, pngs.size());
+  for (size_t i = 0; i < listed; ++i) {
+    Bytes got = read_bytes(g_found_files.records[i].file_path);
+    ASSERT_EQ(got.size(), pngs[i].size());
+    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
+    EXPECT_EQ(got, pngs[i]);
+  }
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((scratch / "small\\tmp\\000\\*.part").c_str(), &entry);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no partial file is left";
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }

@@ -160,6 +160,7 @@ class UserRoad : public ::testing::Test {
   void SetUp() override {
     originals_ = deleted_originals();
     ASSERT_GE(originals_.size(), 15u) << "the card's manifest is there";
+    card_hash_ = sha256_of_file(kCard);
     previous_ = set_user_message_function(record_message);
     g_messages_shown = 0;
     saved_recovery_ = recovery_path;
@@ -171,6 +172,7 @@ class UserRoad : public ::testing::Test {
   }
   void TearDown() override {
     wait_for_thumbnails();
+    EXPECT_EQ(sha256_of_file(kCard), card_hash_) << "scanning, thumbnails and recovering never write to the card";
     wcscpy(recovery_path, saved_recovery_.c_str());
     set_user_message_function(previous_);
     reset_found_files();
@@ -248,6 +250,7 @@ class UserRoad : public ::testing::Test {
 
   ScratchFolder scratch_{"e2e"};
   std::map<std::string, std::string> originals_;
+  std::string card_hash_;
   UserMessageFunction previous_ = nullptr;
   std::wstring saved_recovery_;
 };

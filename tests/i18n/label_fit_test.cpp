@@ -160,7 +160,8 @@ TEST_F(LabelFit, EveryLanguagesLabelsFitTheirPlaces) {
 
 TEST_F(LabelFit, MessagesAndPageTextsFitTheirBoxes) {
   const char* const message_box_texts[] = {
-      "config_language_change_notice", "cancel_confirm", "engine_failed", "option_no_dir", "no_card",
+      "config_language_change_notice", "cancel_confirm", "engine_failed", "engine_cache_full", "engine_unreadable",
+      "option_no_dir", "no_card",
       "option_msg", "next_failed", "no_selection", "recovery_failed_code1",
       "recovery_failed_code2", "recovery_failed_code3"};
   for_each_language([&] {

@@ -140,6 +140,33 @@ TEST_F(LanguageFile, LongLinesAreReadInPiecesOf2047Bytes) {
   EXPECT_EQ(std::wstring(2040, L'y'), lookup_text("k"));
 }
 
+// Damaged files load what can be read and nothing else; none of them stops the program.
+TEST_F(LanguageFile, DamagedFilesGiveWhatCanBeReadAndNoMore) {
+  const std::string nul("a=\"cut\0off\"\nb=\"kept\"\n", 24);
+  struct Case {
+    const char* what;
+    std::string body;  // after an English header
+    const char* key;
+    std::wstring text;
+    size_t entries;
+  } cases[] = {
+      {"a NUL ends its line", nul, "b", L"kept", 1},
+      {"a byte that is no UTF-8", "a=\"x\xC3\x28y\"\n", "a", L"x\uFFFD(y", 1},
+      {"carriage returns alone", "a=\"one\"\rb=\"two\"\r\n", "b", L"", 0},
+      {"text mode stops at Ctrl-Z", "a=\"one\"\n\x1A" "b=\"two\"\n", "a", L"one", 1},
+      {"binary noise before an entry", std::string("\x01\x02\xFF\xFE[\n\x80=\n") + "a=\"ok\"\n", "a", L"ok", 1},
+      {"a value that never closes", "a=\"open\nb=\"shut\"\n", "b", L"shut", 1},
+  };
+  for (const Case& c : cases) {
+    reset_language_for_test();
+    TempLanguageFile file("[English]\n" + c.body);
+    ASSERT_EQ(0, load_language_file(file.path(), L"English", true)) << c.what;
+    EXPECT_EQ(c.text, lookup_text(c.key)) << c.what;
+    EXPECT_EQ(c.entries, text_table.size()) << c.what;
+    EXPECT_EQ(1u, language_list.size()) << c.what;
+  }
+}
+
 TEST_F(LanguageFile, NamesAndTextsAreConvertedFromUtf8) {
   TempLanguageFile file(
       "[\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E]\n"   // 日本語

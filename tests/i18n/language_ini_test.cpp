@@ -17,7 +17,8 @@ namespace {
 // Every key the program looks up.
 const char* const kRequiredKeys[] = {
     "top_step1", "top_step2", "top_step3", "menu_help", "menu_about", "menu_exit",
-    "config_language_change_notice", "cancel_confirm", "engine_failed", "home_btn_start", "home_btn_resume",
+    "config_language_change_notice", "cancel_confirm", "engine_failed", "engine_cache_full", "engine_unreadable",
+    "home_btn_start", "home_btn_resume",
     "home_text", "option_title1", "option_title2", "option_title3", "option_title4",
     "option_title5", "option_text1", "option_text2", "option_text3", "option_text4",
     "option_text5", "option_text6",

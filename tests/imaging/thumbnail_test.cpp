@@ -198,3 +198,23 @@ TEST(Thumbnail, UnwritableThumbnailStillCountsAndKeepsTheSize) {
   EXPECT_EQ(300, record.width);
   EXPECT_FALSE(exists(record.thumb_path));
 }
+
+// Pictures that once faulted a decoder under Wine (kept by the thumbnail fuzzing in
+// regressions/, header as the camera wrote it): each gets no thumbnail, and the process
+// goes on to the next.
+TEST(Thumbnail, PicturesThatOnceBrokeADecoderGetNone) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("regressions\\*.*", &found);
+  ASSERT_NE(INVALID_HANDLE_VALUE, search);
+  int count = 0;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    FoundFile record = {};
+    snprintf(record.file_path, sizeof record.file_path, "regressions\\%s", found.cFileName);
+    snprintf(record.thumb_path, sizeof record.thumb_path, "thumb_regression_%d.png", count++);
+    EXPECT_EQ(-1, make_thumbnail(record)) << record.file_path;
+    EXPECT_FALSE(exists(record.thumb_path)) << record.file_path;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  EXPECT_EQ(3, count);
+}

@@ -8,6 +8,8 @@
 //   end                the zero-length end message
 //   sleep MS           pause
 //   die                exit at once, code 3, without an end message
+//   exit N             exit at once with code N
+//   crash              fault on a null pointer, as a broken engine would
 // Its command line and any error go to the file TESS_STANDIN_LOG when set.
 #include <windows.h>
 
@@ -135,13 +137,25 @@ void run(const std::string& command) {
     Sleep(std::strtoul(rest.c_str(), nullptr, 10));
   } else if (verb == "die") {
     ExitProcess(3);
+  } else if (verb == "exit") {
+    ExitProcess(std::strtoul(rest.c_str(), nullptr, 10));
+  } else if (verb == "crash") {
+    *static_cast<volatile int*>(nullptr) = 1;
   } else {
     fail("unknown script command: " + command, 7);
   }
 }
+
+// As the real engine: a crash ends the process without a box or a debugger.
+LONG WINAPI end_on_fault(EXCEPTION_POINTERS* fault) {
+  TerminateProcess(GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
 }  // namespace
 
 int main() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(end_on_fault);
   check_command_line();
   char script[8192] = "connect|end";
   GetEnvironmentVariableA("TESS_STANDIN_SCRIPT", script, sizeof script);

@@ -7,6 +7,7 @@
 
 #include "app/settings.h"
 #include "background_files.h"
+#include "common/wine_drive.h"
 #include "i18n/language.h"
 #include "session/found_file_list.h"
 
@@ -49,31 +50,10 @@ class Recovery : public ::testing::Test {
   MessageRecorder messages_;
 };
 
-// The host's own path of a Windows path (Wine maps drives onto host folders).
 std::string unix_path(const std::string& path) {
-  using UnixName = char*(__stdcall*)(const wchar_t*);
-  auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!unix_name) return {};
-  char* name = unix_name(std::wstring(path.begin(), path.end()).c_str());
-  if (!name) return {};
-  std::string result = name;
-  HeapFree(GetProcessHeap(), 0, name);
-  return result;
+  return wine_drive::unix_path_of(std::wstring(path.begin(), path.end()));
 }
-
-// Starts a host shell command (Wine runs host programs); callers wait for its effect.
-void run_on_host(const std::string& command) {
-  std::string line = "Z:\\bin\\sh -c \"" + command + "\"";
-  STARTUPINFOA startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                     &process)) {
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-  }
-}
+using wine_drive::run_on_host;
 
 }  // namespace
 
@@ -220,20 +200,8 @@ TEST_F(Recovery, FullDeviceIsShownAsCodeThree) {
 
 TEST_F(Recovery, FullFileSystemLeavesNoTruncatedFile) {
   // A 64 KiB file system of the host as the destination (needs the right to mount).
-  std::string folder = destination_folder();
-  std::string unix_folder = unix_path(folder);
-  run_on_host("mount -t tmpfs -o size=64k tmpfs '" + unix_folder + "'");
-  struct Unmount {
-    std::string folder;
-    ~Unmount() { run_on_host("umount -l '" + folder + "' 2>/dev/null"); }
-  } unmount{unix_folder};
-  auto capacity = [&] {
-    ULARGE_INTEGER free_bytes, total, total_free;
-    GetDiskFreeSpaceExA((folder + "\\").c_str(), &free_bytes, &total, &total_free);
-    return total.QuadPart;
-  };
-  for (int waited = 0; capacity() > 65536 && waited < 5000; waited += 20) Sleep(20);
-  if (capacity() > 65536) GTEST_SKIP() << "no small file system could be mounted here";
+  wine_drive::SmallDisk disk(destination_folder(), 65536);
+  if (!disk.mounted()) GTEST_SKIP() << "no small file system could be mounted here";
 
   add("big.jpg", sample('a', 200000));
   add("small.jpg", sample('b', 1000));

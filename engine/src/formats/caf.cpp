@@ -90,7 +90,9 @@ Carve measure_caf(ByteSource& src, uint64_t start, uint64_t max_length) {
     const uint64_t size = be64(c + 4), body = pos + 12;
     if (std::memcmp(c, "data", 4) == 0) {
       if (size == kOpenSize) {
-        // The audio runs to the end of the file: it must be the last chunk.
+        // The audio runs to the end of the file: it must be the last chunk, and begins
+        // after its 4-byte edit count.
+        if (!cur.readable(body, 4)) return make_carve(Verdict::truncated, cur.limit(), "caf");
         if (audio_bytes != UINT64_MAX) {
           if (cur.readable(body, 4 + audio_bytes)) return make_carve(Verdict::complete, body + 4 + audio_bytes, "caf");
           return make_carve(Verdict::truncated, cur.limit(), "caf");

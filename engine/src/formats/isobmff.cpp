@@ -57,7 +57,9 @@ struct Track {
 
 constexpr int kMaxDepth = 10;
 constexpr uint32_t kMaxBoxes = 1u << 20;
-constexpr uint64_t kMaxSamples = uint64_t(1) << 26;
+// Chunks and samples gone through in one movie, all its tracks together: some forty
+// hours of 60 frames a second; tables that claim more are not followed further.
+constexpr uint64_t kMaxSamples = uint64_t(1) << 24;
 
 class Movie {
  public:
@@ -179,7 +181,7 @@ class Movie {
     if (fixed == 0 && (samples * field + 7) / 8 > t.stsz_size - 12) return false;
     int length_size = 4;
     const Codec c = codec(length_size);
-    uint64_t sample = 0, steps = 0;
+    uint64_t sample = 0;
     for (uint64_t run = 0; run < runs; ++run) {
       const uint8_t* r = cur_.get(t.stsc + 8 + run * 12, 12);
       const uint8_t* next = run + 1 < runs ? cur_.get(t.stsc + 8 + (run + 1) * 12, 4) : nullptr;
@@ -188,13 +190,13 @@ class Movie {
       const uint64_t last = next ? be32(next) : chunks + 1;
       if (first == 0 || last < first || last > chunks + 1) return false;
       for (uint64_t ch = first; ch < last; ++ch) {
-        if (++steps > kMaxSamples) return true;
+        if (++steps_ > kMaxSamples) return true;
         const uint8_t* o = cur_.get(t.stco + 8 + (ch - 1) * entry, entry);
         if (!o) return false;
         const uint64_t off = t.co64 ? be64(o) : be32(o);
         uint64_t bytes = 0;
         for (uint64_t s = 0; s < per_chunk && sample < samples; ++s, ++sample) {
-          if (++steps > kMaxSamples) return true;
+          if (++steps_ > kMaxSamples) return true;
           const uint64_t size = fixed ? fixed : sample_size(t, field, sample);
           if (off + bytes < bad_sample_ && !frame_ok(c, length_size, off + bytes, size)) bad_sample_ = off + bytes;
           bytes += size;
@@ -218,6 +220,7 @@ class Movie {
   Cursor& cur_;
   Track track_;
   uint32_t boxes_ = 0;
+  uint64_t steps_ = 0;
   uint64_t media_end_ = 0;
   uint64_t bad_sample_ = UINT64_MAX;
 };

@@ -54,11 +54,14 @@ struct Walker {
       } else if (data + size > trusted && !cur.readable(data, size)) {
         return Walk::cut;
       }
-      // An odd last chunk may lack its pad byte when the header's size says so.
+      // An odd last chunk may lack its pad byte when the header's size says so; a pad
+      // byte the size counts must be there.
       pos = data + size == end ? end : padded(data + size);
+      if (!cur.readable(data + size, pos - (data + size))) return Walk::cut;
       good = pos;
     }
-    return Walk::whole;
+    // Fewer than 8 bytes left over: slack, but it must be there.
+    return pos < end && !cur.readable(pos, end - pos) ? Walk::cut : Walk::whole;
   }
 };
 

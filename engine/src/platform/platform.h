@@ -20,6 +20,19 @@ class RawDevice {
   // Reads n bytes at off (both aligned, dst aligned); returns the count read, short at
   // the end of the medium or where it cannot be read. Safe to call from two threads.
   virtual size_t read(uint64_t off, void* dst, size_t n) = 0;
+  // Where the medium stopped answering altogether (removed, or ended before its size),
+  // UINT64_MAX while it answers. Past that, nothing is worth asking for again.
+  uint64_t lost_at() const { return lost_at_.load(); }
+
+ protected:
+  void mark_lost(uint64_t off) {
+    uint64_t seen = lost_at_.load();
+    while (off < seen && !lost_at_.compare_exchange_weak(seen, off)) {
+    }
+  }
+
+ private:
+  std::atomic<uint64_t> lost_at_{UINT64_MAX};
 };
 
 // Opens a volume, drive or image file read-only, sharing it with its other users.
@@ -37,7 +50,8 @@ void* alloc_aligned(size_t bytes);
 void free_aligned(void* p);
 
 // Sets `flag` on an interrupt or termination request; makes failed writes on a
-// closed pipe or a full file size return errors instead of ending the process.
+// closed pipe or a full file size return errors instead of ending the process, and
+// keeps a removed medium or a crash from waiting on a system dialog.
 void install_stop_handler(std::atomic<bool>* flag);
 
 uint64_t monotonic_ms();

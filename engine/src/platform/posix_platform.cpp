@@ -18,6 +18,13 @@
 namespace kes {
 namespace {
 
+bool gone(int error) {
+#ifdef ENOMEDIUM
+  if (error == ENOMEDIUM) return true;
+#endif
+  return error == ENODEV || error == ENXIO;
+}
+
 class PosixDevice : public RawDevice {
  public:
   PosixDevice(int fd, uint64_t size) : fd_(fd), size_(size) {}
@@ -28,6 +35,8 @@ class PosixDevice : public RawDevice {
     while (got < n) {
       ssize_t r = ::pread(fd_, static_cast<char*>(dst) + got, n - got, static_cast<off_t>(off + got));
       if (r < 0 && errno == EINTR) continue;
+      // A device that is gone, or a medium that ends before its size: nothing more to read.
+      if ((r < 0 && gone(errno)) || (r == 0 && off + got < size_)) mark_lost(off + got);
       if (r <= 0) break;
       got += static_cast<size_t>(r);
     }

@@ -10,6 +10,21 @@
 namespace kes {
 namespace {
 
+bool gone(DWORD error) {
+  switch (error) {
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_NOT_READY:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_FILE_INVALID:  // the volume was dismounted under the handle
+    case ERROR_MEDIA_CHANGED:
+    case ERROR_NO_MEDIA_IN_DRIVE:
+    case ERROR_DEVICE_REMOVED:
+      return true;
+    default:
+      return false;
+  }
+}
+
 class Win32Device : public RawDevice {
  public:
   Win32Device(HANDLE h, uint64_t size) : h_(h), size_(size) {}
@@ -24,7 +39,10 @@ class Win32Device : public RawDevice {
       ov.Offset = static_cast<DWORD>(at);
       ov.OffsetHigh = static_cast<DWORD>(at >> 32);
       DWORD r = 0;
-      if (!ReadFile(h_, static_cast<char*>(dst) + got, static_cast<DWORD>(n - got), &r, &ov) || r == 0) break;
+      const bool ok = ReadFile(h_, static_cast<char*>(dst) + got, static_cast<DWORD>(n - got), &r, &ov);
+      // A device that is gone, or a medium that ends before its size: nothing more to read.
+      if ((!ok && gone(GetLastError())) || (ok && r == 0 && at < size_)) mark_lost(at);
+      if (!ok || r == 0) break;
       got += r;
     }
     return got;
@@ -103,6 +121,14 @@ void on_signal(int) {
   if (g_stop_flag) g_stop_flag->store(true);
 }
 
+// A fault ends the engine at once with its code: no debugger is started and no box
+// waits for a click (Wine ignores the error mode here), so the program sees its pipe
+// break and tells the user.
+LONG WINAPI end_on_fault(EXCEPTION_POINTERS* fault) {
+  TerminateProcess(GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 }  // namespace
 
 std::unique_ptr<RawDevice> open_device(const std::string& given, std::string* error) {
@@ -176,6 +202,9 @@ void free_aligned(void* p) { _aligned_free(p); }
 
 void install_stop_handler(std::atomic<bool>* flag) {
   g_stop_flag = flag;
+  // No "insert a disk" box for a removed card, no crash box: the engine runs unseen.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(end_on_fault);
   SetConsoleCtrlHandler(on_console_event, TRUE);
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);

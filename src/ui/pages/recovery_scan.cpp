@@ -7,12 +7,30 @@
 #include "i18n/language.h"
 #include "session/ansi_text.h"
 #include "session/engine_control.h"
+#include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 #include "session/file_kinds.h"
 #include "session/found_file_list.h"
 #include "session/user_message.h"
 
 namespace {
+// A scan that did not end well is told; the files found so far stay either way.
+void tell_scan_outcome(HWND page, int outcome) {
+  switch (outcome) {
+    case kScanFailed:
+      show_user_message(page, 2, lookup_text("engine_failed").c_str());
+      break;
+    case kScanCacheFull:
+      show_user_message(page, 2, lookup_text("engine_cache_full").c_str());
+      break;
+    case kScanUnreadable:
+      show_user_message(page, 1, lookup_text("engine_unreadable").c_str());
+      break;
+    default:
+      break;
+  }
+}
+
 void tell_unknown_extensions(const std::vector<std::string>& unknown) {
   for (const std::string& ext : unknown) show_user_message(nullptr, 2, ansi_to_wide(ext.c_str()).c_str());
 }
@@ -96,8 +114,11 @@ void recovery_window_c::end_scan(bool take_in_rest) {
   if (scanning && take_in_rest) take_in_records();
 }
 
-bool recovery_window_c::finish_ended_scan() {
-  const bool well = launch->result() == 0 && !read_flag(session.stop);
+int recovery_window_c::finish_ended_scan() {
+  const bool stopped = read_flag(session.stop);
+  const int outcome = stopped ? kScanEnded : launch->result();
+  // Gone through to the end, skipped parts included: the bar may show all of it.
+  const bool well = !stopped && (outcome == kScanEnded || outcome == kScanUnreadable);
   launch->close_handle();
   KillTimer(kTickTimer);
   // The reports are over: an engine that lingers has nothing more to give.
@@ -110,7 +131,7 @@ bool recovery_window_c::finish_ended_scan() {
   run_state = kIdle;
   stop_button.ShowWindow(SW_HIDE);
   show_state();
-  return well;
+  return outcome;
 }
 
 // The guard keeps a box shown inside the tick (its modal loop runs this timer too) from
@@ -122,9 +143,9 @@ LRESULT recovery_window_c::on_timer(UINT, WPARAM wparam, LPARAM, BOOL& handled) 
   }
   if (in_tick) return 0;
   in_tick = true;
-  const bool failed = launch->has_thread() && launch->wait(0) && !finish_ended_scan();
+  const int outcome = launch->has_thread() && launch->wait(0) ? finish_ended_scan() : kScanEnded;
   take_in_records();  // also what came between the last tick and the end
-  if (failed) show_user_message(m_hWnd, 2, lookup_text("engine_failed").c_str());
+  tell_scan_outcome(m_hWnd, outcome);
   in_tick = false;
   return 0;
 }

@@ -116,8 +116,8 @@ class recovery_window_c
   void begin_scan();
   void toggle_pause();
   void end_scan(bool take_in_rest);
-  // Takes the thread's result; true when the scan ended well.
-  bool finish_ended_scan();
+  // Takes the thread's result and returns the page to idle; the ScanOutcome.
+  int finish_ended_scan();
   // Moves the new list records into the tree and the grid; the extensions that no
   // table knows are handed back, to be told once the list lock is released.
   std::vector<std::string> take_new_records();

@@ -35,10 +35,10 @@ foreach(fmt tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd riff mov mkv
   add_dependencies(fuzz_${fmt} kes_fuzz_seed_corpus)
   set(work ${CMAKE_BINARY_DIR}/fuzz_work/${fmt})
   file(MAKE_DIRECTORY ${work} ${KES_SEED_DIR}/${fmt})
-  # New inputs go to the scratch folder; the seeds stay as generated.
-  # Inputs that once crashed a parser are run first, every time.
-  set(regressions "")
-  if(EXISTS ${KES_TESTS_DIR}/fuzz/regressions/${fmt})
+  # New inputs go to the scratch folder; the seeds stay as generated. Inputs that once
+  # crashed a parser (found by bench/fuzz.sh) are run every time.
+  set(regressions)
+  if(IS_DIRECTORY ${KES_TESTS_DIR}/fuzz/regressions/${fmt})
     set(regressions ${KES_TESTS_DIR}/fuzz/regressions/${fmt})
   endif()
   add_test(NAME fuzz.${fmt}

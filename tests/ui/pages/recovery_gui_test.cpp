@@ -284,25 +284,50 @@ TEST_F(RecoveryPage, StopLeavesNoEngineAndStartScansAgain) {
   EXPECT_EQ(listed(), 0u);
 }
 
-// An engine that dies, and a scan whose pipe cannot be made, end in the error box;
-// neither leaves the bar at 100 %.
-TEST_F(RecoveryPage, FailedScansSayEngineFailed) {
-  start("connect|progress 1000 2500|file a.jpg 20|die");  // more done than the total
-  ASSERT_TRUE(scan_over());
-  ASSERT_EQ(g_boxes.size(), 1u);
-  EXPECT_EQ(g_boxes[0].mode, 2);
-  EXPECT_EQ(g_boxes[0].text, lookup_text("engine_failed"));
-  EXPECT_EQ(children(page->roots[0]), std::vector<std::wstring>{L"jpg"});
-  page->UpdateWindow();
-  EXPECT_EQ(page->shown_percent(), 99);
+// Scans that do not end well are told in a box, and keep what was found: an engine that
+// dies or crashes mid-scan, or fails, a full cache disk, a card that could not be read
+// to its end, and a pipe that cannot be made. Only a scan that went through the whole
+// card shows a full bar.
+TEST_F(RecoveryPage, ScansThatEndBadlySaySoAndKeepTheirFiles) {
+  struct Case {
+    const char* script;
+    const char* key;  // the box's text, or none
+    int mode;
+    int percent;
+  } cases[] = {
+      {"connect|progress 1000 2500|file a.jpg 20|die", "engine_failed", 2, 99},  // more done than the total
+      {"connect|progress 1000 500|file a.jpg 20|crash", "engine_failed", 2, 50},
+      {"connect|progress 1000 500|file a.jpg 20|end|exit 1", "engine_failed", 2, 50},
+      {"connect|progress 1000 500|file a.jpg 20|end|exit 4", "engine_cache_full", 2, 50},
+      {"connect|progress 1000 1000|file a.jpg 20|end|exit 5", "engine_unreadable", 1, 100},
+      {"connect|progress 1000 1000|file a.jpg 20|end|exit 0", nullptr, 0, 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    g_boxes.clear();
+    start(c.script);
+    ASSERT_TRUE(scan_over());
+    if (c.key) {
+      ASSERT_EQ(g_boxes.size(), 1u);
+      EXPECT_EQ(g_boxes[0].mode, c.mode);
+      EXPECT_EQ(g_boxes[0].text, lookup_text(c.key));
+      EXPECT_FALSE(g_boxes[0].text.empty());
+    } else {
+      EXPECT_TRUE(g_boxes.empty());
+    }
+    EXPECT_EQ(children(page->roots[0]), std::vector<std::wstring>{L"jpg"});
+    page->UpdateWindow();
+    EXPECT_EQ(page->shown_percent(), c.percent);
+  }
 
+  g_boxes.clear();
   HANDLE taken = create_engine_pipe();  // the one instance the page would make
   ASSERT_NE(taken, nullptr);
   start("connect|end");
   EXPECT_TRUE(scan_over(5000));
   close_engine_pipe(taken);
-  ASSERT_EQ(g_boxes.size(), 2u);
-  EXPECT_EQ(g_boxes[1].text, lookup_text("engine_failed"));
+  ASSERT_EQ(g_boxes.size(), 1u);
+  EXPECT_EQ(g_boxes[0].text, lookup_text("engine_failed"));
 }
 
 // Unknown extensions are told after the tick has let go of the list, and a box that

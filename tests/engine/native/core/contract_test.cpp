@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +15,7 @@
 #include <set>
 #include "card_image.h"
 #include "engine_process.h"
+#include "kestrune_contract.h"
 #include "test_formats.h"
 
 namespace fs = std::filesystem;
@@ -231,24 +235,92 @@ TEST(EngineFolder, SubfoldersNamesAndExtensions) {
   EXPECT_EQ(files_below(folder).size(), size_t(count));  // no temporary names left behind
 }
 
+// The scan folder's disk fills up: the scan stops at the first file that cannot be
+// written, says so by its exit code, and keeps every file reported before.
 TEST(EngineEnd, WriteFailureKeepsWhatWasReported) {
   TempDir dir;
   CardImage card(8 << 20);
   for (int i = 0; i < 3; ++i) card.place(uint64_t(i) << 20, make_test_file('J', 100000, "", 0, i + 1));
-  card.place(3 << 20, make_test_file('J', 2 << 20, "", 0, 9), false);  // larger than the file size limit
+  card.place(3 << 20, make_test_file('J', 2 << 20, "", 0, 9), false);  // more than the room left
   for (int i = 6; i < 8; ++i) card.place(uint64_t(i) << 20, make_test_file('J', 100000, "", 0, i + 1), false);
   card.save(dir / "card.img");
-  const std::string folder = dir / "tmp";
-  RunOptions opts;
-  opts.file_size_limit = 1 << 20;
-  EngineRun run = run_engine(kExe, engine_args(folder, dir / "card.img", kAll), opts);
-  EXPECT_EQ(run.exit_code, 1);
-  EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
-  EXPECT_TRUE(ends_with_one_end_message(run));
-  auto paths = reported_paths(run);
-  EXPECT_EQ(paths.size(), 3u);
-  expect_reported_files_are_originals(run, card);
-  EXPECT_EQ(files_below(folder).size(), paths.size());  // the partial file is gone
+  const std::string small = dir / "small";
+  fs::create_directory(small);
+  const bool mounted = std::system(("mount -t tmpfs -o size=1m tmpfs " + small + " 2>/dev/null").c_str()) == 0;
+  struct Unmount {
+    std::string folder;
+    ~Unmount() {
+      if (!folder.empty()) std::system(("umount -l " + folder).c_str());
+    }
+  } unmount{mounted ? small : std::string()};
+  struct Case {
+    const char* what;
+    std::string folder;
+    uint64_t file_size_limit;
+  } cases[] = {
+      {"file size limit", dir / "tmp", 1 << 20},
+      {"full file system", small + "/tmp", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.file_size_limit == 0 && !mounted) {
+      std::printf("no small file system could be mounted: the full disk case is skipped\n");
+      continue;
+    }
+    RunOptions opts;
+    opts.file_size_limit = c.file_size_limit;
+    EngineRun run = run_engine(kExe, engine_args(c.folder, dir / "card.img", kAll), opts);
+    EXPECT_EQ(run.exit_code, kestrune::kExitWriteFailed);
+    EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+    EXPECT_TRUE(ends_with_one_end_message(run));
+    auto paths = reported_paths(run);
+    EXPECT_EQ(paths.size(), 3u);
+    expect_reported_files_are_originals(run, card);
+    EXPECT_EQ(files_below(c.folder).size(), paths.size());  // the partial file is gone
+  }
+}
+
+// A card whose reads fail from some offset on, for good or for a while: the scan goes
+// past the unreadable area as zeros, finds the files on either side, reaches the end,
+// says what it could not read, and never writes to the card.
+TEST(EngineEnd, UnreadableAreasAreSkippedAndTold) {
+  TempDir dir;
+  constexpr uint64_t kMiB = 1 << 20;
+  CardImage card(48 * kMiB);
+  card.place(512, make_test_file('J', 200000, "", 0, 1));
+  card.place(6 * kMiB, make_test_file('A', 5000, "", 0, 2));
+  card.place(20 * kMiB + 4096, make_test_file('T', 9000, "", 0, 3), false);  // inside the bad area
+  card.place(40 * kMiB, make_test_file('J', 30000, "", 0, 4));  // found where the card reads again
+  card.save(dir / "card.img");
+  struct Case {
+    const char* what;
+    int error;
+    uint64_t to;  // 0: to the end
+    const char* said;
+    bool finds_the_last;
+  } cases[] = {
+      {"bad area", EIO, 32 * kMiB, "unreadable: ", true},
+      {"bad to the end", EIO, 0, "unreadable: ", false},
+      {"card pulled out", ENODEV, 0, "stopped answering at byte 16777216", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunOptions opts;
+    opts.env = {{"LD_PRELOAD", KES_FAILING_READS},
+                {"ASAN_OPTIONS", "verify_asan_link_order=0"},
+                {"KES_FAIL_PATH", dir / "card.img"},
+                {"KES_FAIL_FROM", std::to_string(16 * kMiB)},
+                {"KES_FAIL_ERRNO", std::to_string(c.error)}};
+    if (c.to) opts.env.push_back({"KES_FAIL_TO", std::to_string(c.to)});
+    const std::string folder = dir / (std::string("tmp-") + std::to_string(&c - cases));
+    EngineRun run = run_engine(kExe, engine_args(folder, dir / "card.img", kAll), opts);
+    EXPECT_EQ(run.exit_code, kestrune::kExitUnreadable) << run.err;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    ASSERT_TRUE(ends_with_one_end_message(run));
+    EXPECT_EQ(kes::report_done(run.messages[run.messages.size() - 2].report), 48 * kMiB / 512);
+    expect_reported_files_are_originals(run, card);
+    EXPECT_EQ(reported_paths(run).size(), c.finds_the_last ? 3u : 2u);
+  }
 }
 
 TEST(EngineEnd, StopRequestEndsCleanly) {

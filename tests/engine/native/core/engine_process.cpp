@@ -1,5 +1,7 @@
 #include "engine_process.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -41,6 +43,9 @@ void take_frames(std::string& pending, EngineRun& run, const RunOptions& opts, p
 
 EngineRun run_engine(const std::string& exe, const std::vector<std::string>& args, const RunOptions& opts) {
   EngineRun run;
+  // The medium (after /cmd) is read only: every run checks that it is as it was.
+  const std::string medium = args.size() >= 4 && args[2] == "/cmd" ? args[3] : std::string();
+  const std::vector<uint8_t> medium_before = medium.empty() ? std::vector<uint8_t>() : read_file(medium);
   int chan[2], err[2];
   if (pipe2(chan, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return run;
   pid_t pid = fork();
@@ -100,6 +105,7 @@ EngineRun run_engine(const std::string& exe, const std::vector<std::string>& arg
   int status = 0;
   waitpid(pid, &status, 0);
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (!medium.empty()) EXPECT_TRUE(read_file(medium) == medium_before) << "the engine changed " << medium;
   return run;
 }
 
@@ -119,8 +125,12 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 }  // namespace kes_test

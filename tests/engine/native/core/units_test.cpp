@@ -1,7 +1,11 @@
 // Units of the core that the process tests reach only with difficulty.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <random>
 #include "chunk_stream.h"
@@ -11,10 +15,12 @@
 
 namespace {
 
-// A medium in memory with an unreadable area, counting the bytes read from it.
+// A medium in memory with an unreadable area, counting the bytes read from it; with
+// `removed`, the medium is lost once a read reaches the area.
 class MemoryDevice : public kes::RawDevice {
  public:
-  MemoryDevice(size_t size, uint64_t bad_from, uint64_t bad_to) : bytes_(size), bad_from_(bad_from), bad_to_(bad_to) {
+  MemoryDevice(size_t size, uint64_t bad_from, uint64_t bad_to, bool removed = false)
+      : bytes_(size), bad_from_(bad_from), bad_to_(bad_to), removed_(removed) {
     std::mt19937 rng(7);
     for (auto& b : bytes_) b = static_cast<uint8_t>(rng());
   }
@@ -23,9 +29,14 @@ class MemoryDevice : public kes::RawDevice {
     EXPECT_EQ(off % kes::kIoAlign, 0u);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(dst) % kes::kIoAlign, 0u);
     std::lock_guard<std::mutex> lock(mutex_);
+    ++reads_;
+    if (off >= lost_at()) ++reads_after_loss_;
     size_t got = 0;
     while (got < n && off + got < bytes_.size()) {
-      if (off + got >= bad_from_ && off + got < bad_to_) break;
+      if (off + got >= bad_from_ && off + got < bad_to_) {
+        if (removed_) mark_lost(off + got);
+        break;
+      }
       static_cast<uint8_t*>(dst)[got] = bytes_[off + got];
       ++got;
     }
@@ -34,12 +45,15 @@ class MemoryDevice : public kes::RawDevice {
   }
   const std::vector<uint8_t>& bytes() const { return bytes_; }
   uint64_t read_bytes() const { return read_bytes_; }
+  uint64_t reads() const { return reads_; }
+  uint64_t reads_after_loss() const { return reads_after_loss_; }
 
  private:
   std::vector<uint8_t> bytes_;
   uint64_t bad_from_, bad_to_;
+  bool removed_;
   std::mutex mutex_;
-  uint64_t read_bytes_ = 0;
+  uint64_t read_bytes_ = 0, reads_ = 0, reads_after_loss_ = 0;
 };
 
 std::vector<uint8_t> expected_range(const MemoryDevice& dev, uint64_t off, size_t n, uint64_t bad_from, uint64_t bad_to) {
@@ -103,6 +117,68 @@ TEST(ChunkStream, SkippingAheadDoesNotReadTheSkippedChunks) {
     ASSERT_EQ(stream.read(100, got.data(), got.size()), got.size());
     EXPECT_TRUE(std::equal(got.begin(), got.end(), dev.bytes().begin() + 100));
   }
+}
+
+// A bad area is skipped at a bounded cost and the medium after it is read again; a lost
+// medium is not asked for anything past the point where it went.
+TEST(ChunkStream, BadAreasAreSkippedCheaplyAndALostMediumIsNotAskedAgain) {
+  constexpr uint64_t kMiB = 1 << 20;
+  struct Case {
+    const char* what;
+    uint64_t bad_from, bad_to;
+    bool removed;
+    uint64_t good_again;  // from here on the bytes are the medium's again
+    uint64_t max_reads;
+  } cases[] = {
+      {"a bad block", 3 * kMiB + 8192, 3 * kMiB + 12288, false, 3 * kMiB + 12288, 200},
+      {"a long bad area", 2 * kMiB + 4096, 9 * kMiB + 4096, false, 10 * kMiB, 700},
+      {"bad to the end", 5 * kMiB, 16 * kMiB, false, 16 * kMiB, 700},
+      {"removed", 5 * kMiB + 4096, 16 * kMiB, true, 16 * kMiB, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryDevice dev(16 * kMiB, c.bad_from, c.bad_to, c.removed);
+    kes::ChunkStream stream(dev, 256 * 1024, 4);
+    for (uint64_t i = 0; i < 64; ++i) {
+      stream.release_below(i);
+      const kes::Chunk* chunk = stream.acquire(i);
+      ASSERT_NE(chunk, nullptr);
+      for (size_t k = 0; k < chunk->length; ++k) {
+        const uint64_t at = chunk->offset + k;
+        if (at < c.bad_from || at >= c.good_again) ASSERT_EQ(chunk->data[k], dev.bytes()[at]) << at;
+        if (at >= c.bad_from && at < c.bad_to) ASSERT_EQ(chunk->data[k], 0) << at;
+      }
+    }
+    EXPECT_GE(stream.unreadable_bytes(), c.bad_to - c.bad_from);
+    EXPECT_LE(stream.unreadable_bytes(), c.good_again - c.bad_from);
+    EXPECT_LE(dev.reads(), c.max_reads);
+    // Measures behind the window read the lost part as zeros without asking the medium.
+    std::vector<uint8_t> got(std::min<uint64_t>(100000, c.bad_to - c.bad_from));
+    ASSERT_EQ(stream.read(c.bad_from, got.data(), got.size()), got.size());
+    EXPECT_EQ(got, std::vector<uint8_t>(got.size(), 0));
+    EXPECT_EQ(dev.reads_after_loss(), 0u);
+    EXPECT_EQ(dev.lost_at(), c.removed ? c.bad_from : UINT64_MAX);
+  }
+}
+
+// An image that shrinks under the engine reads as a medium that was removed there.
+TEST(PosixDevice, AnImageCutShortIsLostWhereItNowEnds) {
+  char path[] = "/tmp/kes_cut_XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, 1 << 20), 0);
+  std::string error;
+  std::unique_ptr<kes::RawDevice> dev = kes::open_device(path, &error);
+  ASSERT_NE(dev, nullptr) << error;
+  ASSERT_EQ(ftruncate(fd, 256 * 1024), 0);
+  void* buffer = kes::alloc_aligned(65536);
+  EXPECT_EQ(dev->read(128 * 1024, buffer, 65536), 65536u);
+  EXPECT_EQ(dev->lost_at(), UINT64_MAX);
+  EXPECT_EQ(dev->read(224 * 1024, buffer, 65536), 32768u);
+  EXPECT_EQ(dev->lost_at(), 256u * 1024);
+  kes::free_aligned(buffer);
+  close(fd);
+  unlink(path);
 }
 
 TEST(CommandLineOptions, EnableDisableAndUnknownTokens) {
