@@ -2,6 +2,8 @@
 // whole with the extension their content calls for, then cut, spliced and disguised.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "formats/container_maker.h"
 #include "formats/samples.h"
 
@@ -120,6 +122,45 @@ TEST(Containers, SampleTablesEndAMovieWhoseMediaBoxRunsToTheEnd) {
     EXPECT_EQ(c.verdict, Verdict::complete) << size;
     EXPECT_EQ(c.length, mp4.size()) << size;
   }
+}
+
+// A box of the given type around its payload.
+Bytes box(const char* type, const Bytes& payload) {
+  Bytes b(8);
+  put32be(b, 0, uint32_t(8 + payload.size()));
+  std::memcpy(&b[4], type, 4);
+  b.insert(b.end(), payload.begin(), payload.end());
+  return b;
+}
+
+Bytes words(std::initializer_list<uint32_t> values) {
+  Bytes b(values.size() * 4);
+  size_t at = 0;
+  for (uint32_t v : values) put32be(b, at, v), at += 4;
+  return b;
+}
+
+TEST(Containers, SoundOfMoreSamplesThanTheTablesAreWalkedForStillEndsTheMovie) {
+  // PCM sound keeps one table entry per sound sample: 2^24 + 4096 one-byte samples in
+  // one chunk, in a media box that runs to the end.
+  const uint32_t samples = (1u << 24) + 4096;
+  Bytes stbl = box("stsd", words({0, 1, 16, 0x736F7774 /* sowt */, 0, 1}));
+  for (const Bytes& b : {box("stsc", words({0, 1, 1, samples, 1})), box("stsz", words({0, 1, samples})),
+                         box("stco", words({0, 1, 0 /* set below */}))})
+    stbl.insert(stbl.end(), b.begin(), b.end());
+  Bytes movie = box("ftyp", {'i', 's', 'o', 'm', 0, 0, 2, 0, 'i', 's', 'o', 'm'});
+  const Bytes moov = box("moov", box("trak", box("mdia", box("minf", box("stbl", stbl)))));
+  movie.insert(movie.end(), moov.begin(), moov.end());
+  const size_t chunk_at = movie.size() - 4, data = movie.size() + 8;
+  put32be(movie, chunk_at, uint32_t(data));
+  const Bytes mdat = box("mdat", {});
+  movie.insert(movie.end(), mdat.begin(), mdat.end());
+  put32be(movie, data - 8, 0);
+  Card card(data + samples + 65536, false, 5);
+  card.put(0, movie);
+  Carve c = measure(fmt("mov"), card.data, 0);
+  EXPECT_EQ(c.verdict, Verdict::complete);
+  EXPECT_EQ(c.length, data + samples);
 }
 
 TEST(Containers, ProjectFilesEndAtAZeroedOrClaimedSector) {
