@@ -9,9 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include "engine_process.h"
+#include "placed_manifest.h"
 #include "volume_layout.h"
 
 using namespace kes_test;
@@ -53,31 +52,6 @@ class ImageSource : public kes::ByteSource {
   std::vector<uint8_t> head_;
   uint64_t size_ = 0;
 };
-
-struct Placed {
-  bool listed = false;
-  std::vector<std::pair<uint64_t, uint64_t>> extents;  // medium offset, length
-};
-
-// Lines of the placer's manifest: name, format, bytes, sha256, deleted, contiguous, pieces, extents.
-std::vector<Placed> read_manifest(const std::string& path) {
-  std::vector<Placed> out;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    for (std::string cell; std::getline(ss, cell, '\t');) f.push_back(cell);
-    if (f.size() < 8) continue;
-    Placed p;
-    p.listed = f[4] == "0";
-    std::stringstream ex(f[7]);
-    for (std::string e; std::getline(ex, e, ',');)
-      p.extents.emplace_back(std::stoull(e.substr(0, e.find('+'))), std::stoull(e.substr(e.find('+') + 1)));
-    out.push_back(p);
-  }
-  return out;
-}
 
 struct Case {
   const char* make;  // {} stands for the image path
@@ -137,11 +111,11 @@ TEST(VolumeLayout, ReadFromFatAndExfatBootSectors) {
     EXPECT_STREQ(layout.kind(), c.kind);
     EXPECT_EQ(layout.cluster_bytes(), c.cluster);
     ASSERT_TRUE(layout.has_allocation());
-    for (const Placed& p : read_manifest(dir / "m.tsv"))
+    for (const PlacedFile& p : read_placed_manifest(dir / "m.tsv"))
       for (auto [offset, length] : p.extents) {
         EXPECT_TRUE(layout.at_cluster_start(base + offset));
         for (uint64_t at = 0; at < length; at += c.cluster)
-          EXPECT_EQ(layout.taken(layout.cluster_at(base + offset + at)), p.listed) << offset + at;
+          EXPECT_EQ(layout.taken(layout.cluster_at(base + offset + at)), !p.deleted) << offset + at;
       }
     if (c.fat) {  // mtools' own cluster number for its file: "::/M.BIN <3-4>"
       const std::string chain = output_of("mshowfat -i " + img + " ::/M.BIN");

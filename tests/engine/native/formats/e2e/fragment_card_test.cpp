@@ -9,12 +9,11 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "engine_process.h"
+#include "placed_manifest.h"
 #include "formats/samples.h"
 
 namespace kes::test {
@@ -40,7 +39,7 @@ struct Original {
   uint64_t shortest_middle = UINT64_MAX;  // the shortest piece between the first and the last
 };
 
-// The placer's manifest: name, format, bytes, sha256, deleted, contiguous, pieces, extents.
+// Places the plan's samples on the image and reads back where their pieces went.
 std::map<std::string, Original> place(const std::string& dir, const std::string& img, const std::vector<Planned>& plan,
                                       int seed) {
   std::string cmd = "python3 " + std::string(KES_SOURCE_DIR) + "/tools/place-fragments.py --seed " +
@@ -49,18 +48,11 @@ std::map<std::string, Original> place(const std::string& dir, const std::string&
     cmd += " " + std::string(KES_MEDIA_DIR) + "/" + p.sample + ":" + std::to_string(p.pieces) + ":" + (p.listed ? "1" : "0");
   EXPECT_TRUE(run(cmd)) << cmd;
   std::map<std::string, Original> out;
-  std::ifstream in(dir + "/m.tsv");
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> f;
-    std::stringstream ss(line);
-    for (std::string cell; std::getline(ss, cell, '\t');) f.push_back(cell);
-    if (f.size() < 8) continue;
-    Original o{sample(f[0]), f[4] == "1", std::stoi(f[6])};
-    std::stringstream ex(f[7]);
-    std::vector<uint64_t> lengths;
-    for (std::string e; std::getline(ex, e, ',');) lengths.push_back(std::stoull(e.substr(e.find('+') + 1)));
-    for (size_t i = 1; i + 1 < lengths.size(); ++i) o.shortest_middle = std::min(o.shortest_middle, lengths[i]);
-    out[f[0]] = o;
+  for (const PlacedFile& f : read_placed_manifest(dir + "/m.tsv")) {
+    Original o{sample(f.name), f.deleted, f.pieces};
+    for (size_t i = 1; i + 1 < f.extents.size(); ++i)
+      o.shortest_middle = std::min(o.shortest_middle, f.extents[i].second);
+    out[f.name] = o;
   }
   return out;
 }
