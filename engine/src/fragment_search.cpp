@@ -12,6 +12,7 @@ constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
 constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
+constexpr uint64_t kFenceSlack = 2048;      // a measure's last unit may end this far before a fence
 constexpr uint64_t kBudgetBytes = uint64_t(1) << 30;  // re-measure reads per file
 
 uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
@@ -20,11 +21,12 @@ uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 // to where it found it broken.
 uint64_t reach(const Carve& c) { return std::max(c.length, c.broken_at); }
 
-// Whether `a` carries a splice further than `b`: the proper end first, then the
-// validated bytes, then how far the structure was followed.
-bool further(const Carve& a, const Carve& b) {
-  const bool wa = a.verdict == Verdict::complete, wb = b.verdict == Verdict::complete;
-  if (wa != wb) return wa;
+// Whether `a` carries a splice further than `b`: the proper end first, then a structure
+// that held as far as the free clusters went, then the validated bytes, then how far
+// the structure was followed.
+int rank(const Carve& c, bool fenced) { return c.verdict == Verdict::complete ? 2 : fenced ? 1 : 0; }
+bool further(const Carve& a, bool fa, const Carve& b, bool fb) {
+  if (rank(a, fa) != rank(b, fb)) return rank(a, fa) > rank(b, fb);
   if (a.length != b.length) return a.length > b.length;
   return reach(a) > reach(b);
 }
@@ -190,18 +192,21 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
       for (uint64_t b : *tried) {
         if (at <= t.pieces.medium_offset(b)) continue;
         if (budget_ == 0 || ++trials > kMaxTrials) break;
-        Pieces p = spliced(t.pieces, b, at);
+        Trial trial{spliced(t.pieces, b, at), Carve{}, b};
         const uint64_t limit = std::min(most, b + window);
-        Carve r = evaluate(format, splicer.get(), p, b, limit);
+        evaluate(format, splicer.get(), trial, limit);
+        const Carve& r = trial.carve;
         // Progress: past the splice by a margin, and further than the file got before.
         if (r.verdict != Verdict::complete && (reach(r) < b + kMargin || reach(r) <= reach(t.carve))) continue;
-        if (!found || further(r, best.carve)) {
-          best = Trial{p, r, b};
+        if (!found || further(r, trial.fenced, best.carve, best.fenced)) {
+          best = trial;
           found = true;
-          // Valid well past the splice: no chance match gets there. A proper end close
-          // to the splice may be one (a few MCUs of foreign data and an EOI), so the
-          // candidates after it are tried too, the longest proper end winning.
-          settled = r.length >= std::min(limit, b + kSure);
+          // Valid well past the splice, or as far as the continuation's free clusters
+          // go: no chance match gets there, and nothing else can be told of a payload
+          // that carries no check. A proper end close to the splice may be one (a few
+          // MCUs of foreign data and an EOI), so the candidates after it are tried too,
+          // the longest proper end winning.
+          settled = r.length >= std::min(limit, b + kSure) || trial.fenced;
         }
         if (settled) break;
       }
@@ -210,8 +215,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
     if (settled || budget_ == 0 || trials > kMaxTrials) break;
   }
   if (!found) return false;
-  if (best.carve.verdict != Verdict::complete)
-    best.carve = evaluate(format, splicer.get(), best.pieces, best.splice, most);
+  if (best.carve.verdict != Verdict::complete) evaluate(format, splicer.get(), best, most);
   if (reach(best.carve) <= best.splice) return false;
   t = best;
   return true;
@@ -294,13 +298,27 @@ uint64_t FragmentSearch::foreign_end(uint64_t offset) {
   return end;
 }
 
-Carve FragmentSearch::evaluate(const Format& format, Splicer* splicer, const Pieces& pieces, uint64_t splice,
-                               uint64_t limit) {
-  SplicedSource src(medium_, pieces);
-  Carve r = splicer ? splicer->measure(src, splice, limit) : format.measure(src, 0, limit);
+void FragmentSearch::evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit) {
+  const Extent& last = t.pieces.piece[t.pieces.count - 1];
+  const uint64_t fence = t.splice + free_run(last.offset, limit > t.splice ? limit - t.splice : 0);
+  const uint64_t to = std::min(limit, fence);
+  SplicedSource src(medium_, t.pieces);
+  Carve r = splicer ? splicer->measure(src, t.splice, to) : format.measure(src, 0, to);
   budget_ -= std::min(budget_, src.bytes_read());
-  r.length = std::min(r.length, limit);
-  return r;
+  r.length = std::min(r.length, to);
+  t.fenced = fence < limit && r.verdict == Verdict::truncated && r.length + kFenceSlack >= fence &&
+             r.length > t.splice;
+  if (t.fenced) r.broken_at = fence;
+  t.carve = r;
+}
+
+uint64_t FragmentSearch::free_run(uint64_t at, uint64_t most) const {
+  const uint64_t cs = layout_.cluster_bytes();
+  uint64_t run = std::min(most, claims_.first_claimed(at, at + most) - at);
+  if (!layout_.has_allocation() || cs == 0) return run;
+  for (uint64_t c = layout_.cluster_at(at), n = 0; n < run && c < layout_.clusters(); ++c, n += cs)
+    if (layout_.taken(c)) return n;
+  return run;
 }
 
 Pieces FragmentSearch::spliced(const Pieces& base, uint64_t at, uint64_t continuation) const {

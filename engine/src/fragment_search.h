@@ -75,6 +75,9 @@ class FragmentSearch {
     Pieces pieces;
     Carve carve;
     uint64_t splice = 0;  // file offset where the last piece begins
+    // The structure held up to the first cluster after the splice that cannot belong to
+    // the file (listed or claimed): as far as the continuation could carry it.
+    bool fenced = false;
   };
 
   bool next_piece(const Format& format, uint64_t max_length, Trial& t);
@@ -84,7 +87,11 @@ class FragmentSearch {
   // Whether the cluster at `offset` holds something other than a continuation.
   bool ends_elsewhere(uint64_t offset);
   uint64_t foreign_end(uint64_t offset);
-  Carve evaluate(const Format& format, Splicer* splicer, const Pieces& pieces, uint64_t splice, uint64_t limit);
+  // Measures the file over `t.pieces` up to `limit`, its last piece ending where the
+  // continuation runs into a cluster it cannot hold; sets t.carve and t.fenced.
+  void evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit);
+  // Bytes from the cluster start `at` to the first listed or claimed cluster, at most `most`.
+  uint64_t free_run(uint64_t at, uint64_t most) const;
   Pieces spliced(const Pieces& base, uint64_t at, uint64_t continuation) const;
 
   ByteSource& medium_;
