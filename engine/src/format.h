@@ -39,6 +39,9 @@ class Splicer {
   virtual Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) = 0;
 };
 
+// Formats whose probes accept one sector that are measured there, in probing order.
+constexpr size_t kMaxHitsPerSector = 4;
+
 struct Format {
   const char* name;    // the search option that enables it, and the default extension
   Kind kind;

@@ -57,6 +57,27 @@ uint64_t Claims::first_claimed(uint64_t begin, uint64_t end) const {
   return it != ranges_.end() && it->first < end ? it->first : UINT64_MAX;
 }
 
+Measured measure_at(const std::vector<const Format*>& formats, ByteSource& medium, uint64_t offset,
+                    const uint8_t* head) {
+  const Format* hits[kMaxHitsPerSector];
+  size_t count = 0;
+  for (const Format* f : formats)
+    if (count < kMaxHitsPerSector && f->probe(head)) hits[count++] = f;
+  return measure_hits(hits, count, medium, offset);
+}
+
+Measured measure_hits(const Format* const* hits, size_t count, ByteSource& medium, uint64_t offset) {
+  for (size_t i = 0; i < count; ++i) {
+    const Format& f = *hits[i];
+    const uint64_t most = std::min(f.max_length, medium.size() - offset);
+    Carve r = f.measure(medium, offset, most);
+    if (r.verdict == Verdict::corrupt || r.length == 0) continue;
+    r.length = std::min(r.length, most);
+    return Measured{&f, r};
+  }
+  return Measured{};
+}
+
 Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_length) {
   const uint64_t cs = layout.cluster_bytes();
   uint64_t c = layout.cluster_at(start);
@@ -81,15 +102,53 @@ Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_le
 bool FileEnds::find(uint64_t offset, uint64_t* end) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = ends_.find(offset);
-  if (it == ends_.end()) return false;
-  *end = it->second;
+  if (it == ends_.end() || it->second.state == Entry::measuring) return false;
+  *end = it->second.end;
   return true;
 }
 
 void FileEnds::put(uint64_t offset, uint64_t end) {
+  Entry e;
+  e.end = end;
+  store(offset, e);
+}
+
+bool FileEnds::claim(uint64_t offset, Measured* m) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    auto it = ends_.find(offset);
+    if (it != ends_.end() && it->second.state == Entry::measured) {
+      *m = it->second.m;
+      return true;
+    }
+    if (it == ends_.end() || it->second.state == Entry::bound) break;
+    settled_.wait(lock);  // measures never wait for one another: this ends
+  }
+  Entry e;
+  e.state = Entry::measuring;
+  store_locked(offset, e);
+  return false;
+}
+
+void FileEnds::settle(uint64_t offset, const Measured& m) {
+  Entry e;
+  e.end = m.format ? offset + m.carve.length : offset;
+  e.state = Entry::measured;
+  e.m = m;
+  store(offset, e);
+  settled_.notify_all();
+}
+
+void FileEnds::store(uint64_t offset, const Entry& e) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (ends_.size() >= (1u << 18)) ends_.clear();  // a bounded memo, not a record
-  ends_[offset] = end;
+  store_locked(offset, e);
+}
+
+// A bounded memo, not a record: when full it starts again. A measure in flight that is
+// dropped is taken twice, with the same result.
+void FileEnds::store_locked(uint64_t offset, const Entry& e) {
+  if (ends_.size() >= (1u << 18)) ends_.clear();
+  ends_[offset] = e;
 }
 
 FragmentSearch::FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
@@ -212,7 +271,10 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
       }
       if (settled || budget_ == 0 || trials > kMaxTrials) break;
     }
-    if (settled || budget_ == 0 || trials > kMaxTrials) break;
+    // A proper end through an evident break is not put in doubt by the breaks that
+    // nothing on the medium points to.
+    const bool ended = found && best.carve.verdict == Verdict::complete;
+    if (settled || ended || budget_ == 0 || trials > kMaxTrials) break;
   }
   if (!found) return false;
   if (best.carve.verdict != Verdict::complete) evaluate(format, splicer.get(), best, most);
@@ -282,20 +344,15 @@ uint64_t FragmentSearch::foreign_end(uint64_t offset) {
   if (ends_.find(offset, &end)) return end;
   uint8_t head[512];
   if (medium_.read_at(offset, head, sizeof head) != sizeof head) {
-    end = medium_.size();
-  } else if (zeroed(head, sizeof head)) {
-    end = offset + layout_.cluster_bytes();
-  } else {
-    for (const Format* f : formats_) {
-      if (!f->probe(head)) continue;
-      Carve r = f->measure(medium_, offset, std::min(f->max_length, medium_.size() - offset));
-      if (r.verdict == Verdict::corrupt || r.length == 0) continue;
-      end = offset + r.length;
-      break;
-    }
+    ends_.put(offset, medium_.size());
+    return medium_.size();
   }
-  ends_.put(offset, end);
-  return end;
+  if (zeroed(head, sizeof head)) {
+    ends_.put(offset, offset + layout_.cluster_bytes());
+    return offset + layout_.cluster_bytes();
+  }
+  const Measured m = ends_.measure(offset, [&] { return measure_at(formats_, medium_, offset, head); });
+  return m.format ? offset + m.carve.length : offset;
 }
 
 void FragmentSearch::evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit) {

@@ -76,18 +76,12 @@ void MeasurePool::measure(Candidate& c, FragmentSearch* search) {
     c.done = true;
     return;
   }
-  for (size_t i = 0; i < c.hit_count; ++i) {
-    const Format& f = *c.hits[i];
-    const uint64_t most = std::min(f.max_length, c.left);
-    Carve carve = f.measure(source_, c.pos, most);
-    if (carve.verdict == Verdict::corrupt || carve.length == 0) continue;
-    carve.length = std::min(carve.length, most);
-    c.carve = carve;
-    c.format = &f;
-    break;
-  }
+  // A file at a cluster start is measured once, by the scan or by a search that met it.
+  auto take = [&] { return measure_hits(c.hits, c.hit_count, source_, c.pos); };
+  const Measured m = search && layout_->at_cluster_start(c.pos) ? ends_->measure(c.pos, take) : take();
+  c.format = m.format;
+  c.carve = m.carve;
   if (search) {
-    if (c.format && layout_->at_cluster_start(c.pos)) ends_->put(c.pos, c.pos + c.carve.length);
     c.placed = c.carve;
     c.placed_format = c.format ? c.format : search->broken_start(c.hits, c.hit_count, c.pos, c.placed);
     if (c.placed_format) c.pieces = search->place(*c.placed_format, c.pos, c.placed);

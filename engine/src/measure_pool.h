@@ -18,12 +18,9 @@
 
 namespace kes {
 
-constexpr size_t kMaxHitsPerSector = 4;
-
 // One sector whose bytes some formats' probes accepted, and the verdict on it.
 struct Candidate {
   uint64_t pos = 0;
-  uint64_t left = 0;  // bytes from pos to the end of the medium
   const Format* hits[kMaxHitsPerSector] = {};
   size_t hit_count = 0;
   // Set by the measure: the first hit, in probing order, whose structure holds.

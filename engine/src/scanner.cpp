@@ -59,7 +59,6 @@ bool Scanner::run() {
 
 void Scanner::probe_chunk(const Chunk& chunk) {
   const uint64_t end = chunk.offset + chunk.length;
-  const uint64_t size = stream_.size();
   while (pos_ < end) {
     const uint8_t* head = chunk.data + (pos_ - chunk.offset);
     __builtin_prefetch(head + 8 * kSectorBytes);  // sector heads lie far apart: fetch ahead
@@ -70,7 +69,6 @@ void Scanner::probe_chunk(const Chunk& chunk) {
         pending_.push_back(std::make_unique<Candidate>());
         c = pending_.back().get();
         c->pos = pos_;
-        c->left = size - pos_;
       }
       if (c->hit_count < kMaxHitsPerSector) c->hits[c->hit_count++] = f;
     }

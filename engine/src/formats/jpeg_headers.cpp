@@ -125,6 +125,7 @@ void parse_mp_index(const uint8_t* p, size_t len, uint64_t body_pos, MpIndex& mp
 }
 
 bool parse_tables(DecodeState& st, const uint8_t* p, size_t len) {
+  ++st.tables_defined;
   size_t i = 0;
   while (i < len) {
     if (len - i < 17) return false;

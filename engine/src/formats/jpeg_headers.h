@@ -35,6 +35,7 @@ struct DecodeState {
   Component comp[4];
   int hmax = 1, vmax = 1;
   HuffTable dc[4], ac[4];
+  uint32_t tables_defined = 0;  // DHT segments read: tables of one count are the same
   uint16_t restart_interval = 0;
   // Scan
   int ns = 0;
@@ -45,6 +46,10 @@ struct DecodeState {
   // one 64-bit mask per block and component, kept across scans.
   std::vector<uint64_t> nonzero[4];
   bool coef_known[4] = {};
+  // The sequential decoder's block-start tables for the scan's components, kept while
+  // the scan and its tables stay: a fragment search resumes the same scan many times.
+  std::vector<uint16_t> starts;
+  uint64_t starts_key = 0;  // of the tables they were built from; 0: none
   // Checkpoints of the scan being decoded, recorded when enabled (see jpeg_trail.h).
   Trail trail;
 };

@@ -1,7 +1,6 @@
 // Baseline and extended sequential scans: the hot loop. The bit reader's registers live
 // in locals and go back to the reader only around slow paths.
 #include <algorithm>
-#include <vector>
 
 #include "formats/jpeg_decoder.h"
 
@@ -142,7 +141,14 @@ class Sequential {
     uint64_t mcu_blocks = 0;
     for (int i = 0; i < st_.ns; ++i) mcu_blocks += blocks_of(i);
     const bool settled = st_.height != 0 && total >= kSettledTableBlocks / mcu_blocks;
-    if (settled) starts_.resize(size_t(st_.ns) << kLook);
+    // The start tables depend on the DHTs read so far and on each component's pair.
+    uint64_t key = uint64_t(st_.tables_defined) << 32 | uint64_t(st_.ns) << 16 | 1u << 20;
+    for (int i = 0; i < st_.ns; ++i) key |= uint64_t(st_.td[i] << 2 | st_.ta[i]) << (4 * i);
+    const bool built = settled && st_.starts_key == key;
+    if (settled && !built) {
+      st_.starts.resize(size_t(st_.ns) << kLook);
+      st_.starts_key = key;
+    }
     int nb = 0;
     for (int i = 0; i < st_.ns; ++i) {
       const HuffTable& dc = st_.dc[st_.td[i]].defined() ? st_.dc[st_.td[i]] : no_table();
@@ -153,8 +159,8 @@ class Sequential {
       if (settled && ac.defined()) {
         group = ac_own.group_table();
         if (dc.defined()) {
-          uint16_t* t = starts_.data() + (size_t(i) << kLook);
-          build_start_table(dc, ac, t);
+          uint16_t* t = st_.starts.data() + (size_t(i) << kLook);
+          if (!built) build_start_table(dc, ac, t);
           start = t;
         }
       }
@@ -249,7 +255,6 @@ class Sequential {
   Slot plan_[kMaxMcuBlocks] = {};
   const uint16_t* group_[kMaxMcuBlocks] = {};  // each block's group table
   Stop why_ = Stop::end_of_scan;
-  std::vector<uint16_t> starts_;
 };
 
 }  // namespace

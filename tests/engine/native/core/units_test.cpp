@@ -233,7 +233,6 @@ TEST(MeasurePool, HitsInsideAFoundFileAreNotMeasured) {
   kes::Candidate hits[3];
   for (int i = 0; i < 3; ++i) {
     hits[i].pos = 512 * (i + 1);
-    hits[i].left = medium.size() - hits[i].pos;
     hits[i].hits[0] = &counting;
     hits[i].hit_count = 1;
     pool.submit(&hits[i]);
