@@ -22,13 +22,6 @@ bool probe_jpg(const uint8_t* h) {
 namespace jpeg {
 namespace {
 
-// Where the pointers of a file's own directories lead: the multi-picture index and the
-// EXIF structure (offsets from its TIFF header).
-struct Pointers {
-  MpIndex mp;
-  uint64_t exif = 0;  // position of the first EXIF block's TIFF header, 0 when none
-};
-
 void note_pointers(uint8_t code, const uint8_t* b, size_t blen, uint64_t body, Pointers& ptr) {
   if (code == kAPP2 && ptr.mp.count == 0) parse_mp_index(b, blen, body, ptr.mp);
   if (code == kAPP1 && ptr.exif == 0 && blen > 14 && std::memcmp(b, "Exif\0\0", 6) == 0) ptr.exif = body + 6;
@@ -51,27 +44,21 @@ uint64_t pointed_end(Cursor& cur, uint64_t soi, uint64_t end, const Pointers& pt
 
 }  // namespace
 
-Walk walk(Cursor& cur, uint64_t pos, bool follow, DecodeState* state) {
-  Walk w;
-  std::unique_ptr<DecodeState> own;
-  if (!state) own.reset(new DecodeState);  // default-initialised: the tables stay unfilled
-  DecodeState* st = state ? state : own.get();
-  Pointers ptr;
-  bool frame = false;
-  uint64_t scans = 0, good_end = 0;
-  const uint64_t soi = pos;
-  const uint8_t* s = cur.get(pos, 3);
-  if (!s || s[0] != 0xFF || s[1] != kSOI || s[2] != 0xFF) return w;
-  pos += 2;
+namespace {
+
+// The segments from `pos` to the EOI: after the SOI, or after a scan (`frame` read).
+// `w` holds the SOI's position, the scans walked and the pointers noted so far.
+void segments(Cursor& cur, uint64_t pos, bool follow, bool frame, DecodeState& st, Walk& w) {
+  uint64_t good_end = frame ? pos : 0;
   for (int seg = 0; seg < 65536; ++seg) {
     uint8_t code = 0;
     uint64_t after = 0;
     if (!marker_at(cur, pos, code, after)) break;
     if (code == kEOI) {
-      if (scans == 0) break;
+      if (w.scans == 0) break;
       w.verdict = Verdict::complete;
-      w.end = follow ? pointed_end(cur, soi, after, ptr) : after;
-      return w;
+      w.end = follow ? pointed_end(cur, w.soi, after, w.ptr) : after;
+      return;
     }
     if (code == 0x00 || code == 0x01 || is_rst(code) || code == kSOI) break;
     const uint8_t* lp = cur.get(after, 2);
@@ -84,20 +71,20 @@ Walk walk(Cursor& cur, uint64_t pos, bool follow, DecodeState* state) {
     if (!b && blen) break;
     bool ok = true;
     if (is_frame(code)) {
-      ok = !frame && parse_frame(*st, code, b, blen);
+      ok = !frame && parse_frame(st, code, b, blen);
       frame = true;
     } else if (code == kDHT) {
-      ok = parse_tables(*st, b, blen);
+      ok = parse_tables(st, b, blen);
     } else if (code == kDRI) {
-      ok = parse_restart_interval(*st, b, blen);
+      ok = parse_restart_interval(st, b, blen);
     } else if (code == kDNL) {  // the height the frame left open
-      if (blen >= 2 && st->height == 0) st->height = be16(b);
+      if (blen >= 2 && st.height == 0) st.height = be16(b);
     } else if (follow && is_app(code)) {
-      note_pointers(code, b, blen, body, ptr);
+      note_pointers(code, b, blen, body, w.ptr);
     } else if (code == kSOS) {
-      if (!frame || !parse_scan(*st, b, blen)) break;
+      if (!frame || !parse_scan(st, b, blen)) break;
       uint64_t data = after + len;
-      ScanResult r = validate_scan(cur, data, *st);
+      ScanResult r = validate_scan(cur, data, st);
       if (r.why != Stop::end_of_scan) {
         w.stop = r.why;
         w.scan_data = data;
@@ -107,19 +94,40 @@ Walk walk(Cursor& cur, uint64_t pos, bool follow, DecodeState* state) {
           w.verdict = Verdict::truncated;
           w.end = cut;
         }
-        return w;
+        return;
       }
-      ++scans;
+      ++w.scans;
       good_end = pos = r.marker_pos;
       continue;
     }
     if (!ok) break;
     pos = after + len;
   }
-  if (scans > 0) {
+  if (w.scans > 0) {
     w.verdict = Verdict::truncated;
     w.end = good_end;
   }
+}
+
+}  // namespace
+
+Walk walk(Cursor& cur, uint64_t pos, bool follow, DecodeState* state) {
+  Walk w;
+  std::unique_ptr<DecodeState> own;
+  if (!state) own.reset(new DecodeState);  // default-initialised: the tables stay unfilled
+  const uint8_t* s = cur.get(pos, 3);
+  if (!s || s[0] != 0xFF || s[1] != kSOI || s[2] != 0xFF) return w;
+  w.soi = pos;
+  segments(cur, pos + 2, follow, false, state ? *state : *own, w);
+  return w;
+}
+
+Walk walk_on(Cursor& cur, const Walk& stopped, uint64_t pos, bool follow, DecodeState& state) {
+  Walk w;
+  w.soi = stopped.soi;
+  w.scans = stopped.scans + 1;
+  w.ptr = stopped.ptr;
+  segments(cur, pos, follow, true, state, w);
   return w;
 }
 

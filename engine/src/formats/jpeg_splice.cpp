@@ -1,8 +1,10 @@
 // The JPEG splicer of the fragment search: the file's data is decoded once with
 // checkpoints, and each candidate continuation is decoded from the last checkpoint
 // before its splice, over the spliced view, until it stops validating; the decoder's
-// state is rewound after each. Only a candidate that carries the scan to its end is
-// walked whole, for the segments and scans after it.
+// state is rewound after each. A candidate that carries the scan to its end is walked
+// on from there, through the segments and scans after it.
+#include <memory>
+
 #include "formats/formats.h"
 #include "formats/jpeg_walk.h"
 
@@ -23,10 +25,18 @@ class JpegSplicer : public Splicer {
     const jpeg::Checkpoint* cp =
         walk_.verdict != Verdict::complete && walk_.scan_data ? st_.trail.at_or_before(splice) : nullptr;
     if (!cp || cp->pos < walk_.scan_data) return measure_jpg(file, 0, limit);  // the break lies before the data
-    const jpeg::ScanResult r = jpeg::resume_scan(file, limit, st_, *cp);
-    jpeg::rewind(st_, *cp);
-    if (r.why == jpeg::Stop::end_of_scan) return measure_jpg(file, 0, limit);
+    const jpeg::Checkpoint from = *cp;
+    const jpeg::ScanResult r = jpeg::resume_scan(file, limit, st_, from);
     Carve c = make_carve(Verdict::truncated, r.valid_end, "jpg");
+    if (r.why == jpeg::Stop::end_of_scan) {
+      // The segments and scans after it may change the tables and the scan in force,
+      // which the next candidate needs as they were: they go on with a copy.
+      std::unique_ptr<jpeg::DecodeState> after(new jpeg::DecodeState(st_));
+      Cursor cur(file, 0, limit);
+      const jpeg::Walk w = jpeg::walk_on(cur, walk_, r.marker_pos, true, *after);
+      c = make_carve(w.verdict, w.end, "jpg");  // a scan walked whole: never corrupt
+    }
+    jpeg::rewind(st_, from);
     return c;
   }
 
