@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <random>
 #include "chunk_stream.h"
 #include "command_line.h"
@@ -241,4 +242,31 @@ TEST(MeasurePool, HitsInsideAFoundFileAreNotMeasured) {
   EXPECT_EQ(g_measured.load(), 2);
   EXPECT_EQ(hits[0].format, nullptr);
   EXPECT_EQ(hits[1].format, &counting);
+}
+
+// A search and the scan reaching the same file at once: one measures, the other waits
+// for that measure, and both see it.
+TEST(FileEnds, AFileIsMeasuredOnceWhoeverAsksFirst) {
+  kes::FileEnds ends;
+  const kes::Format f{"t", kes::Kind::video, 4, nullptr, nullptr, 1};
+  std::atomic<int> taken{0};
+  auto take = [&] {
+    ++taken;
+    usleep(50 * 1000);  // long enough for every other thread to arrive meanwhile
+    kes::Measured m;
+    m.format = &f;
+    m.carve.verdict = kes::Verdict::complete;
+    m.carve.length = 4096;
+    return m;
+  };
+  std::vector<std::thread> askers;
+  std::atomic<int> seen{0};
+  for (int i = 0; i < 4; ++i)
+    askers.emplace_back([&] { seen += ends.measure(8192, take).carve.length == 4096; });
+  for (std::thread& t : askers) t.join();
+  EXPECT_EQ(taken.load(), 1);
+  EXPECT_EQ(seen.load(), 4);
+  uint64_t end = 0;
+  ASSERT_TRUE(ends.find(8192, &end));
+  EXPECT_EQ(end, 8192u + 4096u);
 }
