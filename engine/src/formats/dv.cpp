@@ -2,6 +2,8 @@
 // for 525/60 and 12 for 625/50. Every block's id is checked: its section type
 // (header, subcode, VAUX, audio, video) in its place, the sequence number and the block
 // number. Whole frames are walked; the stream ends at the first frame that is no frame.
+#include <algorithm>
+
 #include "formats/cursor.h"
 #include "formats/formats.h"
 
@@ -76,7 +78,9 @@ Carve measure_dv(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (good == blocks) continue;
     if (good == 0 && pos > 0) return make_carve(Verdict::complete, pos, "dv");
     // A frame cut by the medium is kept up to the cut, once a whole frame came before.
-    return make_carve(Verdict::truncated, cur.within(pos, frame) || pos == 0 ? pos : cur.limit(), "dv");
+    // The first frame broken: a file's first piece, maybe, as far as its blocks held.
+    if (pos == 0) return short_start(std::min(good * kBlock, cur.limit()));
+    return make_carve(Verdict::truncated, cur.within(pos, frame) ? pos : cur.limit(), "dv");
   }
   return make_carve(Verdict::truncated, pos, "dv");
 }

@@ -84,7 +84,8 @@ class Segment {
  public:
   explicit Segment(Cursor& cur) : cur_(cur) {}
 
-  uint64_t good = 0;  // end of the last top-level element that held
+  uint64_t good = 0;    // end of the last top-level element or cluster child that held
+  uint64_t broken = 0;  // end of the sized top-level element that did not, when one did not
 
   // Walks the Segment's children from pos to end (UINT64_MAX when its size is unknown).
   Walk walk(uint64_t pos, uint64_t end) {
@@ -98,6 +99,7 @@ class Segment {
       if (e.unknown && e.id != kCluster) return Walk::broken;
       if (!e.unknown && !cur_.within(e.data, e.size)) return Walk::cut;
       Walk w = element(e, end);
+      if (w == Walk::broken && !e.unknown) broken = e.end();
       if (w != Walk::whole) return w;
       pos = good = e.unknown ? unknown_end_ : e.end();
     }
@@ -173,7 +175,7 @@ class Segment {
       if (c.id == kSimpleBlock && !block_ok(c)) return Walk::broken;
       if (c.id == kBlockGroup && !block_group_ok(c)) return Walk::broken;
       pos = c.end();
-      if (e.unknown) good = pos;  // its blocks so far are worth keeping
+      good = pos;  // its blocks so far are worth keeping
     }
     unknown_end_ = pos;
     return Walk::whole;
@@ -245,7 +247,10 @@ Carve measure_mkv(ByteSource& src, uint64_t start, uint64_t max_length) {
     case Walk::cut: return make_carve(Verdict::truncated, cur.limit(), ext);
     case Walk::broken: break;
   }
-  return s.good > seg.data ? make_carve(Verdict::truncated, s.good, ext) : corrupt();
+  if (s.good <= seg.data) return corrupt();
+  Carve c = make_carve(Verdict::truncated, s.good, ext);
+  c.broken_at = s.broken;
+  return c;
 }
 
 }  // namespace kes

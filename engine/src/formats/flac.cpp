@@ -185,7 +185,11 @@ Carve measure_flac(ByteSource& src, uint64_t start, uint64_t max_length) {
   }
   const uint64_t metadata_end = pos, bound = frame_bound(si);
   FrameHeader f;
-  if (!next_header(cur, pos, si, false, 0, f) && !next_header(cur, pos, si, true, 0, f)) return corrupt();
+  // Sound stream information but no whole first frame: a first piece that broke inside
+  // the metadata (a large padding block) or the first frame, maybe.
+  Carve none = short_start(42);
+  none.broken_at = pos + bound;
+  if (!next_header(cur, pos, si, false, 0, f) && !next_header(cur, pos, si, true, 0, f)) return none;
   uint64_t samples = 0;
   for (uint64_t n = 0; n < kMaxFrames; ++n) {
     samples += f.block;
@@ -206,7 +210,10 @@ Carve measure_flac(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (last) return make_carve(Verdict::complete, skip_tail_tags(cur, pos), "flac");
     if (!next_header(cur, pos, si, f.variable, next_number, f)) break;
   }
-  return pos > metadata_end ? make_carve(Verdict::truncated, pos, "flac") : corrupt();
+  if (pos <= metadata_end) return none;
+  Carve c = make_carve(Verdict::truncated, pos, "flac");
+  c.broken_at = pos + bound;  // the frame that did not hold ends before there
+  return c;
 }
 
 }  // namespace kes

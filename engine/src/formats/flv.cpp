@@ -1,7 +1,8 @@
 // FLV: the 9-byte header, then tags (audio, video, script data) each followed by the
 // size of the tag before it, which must be 11 plus its data size. The file ends after
-// the last tag that holds; the "filesize" of the metadata tag, when present, says
-// whether that was the whole file.
+// the last tag that holds, where no tag head follows; the "filesize" of the metadata
+// tag, when present, says whether that was the whole file. A tag head whose back-size
+// does not match is a break, not an end.
 #include <algorithm>
 #include <cstring>
 
@@ -39,7 +40,7 @@ Carve measure_flv(ByteSource& src, uint64_t start, uint64_t max_length) {
   Cursor cur(src, start, max_length);
   const uint8_t* h = cur.get(0, 24);
   if (!h || !probe_flv(h)) return corrupt();
-  uint64_t pos = 13, file_size = 0;
+  uint64_t pos = 13, file_size = 0, broken = 0;
   bool cut = false;
   for (uint32_t n = 0; n < (1u << 26); ++n) {
     if (pos == cur.limit()) break;  // the medium ends right after a tag
@@ -51,14 +52,19 @@ Carve measure_flv(ByteSource& src, uint64_t start, uint64_t max_length) {
       cut = !cur.within(pos, t ? 15 + uint64_t(size) : 11);
       break;
     }
-    if (be32(back) != 11 + size) break;
+    if (be32(back) != 11 + size) {  // a sound tag head whose data does not hold: broken there
+      broken = pos + 15 + uint64_t(size);
+      break;
+    }
     if (t[0] == 18 && n == 0) file_size = metadata_file_size(cur, pos + 11, size);
     pos += 15 + uint64_t(size);
   }
   if (pos == 13) return corrupt();
   if (cut) return make_carve(Verdict::truncated, cur.limit(), "flv");
-  const bool whole = file_size == 0 || file_size == pos;
-  return make_carve(whole ? Verdict::complete : Verdict::truncated, pos, "flv");
+  const bool whole = !broken && (file_size == 0 || file_size == pos);
+  Carve c = make_carve(whole ? Verdict::complete : Verdict::truncated, pos, "flv");
+  c.broken_at = broken;
+  return c;
 }
 
 }  // namespace kes

@@ -137,5 +137,12 @@ inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {
   return c;
 }
 inline Carve corrupt() { return Carve{}; }
+// Too short a start to keep as a file, but a sound one whose structure held `held`
+// bytes: where a fragment search for its later pieces begins.
+inline Carve short_start(uint64_t held) {
+  Carve c;
+  c.length = held;
+  return c;
+}
 
 }  // namespace kes

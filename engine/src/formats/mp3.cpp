@@ -133,7 +133,11 @@ Carve measure_mp3(ByteSource& src, uint64_t start, uint64_t max_length) {
     last_start = pos;
     pos += f.length;
   }
-  if (frames < (tagged ? kMinTaggedFrames : kMinBareFrames)) return corrupt();
+  if (frames < (tagged ? kMinTaggedFrames : kMinBareFrames)) {
+    // A tag, or a chain of frames, cut short: a file's first piece, maybe.
+    const bool sound = tagged ? frames > 0 : frames >= kMinTaggedFrames;
+    return sound ? short_start(last_start) : corrupt();
+  }
   if (cut) return make_carve(Verdict::truncated, cur.limit(), "mp3");
   // Short of the announced count, the last frame is not vouched for by a header after it.
   if (announced && frames <= announced) return make_carve(Verdict::truncated, last_start, "mp3");

@@ -94,7 +94,8 @@ Carve measure_m2ts(ByteSource& src, uint64_t start, uint64_t max_length) {
   const unsigned packet = h ? transport_packet_size(h) : 0;
   if (!packet) return corrupt();
   StreamEnd s = walk_transport_stream(cur, 0, packet);
-  if (s.units < kMinPackets) return corrupt();
+  // A run that opened with a sound PAT but stops short may be a file's first piece.
+  if (s.units < kMinPackets) return s.units > 0 ? short_start(s.end) : corrupt();
   const char* ext = packet == 192 ? "m2ts" : "m2t";
   return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, ext);
 }

@@ -95,7 +95,9 @@ Carve measure_ogg(ByteSource& src, uint64_t start, uint64_t max_length) {
     bool cut = false;
     if (!read_page(cur, pos, page, cut)) {
       if (!in_link) break;  // the file ended with its last link
-      return carve(Verdict::truncated, cut ? cur.limit() : good);
+      Carve c = carve(Verdict::truncated, cut ? cur.limit() : good);
+      if (!cut && page.length) c.broken_at = pos + page.length;  // the page whose CRC failed
+      return c;
     }
     if (!in_link && (page.type & kBos)) count = 0;  // a new link: its streams start afresh
     Stream* s = nullptr;
