@@ -1,6 +1,7 @@
 #include "fragment_search.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kes {
 namespace {
@@ -8,12 +9,14 @@ namespace {
 constexpr size_t kMaxBreaks = 128;         // break points tried per piece
 constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
 constexpr size_t kMaxCandidates = 256;     // continuations tried per piece
+constexpr size_t kMaxZeroRuns = 16;        // of them, starts of zeroed runs
 constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
 constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
 constexpr uint64_t kFenceSlack = 2048;      // a measure's last unit may end this far before a fence
 constexpr uint64_t kBudgetBytes = uint64_t(1) << 30;  // re-measure reads per file
+constexpr uint64_t kControlBytes = 64u << 20;  // how far a control is followed for the file's end
 
 uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
@@ -37,119 +40,38 @@ bool zeroed(const uint8_t* p, size_t n) {
   return true;
 }
 
+// A file's bytes up to a splice, then bytes that no file holds (a fixed pseudo-random
+// run): what a structure validates over them, it validates over anything.
+class NoiseAfter : public ByteSource {
+ public:
+  NoiseAfter(ByteSource& file, uint64_t splice) : file_(file), splice_(splice) {}
+  uint64_t size() const override { return file_.size(); }
+  size_t read_at(uint64_t off, void* dst, size_t n) override {
+    uint8_t* out = static_cast<uint8_t*>(dst);
+    size_t done = 0;
+    if (off < splice_) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(n, splice_ - off));
+      done = file_.read_at(off, out, want);
+      if (done < want) return done;
+    }
+    n = static_cast<size_t>(std::min<uint64_t>(n, size() > off ? size() - off : 0));
+    for (; done < n; ++done) out[done] = noise(off + done);
+    return done;
+  }
+
+ private:
+  static uint8_t noise(uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdull;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ull;
+    return static_cast<uint8_t>(x >> 40);
+  }
+  ByteSource& file_;
+  const uint64_t splice_;
+};
+
 }  // namespace
-
-void Claims::claim(uint64_t begin, uint64_t end) {
-  if (end <= begin) return;
-  uint64_t& e = ranges_[begin];
-  e = std::max(e, end);
-}
-
-bool Claims::claimed(uint64_t off) const {
-  auto it = ranges_.upper_bound(off);
-  if (it == ranges_.begin()) return false;
-  return off < std::prev(it)->second;
-}
-
-uint64_t Claims::first_claimed(uint64_t begin, uint64_t end) const {
-  if (claimed(begin)) return begin;
-  auto it = ranges_.lower_bound(begin);
-  return it != ranges_.end() && it->first < end ? it->first : UINT64_MAX;
-}
-
-Measured measure_at(const std::vector<const Format*>& formats, ByteSource& medium, uint64_t offset,
-                    const uint8_t* head) {
-  const Format* hits[kMaxHitsPerSector];
-  size_t count = 0;
-  for (const Format* f : formats)
-    if (count < kMaxHitsPerSector && f->probe(head)) hits[count++] = f;
-  return measure_hits(hits, count, medium, offset);
-}
-
-Measured measure_hits(const Format* const* hits, size_t count, ByteSource& medium, uint64_t offset) {
-  for (size_t i = 0; i < count; ++i) {
-    const Format& f = *hits[i];
-    const uint64_t most = std::min(f.max_length, medium.size() - offset);
-    Carve r = f.measure(medium, offset, most);
-    if (r.verdict == Verdict::corrupt || r.length == 0) continue;
-    r.length = std::min(r.length, most);
-    return Measured{&f, r};
-  }
-  return Measured{};
-}
-
-Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_length) {
-  const uint64_t cs = layout.cluster_bytes();
-  uint64_t c = layout.cluster_at(start);
-  if (c == UINT64_MAX) return Pieces{};
-  Pieces p = Pieces::whole(start, cs);
-  // A chain never holds more clusters than the volume or the file's size allow: a loop
-  // in a damaged table ends there.
-  for (uint64_t hops = 0, most = std::min(layout.clusters(), max_length / cs + 1); hops < most; ++hops) {
-    const uint64_t n = layout.next(c);
-    if (n == UINT64_MAX) break;
-    if (n == c + 1) {
-      p.piece[p.count - 1].length += cs;
-    } else {
-      if (p.count == kMaxPieces) break;
-      p.piece[p.count++] = {layout.cluster_offset(n), cs};
-    }
-    c = n;
-  }
-  return p;
-}
-
-bool FileEnds::find(uint64_t offset, uint64_t* end) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto it = ends_.find(offset);
-  if (it == ends_.end() || it->second.state == Entry::measuring) return false;
-  *end = it->second.end;
-  return true;
-}
-
-void FileEnds::put(uint64_t offset, uint64_t end) {
-  Entry e;
-  e.end = end;
-  store(offset, e);
-}
-
-bool FileEnds::claim(uint64_t offset, Measured* m) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    auto it = ends_.find(offset);
-    if (it != ends_.end() && it->second.state == Entry::measured) {
-      *m = it->second.m;
-      return true;
-    }
-    if (it == ends_.end() || it->second.state == Entry::bound) break;
-    settled_.wait(lock);  // measures never wait for one another: this ends
-  }
-  Entry e;
-  e.state = Entry::measuring;
-  store_locked(offset, e);
-  return false;
-}
-
-void FileEnds::settle(uint64_t offset, const Measured& m) {
-  Entry e;
-  e.end = m.format ? offset + m.carve.length : offset;
-  e.state = Entry::measured;
-  e.m = m;
-  store(offset, e);
-  settled_.notify_all();
-}
-
-void FileEnds::store(uint64_t offset, const Entry& e) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  store_locked(offset, e);
-}
-
-// A bounded memo, not a record: when full it starts again. A measure in flight that is
-// dropped is taken twice, with the same result.
-void FileEnds::store_locked(uint64_t offset, const Entry& e) {
-  if (ends_.size() >= (1u << 18)) ends_.clear();
-  ends_[offset] = e;
-}
 
 FragmentSearch::FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
                                std::vector<const Format*> formats, FileEnds& ends)
@@ -162,9 +84,10 @@ Pieces FragmentSearch::place(const Format& format, uint64_t start, Carve& carve)
   const uint64_t first = layout_.cluster_at(start);
   const bool deleted = layout_.at_cluster_start(start) && first != UINT64_MAX && !layout_.taken(first);
   uint64_t stop = std::min(end, claims_.first_claimed(start, end));
-  if (deleted && layout_.has_allocation())
-    for (uint64_t c = first + 1; c < layout_.clusters() && layout_.cluster_offset(c) < stop; ++c)
-      if (layout_.taken(c)) stop = layout_.cluster_offset(c);
+  if (deleted) {
+    stop = start + free_run(start, stop - start);
+    stop = std::min(stop, foreign_inside(start, stop, end));
+  }
   if (stop < end) {
     carve.verdict = Verdict::truncated;
     carve.length = stop - start;
@@ -235,6 +158,8 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   }
   Trial best;
   bool found = false, settled = false;
+  Controls controls;
+  int unvouched = 0;
   uint64_t trials = 0;
   const std::vector<uint64_t> conts = continuations(layout_.cluster_at(t.pieces.medium_offset(earliest)));
   // First the breaks where the medium visibly goes on with something else (another
@@ -257,6 +182,17 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
         const Carve& r = trial.carve;
         // Progress: past the splice by a margin, and further than the file got before.
         if (r.verdict != Verdict::complete && (reach(r) < b + kMargin || reach(r) <= reach(t.carve))) continue;
+        // Data the structure does not check (sound samples, pixel rows) is taken only
+        // from the nearest continuation, and only where the clusters around it say where
+        // the piece ends: further ones would fit by chance as often.
+        const Carve noise = control(format, splicer.get(), trial, limit, controls);
+        if (!further(r, false, noise, false)) {
+          if (unvouched++ || !bounded(format, splicer.get(), trial, most, controls)) continue;
+        } else if (trial.fenced && r.length - b < 4 * std::max(noise.length > b ? noise.length - b : 0, kMargin)) {
+          // Checked data that held to a fence near the splice, but not much further than
+          // noise does (a JPEG decodes some way into anything): no sign of the piece's end.
+          trial.fenced = false;
+        }
         if (!found || further(r, trial.fenced, best.carve, best.fenced)) {
           best = trial;
           found = true;
@@ -292,8 +228,10 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
   const Extent& last = t.pieces.piece[t.pieces.count - 1];
   const bool located = t.carve.broken_at > valid;
   const uint64_t lo = std::max(t.splice + 1, located ? valid : valid > back ? valid - back : 0);
-  // The unit that failed may have begun before the break: the next boundary too.
-  const uint64_t hi = std::min(located ? reach(t.carve) : valid + cs - 1, t.splice + last.length);
+  // The unit that failed may have begun before the break: the next boundary too. None
+  // past the clusters the piece can hold.
+  uint64_t hi = std::min(located ? reach(t.carve) : valid + cs - 1, t.splice + last.length);
+  if (hi > t.splice) hi = std::min(hi, t.splice + free_run(last.offset, hi - t.splice));
   std::vector<uint64_t> out;
   if (lo > hi || last.offset + (lo - t.splice) < layout_.data_start()) return out;
   const uint64_t into = (last.offset + (lo - t.splice) - layout_.data_start()) % cs;
@@ -304,27 +242,51 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
   return out;
 }
 
-// Free clusters after `after`, nearest first, skipping files met on the way.
 std::vector<uint64_t> FragmentSearch::continuations(uint64_t after) {
-  std::vector<uint64_t> out;
+  std::vector<uint64_t> out, zero_runs;
   if (after == UINT64_MAX) return out;
   const uint64_t cs = layout_.cluster_bytes();
   uint64_t c = after + 1;
+  bool zeroes = false;  // the cluster before c was zeroed
   for (uint64_t visited = 0; c < layout_.clusters() && out.size() < kMaxCandidates && visited < kMaxVisited;
        ++visited) {
     if (!usable(c)) {
       ++c;
+      zeroes = false;
       continue;
     }
     const uint64_t at = layout_.cluster_offset(c);
     const uint64_t end = foreign_end(at);
     if (end > at) {
+      const bool zeroed = end == at + cs && zeroed_at(at);
+      if (zeroed && !zeroes && zero_runs.size() < kMaxZeroRuns) zero_runs.push_back(c);
+      zeroes = zeroed;
       c += (end - at + cs - 1) / cs;
       continue;
     }
+    zeroes = false;
     out.push_back(c++);
   }
+  out.insert(out.end(), zero_runs.begin(), zero_runs.end());
   return out;
+}
+
+uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t host_end) {
+  const uint64_t cs = layout_.cluster_bytes(), c = layout_.cluster_at(from);
+  if (c == UINT64_MAX) return UINT64_MAX;
+  for (uint64_t at = layout_.cluster_offset(c + 1); at < to; at += cs) {
+    uint8_t head[512];
+    if (medium_.read_at(at, head, sizeof head) != sizeof head) break;
+    bool probed = false;
+    for (size_t i = 0; i < formats_.size() && !probed; ++i) probed = formats_[i]->probe(head);
+    if (probed && foreign_end(at) > host_end) return at;
+  }
+  return UINT64_MAX;
+}
+
+bool FragmentSearch::zeroed_at(uint64_t offset) {
+  uint8_t head[512];
+  return medium_.read_at(offset, head, sizeof head) == sizeof head && zeroed(head, sizeof head);
 }
 
 bool FragmentSearch::ends_elsewhere(uint64_t offset) {
@@ -357,16 +319,74 @@ uint64_t FragmentSearch::foreign_end(uint64_t offset) {
 
 void FragmentSearch::evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit) {
   const Extent& last = t.pieces.piece[t.pieces.count - 1];
-  const uint64_t fence = t.splice + free_run(last.offset, limit > t.splice ? limit - t.splice : 0);
-  const uint64_t to = std::min(limit, fence);
-  SplicedSource src(medium_, t.pieces);
-  Carve r = splicer ? splicer->measure(src, t.splice, to) : format.measure(src, 0, to);
-  budget_ -= std::min(budget_, src.bytes_read());
-  r.length = std::min(r.length, to);
-  t.fenced = fence < limit && r.verdict == Verdict::truncated && r.length + kFenceSlack >= fence &&
-             r.length > t.splice;
-  if (t.fenced) r.broken_at = fence;
+  uint64_t fence = t.splice + free_run(last.offset, limit > t.splice ? limit - t.splice : 0);
+  auto measure = [&](uint64_t to) {
+    SplicedSource src(medium_, t.pieces);
+    Carve r = splicer ? splicer->measure(src, t.splice, to) : format.measure(src, 0, to);
+    budget_ -= std::min(budget_, src.bytes_read());
+    r.length = std::min(r.length, to);
+    return r;
+  };
+  // Measured over the bytes past the fence too: every unit is checked against what is
+  // really there.
+  Carve r = measure(limit);
+  // Another file that starts inside what the continuation validated and runs on past it
+  // ends the continuation as a listed cluster does.
+  if (r.length > t.splice) {
+    const uint64_t validated = last.offset + (r.length - t.splice);
+    const uint64_t other = foreign_inside(last.offset, validated, validated);
+    if (other != UINT64_MAX) fence = std::min(fence, t.splice + (other - last.offset));
+  }
+  // As far as this continuation can carry the file: the structure ran on into the
+  // clusters it cannot hold (a payload without checks), or it held past the splice and
+  // broke in the unit that straddles the fence, which measured up to the fence alone
+  // looks cut short rather than broken.
+  t.fenced = false;
+  if (fence < limit && r.length >= t.splice + kMargin) {
+    t.fenced = r.length > fence ||
+               (r.verdict != Verdict::complete && reach(r) < fence && measure(fence).length + kFenceSlack >= fence);
+  }
+  if (t.fenced) {
+    r.verdict = Verdict::truncated;
+    r.length = std::min(r.length, fence);
+    r.broken_at = fence;
+  }
   t.carve = r;
+}
+
+Carve FragmentSearch::control(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit,
+                              Controls& controls) {
+  const auto key = std::make_pair(t.splice, limit);
+  auto it = controls.find(key);
+  if (it != controls.end()) return it->second;
+  SplicedSource file(medium_, t.pieces);
+  NoiseAfter src(file, t.splice);
+  Carve r = splicer ? splicer->measure(src, t.splice, limit) : format.measure(src, 0, limit);
+  budget_ -= std::min(budget_, file.bytes_read());
+  r.length = std::min(r.length, limit);
+  return controls[key] = r;
+}
+
+// A continuation whose data nothing checks near its splice is the file's when the
+// structure further on vouches for it (an index at the file's end), or when its free
+// clusters end at a listed, claimed or foreign cluster where the piece can end: before
+// the file's end, which the structure gives (the control's proper end), or right after
+// its last cluster. The trial is then measured as far as it goes.
+bool FragmentSearch::bounded(const Format& format, Splicer* splicer, Trial& t, uint64_t most, Controls& controls) {
+  const uint64_t limit = std::min(most, t.splice + kControlBytes);
+  const Carve c = control(format, splicer, t, limit, controls);
+  Trial whole = t;
+  evaluate(format, splicer, whole, limit);
+  bool held = whole.fenced || further(whole.carve, false, c, false);
+  if (!held && c.verdict == Verdict::complete && c.length > t.splice) {
+    const uint64_t cs = layout_.cluster_bytes(), at = t.pieces.piece[t.pieces.count - 1].offset;
+    const uint64_t rest = (c.length - t.splice + cs - 1) / cs * cs;  // the file's clusters from the splice
+    uint64_t run = free_run(at, rest + cs);
+    run = std::min(run, foreign_inside(at, at + run, at + rest) - at);
+    held = run == rest || run < c.length - t.splice;
+  }
+  if (held) t = whole;
+  return held;
 }
 
 uint64_t FragmentSearch::free_run(uint64_t at, uint64_t most) const {

@@ -6,88 +6,31 @@
 // and keeps the one that validates furthest past it (the longest proper end first),
 // piece after piece. What it cannot continue is cut at its last validated byte.
 //
-// Free means: not listed by the file system, not claimed by a file carved earlier,
-// not inside another file that starts at a cluster start on the way (those are measured
-// once and remembered), and not a zeroed cluster. Everything here is a function of the
-// medium and of the claims, so the result does not depend on timing or threads.
+// Free means: not listed by the file system, not claimed by a file carved earlier, and
+// not inside another file that starts at a cluster start on the way. Zeroed clusters
+// come last. A continuation's piece ends at its fence, the first cluster after it that
+// is listed, claimed or where another file begins.
+//
+// A splice counts only as far as the structure tells it from noise: each candidate is
+// set against a control, the same file with pseudo-random bytes after the splice. Data
+// that no check reads (sound samples, pixel rows) validates as well over noise: it is
+// taken from the nearest continuation alone, and only where fences or the structure
+// further on say where the piece ends.
+//
+// Everything here is a function of the medium and of the claims, so the result does
+// not depend on timing or threads.
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <map>
-#include <mutex>
+#include <memory>
+#include <utility>
 #include <vector>
+#include "cluster_map.h"
 #include "format.h"
 #include "spliced_source.h"
 #include "volume_layout.h"
 
 namespace kes {
-
-// Medium ranges that belong to files carved so far.
-class Claims {
- public:
-  void claim(uint64_t begin, uint64_t end);
-  bool claimed(uint64_t off) const;
-  // The first claimed byte in [begin, end), or UINT64_MAX.
-  uint64_t first_claimed(uint64_t begin, uint64_t end) const;
-
- private:
-  std::map<uint64_t, uint64_t> ranges_;  // begin -> end, disjoint
-};
-
-// What was measured at a cluster start: the first enabled format, in probing order and
-// among the first kMaxHitsPerSector whose probes accept it, whose structure holds there
-// (none: null), with its measure over contiguous bytes.
-struct Measured {
-  const Format* format = nullptr;
-  Carve carve;
-};
-
-// Where the files found at cluster starts end, and their measures, shared by the scan
-// and every search: each is a function of the medium alone, so who finds it first
-// changes nothing, and a file is measured once even when the scan reaches it while a
-// search measures it.
-class FileEnds {
- public:
-  // Where the bytes at `offset` stop being a continuation, when known.
-  bool find(uint64_t offset, uint64_t* end) const;
-  // A cluster that is no continuation up to `end` (zeroed, unreadable).
-  void put(uint64_t offset, uint64_t end);
-  // The measure at the cluster start `offset`: remembered, awaited while another thread
-  // takes it, or taken here by `take()`.
-  template <class Take>
-  Measured measure(uint64_t offset, Take take) {
-    Measured m;
-    if (claim(offset, &m)) return m;
-    m = take();
-    settle(offset, m);
-    return m;
-  }
-
- private:
-  struct Entry {
-    uint64_t end = 0;
-    enum : uint8_t { bound, measuring, measured } state = bound;
-    Measured m;
-  };
-  bool claim(uint64_t offset, Measured* m);  // true with the measure; false: take it
-  void settle(uint64_t offset, const Measured& m);
-  void store(uint64_t offset, const Entry& e);
-  void store_locked(uint64_t offset, const Entry& e);
-  mutable std::mutex mutex_;
-  std::condition_variable settled_;
-  std::map<uint64_t, Entry> ends_;
-};
-
-// The first of `hits` whose structure holds at `offset`, measured over contiguous bytes.
-Measured measure_hits(const Format* const* hits, size_t count, ByteSource& medium, uint64_t offset);
-// The same for the formats whose probes accept `head`, the sector at `offset`.
-Measured measure_at(const std::vector<const Format*>& formats, ByteSource& medium, uint64_t offset,
-                    const uint8_t* head);
-
-// The pieces of a file that the file system lists, from its cluster chain: runs of
-// consecutive clusters (at most kMaxPieces of them, at most max_length bytes) from the
-// cluster at `start`. One piece when the chain is contiguous or unknown.
-Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_length);
 
 class FragmentSearch {
  public:
@@ -119,8 +62,20 @@ class FragmentSearch {
   };
 
   bool next_piece(const Format& format, uint64_t max_length, Trial& t);
+  // Measures of a trial's file with noise after its splice, by splice and limit.
+  using Controls = std::map<std::pair<uint64_t, uint64_t>, Carve>;
+  Carve control(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls);
+  bool bounded(const Format& format, Splicer* splicer, Trial& t, uint64_t most, Controls& controls);
   std::vector<uint64_t> break_points(const Trial& t) const;
-  std::vector<uint64_t> continuations(uint64_t after) ;
+  // Free clusters after `after`, nearest first, skipping files met on the way; then the
+  // first clusters of zeroed runs, which mostly hold nothing but may be a file's silence
+  // or black rows.
+  std::vector<uint64_t> continuations(uint64_t after);
+  bool zeroed_at(uint64_t offset);
+  // The first cluster start in (from, to) where a file of an enabled format begins that
+  // runs on past `host_end`: the bytes there are not the host's (a file embedded in it,
+  // a thumbnail, ends inside it). UINT64_MAX when none.
+  uint64_t foreign_inside(uint64_t from, uint64_t to, uint64_t host_end);
   bool usable(uint64_t cluster) const;
   // Whether the cluster at `offset` holds something other than a continuation.
   bool ends_elsewhere(uint64_t offset);
