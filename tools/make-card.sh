@@ -7,7 +7,8 @@
 #   tools/make-card.sh [options] OUTPUT.img      (or --out OUTPUT.img)
 #     -s, --size N[M|G]   card size (default 64M; a plain number is MiB)
 #     -m, --media LIST    media counts, e.g. "jpg=30,png=4,gif=2,bmp=2,tif=2,dng=1,avi=1,wav=1"
-#                         (also mov, mp3); jpg=fill fills about 80 % of the card with
+#                         (also mov, mp3, ogg, flac, mkv, mts, flv, mpg, wmv); jpg=fill
+#                         fills about 80 % of the card with
 #                         camera-size JPEGs
 #     --kinds             prints the kinds of media it can make, and ends
 #     --demo              the demo mix (the default): a few dozen photos, a clip and a sound
@@ -22,7 +23,7 @@
 set -euo pipefail
 
 usage() { sed -n '2,23p' "$0"; exit 2; }
-kinds="jpg png gif bmp tif dng avi wav mov mp3"
+kinds="jpg png gif bmp tif dng avi wav mov mp3 ogg flac mkv mts flv mpg wmv"
 size_mib=64
 demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1,avi=1,wav=1"
 media=$demo_media
@@ -218,6 +219,28 @@ make_clips() {  # short camera clips and voice memos, when asked for
     ffmpeg -nostdin -loglevel error -f lavfi -i "sine=frequency=$((300 + 50 * i)):duration=$((3 + i))" \
       -c:a libmp3lame -b:a 128k "$out_dir/files/$name"
     files+=("$name")
+  done
+  # Sound and video streams as phones, recorders and players keep them.
+  local kind
+  for kind in ogg+-c:a+libvorbis flac+-c:a+flac; do
+    local ext=${kind%%+*} codec=${kind#*+}
+    for ((i = 0; i < $(count_of "$ext"); i++)); do
+      local name; name=$(printf 'SND_%04d.%s' $((i + 1)) "${ext^^}")
+      ffmpeg -nostdin -loglevel error -f lavfi -i "sine=frequency=$((400 + 60 * i)):duration=$((4 + i))" \
+        ${codec//+/ } "$out_dir/files/$name"
+      files+=("$name")
+    done
+  done
+  for kind in mkv+-c:v+mpeg4+-c:a+libvorbis mts+-c:v+mpeg2video+-c:a+mp2+-f+mpegts flv+-c:v+flv+-c:a+libmp3lame \
+              mpg+-c:v+mpeg2video+-c:a+mp2+-f+vob wmv+-c:v+wmv2+-c:a+wmav2; do
+    local ext=${kind%%+*} codec=${kind#*+}
+    for ((i = 0; i < $(count_of "$ext"); i++)); do
+      local name; name=$(printf 'CLIP%04d.%s' $((i + 1)) "${ext^^}")
+      ffmpeg -nostdin -loglevel error -f lavfi -i "testsrc=size=320x240:rate=25:duration=$((2 + i))" \
+        -f lavfi -i "sine=frequency=$((600 + 40 * i)):sample_rate=44100:duration=$((2 + i))" \
+        -pix_fmt yuv420p ${codec//+/ } -ar 44100 "$out_dir/files/$name"
+      files+=("$name")
+    done
   done
 }
 
