@@ -85,7 +85,7 @@ Pieces FragmentSearch::place(const Format& format, uint64_t start, Carve& carve)
   const bool deleted = layout_.at_cluster_start(start) && first != UINT64_MAX && !layout_.taken(first);
   uint64_t stop = std::min(end, claims_.first_claimed(start, end));
   if (deleted) {
-    stop = start + free_run(start, stop - start);
+    stop = start + unlisted_run(start, stop - start);
     stop = std::min(stop, foreign_inside(start, stop, end));
   }
   if (stop < end) {
@@ -231,7 +231,7 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
   // The unit that failed may have begun before the break: the next boundary too. None
   // past the clusters the piece can hold.
   uint64_t hi = std::min(located ? reach(t.carve) : valid + cs - 1, t.splice + last.length);
-  if (hi > t.splice) hi = std::min(hi, t.splice + free_run(last.offset, hi - t.splice));
+  if (hi > t.splice) hi = std::min(hi, t.splice + unlisted_run(last.offset, hi - t.splice));
   std::vector<uint64_t> out;
   if (lo > hi || last.offset + (lo - t.splice) < layout_.data_start()) return out;
   const uint64_t into = (last.offset + (lo - t.splice) - layout_.data_start()) % cs;
@@ -319,14 +319,8 @@ uint64_t FragmentSearch::foreign_end(uint64_t offset) {
 
 void FragmentSearch::evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit) {
   const Extent& last = t.pieces.piece[t.pieces.count - 1];
-  uint64_t fence = t.splice + free_run(last.offset, limit > t.splice ? limit - t.splice : 0);
-  auto measure = [&](uint64_t to) {
-    SplicedSource src(medium_, t.pieces);
-    Carve r = splicer ? splicer->measure(src, t.splice, to) : format.measure(src, 0, to);
-    budget_ -= std::min(budget_, src.bytes_read());
-    r.length = std::min(r.length, to);
-    return r;
-  };
+  uint64_t fence = t.splice + unlisted_run(last.offset, limit > t.splice ? limit - t.splice : 0);
+  auto measure = [&](uint64_t to) { return measure_trial(format, splicer, t, to, false); };
   // Measured over the bytes past the fence too: every unit is checked against what is
   // really there.
   Carve r = measure(limit);
@@ -359,19 +353,27 @@ Carve FragmentSearch::control(const Format& format, Splicer* splicer, const Tria
   const auto key = std::make_pair(t.splice, limit);
   auto it = controls.find(key);
   if (it != controls.end()) return it->second;
+  return controls[key] = measure_trial(format, splicer, t, limit, true);
+}
+
+// The file over the trial's pieces (or, as a control, with noise after its splice)
+// measured up to `limit`, from the splicer's state when there is one.
+Carve FragmentSearch::measure_trial(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit,
+                                    bool noise) {
   SplicedSource file(medium_, t.pieces);
-  NoiseAfter src(file, t.splice);
+  NoiseAfter noisy(file, t.splice);
+  ByteSource& src = noise ? static_cast<ByteSource&>(noisy) : file;
   Carve r = splicer ? splicer->measure(src, t.splice, limit) : format.measure(src, 0, limit);
   budget_ -= std::min(budget_, file.bytes_read());
   r.length = std::min(r.length, limit);
-  return controls[key] = r;
+  return r;
 }
 
 // A continuation whose data nothing checks near its splice is the file's when the
 // structure further on vouches for it (an index at the file's end), or when its free
-// clusters end at a listed, claimed or foreign cluster where the piece can end: before
-// the file's end, which the structure gives (the control's proper end), or right after
-// its last cluster. The trial is then measured as far as it goes.
+// clusters end at a listed or foreign cluster where the piece can end: before the
+// file's end, which the structure gives (the control's proper end), or right after its
+// last cluster. The trial is then measured as far as it goes.
 bool FragmentSearch::bounded(const Format& format, Splicer* splicer, Trial& t, uint64_t most, Controls& controls) {
   const uint64_t limit = std::min(most, t.splice + kControlBytes);
   const Carve c = control(format, splicer, t, limit, controls);
@@ -381,7 +383,7 @@ bool FragmentSearch::bounded(const Format& format, Splicer* splicer, Trial& t, u
   if (!held && c.verdict == Verdict::complete && c.length > t.splice) {
     const uint64_t cs = layout_.cluster_bytes(), at = t.pieces.piece[t.pieces.count - 1].offset;
     const uint64_t rest = (c.length - t.splice + cs - 1) / cs * cs;  // the file's clusters from the splice
-    uint64_t run = free_run(at, rest + cs);
+    uint64_t run = unlisted_run(at, rest + cs);
     run = std::min(run, foreign_inside(at, at + run, at + rest) - at);
     held = run == rest || run < c.length - t.splice;
   }
@@ -389,13 +391,12 @@ bool FragmentSearch::bounded(const Format& format, Splicer* splicer, Trial& t, u
   return held;
 }
 
-uint64_t FragmentSearch::free_run(uint64_t at, uint64_t most) const {
+uint64_t FragmentSearch::unlisted_run(uint64_t at, uint64_t most) const {
   const uint64_t cs = layout_.cluster_bytes();
-  uint64_t run = std::min(most, claims_.first_claimed(at, at + most) - at);
-  if (!layout_.has_allocation() || cs == 0) return run;
-  for (uint64_t c = layout_.cluster_at(at), n = 0; n < run && c < layout_.clusters(); ++c, n += cs)
+  if (!layout_.has_allocation() || cs == 0) return most;
+  for (uint64_t c = layout_.cluster_at(at), n = 0; n < most && c < layout_.clusters(); ++c, n += cs)
     if (layout_.taken(c)) return n;
-  return run;
+  return most;
 }
 
 Pieces FragmentSearch::spliced(const Pieces& base, uint64_t at, uint64_t continuation) const {

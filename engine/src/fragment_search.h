@@ -9,7 +9,7 @@
 // Free means: not listed by the file system, not claimed by a file carved earlier, and
 // not inside another file that starts at a cluster start on the way. Zeroed clusters
 // come last. A continuation's piece ends at its fence, the first cluster after it that
-// is listed, claimed or where another file begins.
+// is listed or where another file begins.
 //
 // A splice counts only as far as the structure tells it from noise: each candidate is
 // set against a control, the same file with pseudo-random bytes after the splice. Data
@@ -57,7 +57,8 @@ class FragmentSearch {
     Carve carve;
     uint64_t splice = 0;  // file offset where the last piece begins
     // The structure held up to the first cluster after the splice that cannot belong to
-    // the file (listed or claimed): as far as the continuation could carry it.
+    // the file (listed, or where another file begins): as far as the continuation could
+    // carry it.
     bool fenced = false;
   };
 
@@ -65,6 +66,7 @@ class FragmentSearch {
   // Measures of a trial's file with noise after its splice, by splice and limit.
   using Controls = std::map<std::pair<uint64_t, uint64_t>, Carve>;
   Carve control(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls);
+  Carve measure_trial(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, bool noise);
   bool bounded(const Format& format, Splicer* splicer, Trial& t, uint64_t most, Controls& controls);
   std::vector<uint64_t> break_points(const Trial& t) const;
   // Free clusters after `after`, nearest first, skipping files met on the way; then the
@@ -81,10 +83,12 @@ class FragmentSearch {
   bool ends_elsewhere(uint64_t offset);
   uint64_t foreign_end(uint64_t offset);
   // Measures the file over `t.pieces` up to `limit`, its last piece ending where the
-  // continuation runs into a cluster it cannot hold; sets t.carve and t.fenced.
+  // continuation runs into a listed cluster or another file; sets t.carve and t.fenced.
   void evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit);
-  // Bytes from the cluster start `at` to the first listed or claimed cluster, at most `most`.
-  uint64_t free_run(uint64_t at, uint64_t most) const;
+  // Bytes from the cluster start `at` to the first cluster the file system lists, at
+  // most `most`. Claims do not end a run: a file carved wrongly before must not cut the
+  // files it took clusters from.
+  uint64_t unlisted_run(uint64_t at, uint64_t most) const;
   Pieces spliced(const Pieces& base, uint64_t at, uint64_t continuation) const;
 
   ByteSource& medium_;
