@@ -100,13 +100,13 @@ import hashlib, os, sys
 work, total = sys.argv[1], int(sys.argv[2])
 secs = {t: int(v) / 1e9 for t, v in zip(('cat', 'engine', 'foremost', 'scalpel'), sys.argv[3:7])}
 cards, tools = sys.argv[7:], ('engine', 'foremost', 'scalpel')
-originals = {}   # sha256 -> (format, fragmented, deleted)
+originals = {}   # (card, sha256) -> (format, fragmented, deleted): the cards share media
 heads = {}       # first bytes -> originals' bytes, for telling cut files from false ones
 for card in cards:
     folder = os.path.join(work, card + '.img.originals')
     rows = [l.rstrip('\n').split('\t') for l in open(os.path.join(folder, 'manifest.tsv'))][1:]
     for r in rows:
-        originals[r[3]] = (r[1], r[5] == '0', r[4] == '1')
+        originals[(card, r[3])] = (r[1], r[5] == '0', r[4] == '1')
     for name in os.listdir(os.path.join(folder, 'files')):
         data = open(os.path.join(folder, 'files', name), 'rb').read()
         heads.setdefault(data[:512], []).append(data)
@@ -119,7 +119,7 @@ for t in tools:
                 if n.startswith('audit') or n.endswith('.txt'):
                     continue
                 data = open(os.path.join(base, n), 'rb').read()
-                h = hashlib.sha256(data).hexdigest()
+                h = (card, hashlib.sha256(data).hexdigest())
                 if h in originals:
                     found[t].add(h)
                 elif not any(o.startswith(data) for o in heads.get(data[:512], [])):
