@@ -270,7 +270,7 @@ if [ "$fs" = exfat ]; then
   # allocation (bitmap and chains) of those that stay listed.
   truncate -s "${size_mib}M" "$image"
   mkfs.exfat -L KESCARD "$image" >/dev/null
-  specs=()
+  placements=()
   room=$((size_mib * 1024 * 1024 / 10 * 9))
   i=0
   for f in "${files[@]}"; do
@@ -278,10 +278,10 @@ if [ "$fs" = exfat ]; then
     [ "$bytes" -gt "$room" ] && { echo "make-card: no room for $f" >&2; continue; }
     room=$((room - bytes))
     del=$(deleted_by $i)
-    specs+=("$out_dir/files/$f:$([ $fragment = 1 ] && echo $((1 + i % 4)) || echo 1):$((1 - del))")
+    placements+=("$out_dir/files/$f:$([ $fragment = 1 ] && echo $((1 + i % 4)) || echo 1):$((1 - del))")
     i=$((i + 1))
   done
-  python3 "$(dirname "$0")/place-fragments.py" --seed 7 "$image" "$manifest" "${specs[@]}"
+  python3 "$(dirname "$0")/place-fragments.py" --seed 7 "$image" "$manifest" "${placements[@]}"
   sed -i '2,$ s/\t[^\t]*$//' "$manifest"  # the medium offsets of the pieces: not for the manifest
   echo "make-card: $image ($size_mib MiB, exFAT): $i files, manifest $manifest" >&2
   exit 0

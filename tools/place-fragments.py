@@ -5,7 +5,7 @@ at a time interleaved cluster-wise, from the first free cluster on. Files marked
 get their allocation (FAT chain, and exFAT's bitmap bits); the others are left as
 deleted files leave them. No mounting needed.
 
-  place-fragments.py IMAGE MANIFEST SPEC...     SPEC = path:pieces:listed  (listed 0/1)
+  place-fragments.py IMAGE MANIFEST FILE...     FILE = path:pieces:listed  (listed 0/1)
   options: --seed N (piece sizes), --group N (files interleaved together, default 2)
 
 Appends one line per file to MANIFEST: name, format, bytes, sha256, deleted, contiguous,
@@ -115,14 +115,14 @@ def main(argv):
             args.append(a)
     if len(args) < 3:
         raise SystemExit(__doc__)
-    image, manifest, specs = args[0], args[1], args[2:]
+    image, manifest, entries = args[0], args[1], args[2:]
     rnd = random.Random(seed)
     with open(image, 'r+b') as img:
         vol = Volume(img)
         free = [c for c in range(2, vol.count + 2) if not vol.allocated(c)]
         files = []
-        for spec in specs:
-            path, pieces, listed = spec.rsplit(':', 2)
+        for item in entries:
+            path, pieces, listed = item.rsplit(':', 2)
             data = open(path, 'rb').read()
             n = max(1, -(-len(data) // vol.cluster))
             files.append({'path': path, 'data': data, 'runs': split(n, int(pieces), rnd),
