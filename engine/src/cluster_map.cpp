@@ -64,11 +64,12 @@ Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_le
   return p;
 }
 
-bool FileEnds::find(uint64_t offset, uint64_t* end) const {
+bool FileEnds::find(uint64_t offset, uint64_t* end, bool* measured) const {
   std::lock_guard<std::mutex> lock(mutex_);
   auto it = ends_.find(offset);
   if (it == ends_.end() || it->second.state == Entry::measuring) return false;
   *end = it->second.end;
+  *measured = it->second.state == Entry::measured;
   return true;
 }
 

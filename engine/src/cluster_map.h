@@ -39,8 +39,9 @@ struct Measured {
 // search measures it.
 class FileEnds {
  public:
-  // Where the bytes at `offset` stop being a continuation, when known.
-  bool find(uint64_t offset, uint64_t* end) const;
+  // Where the bytes at `offset` stop being a continuation, when known; `measured` says
+  // whether a measure (rather than put()) gave it.
+  bool find(uint64_t offset, uint64_t* end, bool* measured) const;
   // A cluster that is no continuation up to `end` (zeroed, unreadable).
   void put(uint64_t offset, uint64_t end);
   // The measure at the cluster start `offset`: remembered, awaited while another thread

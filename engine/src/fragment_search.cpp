@@ -256,9 +256,9 @@ std::vector<uint64_t> FragmentSearch::continuations(uint64_t after) {
       continue;
     }
     const uint64_t at = layout_.cluster_offset(c);
-    const uint64_t end = foreign_end(at);
+    bool zeroed = false;
+    const uint64_t end = foreign_end(at, &zeroed);
     if (end > at) {
-      const bool zeroed = end == at + cs && zeroed_at(at);
       if (zeroed && !zeroes && zero_runs.size() < kMaxZeroRuns) zero_runs.push_back(c);
       zeroes = zeroed;
       c += (end - at + cs - 1) / cs;
@@ -284,11 +284,6 @@ uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t hos
   return UINT64_MAX;
 }
 
-bool FragmentSearch::zeroed_at(uint64_t offset) {
-  uint8_t head[512];
-  return medium_.read_at(offset, head, sizeof head) == sizeof head && zeroed(head, sizeof head);
-}
-
 bool FragmentSearch::ends_elsewhere(uint64_t offset) {
   const uint64_t c = layout_.cluster_at(offset);
   return c != UINT64_MAX && (!usable(c) || foreign_end(offset) > offset);
@@ -298,23 +293,23 @@ bool FragmentSearch::usable(uint64_t cluster) const {
   return !layout_.taken(cluster) && !claims_.claimed(layout_.cluster_offset(cluster));
 }
 
-// Where the bytes at a cluster start stop being unusable as a continuation: after a file
-// of an enabled format that starts there, or after a zeroed cluster; `offset` itself
-// when the cluster may continue a file.
-uint64_t FragmentSearch::foreign_end(uint64_t offset) {
+uint64_t FragmentSearch::foreign_end(uint64_t offset, bool* zero) {
   uint64_t end = offset;
-  if (ends_.find(offset, &end)) return end;
-  uint8_t head[512];
-  if (medium_.read_at(offset, head, sizeof head) != sizeof head) {
-    ends_.put(offset, medium_.size());
-    return medium_.size();
+  bool measured = false;
+  if (!ends_.find(offset, &end, &measured)) {
+    uint8_t head[512];
+    if (medium_.read_at(offset, head, sizeof head) != sizeof head) {
+      ends_.put(offset, end = medium_.size());
+    } else if (zeroed(head, sizeof head)) {
+      ends_.put(offset, end = offset + layout_.cluster_bytes());
+    } else {
+      const Measured m = ends_.measure(offset, [&] { return measure_at(formats_, medium_, offset, head); });
+      end = m.format ? offset + m.carve.length : offset;
+      measured = true;
+    }
   }
-  if (zeroed(head, sizeof head)) {
-    ends_.put(offset, offset + layout_.cluster_bytes());
-    return offset + layout_.cluster_bytes();
-  }
-  const Measured m = ends_.measure(offset, [&] { return measure_at(formats_, medium_, offset, head); });
-  return m.format ? offset + m.carve.length : offset;
+  if (zero) *zero = !measured && end == offset + layout_.cluster_bytes();
+  return end;
 }
 
 void FragmentSearch::evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit) {

@@ -38,9 +38,10 @@ class FragmentSearch {
                  std::vector<const Format*> formats, FileEnds& ends);
   // The pieces of the file that `format` found at `start`, from its measure over
   // contiguous bytes (`carve`, which becomes the verdict over the pieces): cut where it
-  // runs into claimed clusters or into clusters the file system lists, read along its
-  // chain when the file system lists it, followed into its later pieces when it breaks
-  // there. No pieces when nothing holds.
+  // runs into claimed clusters, into clusters the file system lists or into another file
+  // that starts inside it and runs on past its end; read along its chain when the file
+  // system lists it; followed into its later pieces when it breaks there. No pieces when
+  // nothing holds.
   Pieces place(const Format& format, uint64_t start, Carve& carve);
   // For a hit whose every measure failed over contiguous bytes: a listed file whose
   // chain holds one of `hits`, or a deleted one whose first piece is too short to hold
@@ -73,7 +74,6 @@ class FragmentSearch {
   // first clusters of zeroed runs, which mostly hold nothing but may be a file's silence
   // or black rows.
   std::vector<uint64_t> continuations(uint64_t after);
-  bool zeroed_at(uint64_t offset);
   // The first cluster start in (from, to) where a file of an enabled format begins that
   // runs on past `host_end`: the bytes there are not the host's (a file embedded in it,
   // a thumbnail, ends inside it). UINT64_MAX when none.
@@ -81,7 +81,10 @@ class FragmentSearch {
   bool usable(uint64_t cluster) const;
   // Whether the cluster at `offset` holds something other than a continuation.
   bool ends_elsewhere(uint64_t offset);
-  uint64_t foreign_end(uint64_t offset);
+  // Where the bytes at a cluster start stop being unusable as a continuation (after a file
+  // that starts there, or a zeroed cluster; `zero` says which), `offset` when the
+  // cluster may continue a file.
+  uint64_t foreign_end(uint64_t offset, bool* zero = nullptr);
   // Measures the file over `t.pieces` up to `limit`, its last piece ending where the
   // continuation runs into a listed cluster or another file; sets t.carve and t.fenced.
   void evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit);

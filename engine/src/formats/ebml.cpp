@@ -248,9 +248,7 @@ Carve measure_mkv(ByteSource& src, uint64_t start, uint64_t max_length) {
     case Walk::broken: break;
   }
   if (s.good <= seg.data) return corrupt();
-  Carve c = make_carve(Verdict::truncated, s.good, ext);
-  c.broken_at = s.broken;
-  return c;
+  return make_carve(Verdict::truncated, s.good, ext, s.broken);
 }
 
 }  // namespace kes

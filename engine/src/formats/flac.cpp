@@ -187,8 +187,7 @@ Carve measure_flac(ByteSource& src, uint64_t start, uint64_t max_length) {
   FrameHeader f;
   // Sound stream information but no whole first frame: a first piece that broke inside
   // the metadata (a large padding block) or the first frame, maybe.
-  Carve none = short_start(42);
-  none.broken_at = pos + bound;
+  const Carve none = short_start(42, pos + bound);
   if (!next_header(cur, pos, si, false, 0, f) && !next_header(cur, pos, si, true, 0, f)) return none;
   uint64_t samples = 0;
   for (uint64_t n = 0; n < kMaxFrames; ++n) {
@@ -211,9 +210,7 @@ Carve measure_flac(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (!next_header(cur, pos, si, f.variable, next_number, f)) break;
   }
   if (pos <= metadata_end) return none;
-  Carve c = make_carve(Verdict::truncated, pos, "flac");
-  c.broken_at = pos + bound;  // the frame that did not hold ends before there
-  return c;
+  return make_carve(Verdict::truncated, pos, "flac", pos + bound);  // the broken frame ends before there
 }
 
 }  // namespace kes

@@ -62,9 +62,7 @@ Carve measure_flv(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (pos == 13) return corrupt();
   if (cut) return make_carve(Verdict::truncated, cur.limit(), "flv");
   const bool whole = !broken && (file_size == 0 || file_size == pos);
-  Carve c = make_carve(whole ? Verdict::complete : Verdict::truncated, pos, "flv");
-  c.broken_at = broken;
-  return c;
+  return make_carve(whole ? Verdict::complete : Verdict::truncated, pos, "flv", broken);
 }
 
 }  // namespace kes

@@ -129,19 +129,21 @@ std::unique_ptr<Splicer> trusted_prefix(ByteSource&, uint64_t, const Carve& meas
 }
 
 // Small helpers shared by the parsers.
-inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "") {
+inline Carve make_carve(Verdict v, uint64_t length, const char* ext = "", uint64_t broken_at = 0) {
   Carve c;
   c.verdict = length == 0 ? Verdict::corrupt : v;
   c.length = length;
+  c.broken_at = broken_at;
   for (int i = 0; i < 7 && ext[i]; ++i) c.ext[i] = ext[i];
   return c;
 }
 inline Carve corrupt() { return Carve{}; }
 // Too short a start to keep as a file, but a sound one whose structure held `held`
 // bytes: where a fragment search for its later pieces begins.
-inline Carve short_start(uint64_t held) {
+inline Carve short_start(uint64_t held, uint64_t broken_at = 0) {
   Carve c;
   c.length = held;
+  c.broken_at = broken_at;
   return c;
 }
 

@@ -185,9 +185,7 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
     pos = good = p;
   }
   // Broken or cut: keep the complete blocks once a picture is among them.
-  Carve c = make_carve(images > 0 ? Verdict::truncated : Verdict::corrupt, good, "gif");
-  c.broken_at = broken;
-  return c;
+  return make_carve(images > 0 ? Verdict::truncated : Verdict::corrupt, good, "gif", broken);
 }
 
 Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length) {

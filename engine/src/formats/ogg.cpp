@@ -89,15 +89,16 @@ Carve measure_ogg(ByteSource& src, uint64_t start, uint64_t max_length) {
   unsigned count = 0, open = 0;
   bool video = false, in_link = false, link_has_data = false;
   uint64_t pos = 0, good = 0;
-  auto carve = [&](Verdict v, uint64_t length) { return make_carve(v, length, video ? "ogm" : "ogg"); };
+  auto carve = [&](Verdict v, uint64_t length, uint64_t broken_at = 0) {
+    return make_carve(v, length, video ? "ogm" : "ogg", broken_at);
+  };
   for (uint64_t n = 0; n < kMaxPages; ++n) {
     Page page;
     bool cut = false;
     if (!read_page(cur, pos, page, cut)) {
       if (!in_link) break;  // the file ended with its last link
-      Carve c = carve(Verdict::truncated, cut ? cur.limit() : good);
-      if (!cut && page.length) c.broken_at = pos + page.length;  // the page whose CRC failed
-      return c;
+      // Broken: the page whose CRC failed ends at pos + page.length.
+      return carve(Verdict::truncated, cut ? cur.limit() : good, cut || !page.length ? 0 : pos + page.length);
     }
     if (!in_link && (page.type & kBos)) count = 0;  // a new link: its streams start afresh
     Stream* s = nullptr;

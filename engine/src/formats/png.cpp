@@ -66,9 +66,7 @@ Carve resume_png(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
   }
   // Broken or cut inside a chunk: what came before it is worth keeping once it holds
   // picture data.
-  Carve c = make_carve(image ? Verdict::truncated : Verdict::corrupt, pos, ext);
-  c.broken_at = broken;
-  return c;
+  return make_carve(image ? Verdict::truncated : Verdict::corrupt, pos, ext, broken);
 }
 
 Carve measure_png(ByteSource& src, uint64_t start, uint64_t max_length) {

@@ -267,6 +267,8 @@ TEST(FileEnds, AFileIsMeasuredOnceWhoeverAsksFirst) {
   EXPECT_EQ(taken.load(), 1);
   EXPECT_EQ(seen.load(), 4);
   uint64_t end = 0;
-  ASSERT_TRUE(ends.find(8192, &end));
+  bool measured = false;
+  ASSERT_TRUE(ends.find(8192, &end, &measured));
   EXPECT_EQ(end, 8192u + 4096u);
+  EXPECT_TRUE(measured);
 }
