@@ -1,0 +1,11 @@
+#!/bin/sh
+# Runs one Windows test executable under Wine for CTest. Its output goes through a file:
+# Wine sometimes leaves a helper behind (a headless conhost for a console child that was
+# ended while starting) that keeps the test's stdio open, and CTest would wait on such a
+# pipe until its timeout although the test has long ended.
+out=$(mktemp "${TMPDIR:-/tmp}/wine-test.XXXXXX") || exit 1
+wine "$@" >"$out" 2>&1 </dev/null
+rc=$?
+cat "$out"
+rm -f "$out"
+exit $rc
