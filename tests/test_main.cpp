@@ -1,7 +1,7 @@
 // The main of every Windows test executable: runs the tests, reports, then ends the
-// process at once. Wine has hung and crashed in a test process's exit after every test
-// had passed (threads the tests left parked, DLL detach); nothing of the code under test
-// runs there, and a passed run must not turn into a timeout. The program's own exit is
+// process at once. Wine has crashed in a test process's exit after every test had passed
+// (threads the tests left parked, DLL detach); nothing of the code under test runs
+// there, and a passed run must not turn into a failure. The program's own exit is
 // checked by tests that start it as a process of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
