@@ -11,18 +11,21 @@
 #           kind, written again into the gaps of deleted ones, all deleted
 #   mixed   exFAT, a quarter of that size: every kind, in one to four pieces, half deleted
 #
-#   bench/carve.sh [-s MiB] [-w WORKDIR] [-f]     (-f: make fresh cards)
+#   bench/carve.sh [-s MiB] [-w WORKDIR] [-f] [-r SEED]
+#     -f: make fresh cards; -r: another layout of the same media (tools/make-card.sh --seed)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 size_mib=1024
 work=/tmp/kestrune-bench
 fresh=0
-while getopts "s:w:f" opt; do
+seed=7
+while getopts "s:w:fr:" opt; do
   case $opt in
     s) size_mib=$OPTARG ;;
     w) work=$OPTARG ;;
     f) fresh=1 ;;
-    *) sed -n '2,15p' "$0"; exit 2 ;;
+    r) seed=$OPTARG ;;
+    *) sed -n '2,16p' "$0"; exit 2 ;;
   esac
 done
 for tool in foremost scalpel python3; do
@@ -42,7 +45,7 @@ make_card() {  # make_card <name> <make-card options...>
   shift
   if [ $fresh = 1 ] || [ ! -f "$card.originals/manifest.tsv" ]; then
     echo "Making $card (a few minutes)..."
-    "$ROOT/tools/make-card.sh" "$@" "$card" 2>/dev/null
+    "$ROOT/tools/make-card.sh" --seed "$seed" "$@" "$card" 2>/dev/null
   fi
 }
 make_card camera -s "$size_mib" -m "$(media_of 3 fill)" --fragment -d all

@@ -20,9 +20,10 @@
 #                         files are copied, every third of those deleted, the rest copied
 #                         into the gaps (those deleted in between are not in the manifest);
 #                         on exFAT, files go in one to four pieces, pairs interleaved
+#     --seed N            another order of the files and of the pieces (default 7)
 set -euo pipefail
 
-usage() { sed -n '2,23p' "$0"; exit 2; }
+usage() { sed -n '2,24p' "$0"; exit 2; }
 kinds="jpg png gif bmp tif dng avi wav mov mp3 ogg flac mkv mts flv mpg wmv"
 size_mib=64
 demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1,avi=1,wav=1"
@@ -30,6 +31,7 @@ media=$demo_media
 delete=all
 fs=fat32
 fragment=0
+seed=7
 out_dir=""
 image=""
 while [ $# -gt 0 ]; do
@@ -46,6 +48,7 @@ while [ $# -gt 0 ]; do
     -o|--originals) out_dir=${2:?}; shift ;;
     --fs) fs=${2:?}; shift ;;
     --fragment) fragment=1 ;;
+    --seed) seed=${2:?}; shift ;;
     --kinds) echo "$kinds"; exit 0 ;;
     --out) image=${2:?}; shift ;;
     -h|--help) usage ;;
@@ -56,6 +59,7 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$image" ] || usage
 case $size_mib in ''|*[!0-9]*) echo "make-card: bad size" >&2; exit 2 ;; esac
+case $seed in ''|*[!0-9]*) echo "make-card: bad seed" >&2; exit 2 ;; esac
 case $fs in fat12|fat16|fat32|exfat) ;; *) echo "make-card: bad file system $fs" >&2; exit 2 ;; esac
 out_dir=${out_dir:-$image.originals}
 CONVERT=/usr/bin/convert  # Debian's ImageMagick
@@ -253,7 +257,7 @@ make_dngs "$(count_of dng)"
 make_clips
 
 # Interleave the kinds as a camera's day would, then fill the card in that order.
-mapfile -t files < <(printf '%s\n' "${files[@]}" | awk '{ printf "%d\t%s\n", (NR * 389) % 1009, $0 }' | sort -n | cut -f2)
+mapfile -t files < <(printf '%s\n' "${files[@]}" | awk -v m=$((389 + 10 * (seed - 7))) '{ printf "%d\t%s\n", (NR * m) % 1009, $0 }' | sort -n | cut -f2)
 deleted_by() {  # deleted_by <index>: 1 when the delete policy deletes the file
   case $delete in
     all) echo 1 ;;
@@ -281,7 +285,7 @@ if [ "$fs" = exfat ]; then
     placements+=("$out_dir/files/$f:$([ $fragment = 1 ] && echo $((1 + i % 4)) || echo 1):$((1 - del))")
     i=$((i + 1))
   done
-  python3 "$(dirname "$0")/place-fragments.py" --seed 7 "$image" "$manifest" "${placements[@]}"
+  python3 "$(dirname "$0")/place-fragments.py" --seed "$seed" "$image" "$manifest" "${placements[@]}"
   sed -i '2,$ s/\t[^\t]*$//' "$manifest"  # the medium offsets of the pieces: not for the manifest
   echo "make-card: $image ($size_mib MiB, exFAT): $i files, manifest $manifest" >&2
   exit 0
