@@ -8,7 +8,7 @@ namespace {
 
 constexpr size_t kMaxBreaks = 128;         // break points tried per piece
 constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
-constexpr size_t kMaxCandidates = 256;     // continuations tried per piece
+constexpr size_t kMaxCandidates = 1024;    // continuations tried per piece
 constexpr size_t kMaxZeroRuns = 16;        // of them, starts of zeroed runs
 constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
@@ -25,10 +25,14 @@ uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 uint64_t reach(const Carve& c) { return std::max(c.length, c.broken_at); }
 
 // Whether `a` carries a splice further than `b`: the proper end first, then a structure
-// that held as far as the free clusters went, then the validated bytes, then how far
-// the structure was followed.
+// that held as far as the free clusters went (unless the other validated past that
+// fence), then the validated bytes, then how far the structure was followed.
 int rank(const Carve& c, bool fenced) { return c.verdict == Verdict::complete ? 2 : fenced ? 1 : 0; }
 bool further(const Carve& a, bool fa, const Carve& b, bool fb) {
+  if (rank(a, fa) + rank(b, fb) == 1) {  // one held to its fence, the other broke in the open
+    const Carve& open = fa ? b : a;
+    if (open.length > (fa ? a : b).broken_at) return !fa;
+  }
   if (rank(a, fa) != rank(b, fb)) return rank(a, fa) > rank(b, fb);
   if (a.length != b.length) return a.length > b.length;
   return reach(a) > reach(b);
@@ -198,10 +202,11 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
           found = true;
           // Valid well past the splice, or as far as the continuation's free clusters
           // go: no chance match gets there, and nothing else can be told of a payload
-          // that carries no check. A proper end close to the splice may be one (a few
-          // MCUs of foreign data and an EOI), so the candidates after it are tried too,
-          // the longest proper end winning.
-          settled = r.length >= std::min(limit, b + kSure) || trial.fenced;
+          // that carries no check. A unit that is still open counts by how far it was
+          // followed (a GIF's image in three pieces). A proper end close to the splice
+          // may be one (a few MCUs of foreign data and an EOI), so the candidates after
+          // it are tried too, the longest proper end winning.
+          settled = reach(r) >= std::min(limit, b + kSure) || trial.fenced;
         }
         if (settled) break;
       }
