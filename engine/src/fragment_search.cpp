@@ -14,6 +14,7 @@ constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
 constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
+constexpr uint64_t kUnitSlack = 512;       // a unit crossing a piece's end starts this close to it
 constexpr uint64_t kFenceSlack = 2048;      // a measure's last unit may end this far before a fence
 constexpr uint64_t kBudgetBytes = uint64_t(1) << 30;  // re-measure reads per file
 constexpr uint64_t kControlBytes = 64u << 20;  // how far a control is followed for the file's end
@@ -36,6 +37,16 @@ bool further(const Carve& a, bool fa, const Carve& b, bool fb) {
   if (rank(a, fa) != rank(b, fb)) return rank(a, fa) > rank(b, fb);
   if (a.length != b.length) return a.length > b.length;
   return reach(a) > reach(b);
+}
+
+// The structure ran through whole clusters past the splice and broke in the unit that
+// crosses into the next one: the continuation's piece ends there. A short piece
+// validates no further than its clusters go, while another file's data with the same
+// tables (a JPEG's) decodes on and would win by length.
+bool broke_at_piece_end(const Carve& r, uint64_t splice, uint64_t cluster_bytes) {
+  if (r.verdict == Verdict::complete || r.length < splice + std::max(2 * cluster_bytes, kSure / 4)) return false;
+  const uint64_t into = (r.length - splice) % cluster_bytes;
+  return into != 0 && cluster_bytes - into <= kUnitSlack;
 }
 
 bool zeroed(const uint8_t* p, size_t n) {
@@ -206,7 +217,8 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
           // followed (a GIF's image in three pieces). A proper end close to the splice
           // may be one (a few MCUs of foreign data and an EOI), so the candidates after
           // it are tried too, the longest proper end winning.
-          settled = reach(r) >= std::min(limit, b + kSure) || trial.fenced;
+          settled = reach(r) >= std::min(limit, b + kSure) || trial.fenced ||
+                    broke_at_piece_end(r, b, layout_.cluster_bytes());
         }
         if (settled) break;
       }
