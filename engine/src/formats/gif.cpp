@@ -28,7 +28,12 @@ bool skip_sub_blocks(Cursor& cur, uint64_t& pos) {
 // the end code is tolerated.
 class LzwCheck {
  public:
-  LzwCheck(int min_size, uint64_t pixels) : min_(min_size), pixels_left_(pixels) { reset(); }
+  // `exact`: the end code must come with the last pixel, as encoders write it.
+  LzwCheck(int min_size, uint64_t pixels, bool exact) : min_(min_size), pixels_left_(pixels), exact_(exact) {
+    reset();
+  }
+  // The end code came before the image's last pixel.
+  bool ended_short() const { return ended_ && pixels_left_ > 0; }
 
   bool feed(const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n && !ended_; ++i) {
@@ -58,7 +63,7 @@ class LzwCheck {
     }
     if (code == clear + 1) {
       ended_ = true;
-      return true;
+      return !exact_ || pixels_left_ == 0;
     }
     uint32_t len;
     if (prev_ < 0) {
@@ -82,6 +87,7 @@ class LzwCheck {
 
   int min_;
   uint64_t pixels_left_;
+  bool exact_;
   uint32_t acc_ = 0;
   int nacc_ = 0, size_ = 0;
   uint32_t next_ = 0;
@@ -176,9 +182,13 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
       }
     }
     cur.set_block(Cursor::kBlock);
-    LzwCheck lzw(code_size, uint64_t(le16(d + 5)) * le16(d + 7));
+    // In a fragment search (a re-measure over a splice) the pixel count must come out
+    // exact: another GIF's codes from the same offset decode on to its own end, and
+    // only the count tells that they are not this image's. Such an image broke
+    // somewhere unknown, and counts as followed no further than its start.
+    LzwCheck lzw(code_size, uint64_t(le16(d + 5)) * le16(d + 7), trusted > 0);
     if (!image_data(cur, p = data, &lzw)) {
-      broken = p;
+      broken = lzw.ended_short() ? data : p;
       break;
     }
     ++images;

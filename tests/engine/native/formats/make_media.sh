@@ -49,6 +49,7 @@ pic 11 96x64 -quality 75 jng_sample.jng
 "$im" -delay 20 -size 40x30 xc:red xc:blue plasma:fractal mng_anim.mng
 
 pic 12 200x150 -colors 64 gif_still.gif
+pic 19 200x150 -colors 64 gif_other.gif
 "$im" -delay 10 -size 80x60 xc:red xc:green xc:blue plasma:fractal -loop 0 gif_anim.gif
 
 pic 13 127x93 -type TrueColor BMP3:bmp_24.bmp

@@ -1,6 +1,10 @@
 // GIF, BMP, ICO and PSD: sizes and blocks from generated files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
+#include "byte_source.h"
 #include "formats/samples.h"
 
 namespace kes::test {
@@ -48,6 +52,26 @@ TEST(SimpleFormats, GifImageDataIsCheckedCodeByCode) {
   Bytes junk = noise(2048, 23);
   std::copy(junk.begin(), junk.end(), file.begin() + file.size() / 2);
   EXPECT_EQ(measure(fmt("gif"), file, 0).verdict, Verdict::corrupt);
+}
+
+// A fragment search's re-measure: another GIF of the same size and palette, from the
+// same offset on, keeps the sub-blocks in step and its codes decode on to its own end;
+// the pixel count at the end code tells it from the image's own data.
+TEST(SimpleFormats, GifSplicedWithAnotherOfTheSameSizeIsNeverWhole) {
+  const Bytes own = sample("gif_still.gif"), other = sample("gif_other.gif");
+  const Format& f = fmt("gif");
+  MemorySource own_src(own.data(), own.size());
+  for (size_t at = 1024; at + 1024 < std::min(own.size(), other.size()); at += 509) {
+    SCOPED_TRACE(at);
+    std::unique_ptr<Splicer> splicer = f.splicer(own_src, f.max_length, f.measure(own_src, 0, at));
+    Bytes mixed(own.begin(), own.begin() + at);
+    mixed.insert(mixed.end(), other.begin() + at, other.end());
+    MemorySource mixed_src(mixed.data(), mixed.size());
+    EXPECT_NE(splicer->measure(mixed_src, at, mixed.size()).verdict, Verdict::complete);
+    const Carve whole = splicer->measure(own_src, at, own.size());
+    EXPECT_EQ(whole.verdict, Verdict::complete);
+    EXPECT_EQ(whole.length, own.size());
+  }
 }
 
 TEST(SimpleFormats, InconsistentHeadersDoNotProbe) {
