@@ -3,8 +3,8 @@
 # run by the engine (Release, no sanitizers), Debian's foremost and scalpel. Prints one
 # table: per format the deleted originals (fragmented ones in brackets) and how many each
 # tool recovered byte for byte, the carved files that match no original (false outputs;
-# a file cut short of its original is not counted), and the throughput of each tool and
-# of a plain cat of the images.
+# a file cut short of its original is not counted), their share of all carved files,
+# and the throughput of each tool and of a plain cat of the images.
 #
 # Cards (every kind tools/make-card.sh can make; its --kinds lists them):
 #   camera  FAT32, -s MiB (default 1024): about 80 % camera JPEGs, a few of every other
@@ -115,6 +115,7 @@ for card in cards:
         heads.setdefault(data[:512], []).append(data)
 found = {t: set() for t in tools}
 false = {t: 0 for t in tools}
+outputs = {t: 0 for t in tools}
 for t in tools:
     for card in cards:
         for base, _, names in os.walk(os.path.join(work, 'out-%s-%s' % (t, card))):
@@ -122,6 +123,7 @@ for t in tools:
                 if n.startswith('audit') or n.endswith('.txt'):
                     continue
                 data = open(os.path.join(base, n), 'rb').read()
+                outputs[t] += 1
                 h = (card, hashlib.sha256(data).hexdigest())
                 if h in originals:
                     found[t].add(h)
@@ -140,7 +142,9 @@ def row(label, pick):
 for f in formats:
     row(f, lambda v, f=f: v[0] == f)
 row('all', lambda v: True)
+print('%-8s %12s %s' % ('outputs', '', ' '.join('%12d' % outputs[t] for t in tools)))
 print('%-8s %12s %s' % ('false', '', ' '.join('%12d' % false[t] for t in tools)))
+print('%-8s %12s %s' % ('false %', '', ' '.join('%12.1f' % (100.0 * false[t] / max(outputs[t], 1)) for t in tools)))
 print('%-8s %12s %s' % ('MB/s', '%.1f (cat)' % (total / 1e6 / secs['cat']),
                         ' '.join('%12.1f' % (total / 1e6 / secs[t]) for t in tools)))
 PY
