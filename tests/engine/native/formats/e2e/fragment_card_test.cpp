@@ -12,9 +12,11 @@
 #include <map>
 #include <set>
 
+#include "byte_source.h"
 #include "engine_process.h"
 #include "placed_manifest.h"
 #include "formats/samples.h"
+#include "volume_layout.h"
 
 namespace kes::test {
 namespace {
@@ -171,18 +173,15 @@ TEST(FragmentCard, AShortMiddlePieceIsNotPassedOver) {
   const std::string img = dir / "card.img";
   ASSERT_TRUE(run("mkfs.fat -F 32 -s 8 -C " + img + " 300000"));
   Bytes card = kes_test::read_file(img);
-  auto le = [&](size_t at, int n) {
-    uint64_t v = 0;
-    for (int i = n - 1; i >= 0; --i) v = v << 8 | card[at + i];
-    return v;
-  };
-  const uint64_t cluster = le(11, 2) * le(13, 1);
-  const uint64_t data = (le(14, 2) + le(16, 1) * le(36, 4)) * le(11, 2);
+  MemorySource volume(card.data(), card.size());
+  const VolumeLayout layout = read_volume_layout(volume);
+  const uint64_t cluster = layout.cluster_bytes();
+  ASSERT_NE(cluster, 0u);
   const Bytes jpg = sample("jpg_big.jpg");
   const struct { uint64_t at_cluster, from, length; } pieces[] = {
       {100, 0, 10 * cluster}, {300, 10 * cluster, 4 * cluster}, {500, 14 * cluster, jpg.size() - 14 * cluster}};
   for (const auto& p : pieces)
-    std::copy(jpg.begin() + p.from, jpg.begin() + p.from + p.length, card.begin() + data + p.at_cluster * cluster);
+    std::copy(jpg.begin() + p.from, jpg.begin() + p.from + p.length, card.begin() + layout.cluster_offset(p.at_cluster));
   kes_test::write_file(img, card);
   kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img,
                                                             "fileopt,everything,disable,jpg,enable,search"});
