@@ -52,7 +52,7 @@ Carve measure_flv(ByteSource& src, uint64_t start, uint64_t max_length) {
       cut = !cur.within(pos, t ? 15 + uint64_t(size) : 11);
       break;
     }
-    if (be32(back) != 11 + size) {  // a sound tag head whose data does not hold: broken there
+    if (be32(back) != 11 + size) {  // a well-formed tag head whose data does not hold: broken there
       broken = pos + 15 + uint64_t(size);
       break;
     }

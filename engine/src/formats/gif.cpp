@@ -32,8 +32,8 @@ class LzwCheck {
   LzwCheck(int min_size, uint64_t pixels, bool exact) : min_(min_size), pixels_left_(pixels), exact_(exact) {
     reset();
   }
-  // The end code came before the image's last pixel.
-  bool ended_short() const { return ended_ && pixels_left_ > 0; }
+  // The check failed on the end code: it came before the image's last pixel.
+  bool ended_short() const { return exact_ && ended_ && pixels_left_ > 0; }
 
   bool feed(const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n && !ended_; ++i) {
