@@ -54,6 +54,10 @@ struct Format {
   // Makes the splicer for a file that `measured` (over `file`, up to max_length) found
   // broken. Optional: without it every candidate is measured whole.
   std::unique_ptr<Splicer> (*splicer)(ByteSource& file, uint64_t max_length, const Carve& measured) = nullptr;
+  // Optional: the file offset of the directory that the header at `head` points to, 0
+  // when none. Editors write a TIFF's pixels first and its directory last, so a deleted
+  // one in pieces shows nothing to follow until that directory is found.
+  uint64_t (*directory_at)(const uint8_t* head) = nullptr;
 };
 
 // Every format the engine knows, in probing order.

@@ -18,6 +18,7 @@ constexpr uint64_t kUnitSlack = 512;       // a unit crossing a piece's end star
 constexpr uint64_t kFenceSlack = 2048;      // a measure's last unit may end this far before a fence
 constexpr uint64_t kBudgetBytes = uint64_t(1) << 30;  // re-measure reads per file
 constexpr uint64_t kControlBytes = 64u << 20;  // how far a control is followed for the file's end
+constexpr uint64_t kAfterDirectory = 1u << 20;  // what a file may hold past its last directory
 
 uint64_t distance(uint64_t a, uint64_t b) { return a > b ? a - b : b - a; }
 
@@ -139,6 +140,33 @@ const Format* FragmentSearch::broken_start(const Format* const* hits, size_t cou
     return &f;
   }
   return nullptr;
+}
+
+Pieces FragmentSearch::relocated(const Format* const* hits, size_t count, uint64_t start, const Format** format,
+                                 Carve& carve) {
+  const uint64_t first = layout_.cluster_at(start);
+  uint8_t head[512];
+  if (!layout_.at_cluster_start(start) || first == UINT64_MAX || layout_.taken(first) ||
+      medium_.read_at(start, head, sizeof head) != sizeof head)
+    return Pieces{};
+  for (size_t i = 0; i < count; ++i) {
+    const Format& f = *hits[i];
+    const uint64_t directory = f.directory_at ? f.directory_at(head) : 0;
+    if (directory == 0 || directory >= f.max_length) continue;
+    // Zeroed clusters may be gaps or the file's own black rows: both are tried.
+    for (bool skip_zeroed : {true, false}) {
+      Pieces p = free_clusters(first, directory + kAfterDirectory, skip_zeroed);
+      if (p.count < 2) continue;  // in one piece it was measured already
+      SplicedSource file(medium_, p);
+      const Carve r = f.measure(file, 0, std::min(f.max_length, p.length()));
+      if (r.verdict != Verdict::complete || r.length <= directory) continue;
+      p.cut(r.length);
+      carve = r;
+      *format = &f;
+      return p;
+    }
+  }
+  return Pieces{};
 }
 
 Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max_length, Carve& carve) {
@@ -286,6 +314,33 @@ std::vector<uint64_t> FragmentSearch::continuations(uint64_t after) {
   }
   out.insert(out.end(), zero_runs.begin(), zero_runs.end());
   return out;
+}
+
+Pieces FragmentSearch::free_clusters(uint64_t first, uint64_t want, bool skip_zeroed) {
+  const uint64_t cs = layout_.cluster_bytes();
+  Pieces p;
+  for (uint64_t c = first, visited = 0; p.length() < want && c < layout_.clusters() && visited < kMaxVisited;
+       ++visited) {
+    if (!usable(c)) {
+      ++c;
+      continue;
+    }
+    const uint64_t at = layout_.cluster_offset(c);
+    bool zero = false;
+    const uint64_t end = c == first ? at : foreign_end(at, &zero);
+    if (end > at && (skip_zeroed || !zero)) {
+      c += (end - at + cs - 1) / cs;
+      continue;
+    }
+    if (p.count > 0 && p.piece[p.count - 1].offset + p.piece[p.count - 1].length == at) {
+      p.piece[p.count - 1].length += cs;
+    } else {
+      if (p.count == kMaxPieces) break;
+      p.piece[p.count++] = {at, cs};
+    }
+    ++c;
+  }
+  return p;
 }
 
 uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t host_end) {

@@ -48,6 +48,12 @@ class FragmentSearch {
   // anything worth keeping but whose structure held some way (a corrupt carve with a
   // length, where a search starts). The format, with `carve`; null when neither.
   const Format* broken_start(const Format* const* hits, size_t count, uint64_t start, Carve& carve);
+  // For a hit whose measures found neither a file nor a broken start: a deleted file
+  // whose header points to a directory beyond its first piece (Format::directory_at),
+  // over the free clusters that follow its start, as a file system fills the gaps
+  // between other files. Its pieces, with `format` and `carve`, when its structure holds
+  // over them whole; else none.
+  Pieces relocated(const Format* const* hits, size_t count, uint64_t start, const Format** format, Carve& carve);
 
  private:
   // Follows the deleted file at `start` whose `carve` did not reach its proper end.
@@ -74,6 +80,9 @@ class FragmentSearch {
   // first clusters of zeroed runs, which mostly hold nothing but may be a file's silence
   // or black rows.
   std::vector<uint64_t> continuations(uint64_t after);
+  // The clusters from `first` on that no listed, claimed or other file holds (nor a
+  // zeroed one, when `skip_zeroed`), in order, up to `want` bytes or kMaxPieces runs.
+  Pieces free_clusters(uint64_t first, uint64_t want, bool skip_zeroed);
   // The first cluster start in (from, to) where a file of an enabled format begins that
   // runs on past `host_end`: the bytes there are not the host's (a file embedded in it,
   // a thumbnail, ends inside it). UINT64_MAX when none.

@@ -95,6 +95,8 @@ void Scanner::resolve_oldest() {
       if (!format) format = search_.broken_start(c.hits, c.hit_count, c.pos, carve);
       pieces = format ? search_.place(*format, c.pos, carve) : Pieces{};
     }
+    // Placed along the free clusters, past those of the files carved before it: here.
+    if (pieces.count == 0) pieces = search_.relocated(c.hits, c.hit_count, c.pos, &format, carve);
     if (pieces.count > 0 && emit(*format, carve, pieces)) {
       // Whatever lies inside the file (an embedded thumbnail) is part of it.
       skip_end_ = round_up_sector(c.pos + pieces.piece[0].length);

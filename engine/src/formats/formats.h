@@ -21,6 +21,7 @@ bool probe_psd(const uint8_t* head);
 Carve measure_psd(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_tif(const uint8_t* head);
 Carve measure_tif(ByteSource& src, uint64_t start, uint64_t max_length);
+uint64_t tif_directory(const uint8_t* head);
 bool probe_dsc(const uint8_t* head);
 Carve measure_dsc(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_orf(const uint8_t* head);

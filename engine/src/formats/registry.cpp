@@ -9,7 +9,7 @@ namespace {
 constexpr uint64_t MiB = uint64_t(1) << 20;
 
 const Format kFormats[] = {
-    {"tif", Kind::photo, 16, probe_tif, measure_tif, 4096 * MiB},
+    {"tif", Kind::photo, 16, probe_tif, measure_tif, 4096 * MiB, nullptr, tif_directory},
     {"dsc", Kind::photo, 16, probe_dsc, measure_dsc, 1024 * MiB},
     {"raf", Kind::photo, 112, probe_raf, measure_raf, 1024 * MiB},
     {"x3f", Kind::photo, 40, probe_x3f, measure_x3f, 512 * MiB},

@@ -48,6 +48,13 @@ Carve measure_tif(ByteSource& src, uint64_t start, uint64_t max_length) {
   return finish(in, cr2 && !in.dng ? "cr2" : raw_extension(in));
 }
 
+uint64_t tif_directory(const uint8_t* h) {
+  if (!probe_standard(h)) return 0;
+  const bool le = h[0] == 'I';
+  if ((le ? le16(h + 2) : be16(h + 2)) == 43) return le ? le64(h + 8) : be64(h + 8);  // BigTIFF
+  return le ? le32(h + 4) : be32(h + 4);
+}
+
 // The Kodak DCS cameras' TIFF-structured raw files.
 bool probe_dsc(const uint8_t* h) { return probe_standard(h); }
 
