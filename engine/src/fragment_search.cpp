@@ -145,10 +145,11 @@ const Format* FragmentSearch::broken_start(const Format* const* hits, size_t cou
 Pieces FragmentSearch::relocated(const Format* const* hits, size_t count, uint64_t start, const Format** format,
                                  Carve& carve) {
   const uint64_t first = layout_.cluster_at(start);
-  uint8_t head[512];
-  if (!layout_.at_cluster_start(start) || first == UINT64_MAX || layout_.taken(first) ||
-      medium_.read_at(start, head, sizeof head) != sizeof head)
+  if (std::none_of(hits, hits + count, [](const Format* f) { return f->directory_at != nullptr; }) ||
+      !layout_.at_cluster_start(start) || first == UINT64_MAX || layout_.taken(first))
     return Pieces{};
+  uint8_t head[512];
+  if (medium_.read_at(start, head, sizeof head) != sizeof head) return Pieces{};
   for (size_t i = 0; i < count; ++i) {
     const Format& f = *hits[i];
     const uint64_t directory = f.directory_at ? f.directory_at(head) : 0;
