@@ -4,7 +4,8 @@
 # table: per format the deleted originals (fragmented ones in brackets) and how many each
 # tool recovered byte for byte, the carved files that match no original (false outputs;
 # a file cut short of its original is not counted), their share of all carved files,
-# and the throughput of each tool and of a plain cat of the images.
+# how many of them are a later part of an original byte for byte (a piece carved as a
+# file of its own), and the throughput of each tool and of a plain cat of the images.
 #
 # Cards (every kind tools/make-card.sh can make; its --kinds lists them):
 #   camera  FAT32, -s MiB (default 1024): about 80 % camera JPEGs, a few of every other
@@ -105,6 +106,7 @@ secs = {t: int(v) / 1e9 for t, v in zip(('cat', 'engine', 'foremost', 'scalpel')
 cards, tools = sys.argv[7:], ('engine', 'foremost', 'scalpel')
 originals = {}   # (card, sha256) -> (format, fragmented, deleted): the cards share media
 heads = {}       # first bytes -> originals' bytes, for telling cut files from false ones
+blocks = {}      # hashes of 512-byte blocks at 512-byte offsets -> (original's bytes, offset)
 for card in cards:
     folder = os.path.join(work, card + '.img.originals')
     rows = [l.rstrip('\n').split('\t') for l in open(os.path.join(folder, 'manifest.tsv'))][1:]
@@ -113,8 +115,14 @@ for card in cards:
     for name in os.listdir(os.path.join(folder, 'files')):
         data = open(os.path.join(folder, 'files', name), 'rb').read()
         heads.setdefault(data[:512], []).append(data)
+        for off in range(512, len(data) - 511, 512):
+            blocks.setdefault(hash(data[off:off + 512]), (data, off))
 found = {t: set() for t in tools}
 false = {t: 0 for t in tools}
+parts = {t: 0 for t in tools}
+def later_part(data):
+    whole, off = blocks.get(hash(data[:512]), (b'', 0))
+    return len(data) >= 512 and whole[off:off + len(data)] == data
 outputs = {t: 0 for t in tools}
 for t in tools:
     for card in cards:
@@ -129,6 +137,7 @@ for t in tools:
                     found[t].add(h)
                 elif not any(o.startswith(data) for o in heads.get(data[:512], [])):
                     false[t] += 1
+                    parts[t] += later_part(data)
 formats = sorted({f for f, _, d in originals.values() if d})
 print('\nDeleted originals recovered byte for byte (fragmented ones in brackets), %d MB carved:' % (total // 10**6))
 print('%-8s %12s %12s %12s %12s' % ('format', 'originals', *tools))
@@ -144,6 +153,7 @@ for f in formats:
 row('all', lambda v: True)
 print('%-8s %12s %s' % ('outputs', '', ' '.join('%12d' % outputs[t] for t in tools)))
 print('%-8s %12s %s' % ('false', '', ' '.join('%12d' % false[t] for t in tools)))
+print('%-8s %12s %s' % ('  parts', '', ' '.join('%12d' % parts[t] for t in tools)))
 print('%-8s %12s %s' % ('false %', '', ' '.join('%12.1f' % (100.0 * false[t] / max(outputs[t], 1)) for t in tools)))
 print('%-8s %12s %s' % ('MB/s', '%.1f (cat)' % (total / 1e6 / secs['cat']),
                         ' '.join('%12.1f' % (total / 1e6 / secs[t]) for t in tools)))
