@@ -31,7 +31,7 @@ constexpr int kPrintEveryMs = 1000;
 // Measures wait for one another: a fragment search that meets a file another thread is
 // measuring waits for that measure rather than taking it twice. So there are more
 // measure threads than cores, which keeps the cores busy meanwhile (a 2-core machine
-// scans a camera card 15-30 % faster with 8 than with 2). KESTRUNE_THREADS sets the
+// scans a camera card 10-20 % faster with 8 than with 2). KESTRUNE_THREADS sets the
 // count for tests (verdicts never depend on it).
 unsigned measure_threads() {
   const char* forced = std::getenv("KESTRUNE_THREADS");
