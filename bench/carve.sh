@@ -12,21 +12,24 @@
 #           kind, written again into the gaps of deleted ones, all deleted
 #   mixed   exFAT, a quarter of that size: every kind, in one to four pieces, half deleted
 #
-#   bench/carve.sh [-s MiB] [-w WORKDIR] [-f] [-r SEED]
-#     -f: make fresh cards; -r: another layout of the same media (tools/make-card.sh --seed)
+#   bench/carve.sh [-s MiB] [-w WORKDIR] [-f] [-r SEED] [-c KIB]
+#     -f: make fresh cards; -r: another layout of the same media (tools/make-card.sh --seed);
+#     -c: cluster size of both cards (cameras format cards of 8 GB and more with 32 KiB)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 size_mib=1024
 work=/tmp/kestrune-bench
 fresh=0
 seed=7
-while getopts "s:w:fr:" opt; do
+cluster=()
+while getopts "s:w:fr:c:" opt; do
   case $opt in
     s) size_mib=$OPTARG ;;
     w) work=$OPTARG ;;
     f) fresh=1 ;;
     r) seed=$OPTARG ;;
-    *) sed -n '2,16p' "$0"; exit 2 ;;
+    c) cluster=(--cluster "$OPTARG") ;;
+    *) sed -n '2,18p' "$0"; exit 2 ;;
   esac
 done
 for tool in foremost scalpel python3; do
@@ -46,7 +49,7 @@ make_card() {  # make_card <name> <make-card options...>
   shift
   if [ $fresh = 1 ] || [ ! -f "$card.originals/manifest.tsv" ]; then
     echo "Making $card (a few minutes)..."
-    "$ROOT/tools/make-card.sh" --seed "$seed" "$@" "$card" 2>/dev/null
+    "$ROOT/tools/make-card.sh" --seed "$seed" "${cluster[@]}" "$@" "$card" 2>/dev/null
   fi
 }
 make_card camera -s "$size_mib" -m "$(media_of 3 fill)" --fragment -d all

@@ -21,6 +21,7 @@
 #                         into the gaps (those deleted in between are not in the manifest);
 #                         on exFAT, files go in one to four pieces, pairs interleaved
 #     --seed N            another order of the files and of the pieces (default 7)
+#     --cluster KIB       cluster size in KiB (default: what mkfs picks for the size)
 set -euo pipefail
 
 usage() { sed -n '2,24p' "$0"; exit 2; }
@@ -32,6 +33,7 @@ delete=all
 fs=fat32
 fragment=0
 seed=7
+cluster_kib=
 out_dir=""
 image=""
 while [ $# -gt 0 ]; do
@@ -49,6 +51,7 @@ while [ $# -gt 0 ]; do
     --fs) fs=${2:?}; shift ;;
     --fragment) fragment=1 ;;
     --seed) seed=${2:?}; shift ;;
+    --cluster) cluster_kib=${2:?}; shift ;;
     --kinds) echo "$kinds"; exit 0 ;;
     --out) image=${2:?}; shift ;;
     -h|--help) usage ;;
@@ -60,6 +63,11 @@ done
 [ -n "$image" ] || usage
 case $size_mib in ''|*[!0-9]*) echo "make-card: bad size" >&2; exit 2 ;; esac
 case $seed in ''|*[!0-9]*) echo "make-card: bad seed" >&2; exit 2 ;; esac
+case $cluster_kib in ''|1|2|4|8|16|32|64|128) ;; *) echo "make-card: bad cluster size" >&2; exit 2 ;; esac
+if [ "$fs" = fat32 ] && [ -n "$cluster_kib" ] && [ $((size_mib * 1024 / cluster_kib)) -lt 65525 ]; then
+  echo "make-card: FAT32 needs at least 65525 clusters: $cluster_kib KiB clusters need a card of $((65525 * cluster_kib / 1024 + 1)) MiB or more" >&2
+  exit 2
+fi
 case $fs in fat12|fat16|fat32|exfat) ;; *) echo "make-card: bad file system $fs" >&2; exit 2 ;; esac
 out_dir=${out_dir:-$image.originals}
 CONVERT=/usr/bin/convert  # Debian's ImageMagick
@@ -273,7 +281,7 @@ if [ "$fs" = exfat ]; then
   # No mounting here: the placer writes the files into the clusters and sets the
   # allocation (bitmap and chains) of those that stay listed.
   truncate -s "${size_mib}M" "$image"
-  mkfs.exfat -L KESCARD "$image" >/dev/null
+  mkfs.exfat -L KESCARD ${cluster_kib:+-c ${cluster_kib}K} "$image" >/dev/null
   placements=()
   room=$((size_mib * 1024 * 1024 / 10 * 9))
   i=0
@@ -291,7 +299,7 @@ if [ "$fs" = exfat ]; then
   exit 0
 fi
 
-mkfs.fat -F "${fs#fat}" -n KESCARD -C "$image" $((size_mib * 1024)) >/dev/null
+mkfs.fat -F "${fs#fat}" -n KESCARD ${cluster_kib:+-s $((cluster_kib * 2))} -C "$image" $((size_mib * 1024)) >/dev/null
 mmd -i "$image" ::/DCIM ::/DCIM/100KESTR
 copy_files() {  # copy_files <name>...: into the card, dropping what does not fit
   local f
