@@ -157,7 +157,9 @@ Pieces FragmentSearch::relocated(const Format* const* hits, size_t count, uint64
     // Zeroed clusters may be gaps or the file's own black rows: both are tried.
     for (bool skip_zeroed : {true, false}) {
       Pieces p = free_clusters(first, directory + kAfterDirectory, skip_zeroed);
-      if (p.count < 2) continue;  // in one piece it was measured already
+      // In one piece it was measured already. Past the first piece, the directory found
+      // where the header says vouches for the gaps skipped before it; the pixels cannot.
+      if (p.count < 2 || directory < p.piece[0].length) continue;
       SplicedSource file(medium_, p);
       const Carve r = f.measure(file, 0, std::min(f.max_length, p.length()));
       if (r.verdict != Verdict::complete || r.length <= directory) continue;
