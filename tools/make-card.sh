@@ -64,8 +64,9 @@ done
 case $size_mib in ''|*[!0-9]*) echo "make-card: bad size" >&2; exit 2 ;; esac
 case $seed in ''|*[!0-9]*) echo "make-card: bad seed" >&2; exit 2 ;; esac
 case $cluster_kib in ''|1|2|4|8|16|32|64|128) ;; *) echo "make-card: bad cluster size" >&2; exit 2 ;; esac
-if [ "$fs" = fat32 ] && [ -n "$cluster_kib" ] && [ $((size_mib * 1024 / cluster_kib)) -lt 65525 ]; then
-  echo "make-card: FAT32 needs at least 65525 clusters: $cluster_kib KiB clusters need a card of $((65525 * cluster_kib / 1024 + 1)) MiB or more" >&2
+# FAT32 needs 65525 data clusters; its two FATs and reserved sectors take under 1 MiB.
+if [ "$fs" = fat32 ] && [ -n "$cluster_kib" ] && [ $(((size_mib - 1) * 1024 / cluster_kib)) -lt 65525 ]; then
+  echo "make-card: FAT32 needs at least 65525 clusters: $cluster_kib KiB clusters need a card of $((65525 * cluster_kib / 1024 + 2)) MiB or more" >&2
   exit 2
 fi
 case $fs in fat12|fat16|fat32|exfat) ;; *) echo "make-card: bad file system $fs" >&2; exit 2 ;; esac
