@@ -52,13 +52,7 @@ Pieces listed_pieces(const VolumeLayout& layout, uint64_t start, uint64_t max_le
   // in a damaged table ends there.
   for (uint64_t hops = 0, most = std::min(layout.clusters(), max_length / cs + 1); hops < most; ++hops) {
     const uint64_t n = layout.next(c);
-    if (n == UINT64_MAX) break;
-    if (n == c + 1) {
-      p.piece[p.count - 1].length += cs;
-    } else {
-      if (p.count == kMaxPieces) break;
-      p.piece[p.count++] = {layout.cluster_offset(n), cs};
-    }
+    if (n == UINT64_MAX || !p.add(layout.cluster_offset(n), cs)) break;
     c = n;
   }
   return p;

@@ -335,12 +335,7 @@ Pieces FragmentSearch::free_clusters(uint64_t first, uint64_t want, bool skip_ze
       c += (end - at + cs - 1) / cs;
       continue;
     }
-    if (p.count > 0 && p.piece[p.count - 1].offset + p.piece[p.count - 1].length == at) {
-      p.piece[p.count - 1].length += cs;
-    } else {
-      if (p.count == kMaxPieces) break;
-      p.piece[p.count++] = {at, cs};
-    }
+    if (!p.add(at, cs)) break;
     ++c;
   }
   return p;

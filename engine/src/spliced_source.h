@@ -31,6 +31,18 @@ struct Pieces {
     for (size_t i = 0; i < count; ++i) n += piece[i].length;
     return n;
   }
+  // Appends `bytes` at medium `offset`, to the last piece when they follow it; false when
+  // they would need a piece more than kMaxPieces.
+  bool add(uint64_t offset, uint64_t bytes) {
+    Extent* last = count > 0 ? &piece[count - 1] : nullptr;
+    if (last && last->offset + last->length == offset) {
+      last->length += bytes;
+    } else {
+      if (count == kMaxPieces) return false;
+      piece[count++] = {offset, bytes};
+    }
+    return true;
+  }
   // Keeps the first `length` bytes of the file.
   void cut(uint64_t length) {
     size_t i = 0;
