@@ -105,6 +105,8 @@ bool probe_ds2(const uint8_t* head);
 Carve measure_ds2(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_sib(const uint8_t* head);
 Carve measure_sib(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_rns(const uint8_t* head);
+Carve measure_rns(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_als(const uint8_t* head);
 Carve measure_als(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_swf(const uint8_t* head);

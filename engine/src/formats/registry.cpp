@@ -61,6 +61,7 @@ const Format kFormats[] = {
     {"ds2", Kind::audio, 68, probe_ds2, measure_ds2, 1024 * MiB},
     {"dss", Kind::audio, 68, probe_dss, measure_dss, 1024 * MiB},
     {"sib", Kind::audio, 9, probe_sib, measure_sib, 64 * MiB},
+    {"rns", Kind::audio, 32, probe_rns, measure_rns, 256 * MiB},
 };
 
 }  // namespace

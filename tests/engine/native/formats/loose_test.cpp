@@ -1,6 +1,7 @@
 // Formats without a structural end (dictation, tablature beyond its opening, notation
-// scores): a file followed by zeroed sectors comes back exactly; one followed by another
-// file stops at that file's sector; one that reaches the medium's end is truncated.
+// scores, rack songs): a file followed by zeroed sectors comes back exactly; one followed
+// by another file stops at that file's sector; one that reaches the medium's end is
+// truncated.
 #include <gtest/gtest.h>
 
 #include "formats/samples.h"
@@ -12,7 +13,8 @@ size_t sectors(size_t n) { return (n + 511) / 512 * 512; }
 
 TEST(Loose, FilesRunToTheFirstZeroedOrClaimedSector) {
   const std::pair<const char*, const char*> samples[] = {
-      {"dss", "dss_memo.dss"}, {"ds2", "ds2_memo.ds2"}, {"gp5", "gp5_song.gp5"}, {"sib", "sib_score.sib"}};
+      {"dss", "dss_memo.dss"}, {"ds2", "ds2_memo.ds2"}, {"gp5", "gp5_song.gp5"}, {"sib", "sib_score.sib"},
+      {"rns", "rns_song.rns"}};
   for (auto [option, name] : samples) {
     SCOPED_TRACE(name);
     const Bytes file = sample(name);

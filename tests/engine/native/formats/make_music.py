@@ -211,5 +211,6 @@ gp5 += struct.pack("<I", 2) + sized(b"first notice") + sized(b"second")
 gp5 += struct.pack("<I", 1) + b"".join(struct.pack("<II", 1, 5) + b"la la" for _ in range(5))
 write("gp5_song.gp5", gp5 + noise(3000, 9) + b"\x01")
 
-# Notation score: the signature, then data this test cannot tell from noise.
+# Notation score and rack song: the signature, then data this test cannot tell from noise.
 write("sib_score.sib", b"\x0fSIBELIUS\0\0\x40\0\x02\0" + noise(5000, 10) + b"\x2a")
+write("rns_song.rns", b"Propellerheads Reason Song File\x1a" + noise(7000, 11) + b"\x07")

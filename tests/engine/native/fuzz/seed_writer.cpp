@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
       {"swf_", "swf"}, {"aif_", "aif"}, {"au_", "au"},   {"caf_", "caf"}, {"mid_", "mid"},
       {"mus_", "mus"}, {"flp_", "flp"}, {"ses_", "ses"}, {"it_", "it"},   {"xm_", "xm"},
       {"als_", "als"}, {"gz_", "als"},  {"gp5_", "gp5"}, {"ds2_", "ds2"}, {"dss_", "dss"},
-      {"sib_", "sib"}};
+      {"sib_", "sib"}, {"rns_", "rns"}};
   for (const auto& entry : fs::directory_iterator(KES_MEDIA_DIR)) {
     std::string name = entry.path().filename().string();
     for (auto [prefix, format] : by_prefix)
