@@ -74,6 +74,50 @@ bool pes_header_ok(const uint8_t* h, size_t n, bool mpeg2) {
   return false;
 }
 
+// Bytes before the payload of the PES packet at h (`n` bytes readable); 0 when they do
+// not fit in n.
+size_t pes_payload_at(const uint8_t* h, size_t n, bool mpeg2) {
+  if (mpeg2) return n >= 9 && size_t(9) + h[8] <= n ? 9 + h[8] : 0;
+  size_t i = 6;
+  while (i < n && h[i] == 0xFF) ++i;
+  if (i < n && (h[i] & 0xC0) == 0x40) i += 2;
+  if (i >= n) return 0;
+  const size_t stamps = h[i] == 0x0F ? 1 : (h[i] >> 4) == 2 ? 5 : (h[i] >> 4) == 3 ? 10 : 0;
+  return stamps && i + stamps <= n ? i + stamps : 0;
+}
+
+// Whether the video of the program stream whose first pack (of `pack` bytes) is at 0
+// opens with a sequence header, as every recording's does. A later part of a
+// recording, cut at a pack boundary, may begin with a pack and a system header as well
+// (muxers repeat them), but its first video packet carries the middle of a picture, or
+// it holds none at all (the audio that closes a recording). Streams whose system header
+// bounds no video pass.
+bool video_opens_with_sequence(Cursor& cur, size_t pack, bool mpeg2) {
+  const uint8_t* sys = cur.get(pack, 11);
+  if (!sys || (sys[10] & 0x1F) == 0) return true;  // no video stream bound
+  uint64_t pos = pack;
+  for (int n = 0; n < 64; ++n) {
+    const uint8_t* h = cur.get(pos, 32);
+    if (!h || !start_code(h) || h[3] == kEnd) return false;
+    if (h[3] == kPack) {
+      bool pack_mpeg2 = false;
+      const size_t len = pack_length(h, pack_mpeg2);
+      if (!len) return false;
+      pos += len;
+      continue;
+    }
+    if (h[3] >= 0xE0 && h[3] <= 0xEF) {
+      const size_t at = pes_payload_at(h, 32, mpeg2);
+      if (!at || size_t(be16(h + 4)) + 6 < at + 4) return false;
+      size_t k = at;
+      while (k < 28 && h[k] == 0) ++k;  // zero bytes may stand before a start code
+      return k >= at + 2 && h[k] == 1 && h[k + 1] == kSequence;
+    }
+    pos += 6 + be16(h + 4);
+  }
+  return false;
+}
+
 StreamEnd stopped(Cursor& cur, uint64_t good, uint64_t units, bool cut) {
   return {cut ? cur.limit() : good, false, units};
 }
@@ -190,6 +234,9 @@ Carve measure_mpg(ByteSource& src, uint64_t start, uint64_t max_length) {
   const uint8_t* h = cur.get(0, kProbeBytes);
   if (!h || !probe_mpg(h)) return corrupt();
   if (h[3] == kSequence) return measure_video_es(cur);
+  bool mpeg2 = false;
+  const size_t pack = pack_length(h, mpeg2);
+  if (!video_opens_with_sequence(cur, pack, mpeg2)) return corrupt();
   StreamEnd s = walk_program_stream(cur, 0);
   if (s.units == 0) return corrupt();
   return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg");

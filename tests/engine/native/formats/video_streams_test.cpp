@@ -12,6 +12,7 @@ std::vector<StreamSample> samples() {
   return {
       {"mpg", sample("mpg_mpeg1.mpg"), "mpg", 2048},
       {"mpg", sample("mpg_vob.mpg"), "mpg", 2048},
+      {"mpg", sample("mpg_muxed.mpg"), "mpg", 2048},
       {"mpg", sample("mpg_video.mpg"), "mpg", 0},
       {"m2ts", sample("m2ts_packets.m2t"), "m2t", 188},
       {"m2ts", sample("m2ts_timecoded.m2ts"), "m2ts", 192},
@@ -57,6 +58,20 @@ TEST(VideoStreams, ProgramStreamEndsAtItsEndCodeAndTransportCountersHold) {
   const Bytes whole = sample("m2ts_packets.m2t");
   const Bytes few(whole.begin(), whole.begin() + 20 * 188);
   EXPECT_EQ(measure(fmt("m2ts"), few, 0).verdict, Verdict::corrupt);
+}
+
+// A muxer that repeats its system header makes later packs look like a stream's start,
+// and a card holds such later parts of deleted clips cut at cluster boundaries. Their
+// video begins in the middle of a picture: none is a recording of its own.
+TEST(VideoStreams, LaterPartsOfAProgramStreamAreNoRecordings) {
+  const Bytes ps = sample("mpg_muxed.mpg");
+  int starts = 0;
+  for (size_t at = 2048; at < ps.size(); at += 2048) {
+    if (!probes(fmt("mpg"), ps, at)) continue;
+    ++starts;
+    EXPECT_EQ(measure(fmt("mpg"), Bytes(ps.begin() + at, ps.end()), 0).verdict, Verdict::corrupt) << at;
+  }
+  EXPECT_GT(starts, 0);
 }
 
 }  // namespace
