@@ -1,8 +1,8 @@
 // ASF (wmv, wma): the header object, then top-level objects (data, indexes), each a GUID
 // and a 64-bit size. The header's objects must fill it in the number it states; the
-// file properties give the packet size, with which every data packet's header is
-// checked (flags, the stream its first payload belongs to), and the file size, which
-// must agree with where the objects end.
+// file properties give the packet size, with which every data packet is walked (flags,
+// payloads inside it and of declared streams, each stream's media objects in order),
+// and the file size, which must agree with where the objects end.
 #include <algorithm>
 #include <cstring>
 
@@ -77,21 +77,84 @@ bool read_header(Cursor& cur, Header& h) {
 
 unsigned field_length(unsigned type) { return type == 3 ? 4 : type; }
 
-// A data packet's header: error correction, length and property flags in their
-// allowed forms, and a first payload of a stream the header declared.
-bool packet_ok(Cursor& cur, uint64_t pos, const Header& h) {
-  const uint8_t* p = cur.get(pos, 40);
-  if (!p) return true;  // cut: judged by the caller
+// Reads a field of the given length type (none, byte, word, dword) at i, within n.
+bool field(const uint8_t* p, size_t n, size_t& i, unsigned type, uint32_t& v) {
+  const unsigned len = field_length(type);
+  if (i + len > n) return false;
+  v = len == 4 ? le32(p + i) : len == 2 ? le16(p + i) : len == 1 ? p[i] : 0;
+  i += len;
+  return true;
+}
+
+// Where each stream's media objects stand: a muxer sends an object's fragments in
+// order, then the next object, numbered one higher.
+struct ObjectRun {
+  uint32_t object = 0, next = 0;
+  bool known = false;
+};
+
+// One payload of `stream`: it continues the stream's current object where the last
+// fragment stopped, or opens the next one at offset 0. A splice of another recording,
+// or of a later part of this one, breaks that order. Compressed payloads (replicated
+// length 1) carry several small objects and restart the count.
+bool object_follows(ObjectRun& run, uint32_t object, uint32_t offset, uint32_t length, unsigned number_type,
+                    bool compressed) {
+  if (compressed || number_type == 0) {
+    run.known = false;
+    return true;
+  }
+  const uint32_t mask = number_type == 1 ? 0xFF : number_type == 2 ? 0xFFFF : 0xFFFFFFFF;
+  if (run.known && !(object == run.object && offset == run.next) &&
+      !(object == ((run.object + 1) & mask) && offset == 0))
+    return false;
+  run = {object, offset + length, true};
+  return true;
+}
+
+// A data packet of `n` bytes: error correction, length and property flags in their
+// allowed forms, its payloads inside it, each of a stream the header declared, and each
+// stream's media objects in order across the packets.
+bool packet_ok(const uint8_t* p, size_t n, const Header& h, ObjectRun* runs) {
   size_t i = 0;
   if (p[0] & 0x80) {
     if (p[0] & 0x70) return false;
     i = 1 + (p[0] & 0x0F);
   }
+  if (i + 2 > n) return false;
   const uint8_t flags = p[i], props = p[i + 1];
   if ((flags & 0x80) || (props >> 6) != 1) return false;
-  i += 2 + field_length(flags >> 5 & 3) + field_length(flags >> 1 & 3) + field_length(flags >> 3 & 3) + 6;
-  if (flags & 1) ++i;  // the flags of multiple payloads
-  return h.streams[p[i] & 0x7F];
+  i += 2;
+  uint32_t length = 0, sequence = 0, padding = 0, count = 1, length_type = 0;
+  if (!field(p, n, i, flags >> 5 & 3, length) || !field(p, n, i, flags >> 1 & 3, sequence) ||
+      !field(p, n, i, flags >> 3 & 3, padding) || length > n)
+    return false;
+  const size_t end = (length ? length : n) - std::min<size_t>(padding, length ? length : n);
+  i += 6;  // send time and duration
+  if (flags & 1) {
+    if (i >= end) return false;
+    count = p[i] & 0x3F;
+    length_type = p[i++] >> 6;
+    if (!count || !length_type) return false;
+  }
+  for (uint32_t k = 0; k < count; ++k) {
+    if (i >= end) return false;
+    const unsigned stream = p[i++] & 0x7F;
+    uint32_t object = 0, offset = 0, replicated = 0, size = 0;
+    if (!h.streams[stream] || !field(p, end, i, props >> 4 & 3, object) ||
+        !field(p, end, i, props >> 2 & 3, offset) || !field(p, end, i, props & 3, replicated) ||
+        replicated > end - i)
+      return false;
+    i += replicated;
+    if (flags & 1) {
+      if (!field(p, end, i, length_type, size)) return false;
+    } else {
+      size = static_cast<uint32_t>(end - i);
+    }
+    if (size > end - i) return false;
+    i += size;
+    if (!object_follows(runs[stream], object, offset, size, props >> 4 & 3, replicated == 1)) return false;
+  }
+  return true;
 }
 
 enum class Walk { whole, cut, broken };
@@ -105,10 +168,13 @@ Walk data_packets(Cursor& cur, uint64_t pos, uint64_t size, const Header& h, uin
   good = pos + 50;
   if (psize < 40) return cur.within(pos, size) ? Walk::whole : Walk::cut;
   if (packets && packets != (size - 50) / psize) return Walk::broken;
+  if (psize > Cursor::kBlock) return cur.within(pos, size) ? Walk::whole : Walk::cut;
+  ObjectRun runs[128];
   for (uint64_t p = pos + 50; size - (p - pos) >= psize; p += psize) {
-    if (!cur.within(p, 40)) return Walk::cut;
-    if (!packet_ok(cur, p, h)) return Walk::broken;
-    good = std::min(p + psize, cur.limit());
+    const uint8_t* packet = cur.get(p, psize);
+    if (!packet) return Walk::cut;
+    if (!packet_ok(packet, psize, h, runs)) return Walk::broken;
+    good = p + psize;
   }
   return cur.within(pos, size) ? Walk::whole : Walk::cut;
 }

@@ -2,6 +2,7 @@
 // whole with the extension their content calls for, then cut, spliced and disguised.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "formats/container_maker.h"
@@ -103,6 +104,20 @@ TEST(Containers, ForeignFilesAreNotCarved) {
     card.put(0, c.file);
     EXPECT_EQ(measure(fmt(c.option), card.data, 0).verdict, Verdict::corrupt);
   }
+}
+
+// A wrong splice of the same recording's later packets keeps every packet well formed;
+// the order of each stream's media objects shows it, and the file ends before it.
+TEST(Containers, AsfPacketsOutOfTheirObjectOrderEndTheFile) {
+  Bytes wmv = sample("asf_video.wmv");
+  const uint8_t data_guid[4] = {0x36, 0x26, 0xB2, 0x75};
+  const size_t data = std::search(wmv.begin() + 16, wmv.end(), data_guid, data_guid + 4) - wmv.begin();
+  const size_t packet = 3200, second = data + 50 + packet;
+  ASSERT_LE(second + 3 * packet, wmv.size());
+  std::copy_n(wmv.begin() + second + 2 * packet, packet, wmv.begin() + second);
+  Carve c = measure(fmt("asf"), wmv, 0);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_EQ(c.length, second);
 }
 
 TEST(Containers, SampleTablesEndAMovieWhoseMediaBoxRunsToTheEnd) {
