@@ -96,10 +96,11 @@ struct ObjectRun {
 // One payload of `stream`: it continues the stream's current object where the last
 // fragment stopped, or opens the next one at offset 0. A splice of another recording,
 // or of a later part of this one, breaks that order. Compressed payloads (replicated
-// length 1) carry several small objects and restart the count.
+// length 1) carry several small objects and restart the count; packets without object
+// numbers or offsets give nothing to follow.
 bool object_follows(ObjectRun& run, uint32_t object, uint32_t offset, uint32_t length, unsigned number_type,
-                    bool compressed) {
-  if (compressed || number_type == 0) {
+                    bool counted) {
+  if (!counted) {
     run.known = false;
     return true;
   }
@@ -152,7 +153,8 @@ bool packet_ok(const uint8_t* p, size_t n, const Header& h, ObjectRun* runs) {
     }
     if (size > end - i) return false;
     i += size;
-    if (!object_follows(runs[stream], object, offset, size, props >> 4 & 3, replicated == 1)) return false;
+    const bool counted = replicated != 1 && (props >> 4 & 3) != 0 && (props >> 2 & 3) != 0;
+    if (!object_follows(runs[stream], object, offset, size, props >> 4 & 3, counted)) return false;
   }
   return true;
 }
