@@ -129,7 +129,8 @@ bool packet_ok(const uint8_t* p, size_t n, const Header& h, ObjectRun* runs) {
   if (!field(p, n, i, flags >> 5 & 3, length) || !field(p, n, i, flags >> 1 & 3, sequence) ||
       !field(p, n, i, flags >> 3 & 3, padding) || length > n)
     return false;
-  const size_t end = (length ? length : n) - std::min<size_t>(padding, length ? length : n);
+  const size_t total = length ? length : n;
+  const size_t end = total - std::min<size_t>(padding, total);
   i += 6;  // send time and duration
   if (flags & 1) {
     if (i >= end) return false;
