@@ -6,6 +6,7 @@
 namespace kes {
 namespace {
 
+constexpr size_t kMaxFollowed = 9;          // pieces a deleted file is followed through
 constexpr size_t kMaxBreaks = 128;         // break points tried per piece
 constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
 constexpr size_t kMaxCandidates = 1024;    // continuations tried per piece
@@ -177,7 +178,7 @@ Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max
   Trial t;
   t.pieces = Pieces::whole(start, medium_.size() - start);  // the last piece stays open
   t.carve = carve;
-  while (t.pieces.count < kMaxPieces && t.carve.verdict != Verdict::complete && t.carve.length > 0 &&
+  while (t.pieces.count < kMaxFollowed && t.carve.verdict != Verdict::complete && t.carve.length > 0 &&
          next_piece(format, max_length, t)) {
   }
   t.pieces.cut(t.carve.length);

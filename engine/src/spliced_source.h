@@ -9,7 +9,9 @@
 
 namespace kes {
 
-constexpr size_t kMaxPieces = 9;
+// Runs a file may be read from: a listed chain, a picture placed over free clusters. The
+// fragment search follows a deleted file through fewer (fragment_search.cpp).
+constexpr size_t kMaxPieces = 64;
 
 struct Extent {
   uint64_t offset = 0;  // on the medium

@@ -164,6 +164,26 @@ TEST(FragmentCard, FragmentedFilesComeBackWhole) {
   }
 }
 
+// Files the file system still lists are read along their chains, however many runs
+// those hold: two pictures interleaved in a dozen pieces each come back whole.
+TEST(FragmentCard, ListedFilesInManyPiecesComeBackWhole) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  ASSERT_TRUE(run("mkfs.fat -F 32 -s 8 -C " + img + " 300000"));
+  const std::map<std::string, Original> originals =
+      place(dir.path(), img, {{"jpg_big.jpg", 12, true}, {"png_rgb.png", 12, true}}, 3);
+  kes_test::EngineRun r = kes_test::run_engine(
+      KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,jpg,enable,png,enable,search"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<Bytes> files = written(r);
+  const std::set<Bytes> found(files.begin(), files.end());
+  for (const auto& [name, o] : originals) {
+    EXPECT_GT(o.pieces, 9) << name;
+    EXPECT_TRUE(found.count(o.bytes)) << name << " in " << o.pieces << " pieces did not come back whole";
+  }
+}
+
 // A deleted JPEG in three pieces on an empty FAT32 volume, its middle piece four clusters
 // long: the search must not pass over that short piece to the third, whose data decodes
 // on with the same tables once the middle is skipped.
