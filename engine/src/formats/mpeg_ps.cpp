@@ -86,13 +86,22 @@ size_t pes_payload_at(const uint8_t* h, size_t n, bool mpeg2) {
   return stamps && i + stamps <= n ? i + stamps : 0;
 }
 
+// The start code after 00 00 01 at c (2 bytes) opens a video stream: an MPEG-1/2
+// sequence header, an MPEG-4 visual object sequence, or the access unit delimiter or
+// parameter sets an H.264 or H.265 stream begins with.
+bool stream_opening(const uint8_t* c) {
+  if (c[0] == kSequence || c[0] == 0xB0) return true;
+  if (c[0] == 0x09 || (c[0] & 0x9F) == 0x07) return true;         // H.264 AUD, SPS
+  return (c[0] == 0x46 || c[0] == 0x40 || c[0] == 0x42) && c[1] == 0x01;  // H.265 AUD, VPS, SPS
+}
+
 // Whether the video of the program stream whose first pack (of `pack` bytes) is at 0
-// opens with a sequence header, as every recording's does. A later part of a
-// recording, cut at a pack boundary, may begin with a pack and a system header as well
-// (muxers repeat them), but its first video packet carries the middle of a picture, or
-// it holds none at all (the audio that closes a recording). Streams whose system header
-// bounds no video pass.
-bool video_opens_with_sequence(Cursor& cur, size_t pack, bool mpeg2) {
+// opens a stream, as every recording's does. A later part of a recording, cut at a
+// pack boundary, may begin with a pack and a system header as well (muxers repeat
+// them), but its first video packet carries the middle of a picture, or it holds none
+// at all (the audio that closes a recording). Streams whose system header bounds no
+// video pass.
+bool video_opens_stream(Cursor& cur, size_t pack, bool mpeg2) {
   const uint8_t* sys = cur.get(pack, 11);
   if (!sys || (sys[10] & 0x1F) == 0) return true;  // no video stream bound
   uint64_t pos = pack;
@@ -111,7 +120,7 @@ bool video_opens_with_sequence(Cursor& cur, size_t pack, bool mpeg2) {
       if (!at || size_t(be16(h + 4)) + 6 < at + 4) return false;
       size_t k = at;
       while (k < 28 && h[k] == 0) ++k;  // zero bytes may stand before a start code
-      return k >= at + 2 && h[k] == 1 && h[k + 1] == kSequence;
+      return k >= at + 2 && h[k] == 1 && stream_opening(h + k + 1);
     }
     pos += 6 + be16(h + 4);
   }
@@ -236,7 +245,7 @@ Carve measure_mpg(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (h[3] == kSequence) return measure_video_es(cur);
   bool mpeg2 = false;
   const size_t pack = pack_length(h, mpeg2);
-  if (!video_opens_with_sequence(cur, pack, mpeg2)) return corrupt();
+  if (!video_opens_stream(cur, pack, mpeg2)) return corrupt();
   StreamEnd s = walk_program_stream(cur, 0);
   if (s.units == 0) return corrupt();
   return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg");

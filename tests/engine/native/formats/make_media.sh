@@ -119,8 +119,9 @@ python3 "$here/make_music.py" .
 rm -f thumb.jpg
 # MPEG program streams (MPEG-1 with layer II audio; a DVD title's VOB from dvdauthor, which
 # also writes the IFO files; a VOB-style stream from ffmpeg, which repeats its system
-# header in later packs), a video elementary stream closed by its sequence end code,
-# transport streams with 188- and 192-byte packets, DV frames of both systems.
+# header in later packs; H.264 video in packs), a video elementary stream closed by its
+# sequence end code, transport streams with 188- and 192-byte packets, DV frames of both
+# systems.
 src="-f lavfi -i testsrc=size=176x144:rate=25:duration=1"
 snd="-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1"
 av $src $snd -c:v mpeg1video -b:v 300k -c:a mp2 -b:a 64k -fflags +bitexact -f mpeg mpg_mpeg1.mpg
@@ -135,6 +136,7 @@ cp dvd/VIDEO_TS/VTS_01_1.VOB mpg_vob.mpg
 rm -rf dvd dvd_title.mpg
 av -f lavfi -i testsrc=size=176x144:rate=25:duration=3 -f lavfi -i sine=frequency=600:duration=3 \
   -pix_fmt yuv420p -c:v mpeg2video -c:a mp2 -b:a 64k -fflags +bitexact -f vob mpg_muxed.mpg
+av $src -c:v libx264 -pix_fmt yuv420p -fflags +bitexact -f mpeg mpg_h264.mpg
 av $src -c:v mpeg2video -b:v 300k -fflags +bitexact -f mpeg2video mpg_video.mpg
 printf '\0\0\1\267' >>mpg_video.mpg
 av $src $snd -c:v mpeg2video -b:v 300k -c:a mp2 -b:a 64k -fflags +bitexact -f mpegts m2ts_packets.m2t

@@ -13,6 +13,7 @@ std::vector<StreamSample> samples() {
       {"mpg", sample("mpg_mpeg1.mpg"), "mpg", 2048},
       {"mpg", sample("mpg_vob.mpg"), "mpg", 2048},
       {"mpg", sample("mpg_muxed.mpg"), "mpg", 2048},
+      {"mpg", sample("mpg_h264.mpg"), "mpg", 2048},
       {"mpg", sample("mpg_video.mpg"), "mpg", 0},
       {"m2ts", sample("m2ts_packets.m2t"), "m2t", 188},
       {"m2ts", sample("m2ts_timecoded.m2ts"), "m2ts", 192},
