@@ -323,7 +323,7 @@ std::vector<uint64_t> FragmentSearch::continuations(uint64_t after) {
 Pieces FragmentSearch::free_clusters(uint64_t first, uint64_t want, bool skip_zeroed) {
   const uint64_t cs = layout_.cluster_bytes();
   Pieces p;
-  for (uint64_t c = first, visited = 0; p.length() < want && c < layout_.clusters() && visited < kMaxVisited;
+  for (uint64_t c = first, visited = 0, have = 0; have < want && c < layout_.clusters() && visited < kMaxVisited;
        ++visited) {
     if (!usable(c)) {
       ++c;
@@ -337,6 +337,7 @@ Pieces FragmentSearch::free_clusters(uint64_t first, uint64_t want, bool skip_ze
       continue;
     }
     if (!p.add(at, cs)) break;
+    have += cs;
     ++c;
   }
   return p;

@@ -52,6 +52,17 @@ bool timestamp_ok(const uint8_t* t, uint8_t prefix) {
   return (t[0] >> 4) == prefix && (t[0] & 1) && (t[2] & 1) && (t[4] & 1);
 }
 
+// Where an MPEG-1 PES header's timestamp field starts (after stuffing and the buffer
+// size), with `bytes` its length: 1 for none, 5 for a PTS, 10 for a PTS and DTS; 0 when
+// the flags there are none of these or lie beyond n.
+size_t mpeg1_stamps_at(const uint8_t* h, size_t n, size_t& bytes) {
+  size_t i = 6;
+  while (i < n && h[i] == 0xFF && i < 6 + 16) ++i;  // stuffing
+  if (i < n && (h[i] & 0xC0) == 0x40) i += 2;        // buffer size
+  bytes = i >= n ? 0 : h[i] == 0x0F ? 1 : (h[i] >> 4) == 2 ? 5 : (h[i] >> 4) == 3 ? 10 : 0;
+  return i;
+}
+
 // The header of the PES packet at h (`n` bytes of it readable, at most its length + 6)
 // for the streams that carry one: audio, video and private stream 1.
 bool pes_header_ok(const uint8_t* h, size_t n, bool mpeg2) {
@@ -64,25 +75,19 @@ bool pes_header_ok(const uint8_t* h, size_t n, bool mpeg2) {
     if (pts_dts >= 2 && !timestamp_ok(h + 9, pts_dts == 3 ? 3 : 2)) return false;
     return pts_dts != 3 || timestamp_ok(h + 14, 1);
   }
-  size_t i = 6;
-  while (i < n && h[i] == 0xFF && i < 6 + 16) ++i;  // stuffing
-  if (i < n && (h[i] & 0xC0) == 0x40) i += 2;        // buffer size
-  if (i >= n) return false;
-  if (h[i] == 0x0F) return true;
-  if ((h[i] >> 4) == 2) return i + 5 <= n && timestamp_ok(h + i, 2);
-  if ((h[i] >> 4) == 3) return i + 10 <= n && timestamp_ok(h + i, 3) && timestamp_ok(h + i + 5, 1);
-  return false;
+  size_t stamps = 0;
+  const size_t i = mpeg1_stamps_at(h, n, stamps);
+  if (!stamps || i + stamps > n) return false;
+  if (stamps == 5) return timestamp_ok(h + i, 2);
+  return stamps == 1 || (timestamp_ok(h + i, 3) && timestamp_ok(h + i + 5, 1));
 }
 
 // Bytes before the payload of the PES packet at h (`n` bytes readable); 0 when they do
 // not fit in n.
 size_t pes_payload_at(const uint8_t* h, size_t n, bool mpeg2) {
   if (mpeg2) return n >= 9 && size_t(9) + h[8] <= n ? 9 + h[8] : 0;
-  size_t i = 6;
-  while (i < n && h[i] == 0xFF) ++i;
-  if (i < n && (h[i] & 0xC0) == 0x40) i += 2;
-  if (i >= n) return 0;
-  const size_t stamps = h[i] == 0x0F ? 1 : (h[i] >> 4) == 2 ? 5 : (h[i] >> 4) == 3 ? 10 : 0;
+  size_t stamps = 0;
+  const size_t i = mpeg1_stamps_at(h, n, stamps);
   return stamps && i + stamps <= n ? i + stamps : 0;
 }
 
