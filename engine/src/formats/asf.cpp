@@ -23,6 +23,8 @@ const Guid kIndexes[] = {
 };
 const Guid kFileProperties = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 const Guid kStreamProperties = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11, 0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const Guid kHeaderExtension = {0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11, 0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const Guid kExtendedStreamProperties = {0xCB, 0xA5, 0xE6, 0x14, 0x72, 0xC6, 0x32, 0x43, 0x83, 0x99, 0xA9, 0x69, 0x52, 0x06, 0x5B, 0x5A};
 const Guid kAudioMedia = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF, 0x11, 0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
 const Guid kVideoMedia = {0xC0, 0xEF, 0x19, 0xBC, 0x4D, 0x5B, 0xCF, 0x11, 0xA8, 0xFD, 0x00, 0x80, 0x5F, 0x5C, 0x44, 0x2B};
 
@@ -43,6 +45,43 @@ struct Header {
 };
 
 constexpr uint32_t kMaxHeaderObjects = 4096;
+
+// A stream properties object (at least 78 bytes): its stream number and media type.
+void declare(Header& h, const uint8_t* s) {
+  h.streams[le16(s + 72) & 0x7F] = true;
+  h.video = h.video || same(s + 24, kVideoMedia);
+  h.audio = h.audio || same(s + 24, kAudioMedia);
+}
+
+// An extended stream properties object declares its stream too (at the same offset as
+// the stream properties), and may carry that stream's properties object at its end,
+// after the stream names and payload extension systems: multiple-bitrate files declare
+// their further streams only there.
+void read_extended_stream(const uint8_t* e, uint64_t size, Header& h) {
+  h.streams[le16(e + 72) & 0x7F] = true;
+  uint64_t i = 88;
+  for (unsigned n = le16(e + 84); n > 0 && i + 4 <= size; --n) i += 4 + le16(e + i + 2);
+  for (unsigned n = le16(e + 86); n > 0 && i + 22 <= size; --n) i += 22 + le32(e + i + 18);
+  if (i <= size && size - i >= 78 && same(e + i, kStreamProperties)) declare(h, e + i);
+}
+
+// The header extension: a fixed part of 46 bytes, then objects filling its data size.
+// Its content is optional to a player, so a malformed one declares nothing more.
+void read_extension(Cursor& cur, uint64_t pos, uint64_t size, Header& h) {
+  const uint8_t* x = size >= 46 ? cur.get(pos, 46) : nullptr;
+  if (!x || le32(x + 42) > size - 46) return;
+  const uint64_t end = pos + 46 + le32(x + 42);
+  for (uint64_t at = pos + 46; end - at >= 24;) {
+    const uint8_t* o = cur.get(at, 24);
+    const uint64_t length = o ? le64(o + 16) : 0;
+    if (length < 24 || length > end - at) return;
+    const uint8_t* e = same(o, kExtendedStreamProperties) && length >= 88 && length <= Cursor::kBlock
+                           ? cur.get(at, size_t(length))
+                           : nullptr;
+    if (e) read_extended_stream(e, length, h);
+    at += length;
+  }
+}
 
 // The header's objects, in the number the header states, must fill it exactly.
 bool read_header(Cursor& cur, Header& h) {
@@ -66,9 +105,9 @@ bool read_header(Cursor& cur, Header& h) {
     } else if (same(o, kStreamProperties)) {
       const uint8_t* s = size >= 78 ? cur.get(pos, 78) : nullptr;
       if (!s) return false;
-      h.streams[le16(s + 72) & 0x7F] = true;
-      h.video = h.video || same(s + 24, kVideoMedia);
-      h.audio = h.audio || same(s + 24, kAudioMedia);
+      declare(h, s);
+    } else if (same(o, kHeaderExtension)) {
+      read_extension(cur, pos, size, h);
     }
     pos += size;
   }

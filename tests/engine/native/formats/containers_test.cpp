@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "formats/container_maker.h"
+#include "formats/cursor.h"
 #include "formats/samples.h"
 
 namespace kes::test {
@@ -17,6 +18,36 @@ struct Sample {
   const char* ext;
   bool splice_shows;  // foreign data inside the payload is caught by the structure
 };
+
+// A multiple-bitrate file declares some streams only inside the header extension: the
+// video's stream properties, moved into an extended stream properties object there.
+Bytes video_declared_in_extension(Bytes wmv) {
+  const uint8_t extension[4] = {0xB5, 0x03, 0xBF, 0x5F}, stream[4] = {0x91, 0x07, 0xDC, 0xB7},
+                files[4] = {0xA1, 0xDC, 0xAB, 0x8C}, video[4] = {0xC0, 0xEF, 0x19, 0xBC};
+  size_t ext = 0, props = 0, file = 0;
+  for (size_t at = 30; at < le32(&wmv[16]); at += le32(&wmv[at + 16])) {
+    if (std::equal(extension, extension + 4, &wmv[at])) ext = at;
+    if (std::equal(files, files + 4, &wmv[at])) file = at;
+    if (std::equal(stream, stream + 4, &wmv[at]) && std::equal(video, video + 4, &wmv[at + 24])) props = at;
+  }
+  EXPECT_TRUE(ext && props && file && props > ext);
+  const Bytes sp(wmv.begin() + props, wmv.begin() + props + le32(&wmv[props + 16]));
+  wmv.erase(wmv.begin() + props, wmv.begin() + props + sp.size());
+  Bytes espo(88, 0);
+  const uint8_t guid[16] = {0xCB, 0xA5, 0xE6, 0x14, 0x72, 0xC6, 0x32, 0x43, 0x83, 0x99, 0xA9, 0x69, 0x52, 0x06, 0x5B, 0x5A};
+  std::copy_n(guid, 16, espo.begin());
+  put32le(espo, 16, uint32_t(88 + sp.size()));
+  put16le(espo, 72, le16(&sp[72]));
+  espo.insert(espo.end(), sp.begin(), sp.end());
+  const size_t ext_end = ext + le32(&wmv[ext + 16]);
+  wmv.insert(wmv.begin() + ext_end, espo.begin(), espo.end());
+  put32le(wmv, ext + 16, le32(&wmv[ext + 16]) + uint32_t(espo.size()));
+  put32le(wmv, ext + 42, le32(&wmv[ext + 42]) + uint32_t(espo.size()));
+  put32le(wmv, 16, le32(&wmv[16]) + uint32_t(espo.size() - sp.size()));
+  put32le(wmv, 24, le32(&wmv[24]) - 1);
+  put32le(wmv, file + 40, uint32_t(wmv.size()));
+  return wmv;
+}
 
 std::vector<Sample> samples() {
   return {
@@ -33,6 +64,7 @@ std::vector<Sample> samples() {
       {"mkv", sample("mkv_webm.webm"), "webm", true},
       {"asf", sample("asf_video.wmv"), "wmv", true},
       {"asf", sample("asf_audio.wma"), "wma", true},
+      {"asf", video_declared_in_extension(sample("asf_video.wmv")), "wmv", true},
       {"flv", sample("flv_video.flv"), "flv", true},
       {"rm", sample("rm_video.rm"), "rm", true},
       {"rm", sample("rm_audio.rm"), "rm", true},
