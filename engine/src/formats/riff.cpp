@@ -1,6 +1,7 @@
 // RIFF (AVI video, WAVE audio, RIFF MIDI, animated cursors): the size in the header
 // ends the file; the chunks inside, lists included, must fill it with printable ids
-// and sizes that stay inside their parent. A large AVI goes on in "AVIX" extensions.
+// and sizes that stay inside their parent. A large AVI goes on in "AVIX" extensions; a
+// large WAVE is an RF64 (or BW64) file whose 64-bit sizes stand in its "ds64" chunk.
 #include <cstring>
 
 #include "formats/cursor.h"
@@ -27,6 +28,27 @@ const char* form_ext(const uint8_t* type) {
 
 uint64_t padded(uint64_t n) { return n + (n & 1); }
 
+// The "ds64" chunk that opens an RF64 or BW64 form: the sizes of the form and of its
+// data chunk, whose 32-bit sizes are all ones, and a table for any other chunk as large.
+struct Ds64 {
+  static constexpr uint32_t kWide = 0xFFFFFFFF;
+  static constexpr unsigned kMaxTable = 8;
+  uint64_t riff = 0, data = 0;
+  unsigned count = 0;
+  uint8_t ids[kMaxTable][4];
+  uint64_t sizes[kMaxTable];
+
+  // The size of a chunk whose 32-bit size is all ones; UINT64_MAX when none is given.
+  uint64_t size_of(const uint8_t* id) const {
+    if (std::memcmp(id, "data", 4) == 0) return data;
+    for (unsigned i = 0; i < count; ++i)
+      if (std::memcmp(id, ids[i], 4) == 0) return sizes[i];
+    return UINT64_MAX;
+  }
+};
+
+bool wide_magic(const uint8_t* h) { return std::memcmp(h, "RF64", 4) == 0 || std::memcmp(h, "BW64", 4) == 0; }
+
 enum class Walk { whole, cut, broken };
 
 // Walks the chunks of [pos, end), descending into lists. `good` ends as the end of the
@@ -35,6 +57,7 @@ struct Walker {
   Cursor& cur;
   uint64_t good;
   uint64_t trusted;  // chunks ending here or before held before: no need to read them
+  const Ds64* ds64;  // the 64-bit sizes of a wide form, or null
   uint32_t chunks = 0;
 
   Walk walk(uint64_t pos, uint64_t end, int depth) {
@@ -42,7 +65,8 @@ struct Walker {
       cur.set_block(pos < trusted ? 16 : Cursor::kBlock);
       const uint8_t* h = cur.get(pos, 8);
       if (!h) return Walk::cut;
-      const uint64_t size = le32(h + 4), data = pos + 8;
+      const uint64_t data = pos + 8;
+      const uint64_t size = le32(h + 4) == Ds64::kWide && ds64 ? ds64->size_of(h) : le32(h + 4);
       if (!printable_id(h) || size > end - data || ++chunks > kMaxChunks) return Walk::broken;
       const bool list = std::memcmp(h, "LIST", 4) == 0;
       if (list) {
@@ -78,11 +102,31 @@ Riff read_riff(Cursor& cur, uint64_t pos, const uint8_t* form) {
   return {pos + 8 + size, pos + 8 + padded(size)};
 }
 
+// The wide form's header and its "ds64" chunk; Riff{} when they do not hold.
+Riff read_wide(Cursor& cur, Ds64& ds) {
+  const uint8_t* h = cur.get(0, 48);
+  if (!h) return {};
+  const uint32_t length = le32(h + 16), count = le32(h + 44);
+  if (length < 28 || count > (length - 28) / 12) return {};
+  ds.riff = le32(h + 4) == Ds64::kWide ? le64(h + 20) : le32(h + 4);
+  ds.data = le64(h + 28);
+  ds.count = count < Ds64::kMaxTable ? count : Ds64::kMaxTable;
+  const uint8_t* table = cur.get(48, ds.count * 12);
+  if (ds.count && !table) return {};
+  for (unsigned i = 0; i < ds.count; ++i) {
+    std::memcpy(ds.ids[i], table + 12 * i, 4);
+    ds.sizes[i] = le64(table + 12 * i + 4);
+  }
+  if (ds.riff < 4 || ds.riff > UINT64_MAX / 2) return {};
+  return {8 + ds.riff, 8 + padded(ds.riff)};
+}
+
 const uint8_t kAvix[4] = {'A', 'V', 'I', 'X'};
 
 }  // namespace
 
 bool probe_riff(const uint8_t* h) {
+  if (wide_magic(h)) return std::memcmp(h + 8, "WAVEds64", 8) == 0 && le32(h + 16) >= 28;
   if (std::memcmp(h, "RIFF", 4) != 0 || !form_ext(h + 8) || !printable_id(h + 12)) return false;
   uint32_t size = le32(h + 4), first = le32(h + 16);
   return size >= 12 && first <= size - 12;
@@ -96,9 +140,13 @@ Carve resume_riff(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t
   std::memcpy(form, h + 8, 4);
   const char* ext = form_ext(form);
   const bool avi = std::memcmp(form, "AVI ", 4) == 0;
-  Walker w{cur, 12, trusted};
+  Ds64 ds;
+  const bool wide = wide_magic(h);
+  Walker w{cur, 12, trusted, wide ? &ds : nullptr};
   uint64_t end = 0;
-  for (Riff r = read_riff(cur, 0, form); r.end; r = avi ? read_riff(cur, end, kAvix) : Riff{}) {
+  const Riff first = wide ? read_wide(cur, ds) : read_riff(cur, 0, form);
+  if (!first.end) return corrupt();
+  for (Riff r = first; r.end; r = avi ? read_riff(cur, end, kAvix) : Riff{}) {
     Walk result = w.walk(end + 12, r.chunks_end, 0);
     if (result == Walk::cut) return make_carve(Verdict::truncated, cur.limit(), ext);
     if (result == Walk::broken)

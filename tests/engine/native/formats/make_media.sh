@@ -69,11 +69,12 @@ pic 23 150x100 -compress JPEG tif_jpeg.tif
 "$im" -seed 24 -size 120x90 plasma:fractal \( -clone 0 -rotate 90 \) tif_pages.tif
 pic 25 100x70 TIFF64:tif_bigtiff.tif
 # RIFF: an AVI clip with its index and a sound with an INFO list; the 8-bit sound's odd
-# sample count leaves its data chunk padded.
+# sample count leaves its data chunk padded; a sound in the 64-bit form of large takes.
 av() { ffmpeg -nostdin -loglevel error -y "$@"; }
 av -f lavfi -i testsrc=size=160x120:rate=10:duration=1 -c:v mjpeg -q:v 6 -fflags +bitexact riff_avi.avi
 av -f lavfi -i sine=frequency=440:sample_rate=8000:duration=0.5 -c:a pcm_s16le -metadata title=Tone riff_wav.wav
 av -f lavfi -i sine=frequency=660:sample_rate=8001:duration=1 -c:a pcm_u8 -fflags +bitexact riff_wav_odd.wav
+av -f lavfi -i sine=frequency=550:sample_rate=8000:duration=0.5 -c:a pcm_s16le -rf64 always riff_rf64.wav
 # Video containers: ISO media (moov last, moov first, fragmented, QuickTime, 3GPP, audio
 # only), Matroska with CRC-32 elements and a live one of unknown size, WebM, ASF video and
 # audio, FLV, RealMedia, recorded TV; DPX pictures from both tools.

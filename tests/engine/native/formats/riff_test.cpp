@@ -1,6 +1,8 @@
 // RIFF: AVI and WAVE files from ffmpeg carved whole, then cut, broken and extended.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "formats/samples.h"
 
 namespace kes::test {
@@ -25,6 +27,10 @@ TEST(Riff, GeneratedFilesCarveByteExactWithTheirExtension) {
   expect_exact("riff", sample("riff_avi.avi"), "avi");
   expect_exact("riff", sample("riff_wav.wav"), "wav");
   expect_exact("riff", sample("riff_wav_odd.wav"), "wav");  // odd INFO entries and data chunk
+  Bytes wide = sample("riff_rf64.wav");
+  expect_exact("riff", wide, "wav");
+  std::copy_n("BW64", 4, wide.begin());
+  expect_exact("riff", wide, "wav");
 }
 
 TEST(Riff, DamageEndsTheFileWhereTheChunksStopHolding) {
@@ -42,6 +48,11 @@ TEST(Riff, DamageEndsTheFileWhereTheChunksStopHolding) {
   put32le(unpadded, 88, 7999);
   unpadded.pop_back();
   Bytes foreign = wav;  // a RIFF form the application has no kind for
+  const Bytes rf64 = sample("riff_rf64.wav");
+  Bytes wide_data = rf64;  // the 64-bit data size claims more than the form holds
+  put32le(wide_data, 28, 0x10000000);
+  const std::string data_id = "data";
+  const size_t wide_data_at = std::search(rf64.begin(), rf64.end(), data_id.begin(), data_id.end()) - rf64.begin();
   std::copy_n("WEBP", 4, foreign.begin() + 8);
 
   struct Case {
@@ -58,6 +69,7 @@ TEST(Riff, DamageEndsTheFileWhereTheChunksStopHolding) {
       {"pad byte missing at the medium end", unpadded, true, Verdict::complete, wav.size() - 1, wav.size() - 1},
       {"pad byte in place", unpadded, false, Verdict::complete, wav.size(), wav.size()},
       {"unknown form", foreign, false, Verdict::corrupt, 0, 0},
+      {"64-bit data size too large", wide_data, false, Verdict::truncated, wide_data_at, wide_data_at},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
