@@ -4,7 +4,8 @@
 // blocks, the first and last flagged; each stretch starts where the one before ended.
 // The file ends after the final block of the stretch that completes the total (which
 // only the first block need know: later ones may leave it out); APE and ID3v1 tags
-// may follow.
+// may follow. A block's checksum, where the encoder wrote one, must hold.
+#include <algorithm>
 #include <cstring>
 
 #include "formats/cursor.h"
@@ -39,8 +40,26 @@ bool parse_block(const uint8_t* h, Block& b) {
   return true;
 }
 
+// WavPack 5 closes each block with a checksum sub-block: over the little-endian words
+// from the block's start up to that sub-block, each step three times the sum plus the
+// word, from all ones; a two-byte checksum folds the upper half into the lower. It
+// catches another file's clusters inside a block, which the sizes cannot.
+constexpr uint8_t kBlockChecksum = 0x2F;
+
+bool checksum_holds(Cursor& cur, uint64_t from, uint64_t to, uint32_t stored, unsigned bytes) {
+  uint32_t c = 0xFFFFFFFF;
+  for (uint64_t p = from; p < to;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(to - p, 1u << 16));
+    const uint8_t* d = cur.get(p, n);
+    if (!d) return false;
+    for (size_t i = 0; i + 1 < n; i += 2) c = c * 3 + le16(d + i);
+    p += n;
+  }
+  return bytes == 4 ? c == stored : ((c ^ c >> 16) & 0xFFFF) == stored;
+}
+
 // The metadata sub-blocks (id, size in words in one or three bytes, data padded to
-// even) fill the block's body exactly.
+// even) fill the block's body exactly, and a block checksum among them holds.
 bool sub_blocks_fill(Cursor& cur, uint64_t pos, const Block& b) {
   uint64_t p = pos + kHeader;
   const uint64_t end = pos + b.size;
@@ -49,6 +68,12 @@ bool sub_blocks_fill(Cursor& cur, uint64_t pos, const Block& b) {
     if (!s) return false;
     const bool large = s[0] & 0x80;
     const uint64_t words = large ? uint64_t(s[1]) | uint64_t(s[2]) << 8 | uint64_t(s[3]) << 16 : s[1];
+    if (!large && s[0] == kBlockChecksum && (words == 1 || words == 2) && p + 2 + words * 2 <= end) {
+      const uint8_t* v = cur.get(p + 2, words * 2);
+      if (!v) return false;
+      const uint32_t stored = words == 2 ? le32(v) : le16(v);
+      if (!checksum_holds(cur, pos, p, stored, unsigned(words * 2))) return false;
+    }
     p += (large ? 4 : 2) + words * 2;
   }
   return p == end;
