@@ -18,6 +18,7 @@ std::vector<StreamSample> samples() {
       {"mp3", sample("mp3_mpeg2.mp3"), "mp3", 1441},  // frames too small for an Info frame
       {"mp3", sample("mp3_bare.mp3"), "mp3", 1441},
       {"mp3", sample("mp3_layer2.mp3"), "mp3", 1441},
+      {"mp3", sample("mp3_layer2_256.mp3"), "mp3", 1441},  // frames longer than the probe sees
       {"ogg", sample("ogg_vorbis.ogg"), "ogg", 0},
       {"ogg", sample("ogg_opus.ogg"), "ogg", 0},
       {"ogg", sample("ogg_flac.ogg"), "ogg", 0},

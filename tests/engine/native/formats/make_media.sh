@@ -155,6 +155,7 @@ lame --quiet -V 5 --id3v2-only --tt Tone tone.wav mp3_vbr.mp3
 lame --quiet -b 128 -t tone.wav mp3_bare.mp3
 lame --quiet -b 32 --tt Low --add-id3v2 tone22.wav mp3_mpeg2.mp3
 av -i tone.wav -c:a mp2 -b:a 128k -f mp2 mp3_layer2.mp3
+av -i tone.wav -c:a mp2 -b:a 256k -f mp2 mp3_layer2_256.mp3
 oggenc -Q -q 2 -o ogg_vorbis.ogg tone.wav
 opusenc --quiet tone.wav ogg_opus.ogg
 flac -s -f --ogg -o ogg_flac.ogg tone.wav
