@@ -11,6 +11,7 @@ constexpr size_t kMaxBreaks = 128;         // break points tried per piece
 constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
 constexpr size_t kMaxCandidates = 1024;    // continuations tried per piece
 constexpr size_t kMaxZeroRuns = 16;        // of them, starts of zeroed runs
+constexpr size_t kMaxRound = 64;           // of them, past the volume's end from its start
 constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
@@ -120,7 +121,7 @@ Pieces FragmentSearch::place(const Format& format, uint64_t start, Carve& carve)
       pieces = chain;
     }
   } else if (deleted && carve.verdict != Verdict::complete && carve.length > 0) {
-    pieces = follow(format, start, std::min(format.max_length, medium_.size() - start), carve);
+    pieces = follow(format, start, format.max_length, carve);
   }
   return carve.verdict == Verdict::corrupt || carve.length == 0 ? Pieces{} : pieces;
 }
@@ -208,7 +209,9 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   Controls controls;
   int unvouched = 0;
   uint64_t trials = 0;
-  const std::vector<uint64_t> conts = continuations(layout_.cluster_at(t.pieces.medium_offset(earliest)));
+  const uint64_t broken_at = t.pieces.medium_offset(earliest);
+  const std::vector<uint64_t> conts =
+      continuations(layout_.cluster_at(broken_at), layout_.cluster_at(t.pieces.piece[0].offset));
   // First the breaks where the medium visibly goes on with something else (another
   // file's start, a listed, claimed or zeroed cluster), as a file system writing into
   // the gaps leaves them; then every break. Each time the nearest continuation with
@@ -221,7 +224,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
     for (uint64_t c : conts) {
       const uint64_t at = layout_.cluster_offset(c);
       for (uint64_t b : *tried) {
-        if (at <= t.pieces.medium_offset(b)) continue;
+        if (at >= broken_at && at <= t.pieces.medium_offset(b)) continue;  // inside the piece, before its break
         if (budget_ == 0 || ++trials > kMaxTrials) break;
         Trial trial{spliced(t.pieces, b, at), Carve{}, b};
         const uint64_t limit = std::min(most, b + window);
@@ -291,14 +294,22 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
   return out;
 }
 
-std::vector<uint64_t> FragmentSearch::continuations(uint64_t after) {
+std::vector<uint64_t> FragmentSearch::continuations(uint64_t after, uint64_t file_start) {
   std::vector<uint64_t> out, zero_runs;
-  if (after == UINT64_MAX) return out;
+  if (after == UINT64_MAX || file_start == UINT64_MAX) return out;
   const uint64_t cs = layout_.cluster_bytes();
   uint64_t c = after + 1;
+  // Past the volume's last cluster a file system goes on from its first free one: a few
+  // from there, up to the file's own clusters.
+  uint64_t stop = after < file_start ? file_start : layout_.clusters();
+  size_t most = kMaxCandidates;
   bool zeroes = false;  // the cluster before c was zeroed
-  for (uint64_t visited = 0; c < layout_.clusters() && out.size() < kMaxCandidates && visited < kMaxVisited;
-       ++visited) {
+  for (uint64_t visited = 0; out.size() < most && visited < kMaxVisited; ++visited) {
+    if (c >= stop) {
+      if (stop == file_start || file_start == 0) break;
+      c = 0, stop = file_start, zeroes = false;
+      most = std::min(kMaxCandidates, out.size() + kMaxRound);
+    }
     if (!usable(c)) {
       ++c;
       zeroes = false;
@@ -469,7 +480,10 @@ uint64_t FragmentSearch::unlisted_run(uint64_t at, uint64_t most) const {
 Pieces FragmentSearch::spliced(const Pieces& base, uint64_t at, uint64_t continuation) const {
   Pieces p = base;
   p.cut(at);
-  p.piece[p.count++] = {continuation, medium_.size() - continuation};
+  // A continuation before the file's start (the volume's allocation went round) ends
+  // where the file begins.
+  const uint64_t start = base.piece[0].offset;
+  p.piece[p.count++] = {continuation, (continuation < start ? start : medium_.size()) - continuation};
   return p;
 }
 

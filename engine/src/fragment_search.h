@@ -79,7 +79,9 @@ class FragmentSearch {
   // Free clusters after `after`, nearest first, skipping files met on the way; then the
   // first clusters of zeroed runs, which mostly hold nothing but may be a file's silence
   // or black rows.
-  std::vector<uint64_t> continuations(uint64_t after);
+  // After the volume's last cluster they go on from its first, up to the cluster where
+  // the file starts (`file_start`).
+  std::vector<uint64_t> continuations(uint64_t after, uint64_t file_start);
   // The clusters from `first` on that no listed, claimed or other file holds (nor a
   // zeroed one, when `skip_zeroed`), in order, up to `want` bytes or kMaxPieces runs.
   Pieces free_clusters(uint64_t first, uint64_t want, bool skip_zeroed);

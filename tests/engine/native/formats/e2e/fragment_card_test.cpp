@@ -184,31 +184,42 @@ TEST(FragmentCard, ListedFilesInManyPiecesComeBackWhole) {
   }
 }
 
-// A deleted JPEG in three pieces on an empty FAT32 volume, its middle piece four clusters
-// long: the search must not pass over that short piece to the third, whose data decodes
-// on with the same tables once the middle is skipped.
-TEST(FragmentCard, AShortMiddlePieceIsNotPassedOver) {
+// A deleted JPEG in pieces on an empty FAT32 volume, laid out in two ways the search
+// must see through: a middle piece four clusters long, which it must not pass over to
+// the third piece, whose data decodes on with the same tables once the middle is
+// skipped; and a file that reaches the volume's last cluster and goes on at its start,
+// where the file system's allocation went round.
+TEST(FragmentCard, ShortMiddlePiecesAndPiecesRoundTheVolumeEnd) {
   if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
   kes_test::TempDir dir;
   const std::string img = dir / "card.img";
   ASSERT_TRUE(run("mkfs.fat -F 32 -s 8 -C " + img + " 300000"));
-  Bytes card = kes_test::read_file(img);
-  MemorySource volume(card.data(), card.size());
+  const Bytes empty = kes_test::read_file(img);
+  MemorySource volume(empty.data(), empty.size());
   const VolumeLayout layout = read_volume_layout(volume);
-  const uint64_t cluster = layout.cluster_bytes();
+  const uint64_t cluster = layout.cluster_bytes(), last = layout.clusters() - 1;
   ASSERT_NE(cluster, 0u);
   const Bytes jpg = sample("jpg_big.jpg");
-  const struct { uint64_t at_cluster, from, length; } pieces[] = {
-      {100, 0, 10 * cluster}, {300, 10 * cluster, 4 * cluster}, {500, 14 * cluster, jpg.size() - 14 * cluster}};
-  for (const auto& p : pieces)
-    std::copy(jpg.begin() + p.from, jpg.begin() + p.from + p.length, card.begin() + layout.cluster_offset(p.at_cluster));
-  kes_test::write_file(img, card);
-  kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img,
-                                                            "fileopt,everything,disable,jpg,enable,search"});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::vector<Bytes> files = written(r);
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(files[0] == jpg);
+  struct Piece {
+    uint64_t at_cluster, from, length;
+  };
+  const std::vector<std::vector<Piece>> layouts = {
+      {{100, 0, 10 * cluster}, {300, 10 * cluster, 4 * cluster}, {500, 14 * cluster, jpg.size() - 14 * cluster}},
+      {{last - 7, 0, 8 * cluster}, {40, 8 * cluster, 5 * cluster}, {60, 13 * cluster, jpg.size() - 13 * cluster}},
+  };
+  for (const std::vector<Piece>& pieces : layouts) {
+    SCOPED_TRACE(pieces[0].at_cluster);
+    Bytes card = empty;
+    for (const Piece& p : pieces)
+      std::copy(jpg.begin() + p.from, jpg.begin() + p.from + p.length, card.begin() + layout.cluster_offset(p.at_cluster));
+    kes_test::write_file(img, card);
+    kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / ("out" + std::to_string(pieces[0].at_cluster)),
+                                                              "/cmd", img, "fileopt,everything,disable,jpg,enable,search"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::vector<Bytes> files = written(r);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0] == jpg) << files[0].size() << " of " << jpg.size() << " bytes";
+  }
 }
 
 }  // namespace
