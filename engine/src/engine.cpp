@@ -110,11 +110,14 @@ class Ticker {
   std::thread thread_;
 };
 
-void print_layout(const VolumeLayout& layout, uint64_t fragmented) {
+void print_layout(const VolumeLayout& layout, const VolumeLayout& old_layout, uint64_t fragmented) {
   if (!layout.known()) return say("volume layout unknown: files are taken as contiguous");
   say("volume: " + std::string(layout.kind()) + ", " + decimal(layout.cluster_bytes()) + "-byte clusters from byte " +
       decimal(layout.data_start()) + (layout.has_allocation() ? ", allocation read" : "") + "; " +
       decimal(fragmented) + " files followed through fragments");
+  if (old_layout.known())
+    say("files from before the volume was formatted: " + decimal(old_layout.cluster_bytes()) +
+        "-byte clusters from byte " + decimal(old_layout.data_start()));
 }
 
 void print_summary(uint64_t bytes, uint64_t ms, const CarveWriter& writer, uint64_t unreadable, uint64_t lost_at) {
@@ -172,7 +175,7 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
   std::atomic<bool> channel_lost{false};
   bool complete = false;
   uint64_t unreadable = 0, fragmented = 0;
-  VolumeLayout layout;
+  VolumeLayout layout, old_layout;
   CarveWriter writer(folder, channel.get(), progress);
   {
     Ticker ticker(channel.get(), progress, writer, stop, channel_lost);
@@ -180,6 +183,7 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
     Scanner scanner(stream, formats, writer, progress, stop, measure_threads());
     complete = scanner.run();
     layout = scanner.layout();
+    old_layout = scanner.old_layout();
     fragmented = scanner.fragmented_files();
     stream.stop();
     writer.finish();
@@ -188,7 +192,7 @@ int engine_main(int argc, const char* const* argv, const Format* table, size_t c
   const uint64_t elapsed = monotonic_ms() - started;
   print_summary(std::min(device->size(), progress.done.load() * kSectorBytes), elapsed, writer, unreadable,
                 device->lost_at());
-  print_layout(layout, fragmented);
+  print_layout(layout, old_layout, fragmented);
 
   int code = kExitOk;
   if (writer.failed()) {

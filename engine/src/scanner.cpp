@@ -11,6 +11,17 @@ constexpr size_t kMaxPending = 256;       // hits waiting for their verdict
 
 uint64_t round_up_sector(uint64_t v) { return (v + kSectorBytes - 1) / kSectorBytes * kSectorBytes; }
 
+// The current file system's files hold the clusters of another grid that they overlap.
+void carry_taken(const VolumeLayout& listed, VolumeLayout& grid) {
+  for (uint64_t k = 0; listed.has_allocation() && k < listed.clusters(); ++k) {
+    if (!listed.taken(k)) continue;
+    const uint64_t first = grid.cluster_at(listed.cluster_offset(k));
+    const uint64_t last = grid.cluster_at(listed.cluster_offset(k) + listed.cluster_bytes() - 1);
+    if (first == UINT64_MAX || last == UINT64_MAX) continue;
+    for (uint64_t c = first; c <= last; ++c) grid.set_taken(c);
+  }
+}
+
 }  // namespace
 
 Scanner::Scanner(ChunkStream& stream, std::vector<const Format*> formats, CarveWriter& writer, Progress& progress,
@@ -23,7 +34,8 @@ Scanner::Scanner(ChunkStream& stream, std::vector<const Format*> formats, CarveW
       stop_(stop),
       layout_(formats_.empty() ? VolumeLayout() : read_volume_layout(source_)),
       pool_(source_, measure_threads, layout_.known() ? &layout_ : nullptr, formats_, &file_ends_),
-      search_(source_, layout_, claims_, formats_, file_ends_) {}
+      search_(source_, layout_, claims_, formats_, file_ends_),
+      old_search_(source_, old_layout_, claims_, formats_, old_ends_) {}
 
 bool Scanner::run() {
   const uint64_t size = stream_.size();
@@ -88,21 +100,24 @@ void Scanner::resolve_oldest() {
     Carve carve = c.placed;
     Pieces pieces = c.pieces;
     // Placed ahead without the claims of the files resolved since, or not at all (a
-    // layout guessed during the scan): placed again, here, in medium order.
-    if (!c.placed_ahead || overlaps_claims(pieces)) {
+    // layout guessed during the scan, a file on the old grid): placed again, here, in
+    // medium order.
+    const bool old_grid = on_old_grid(c.pos);
+    FragmentSearch& search = old_grid ? old_search_ : search_;
+    if (!c.placed_ahead || old_grid || overlaps_claims(pieces)) {
       format = c.format;
       carve = c.carve;
-      if (!format) format = search_.broken_start(c.hits, c.hit_count, c.pos, carve);
-      pieces = format ? search_.place(*format, c.pos, carve) : Pieces{};
+      if (!format) format = search.broken_start(c.hits, c.hit_count, c.pos, carve);
+      pieces = format ? search.place(*format, c.pos, carve) : Pieces{};
     }
     // Placed along the free clusters, past those of the files carved before it: here.
-    if (pieces.count == 0) pieces = search_.relocated(c.hits, c.hit_count, c.pos, &format, carve);
+    if (pieces.count == 0) pieces = search.relocated(c.hits, c.hit_count, c.pos, &format, carve);
     if (pieces.count > 0 && emit(*format, carve, pieces)) {
       // Whatever lies inside the file (an embedded thumbnail) is part of it.
       skip_end_ = round_up_sector(c.pos + pieces.piece[0].length);
       pool_.covered_to(skip_end_);
       pos_ = std::max(pos_, skip_end_);
-      const uint64_t cluster = std::max<uint64_t>(layout_.cluster_bytes(), kSectorBytes);
+      const uint64_t cluster = std::max<uint64_t>((old_grid ? old_layout_ : layout_).cluster_bytes(), kSectorBytes);
       for (size_t i = 1; i < pieces.count; ++i) {
         const Extent& e = pieces.piece[i];
         claims_.claim(e.offset, e.offset + (e.length + cluster - 1) / cluster * cluster);
@@ -131,16 +146,35 @@ void Scanner::hold_from_oldest() {
   progress_.done.store(settled / kSectorBytes, std::memory_order_relaxed);
 }
 
-// Files found so far tell the cluster layout of a medium without a boot sector; taken in
-// medium order, so the guess is the same on every run.
+// Off the current grid; or on both, deleted, where the old grid is the finer one that
+// the current one's boundaries all lie on.
+bool Scanner::on_old_grid(uint64_t pos) const {
+  if (!old_layout_.known() || !old_layout_.at_cluster_start(pos)) return false;
+  if (!layout_.at_cluster_start(pos)) return true;
+  const uint64_t cs = old_layout_.cluster_bytes();
+  const bool finer = layout_.cluster_bytes() % cs == 0 && layout_.data_start() % cs == old_layout_.data_start() % cs;
+  return finer && !layout_.taken(layout_.cluster_at(pos));
+}
+
+// Files found so far tell the cluster layout of a medium without a boot sector, and the
+// old grid of one formatted anew; taken in medium order, so the guess is the same on
+// every run.
 void Scanner::remember_start(uint64_t start) {
-  if (layout_.known()) return;
-  starts_.push_back(start);
-  const size_t n = starts_.size();
-  if (n >= 12 && (n & (n - 1)) == 0) {  // at 16, 32, 64... files
-    layout_ = layout_from_starts(starts_, source_.size());
-    if (layout_.known()) starts_.clear();
+  const bool off_grid = layout_.known() && start >= layout_.data_start() && !layout_.at_cluster_start(start);
+  std::vector<uint64_t>& starts = !layout_.known() ? starts_ : off_grid_;
+  if ((layout_.known() && !off_grid) || old_layout_.known()) return;
+  starts.push_back(start);
+  const size_t n = starts.size();
+  if (n < 12 || (n & (n - 1)) != 0) return;  // at 16, 32, 64... files
+  VolumeLayout guess = layout_from_starts(starts, source_.size());
+  if (!guess.known()) return;
+  starts.clear();
+  if (!layout_.known()) {
+    layout_ = guess;
+    return;
   }
+  carry_taken(layout_, guess);
+  old_layout_ = guess;
 }
 
 bool Scanner::emit(const Format& format, const Carve& carve, const Pieces& pieces) {

@@ -10,7 +10,9 @@
 // regard to other files, and the verdict in medium order keeps their pieces unless they
 // touch clusters claimed since by earlier files, when the search runs again with those
 // claims. The clusters of a carved file's later pieces are claimed, so that hits inside
-// them are not taken for new files and no later file is glued from them.
+// them are not taken for new files and no later file is glued from them. A card
+// formatted anew with another grid keeps its deleted files on the old one: the files
+// found off the current grid tell it, and those on it are followed along it.
 #pragma once
 #include <atomic>
 #include <deque>
@@ -33,6 +35,9 @@ class Scanner {
   // whole medium was scanned.
   bool run();
   const VolumeLayout& layout() const { return layout_; }
+  // The grid of files from before the volume was formatted anew with another one, when
+  // the files found off the current grid tell it.
+  const VolumeLayout& old_layout() const { return old_layout_; }
   uint64_t fragmented_files() const { return fragmented_; }
 
  private:
@@ -44,6 +49,8 @@ class Scanner {
   bool overlaps_claims(const Pieces& pieces) const;
   bool emit(const Format& format, const Carve& carve, const Pieces& pieces);
   void remember_start(uint64_t start);
+  // Whether the file at `pos` lies on the old grid rather than on the current one.
+  bool on_old_grid(uint64_t pos) const;
   bool halted() const { return stop_.load() || writer_.failed(); }
 
   ChunkStream& stream_;
@@ -63,6 +70,12 @@ class Scanner {
   Claims claims_;            // the later pieces of carved files
   FragmentSearch search_;
   std::vector<uint64_t> starts_;  // of carved files, while the layout is guessed from them
+  // The old grid, with a search of its own (a card formatted on a computer may get
+  // another cluster size and data area than its camera gave it).
+  VolumeLayout old_layout_;
+  FileEnds old_ends_;
+  FragmentSearch old_search_;
+  std::vector<uint64_t> off_grid_;  // starts of carved files off the grid, while the old one is unknown
   uint64_t fragmented_ = 0;
 };
 

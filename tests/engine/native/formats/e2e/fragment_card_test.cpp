@@ -222,5 +222,61 @@ TEST(FragmentCard, ShortMiddlePiecesAndPiecesRoundTheVolumeEnd) {
   }
 }
 
+// A card formatted anew with another cluster size and data area: its deleted files sit
+// on the old grid, which the files found off the current one tell, and a fragmented one
+// is followed along it. Formatted with smaller clusters off the old grid, and with
+// larger ones whose boundaries are old ones too (the picture starting on both grids).
+TEST(FragmentCard, FilesFromBeforeAReformatAreFollowedOnTheirOldGrid) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  for (const std::string reformat : {"mkfs.fat -a -F 32 -s 2 -R 33 ", "mkfs.fat -F 16 -s 64 "}) {
+    SCOPED_TRACE(reformat);
+    kes_test::TempDir dir;
+    const std::string img = dir / "card.img";
+    ASSERT_TRUE(run("mkfs.fat -C " + img + " 300000 && " + reformat + img));
+    Bytes card = kes_test::read_file(img);
+    MemorySource formatted(card.data(), card.size());
+    const VolumeLayout new_grid = read_volume_layout(formatted);
+    ASSERT_TRUE(run("mkfs.fat -F 32 -s 8 " + img));
+    card = kes_test::read_file(img);
+    MemorySource volume(card.data(), card.size());
+    const VolumeLayout old_grid = read_volume_layout(volume);
+    const uint64_t cluster = old_grid.cluster_bytes();
+    ASSERT_EQ(cluster, 4096u);
+    uint64_t at = 2000;  // clusters, past what the new file system writes
+    auto put = [&](const Bytes& b, uint64_t from, uint64_t length, uint64_t gap) {
+      std::copy(b.begin() + from, b.begin() + from + length, card.begin() + old_grid.cluster_offset(at));
+      at += (length + cluster - 1) / cluster + gap;
+    };
+    std::set<Bytes> expected;
+    for (int round = 0; round < 3; ++round) {
+      for (const char* name : {"png_palette.png", "gif_anim.gif", "jpg_gray.jpg", "jpg_422_odd.jpg", "jpg_baseline.jpg",
+                               "gif_other.gif", "gif_still.gif", "jpg_restart.jpg", "jpg_444.jpg"}) {
+        const Bytes b = sample(name);
+        put(b, 0, b.size(), 0);
+        expected.insert(b);
+      }
+    }
+    for (int i = 0; i < 8 && !new_grid.at_cluster_start(old_grid.cluster_offset(at)); ++i) ++at;
+    const Bytes jpg = sample("jpg_big.jpg"), png = sample("png_rgba.png");
+    put(jpg, 0, 10 * cluster, 7);
+    put(jpg, 10 * cluster, 6 * cluster, 3);
+    put(jpg, 16 * cluster, jpg.size() - 16 * cluster, 0);
+    put(png, 0, png.size(), 0);  // right after the picture's last cluster
+    expected.insert(jpg);
+    expected.insert(png);
+    kes_test::write_file(img, card);
+    ASSERT_TRUE(run(reformat + img));
+    kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img,
+                                                              "fileopt,everything,disable,jpg,enable,png,enable,gif,enable,search"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("files from before the volume was formatted: 4096-byte clusters"), std::string::npos) << r.err;
+    const std::vector<Bytes> files = written(r);
+    const std::set<Bytes> found(files.begin(), files.end());
+    EXPECT_TRUE(found.count(jpg)) << "the fragmented picture did not come back whole";
+    EXPECT_TRUE(found == expected) << found.size() << " distinct files of " << expected.size();
+    EXPECT_EQ(files.size(), 29u);
+  }
+}
+
 }  // namespace
 }  // namespace kes::test
