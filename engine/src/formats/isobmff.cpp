@@ -47,6 +47,25 @@ const char* brand_ext(const uint8_t* b) {
   return nullptr;
 }
 
+// Brands of pictures in the same box format (HEIF, AVIF, Canon's raw): never a movie,
+// whatever they are compatible with.
+bool picture_brand(const uint8_t* b) {
+  return any_of(b, {"mif1", "msf1", "miaf", "heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs", "avif",
+                    "avis", "avci", "crx "});
+}
+
+// The extension of the file-type box at h (whole, `size` bytes): by its major brand, or
+// for a maker's own brand (a camera's, a phone's) by the first compatible brand known.
+const char* ftyp_ext(const uint8_t* h, uint32_t size) {
+  if (const char* ext = brand_ext(h + 8)) return ext;
+  if (picture_brand(h + 8)) return nullptr;
+  for (uint32_t at = 16; at + 4 <= size; at += 4)
+    if (picture_brand(h + at)) return nullptr;
+  for (uint32_t at = 16; at + 4 <= size; at += 4)
+    if (const char* ext = brand_ext(h + at)) return ext;
+  return nullptr;
+}
+
 enum class Codec : uint8_t { other, mp4v, nal, jpeg, h263 };
 
 struct Track {
@@ -252,7 +271,7 @@ bool old_quicktime(const uint8_t* h) {
 bool probe_mov(const uint8_t* h) {
   if (!is(h + 4, "ftyp")) return old_quicktime(h);
   const uint32_t size = be32(h);
-  return size >= 16 && size <= 256 && size % 4 == 0 && brand_ext(h + 8) != nullptr;
+  return size >= 16 && size <= 256 && size % 4 == 0 && ftyp_ext(h, size) != nullptr;
 }
 
 Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
@@ -264,7 +283,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   std::memcpy(h, head, std::min<size_t>(avail, sizeof h));
   if (!probe_mov(h)) return corrupt();
   const bool typed = is(h + 4, "ftyp");
-  const char* ext = typed ? brand_ext(h + 8) : "mov";
+  const char* ext = typed ? ftyp_ext(h, be32(h)) : "mov";
   Movie movie(cur);
   bool moov = false, mdat = false, moof = false;
   uint64_t pos = 0;

@@ -49,6 +49,12 @@ Bytes video_declared_in_extension(Bytes wmv) {
   return wmv;
 }
 
+// A camera's or phone's own major brand: the compatible brands tell what the movie is.
+Bytes with_major_brand(Bytes movie, const char* brand) {
+  std::copy_n(brand, 4, movie.begin() + 8);
+  return movie;
+}
+
 std::vector<Sample> samples() {
   return {
       {"mov", sample("mov_mp4.mp4"), "mp4", true},
@@ -56,6 +62,8 @@ std::vector<Sample> samples() {
       {"mov", sample("mov_fragmented.mp4"), "mp4", false},
       {"mov", sample("mov_qt.mov"), "mov", true},
       {"mov", strip_ftyp(sample("mov_qt.mov")), "mov", true},
+      {"mov", with_major_brand(sample("mov_mp4.mp4"), "CAEP"), "mp4", true},
+      {"mov", with_major_brand(sample("mov_qt.mov"), "caqv"), "mov", true},
       {"mov", sample("mov_3gp.3gp"), "3gp", true},
       {"mov", sample("mov_3g2.3g2"), "3g2", true},
       {"mov", sample("mov_audio.m4a"), "mp4", false},
