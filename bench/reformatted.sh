@@ -2,7 +2,8 @@
 # A camera card formatted anew, as a computer may format it: with 1 KiB clusters off the
 # camera's grid, and with 32 KiB clusters on a grid that the camera's 4 KiB one refines.
 # Prints, for the card as the camera left it and for each copy, how many of its deleted
-# originals the engine recovers byte for byte, the fragmented ones in brackets.
+# originals the engine recovers byte for byte (the fragmented ones in brackets), and how
+# many files it writes.
 #
 #   bench/reformatted.sh [-w WORKDIR]
 #     WORKDIR: that of bench/carve.sh (default /tmp/kestrune-bench), whose FAT32 camera
@@ -35,18 +36,19 @@ exact() {
   python3 - "$manifest" "$work/out-reformatted" "$2" <<'PY'
 import csv, hashlib, os, sys
 manifest, out, label = sys.argv[1:]
-got = set()
+got, written = set(), 0
 for root, _, files in os.walk(out):
     for f in files:
         got.add(hashlib.sha256(open(os.path.join(root, f), 'rb').read()).hexdigest())
+        written += 1
 rows = [r for r in csv.DictReader(open(manifest), delimiter='\t') if r['deleted'] == '1']
 frag = [r for r in rows if int(r['pieces']) > 1]
-print('%-52s %4d of %4d [%3d of %3d]' % (label, sum(r['sha256'] in got for r in rows), len(rows),
-                                        sum(r['sha256'] in got for r in frag), len(frag)))
+print('%-52s %4d of %4d [%3d of %3d] %7d' % (label, sum(r['sha256'] in got for r in rows), len(rows),
+                                              sum(r['sha256'] in got for r in frag), len(frag), written))
 PY
 }
 
-echo "card                                                 exact [fragmented]"
+echo "card                                                 exact [fragmented]  written"
 exact "$card" "as the camera left it"
 copy=$work/reformatted.img
 for format in "-a -F 32 -s 2 -R 33|1 KiB clusters, off the old grid" "-F 16 -s 64|32 KiB clusters, on a coarser grid"; do

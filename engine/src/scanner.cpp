@@ -8,6 +8,7 @@ namespace kes {
 namespace {
 
 constexpr size_t kMaxPending = 256;       // hits waiting for their verdict
+constexpr size_t kMaxUnfollowed = 64;     // cut files kept until the old grid is known
 
 uint64_t round_up_sector(uint64_t v) { return (v + kSectorBytes - 1) / kSectorBytes * kSectorBytes; }
 
@@ -117,17 +118,39 @@ void Scanner::resolve_oldest() {
       skip_end_ = round_up_sector(c.pos + pieces.piece[0].length);
       pool_.covered_to(skip_end_);
       pos_ = std::max(pos_, skip_end_);
-      const uint64_t cluster = std::max<uint64_t>((old_grid ? old_layout_ : layout_).cluster_bytes(), kSectorBytes);
-      for (size_t i = 1; i < pieces.count; ++i) {
-        const Extent& e = pieces.piece[i];
-        claims_.claim(e.offset, e.offset + (e.length + cluster - 1) / cluster * cluster);
-      }
+      claim_later_pieces(pieces, old_grid ? old_layout_ : layout_);
       fragmented_ += pieces.count > 1;
+      const bool deleted = off_grid(c.pos) || !layout_.taken(layout_.cluster_at(c.pos));
+      if (c.format == format && carve.verdict != Verdict::complete && deleted && !old_layout_.known() &&
+          layout_.known() && unfollowed_.size() < kMaxUnfollowed)
+        unfollowed_.push_back({c.pos, format, c.carve, carve.length});
       remember_start(c.pos);
     }
   }
   pending_.pop_front();
   hold_from_oldest();
+}
+
+void Scanner::claim_later_pieces(const Pieces& pieces, const VolumeLayout& grid) {
+  const uint64_t cluster = std::max<uint64_t>(grid.cluster_bytes(), kSectorBytes);
+  for (size_t i = 1; i < pieces.count; ++i) {
+    const Extent& e = pieces.piece[i];
+    claims_.claim(e.offset, e.offset + (e.length + cluster - 1) / cluster * cluster);
+  }
+}
+
+// Files cut short off the current grid before the old grid was known: followed along it
+// now, and written again whole when that carries them further (the cut copy stays).
+void Scanner::follow_unfollowed() {
+  for (const Unfollowed& u : unfollowed_) {
+    if (!on_old_grid(u.pos)) continue;
+    Carve carve = u.carve;
+    const Pieces pieces = old_search_.place(*u.format, u.pos, carve);
+    if (pieces.count < 2 || carve.length <= u.written || !emit(*u.format, carve, pieces)) continue;
+    claim_later_pieces(pieces, old_layout_);
+    ++fragmented_;
+  }
+  unfollowed_.clear();
 }
 
 bool Scanner::overlaps_claims(const Pieces& pieces) const {
@@ -159,10 +182,13 @@ bool Scanner::on_old_grid(uint64_t pos) const {
 // Files found so far tell the cluster layout of a medium without a boot sector, and the
 // old grid of one formatted anew; taken in medium order, so the guess is the same on
 // every run.
+bool Scanner::off_grid(uint64_t pos) const {
+  return layout_.known() && pos >= layout_.data_start() && !layout_.at_cluster_start(pos);
+}
+
 void Scanner::remember_start(uint64_t start) {
-  const bool off_grid = layout_.known() && start >= layout_.data_start() && !layout_.at_cluster_start(start);
   std::vector<uint64_t>& starts = !layout_.known() ? starts_ : off_grid_;
-  if ((layout_.known() && !off_grid) || old_layout_.known()) return;
+  if ((layout_.known() && !off_grid(start)) || old_layout_.known()) return;
   starts.push_back(start);
   const size_t n = starts.size();
   if (n < 12 || (n & (n - 1)) != 0) return;  // at 16, 32, 64... files
@@ -175,6 +201,7 @@ void Scanner::remember_start(uint64_t start) {
   }
   carry_taken(layout_, guess);
   old_layout_ = guess;
+  follow_unfollowed();
 }
 
 bool Scanner::emit(const Format& format, const Carve& carve, const Pieces& pieces) {

@@ -49,8 +49,13 @@ class Scanner {
   bool overlaps_claims(const Pieces& pieces) const;
   bool emit(const Format& format, const Carve& carve, const Pieces& pieces);
   void remember_start(uint64_t start);
+  // Whether `pos` lies in the data area off the current grid.
+  bool off_grid(uint64_t pos) const;
   // Whether the file at `pos` lies on the old grid rather than on the current one.
   bool on_old_grid(uint64_t pos) const;
+  void follow_unfollowed();
+  // Claims the clusters of the grid that a carved file's later pieces lie in.
+  void claim_later_pieces(const Pieces& pieces, const VolumeLayout& grid);
   bool halted() const { return stop_.load() || writer_.failed(); }
 
   ChunkStream& stream_;
@@ -76,6 +81,13 @@ class Scanner {
   FileEnds old_ends_;
   FragmentSearch old_search_;
   std::vector<uint64_t> off_grid_;  // starts of carved files off the grid, while the old one is unknown
+  struct Unfollowed {  // a deleted file written cut short, while the old grid is unknown
+    uint64_t pos;
+    const Format* format;
+    Carve carve;  // its measure over contiguous bytes
+    uint64_t written;
+  };
+  std::vector<Unfollowed> unfollowed_;
   uint64_t fragmented_ = 0;
 };
 
