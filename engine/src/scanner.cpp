@@ -120,10 +120,7 @@ void Scanner::resolve_oldest() {
       pos_ = std::max(pos_, skip_end_);
       claim_later_pieces(pieces, old_grid ? old_layout_ : layout_);
       fragmented_ += pieces.count > 1;
-      const bool deleted = off_grid(c.pos) || !layout_.taken(layout_.cluster_at(c.pos));
-      if (c.format == format && carve.verdict != Verdict::complete && deleted && !old_layout_.known() &&
-          layout_.known() && unfollowed_.size() < kMaxUnfollowed)
-        unfollowed_.push_back({c.pos, format, c.carve, carve.length});
+      if (c.format == format && carve.verdict != Verdict::complete) remember_cut(c, carve.length);
       remember_start(c.pos);
     }
   }
@@ -139,8 +136,15 @@ void Scanner::claim_later_pieces(const Pieces& pieces, const VolumeLayout& grid)
   }
 }
 
-// Files cut short off the current grid before the old grid was known: followed along it
-// now, and written again whole when that carries them further (the cut copy stays).
+// A deleted file written cut short while no old grid is known: one may yet show.
+void Scanner::remember_cut(const Candidate& c, uint64_t written) {
+  const bool deleted = off_grid(c.pos) || !layout_.taken(layout_.cluster_at(c.pos));
+  if (deleted && layout_.known() && !old_layout_.known() && unfollowed_.size() < kMaxUnfollowed)
+    unfollowed_.push_back({c.pos, c.format, c.carve, written});
+}
+
+// Deleted files cut short before the old grid was known: followed along it now, and
+// written again whole when that carries them further (the cut copy stays).
 void Scanner::follow_unfollowed() {
   for (const Unfollowed& u : unfollowed_) {
     if (!on_old_grid(u.pos)) continue;
@@ -179,13 +183,13 @@ bool Scanner::on_old_grid(uint64_t pos) const {
   return finer && !layout_.taken(layout_.cluster_at(pos));
 }
 
-// Files found so far tell the cluster layout of a medium without a boot sector, and the
-// old grid of one formatted anew; taken in medium order, so the guess is the same on
-// every run.
 bool Scanner::off_grid(uint64_t pos) const {
   return layout_.known() && pos >= layout_.data_start() && !layout_.at_cluster_start(pos);
 }
 
+// Files found so far tell the cluster layout of a medium without a boot sector, and the
+// old grid of one formatted anew; taken in medium order, so the guess is the same on
+// every run.
 void Scanner::remember_start(uint64_t start) {
   std::vector<uint64_t>& starts = !layout_.known() ? starts_ : off_grid_;
   if ((layout_.known() && !off_grid(start)) || old_layout_.known()) return;

@@ -53,6 +53,7 @@ class Scanner {
   bool off_grid(uint64_t pos) const;
   // Whether the file at `pos` lies on the old grid rather than on the current one.
   bool on_old_grid(uint64_t pos) const;
+  void remember_cut(const Candidate& c, uint64_t written);
   void follow_unfollowed();
   // Claims the clusters of the grid that a carved file's later pieces lie in.
   void claim_later_pieces(const Pieces& pieces, const VolumeLayout& grid);
