@@ -191,14 +191,13 @@ bool Scanner::off_grid(uint64_t pos) const {
 // old grid of one formatted anew; taken in medium order, so the guess is the same on
 // every run.
 void Scanner::remember_start(uint64_t start) {
-  std::vector<uint64_t>& starts = !layout_.known() ? starts_ : off_grid_;
   if ((layout_.known() && !off_grid(start)) || old_layout_.known()) return;
-  starts.push_back(start);
-  const size_t n = starts.size();
+  starts_.push_back(start);
+  const size_t n = starts_.size();
   if (n < 12 || (n & (n - 1)) != 0) return;  // at 16, 32, 64... files
-  VolumeLayout guess = layout_from_starts(starts, source_.size());
+  VolumeLayout guess = layout_from_starts(starts_, source_.size());
   if (!guess.known()) return;
-  starts.clear();
+  starts_.clear();
   if (!layout_.known()) {
     layout_ = guess;
     return;

@@ -75,13 +75,14 @@ class Scanner {
   uint64_t skip_end_ = 0;  // end of the last carved file's first piece: hits before it are inside it
   Claims claims_;            // the later pieces of carved files
   FragmentSearch search_;
-  std::vector<uint64_t> starts_;  // of carved files, while the layout is guessed from them
+  // Starts of carved files while the layout is guessed from them, then of those off its
+  // grid while the old grid is.
+  std::vector<uint64_t> starts_;
   // The old grid, with a search of its own (a card formatted on a computer may get
   // another cluster size and data area than its camera gave it).
   VolumeLayout old_layout_;
   FileEnds old_ends_;
   FragmentSearch old_search_;
-  std::vector<uint64_t> off_grid_;  // starts of carved files off the grid, while the old one is unknown
   struct Unfollowed {  // a deleted file written cut short, while the old grid is unknown
     uint64_t pos;
     const Format* format;

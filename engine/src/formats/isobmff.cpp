@@ -59,11 +59,12 @@ bool picture_brand(const uint8_t* b) {
 const char* ftyp_ext(const uint8_t* h, uint32_t size) {
   if (const char* ext = brand_ext(h + 8)) return ext;
   if (picture_brand(h + 8)) return nullptr;
-  for (uint32_t at = 16; at + 4 <= size; at += 4)
+  const char* ext = nullptr;
+  for (uint32_t at = 16; at + 4 <= size; at += 4) {
     if (picture_brand(h + at)) return nullptr;
-  for (uint32_t at = 16; at + 4 <= size; at += 4)
-    if (const char* ext = brand_ext(h + at)) return ext;
-  return nullptr;
+    if (!ext) ext = brand_ext(h + at);
+  }
+  return ext;
 }
 
 enum class Codec : uint8_t { other, mp4v, nal, jpeg, h263 };
