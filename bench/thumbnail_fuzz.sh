@@ -5,18 +5,19 @@
 # crash or a hang ends only its round. Prints inputs, crashes and hangs; the inputs that
 # crashed or hung are kept in $BUILD_DIR/thumbnail_fuzz_found/.
 #   bench/thumbnail_fuzz.sh [inputs (default 20000)] [inputs per round (default 1000)]
-# Needs a build (tools/build.sh); uses $BUILD_DIR (default build/win) and $WINEPREFIX.
+# Needs a build (tools/build.sh); runs the edition TESS_EDITION (default: the
+# 32-bit one where 32-bit code runs) in its own prefix.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="${BUILD_DIR:-$ROOT/build/win}"
+# shellcheck source=tools/wine-env.sh
+. "$ROOT/tools/wine-env.sh"
+use_edition "${TESS_EDITION:-$(preferred_edition)}"
 TOTAL="${1:-20000}"
 ROUND="${2:-1000}"
 dir="$BUILD_DIR/tests/thumbnail_fuzz_tests"
 [ -x "$dir/thumbnail_fuzz_tests.exe" ] || { echo "build first: $dir/thumbnail_fuzz_tests.exe is missing" >&2; exit 1; }
 found="$BUILD_DIR/thumbnail_fuzz_found"
 mkdir -p "$found"
-# shellcheck source=tools/wine-env.sh
-. "$ROOT/tools/wine-env.sh"
 unset DISPLAY
 wine_prepare_prefix
 wine_start_server

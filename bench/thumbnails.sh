@@ -5,16 +5,17 @@
 # the full-size decode that thumbnails took before (seconds per RAW thumbnail, before
 # and after, are on the "raw" lines).
 #   bench/thumbnails.sh [jpeg-count] [dng-count]
-# Needs a build (tools/build.sh); uses $BUILD_DIR (default build/win) and $WINEPREFIX.
+# Needs a build (tools/build.sh); runs the edition TESS_EDITION (default: the
+# 32-bit one where 32-bit code runs) in its own prefix.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-BUILD_DIR="${BUILD_DIR:-$ROOT/build/win}"
+# shellcheck source=tools/wine-env.sh
+. "$ROOT/tools/wine-env.sh"
+use_edition "${TESS_EDITION:-$(preferred_edition)}"
 JPEGS="${1:-6}"  # at least 1 for the DNGs with a preview
 DNGS="${2:-2}"
 BENCH="$BUILD_DIR/bench/thumbnail_bench.exe"
 [ -x "$BENCH" ] || { echo "build first: $BENCH is missing" >&2; exit 1; }
-# shellcheck source=tools/wine-env.sh
-. "$ROOT/tools/wine-env.sh"
 unset DISPLAY
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tess-thumbs.XXXXXX")

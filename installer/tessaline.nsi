@@ -3,10 +3,16 @@
 ;   BIN_DIR   the build's bin/ folder: Tessaline.exe, language.ini, Kestrune\kessrv.exe
 ;   OUTFILE   where Tessaline-Setup.exe goes
 ;   ICON      the program's icon
+;   X64       (defined for the 64-bit edition) a 64-bit installer into the 64-bit Program
+;             Files; 32-bit Windows cannot start it and says so itself
 ; Command line: /S installs silently; /LANG=n picks the language by the program's
 ; installer number (1 English ... 11 Arabic), in silent mode or as the dialog's default;
 ; /D=folder sets the install folder (last, unquoted).
-Unicode true
+!ifdef X64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -22,7 +28,11 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\${PRODUCT}"
+!ifdef X64
+  InstallDir "$PROGRAMFILES64\${PRODUCT}"
+!else
+  InstallDir "$PROGRAMFILES\${PRODUCT}"
+!endif
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
 

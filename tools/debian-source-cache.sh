@@ -8,6 +8,9 @@
 # caller's function INSTALL inside the unpacked PACKAGE-UPSTREAM folder with the scratch
 # folder as $1 and an emptied DEST (with include/ and lib/) as $2.
 
+# shellcheck source=tools/editions.sh
+. "$(dirname "${BASH_SOURCE[0]}")/editions.sh"
+
 # The default cache folder for FOLDER: $XDG_CACHE_HOME (or ~/.cache)/tessaline/FOLDER.
 debian_source_cache_dir() {
   echo "${XDG_CACHE_HOME:-$HOME/.cache}/tessaline/$1"

@@ -3,14 +3,18 @@
 # clip and a voice memo) mapped as removable drive K:. With DISPLAY set it runs on that
 # display until closed; without, on a virtual display that is ended after the picture.
 # Either way a screenshot taken a few seconds after the start lands in build/run/.
+# The 32-bit edition runs where 32-bit code runs, the 64-bit one elsewhere (or with
+# TESS_EDITIONS="64").
 #   TESS_SHOT_AFTER=<seconds>  when the screenshot is taken (default 6)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-export BUILD_DIR="${BUILD_DIR:-$ROOT/build/win}"
 export RUN_DIR="$ROOT/build/run"
 "$ROOT/tools/setup.sh"
 # shellcheck source=tools/wine-env.sh
 . "$ROOT/tools/wine-env.sh"
+use_edition "$(preferred_edition)"
+echo "Starting the $TESS_EDITION-bit edition ($(runs_32bit_code && echo "this machine runs 32-bit code" ||
+  echo "this machine runs no 32-bit code"))"
 wine_prepare_prefix
 TESS_SKIP_SETUP=1 "$ROOT/tools/build.sh"
 export BIN="$BUILD_DIR/bin"
@@ -38,7 +42,7 @@ show_program() {
   . "$ROOT/tools/wine-env.sh"
   wine_start_server
   cd "$BIN"
-  wine Tessaline.exe </dev/null >/dev/null 2>&1 &
+  "$TESS_WINE" Tessaline.exe </dev/null >/dev/null 2>&1 &
   local pid=$! shot="$RUN_DIR/tessaline-$(date +%Y%m%d-%H%M%S).png"
   sleep "${TESS_SHOT_AFTER:-6}"
   if /usr/bin/import -window root "$shot"; then echo "Screenshot: $shot"; fi

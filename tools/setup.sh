@@ -2,15 +2,20 @@
 # Installs everything the build, the tests and the demo need on Debian 12.
 # Idempotent and quick when all is already there.
 set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=tools/editions.sh
+. "$ROOT/tools/editions.sh"
 
 PACKAGES=(
-  g++-mingw-w64-i686-posix mingw-w64-tools wine wine32:i386 xvfb xauth
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 xvfb xauth
   cmake ninja-build googletest dpkg-dev libraw-dev libjpeg-dev
   imagemagick x11-apps fonts-liberation fonts-dejavu-core fonts-noto-cjk
   dosfstools mtools libimage-exiftool-perl ffmpeg clang libclang-rt-14-dev
   foremost scalpel python3 python3-pil librsvg2-bin
-  sox flac vorbis-tools wavpack lame opus-tools exfatprogs dvdauthor abcmidi zlib1g-dev nsis
+  sox flac vorbis-tools wavpack lame opus-tools exfatprogs dvdauthor abcmidi zlib1g-dev nsis file
 )
+# Wine's 32-bit loader only where this kernel runs 32-bit code at all.
+if runs_32bit_code; then PACKAGES+=(wine32:i386); fi
 
 missing() {
   local p
@@ -22,7 +27,7 @@ missing() {
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 need_sources=0
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if runs_32bit_code && ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
   need_sources=1
 fi
@@ -37,10 +42,23 @@ if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list && ! gr
 fi
 
 todo=$(missing)
-if [ -n "$todo" ] || [ "$need_sources" = 1 ]; then
-  as_root apt-get update -q
+[ -n "$todo" ] || [ "$need_sources" = 1 ] || exit 0
+
+# A mirror in the middle of a sync serves an index that does not match its Release file,
+# and apt-get update fails. Once more after a moment; if an index still fails, every
+# package comes from the release suite, so that both architectures take the same version
+# (an i386 library must be at its amd64 twin's version, which a missing index would break).
+from_release=()
+if ! as_root apt-get update -q; then
+  sleep 10
+  if ! as_root apt-get update -q; then
+    release=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    echo "setup: a package index failed to download (mirror sync?); installing from the $release release suite" >&2
+    from_release=(-t "$release")
+  fi
 fi
+todo=$(missing)
 if [ -n "$todo" ]; then
   # shellcheck disable=SC2086
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $todo
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${from_release[@]}" $todo
 fi

@@ -1,6 +1,7 @@
-// Tessaline-Setup.exe under Wine, one road: a silent install in Japanese into a scratch
-// Program Files folder, the installed program's first start, then the silent uninstall,
-// which must leave the user's recovered and cached files alone.
+// The edition's installer under Wine (Tessaline-Setup.exe, or Tessaline-Setup-x64.exe for the
+// 64-bit edition), one road: a silent install in Japanese into a scratch Program Files
+// folder, the installed program's first start, then the silent uninstall, which must leave
+// the user's recovered and cached files alone.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -91,6 +92,18 @@ bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 
 std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
+// The machine a Windows executable is built for, from its PE header; 0 when unreadable.
+WORD pe_machine(const std::wstring& exe) {
+  std::string bytes = get_file(narrow(exe));
+  if (bytes.size() < 0x40) return 0;
+  DWORD header = *reinterpret_cast<const DWORD*>(&bytes[0x3C]);
+  if (header > bytes.size() - 6 || bytes.compare(header, 4, std::string("PE\0\0", 4)) != 0) return 0;
+  return *reinterpret_cast<const WORD*>(&bytes[header + 4]);
+}
+
+// Each edition's installer carries that edition and is itself of it.
+constexpr WORD kEditionMachine = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+
 }  // namespace
 
 TEST(Installer, InstallsFirstStartsInTheChosenLanguageAndUninstallsOnlyItsOwn) {
@@ -110,6 +123,8 @@ TEST(Installer, InstallsFirstStartsInTheChosenLanguageAndUninstallsOnlyItsOwn) {
   EXPECT_EQ((std::vector<BYTE>{6, 0, 0, 0}), value_of(HKEY_CURRENT_USER, kFirstRunKey, L"language", type));
   EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
   EXPECT_EQ(L"\"" + folder + L"\\uninstall.exe\"", string_value(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"));
+  for (const std::wstring& exe : {installed[0], installed[2], installed[3], setup})
+    EXPECT_EQ(kEditionMachine, pe_machine(exe)) << narrow(exe);
   for (const std::wstring& exe : {installed[0], installed[2], setup}) {
     EXPECT_EQ(L"Tessaline", version_text(exe, L"ProductName")) << narrow(exe);
     EXPECT_EQ(wide(TESS_VERSION), version_text(exe, L"FileVersion")) << narrow(exe);
