@@ -81,6 +81,6 @@ fi
 
 echo
 echo "Test run took $(( $(date +%s) - start )) s."
-echo "Both editions built; Windows tests ran on the $(sed 's/ /-bit and /; s/$/-bit/' <<<"$editions") edition(s)."
+echo "Both editions built; Windows tests ran on: $(sed 's/\([0-9]*\)/\1-bit/g; s/ /, /' <<<"$editions")."
 echo "$passed passed, $failed failed"
 exit $status
