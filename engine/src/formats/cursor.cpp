@@ -10,13 +10,34 @@ Cursor::Cursor(ByteSource& src, uint64_t start, uint64_t max_length) : src_(src)
   limit_ = start < size ? std::min(max_length, size - start) : 0;
 }
 
+namespace {
+
+// A pointer from get() or span() holds only until the next read. Under the address
+// sanitizer every read that misses the buffer frees it and takes small blocks, so that
+// a parser which keeps a pointer across reads is caught on small files too.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kFreshBuffers = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kFreshBuffers = true;
+#else
+constexpr bool kFreshBuffers = false;
+#endif
+#else
+constexpr bool kFreshBuffers = false;
+#endif
+
+}  // namespace
+
 bool Cursor::fill(uint64_t pos, size_t n) {
   if (!within(pos, n)) return false;
+  if (kFreshBuffers) buf_.reset();
   if (!buf_) {
     buf_cap_ = static_cast<size_t>(std::min<uint64_t>(kBlock, limit_));
     buf_.reset(new uint8_t[buf_cap_]);
   }
-  size_t want = static_cast<size_t>(std::min<uint64_t>(std::max(block_, n), limit_ - pos));
+  const size_t block = kFreshBuffers ? std::min<size_t>(block_, 4096) : block_;
+  size_t want = static_cast<size_t>(std::min<uint64_t>(std::max(block, n), limit_ - pos));
   size_t got = src_.read_at(start_ + pos, buf_.get(), want);
   buf_pos_ = pos;
   buf_len_ = got;

@@ -37,8 +37,10 @@ class Cursor {
   // first unreadable spot met so far.
   uint64_t limit() const { return limit_; }
   // n (at most kBlock) contiguous bytes at pos, or null when they are not all there.
+  // The pointer holds until the next read: take the values out before another one.
   const uint8_t* get(uint64_t pos, size_t n);
   // The bytes from pos on, at least one, as many as are buffered; null at the limit.
+  // Holds until the next read, as get's.
   const uint8_t* span(uint64_t pos, size_t* avail);
   // Whether [pos, pos + n) lies inside the limit (without reading it).
   bool within(uint64_t pos, uint64_t n) const { return pos <= limit_ && n <= limit_ - pos; }

@@ -134,8 +134,10 @@ class Segment {
 
   bool crc_ok(const Element& crc, uint64_t end) {
     const uint8_t* v = crc.size == 4 ? cur_.get(crc.data, 4) : nullptr;
+    if (!v) return false;
+    const uint32_t stored = le32(v);  // before the bytes it covers are read over it
     uint32_t got = 0;
-    return v && crc32_of(cur_, crc.end(), end, got) && got == le32(v);
+    return crc32_of(cur_, crc.end(), end, got) && got == stored;
   }
 
   bool add_track(const Element& e) {

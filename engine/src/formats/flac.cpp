@@ -177,11 +177,12 @@ Carve measure_flac(ByteSource& src, uint64_t start, uint64_t max_length) {
     const uint8_t* b = cur.get(pos, 4);
     if (!b || n == kMaxMetadataBlocks) return corrupt();
     const unsigned type = b[0] & 0x7F;
+    const bool last = b[0] & 0x80;
     if (type == 127 || (n > 0 && type == 0)) return corrupt();
     const uint64_t next = pos + 4 + be24(b + 1);
     if (!cur.readable(pos, next - pos)) return make_carve(Verdict::truncated, cur.limit(), "flac");
     pos = next;
-    if (b[0] & 0x80) break;
+    if (last) break;
   }
   const uint64_t metadata_end = pos, bound = frame_bound(si);
   FrameHeader f;

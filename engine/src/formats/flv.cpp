@@ -47,6 +47,7 @@ Carve measure_flv(ByteSource& src, uint64_t start, uint64_t max_length) {
     const uint8_t* t = cur.get(pos, 11);
     if (t && ((t[0] != 8 && t[0] != 9 && t[0] != 18) || be24(t + 8) != 0)) break;
     const uint32_t size = t ? be24(t + 1) : 0;
+    const uint8_t type = t ? t[0] : 0;
     const uint8_t* back = t ? cur.get(pos + 11 + size, 4) : nullptr;
     if (!back) {
       cut = !cur.within(pos, t ? 15 + uint64_t(size) : 11);
@@ -56,7 +57,7 @@ Carve measure_flv(ByteSource& src, uint64_t start, uint64_t max_length) {
       broken = pos + 15 + uint64_t(size);
       break;
     }
-    if (t[0] == 18 && n == 0) file_size = metadata_file_size(cur, pos + 11, size);
+    if (type == 18 && n == 0) file_size = metadata_file_size(cur, pos + 11, size);
     pos += 15 + uint64_t(size);
   }
   if (pos == 13) return corrupt();

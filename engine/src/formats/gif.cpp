@@ -160,6 +160,7 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
     if (tag != 0x2C) break;
     const uint8_t* d = cur.get(pos, 10);
     if (!d || le16(d + 5) == 0 || le16(d + 7) == 0) break;
+    const uint64_t pixels = uint64_t(le16(d + 5)) * le16(d + 7);
     uint64_t p = pos + 10;
     if (d[9] & 0x80) p += 3u * (2u << (d[9] & 7));
     uint8_t code_size = 0;
@@ -186,7 +187,7 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
     // exact: another GIF's codes from the same offset decode on to its own end, and
     // only the count tells that they are not this image's. Such an image broke
     // somewhere unknown, and counts as followed no further than its start.
-    LzwCheck lzw(code_size, uint64_t(le16(d + 5)) * le16(d + 7), trusted > 0);
+    LzwCheck lzw(code_size, pixels, trusted > 0);
     if (!image_data(cur, p = data, &lzw)) {
       broken = lzw.ended_short() ? data : p;
       break;

@@ -188,14 +188,13 @@ class Movie {
   bool add_track() {
     const Track& t = track_;
     if (!t.stco || !t.stsc || !t.stsz) return true;  // no samples (fragmented movies)
-    const uint8_t* co = t.stco_size >= 8 ? cur_.get(t.stco, 8) : nullptr;
-    const uint8_t* sc = t.stsc_size >= 8 ? cur_.get(t.stsc, 8) : nullptr;
-    const uint8_t* sz = t.stsz_size >= 12 ? cur_.get(t.stsz, 12) : nullptr;
-    if (!co || !sc || !sz) return false;
-    const uint64_t chunks = be32(co + 4), runs = be32(sc + 4), samples = be32(sz + 8);
+    uint64_t chunks = 0, runs = 0, samples = 0, sizes = 0;  // sizes: one size for all, or stz2's field width
+    if (t.stco_size < 8 || t.stsc_size < 8 || t.stsz_size < 12 || !word(t.stco + 4, chunks) ||
+        !word(t.stsc + 4, runs) || !word(t.stsz + 4, sizes) || !word(t.stsz + 8, samples))
+      return false;
     const unsigned entry = t.co64 ? 8 : 4;
-    const unsigned field = t.stz2 ? sz[7] : 32;
-    const uint32_t fixed = t.stz2 ? 0 : be32(sz + 4);
+    const unsigned field = t.stz2 ? sizes & 0xFF : 32;
+    const uint32_t fixed = t.stz2 ? 0 : static_cast<uint32_t>(sizes);
     if (chunks * entry > t.stco_size - 8 || runs * 12 > t.stsc_size - 8) return false;
     if (t.stz2 && field != 4 && field != 8 && field != 16) return false;
     if (fixed == 0 && (samples * field + 7) / 8 > t.stsz_size - 12) return false;
@@ -203,11 +202,10 @@ class Movie {
     const Codec c = codec(length_size);
     uint64_t sample = 0;
     for (uint64_t run = 0; run < runs; ++run) {
-      const uint8_t* r = cur_.get(t.stsc + 8 + run * 12, 12);
-      const uint8_t* next = run + 1 < runs ? cur_.get(t.stsc + 8 + (run + 1) * 12, 4) : nullptr;
-      if (!r || (run + 1 < runs && !next)) return false;
-      const uint64_t first = be32(r), per_chunk = be32(r + 4);
-      const uint64_t last = next ? be32(next) : chunks + 1;
+      const uint64_t at = t.stsc + 8 + run * 12;
+      uint64_t first = 0, per_chunk = 0, next = 0;
+      if (!word(at, first) || !word(at + 4, per_chunk) || (run + 1 < runs && !word(at + 12, next))) return false;
+      const uint64_t last = run + 1 < runs ? next : chunks + 1;
       if (first == 0 || last < first || last > chunks + 1) return false;
       for (uint64_t ch = first; ch < last; ++ch) {
         if (++steps_ > kMaxSamples) return true;
@@ -222,17 +220,30 @@ class Movie {
           sample += n;
           bytes = n * fixed;
         } else {
-          for (uint64_t s = 0; s < per_chunk && sample < samples; ++s, ++sample) {
+          const uint64_t chunk_end = std::min(samples, sample + per_chunk);
+          for (; sample < chunk_end; ++sample) {
             if (++steps_ > kMaxSamples) return true;
             const uint64_t size = fixed ? fixed : sample_size(t, field, sample);
             if (off + bytes < bad_sample_ && !frame_ok(c, length_size, off + bytes, size)) bad_sample_ = off + bytes;
             bytes += size;
+            if (off + bytes > cur_.limit()) {  // the rest lies past the medium: nothing to check there
+              sample = chunk_end;
+              break;
+            }
           }
         }
         media_end_ = std::max(media_end_, off + bytes);
       }
     }
     return true;
+  }
+
+  // The 32-bit word at pos. Values are taken out at once: the cursor's next read may
+  // replace the bytes a pointer from it shows.
+  bool word(uint64_t pos, uint64_t& v) {
+    const uint8_t* p = cur_.get(pos, 4);
+    if (p) v = be32(p);
+    return p != nullptr;
   }
 
   uint64_t sample_size(const Track& t, unsigned field, uint64_t i) {

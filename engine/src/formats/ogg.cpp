@@ -37,6 +37,8 @@ bool read_page(Cursor& cur, uint64_t pos, Page& page, bool& cut) {
   page.sequence = le32(h + 18);
   const uint32_t stored = le32(h + 22);
   const size_t segments = h[26];
+  uint8_t head[kPageHeader];
+  std::memcpy(head, h, kPageHeader);  // before the next read moves the buffer
   const uint8_t* table = cur.get(pos + kPageHeader, segments);
   if (!table) {
     cut = true;
@@ -45,8 +47,6 @@ bool read_page(Cursor& cur, uint64_t pos, Page& page, bool& cut) {
   uint64_t body = 0;
   for (size_t i = 0; i < segments; ++i) body += table[i];
   page.length = kPageHeader + segments + body;
-  uint8_t head[kPageHeader];
-  std::memcpy(head, h, kPageHeader);
   std::memset(head + 22, 0, 4);
   uint32_t crc = crc32_msb_update(0, head, kPageHeader);
   if (!for_each_span(cur, pos + kPageHeader, pos + page.length,

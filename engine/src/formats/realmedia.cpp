@@ -98,6 +98,8 @@ Carve measure_rm(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (!c || !chunk_id(c)) break;
     const uint64_t size = be32(c + 4);
     if (size < 10) break;
+    char id[4];
+    std::memcpy(id, c, 4);  // the reads below move the cursor's buffer
     bool ok = true;
     if (is(c, "DATA")) {
       if (data || (props.data_offset && props.data_offset != pos)) break;
@@ -115,8 +117,8 @@ Carve measure_rm(ByteSource& src, uint64_t start, uint64_t max_length) {
     } else if (!cur.within(pos, size)) {
       return make_carve(Verdict::truncated, cur.limit(), "rm");
     }
-    if (is(c, "PROP")) ok = read_props(cur, pos, size, props);
-    if (is(c, "INDX")) {
+    if (std::memcmp(id, "PROP", 4) == 0) ok = read_props(cur, pos, size, props);
+    if (std::memcmp(id, "INDX", 4) == 0) {
       ok = (index || props.index_offset == 0 || props.index_offset == pos) && (!next_index || next_index == pos);
       next_index = ok ? index_chunk(cur, pos, size) : 0;
       ok = ok && next_index != UINT64_MAX;

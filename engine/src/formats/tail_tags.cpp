@@ -43,6 +43,7 @@ uint64_t ape_tag(Cursor& cur, uint64_t pos) {
     }
     const uint8_t* h = cur.get(p, 8);
     if (!h || le32(h) > kMaxApeTag) return pos;
+    const uint32_t value_size = le32(h);
     uint64_t k = p + 8, key_end = k + 256;
     for (; k < key_end; ++k) {
       uint8_t c = 0;
@@ -51,7 +52,7 @@ uint64_t ape_tag(Cursor& cur, uint64_t pos) {
       if (c < 0x20 || c > 0x7E) return pos;
     }
     if (k == key_end || k - (p + 8) < 2) return pos;
-    p = k + 1 + le32(h);
+    p = k + 1 + value_size;
     if (p - pos > kMaxApeTag) return pos;
   }
   return pos;
