@@ -50,7 +50,7 @@ constexpr const char* kAudioSearch[25] = {"aif", "all", "als", "ape", "asf",  "a
 
 // Extensions per kind as the program sorts files, compared without regard to ASCII case
 // and looked up video first, then photo, then audio; each holds its kind's search options
-// as one run.
+// as one run. The engine writes sound-only ISO media as m4a, under the "mov" option.
 constexpr const char* kVideoKinds[31] = {"3ds", "3g2", "3gp", "aep", "ani", "wmv", "avi",  "fla",
                                          "m2t", "m3u", "mp4", "pvp", "ram", "swc", "tod",  "webm",
                                          "max", "mov", "riff", "asf", "flv", "dpx", "dv",  "fcp",
@@ -58,9 +58,9 @@ constexpr const char* kVideoKinds[31] = {"3ds", "3g2", "3gp", "aep", "ani", "wmv
 constexpr const char* kPhotoKinds[24] = {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng",
                                          "tif", "dsc", "raf", "x3f", "orf", "rw2", "crw",  "mrw",
                                          "png", "gif", "bmp", "jpg", "ico", "psd", "mng",  "dng"};
-constexpr const char* kAudioKinds[33] = {"aif", "all", "als", "ape", "wma", "cda", "cpr", "cue", "ogm",
+constexpr const char* kAudioKinds[34] = {"aif", "all", "als", "ape", "wma", "cda", "cpr", "cue", "ogm",
                                          "wav", "xrns", "wpl", "asf", "au", "caf", "riff", "flac",
                                          "gp5", "ds2", "dss", "flp", "it", "mid", "mp3", "mus",
-                                         "ogg", "ra", "rns", "ses", "sib", "wv", "xm", "wtv"};
+                                         "ogg", "ra", "rns", "ses", "sib", "wv", "xm", "wtv", "m4a"};
 
 }  // namespace kestrune

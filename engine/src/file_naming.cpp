@@ -35,6 +35,8 @@ std::string carve_extension(const Format& format, const Carve& carve) {
   std::memcpy(ext, carve.ext, sizeof carve.ext);
   ext[7] = '\0';  // at most 7 characters, as the application stores them
   unsigned allowed = (1u << static_cast<unsigned>(format.kind)) | extension_kinds(format.name);
+  // A movie's container may hold sound alone (a voice memo, music): sorted under audio.
+  if (format.kind == Kind::video) allowed |= 1u << static_cast<unsigned>(Kind::audio);
   if (ext[0] && (extension_kinds(ext) & allowed)) return ext;
   return format.name;
 }

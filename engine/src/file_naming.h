@@ -10,7 +10,8 @@ namespace kes {
 unsigned extension_kinds(const char* ext);
 
 // The extension a carve is written with: the one the format chose from the content
-// when the application sorts it into the same kind as the format, else the format's name.
+// when the application sorts it into the same kind as the format (or, for a video
+// format, under audio), else the format's name.
 std::string carve_extension(const Format& format, const Carve& carve);
 
 constexpr uint32_t kFilesPerFolder = 250;

@@ -18,6 +18,7 @@ TEST(FileKinds, TablesDecideInVideoPhotoAudioOrderWithoutCase) {
   EXPECT_EQ(2, classify_extension("wav"));
   EXPECT_EQ(2, classify_extension("WTV"));
   EXPECT_EQ(2, classify_extension("xrns"));
+  EXPECT_EQ(2, classify_extension("M4A"));
   EXPECT_TRUE(MessageRecorder::shown().empty());
 }
 

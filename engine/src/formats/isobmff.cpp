@@ -1,9 +1,9 @@
-// ISO base media and QuickTime movies (mp4, mov, 3gp, 3g2). The top-level boxes are
-// walked by their sizes (32-bit, 64-bit or "to the end"); the file ends after the last
-// box of the chain. The moov's boxes must nest exactly, and its sample tables give the
-// furthest byte the movie uses (which ends a box that runs to the end or past the
-// medium) and where each video sample starts: one that does not start with a frame
-// of its codec shows foreign data inside the mdat.
+// ISO base media and QuickTime movies (mp4, mov, 3gp, 3g2; m4a when its tracks are all
+// sound). The top-level boxes are walked by their sizes (32-bit, 64-bit or "to the
+// end"); the file ends after the last box of the chain. The moov's boxes must nest
+// exactly, and its sample tables give the furthest byte the movie uses (which ends a box
+// that runs to the end or past the medium) and where each video sample starts: one that
+// does not start with a frame of its codec shows foreign data inside the mdat.
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
@@ -39,7 +39,6 @@ const char* brand_ext(const uint8_t* b) {
   if (std::memcmp(b, "3g2", 3) == 0) return "3g2";
   if (std::memcmp(b, "3gp", 3) == 0 || std::memcmp(b, "3ge", 3) == 0 || std::memcmp(b, "3gg", 3) == 0)
     return "3gp";
-  // Audio-only MPEG-4 files go out as mp4 too: the application has no table entry for m4a.
   if (any_of(b, {"isom", "mp41", "mp42", "avc1", "M4V ", "M4VH", "M4VP", "M4A ", "M4B ", "M4P ", "dash",
                  "mmp4", "MSNV", "f4v ", "F4V ", "XAVC", "NDAS"}))
     return "mp4";
@@ -112,6 +111,9 @@ class Movie {
   }
 
   uint64_t media_end() const { return media_end_; }
+  // Sound tracks and nothing to see (a voice memo, music): written as m4a, which the
+  // program sorts under audio.
+  bool sound_only() const { return sound_ && !visual_; }
   uint64_t first_bad_sample() const { return bad_sample_; }
 
  private:
@@ -123,6 +125,7 @@ class Movie {
       return !is(type, "trak") || add_track();
     }
     const uint64_t body = pos + hdr, n = size - hdr;
+    if (is(type, "hdlr")) note_handler(body, n);
     if (is(type, "stsd")) track_.stsd = body, track_.stsd_size = n;
     if (is(type, "stsc")) track_.stsc = body, track_.stsc_size = n;
     if (is(type, "stsz") || is(type, "stz2")) track_.stsz = body, track_.stsz_size = n, track_.stz2 = is(type, "stz2");
@@ -238,6 +241,15 @@ class Movie {
     return true;
   }
 
+  // A media handler names its track's kind after its version and a 32-bit field (the
+  // data handlers of QuickTime's media information name none of these).
+  void note_handler(uint64_t body, uint64_t n) {
+    const uint8_t* h = n >= 12 ? cur_.get(body + 8, 4) : nullptr;
+    if (!h) return;
+    sound_ = sound_ || is(h, "soun");
+    visual_ = visual_ || any_of(h, {"vide", "pict", "auxv"});
+  }
+
   // The 32-bit word at pos. Values are taken out at once: the cursor's next read may
   // replace the bytes a pointer from it shows.
   bool word(uint64_t pos, uint64_t& v) {
@@ -262,6 +274,7 @@ class Movie {
   uint64_t steps_ = 0;
   uint64_t media_end_ = 0;
   uint64_t bad_sample_ = UINT64_MAX;
+  bool sound_ = false, visual_ = false;
 };
 
 // A QuickTime movie from before the file-type box: its first box and what follows it
@@ -297,6 +310,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   const bool typed = is(h + 4, "ftyp");
   const char* ext = typed ? ftyp_ext(h, be32(h)) : "mov";
   Movie movie(cur);
+  auto carve = [&](Verdict v, uint64_t length) { return make_carve(v, length, movie.sound_only() ? "m4a" : ext); };
   bool moov = false, mdat = false, moof = false;
   uint64_t pos = 0;
   for (uint32_t n = 0; n < kMaxBoxes && cur.within(pos, 8); ++n) {
@@ -314,8 +328,8 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
     }
     if (size == 0) {
       // Runs to the end of the file: only the sample tables tell where that is.
-      if (!moov || movie.media_end() <= pos + hdr) return make_carve(Verdict::truncated, pos + hdr, ext);
-      if (movie.media_end() > cur.limit()) return make_carve(Verdict::truncated, cur.limit(), ext);
+      if (!moov || movie.media_end() <= pos + hdr) return carve(Verdict::truncated, pos + hdr);
+      if (movie.media_end() > cur.limit()) return carve(Verdict::truncated, cur.limit());
       pos = movie.media_end();
       mdat = true;
       break;
@@ -328,7 +342,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
         mdat = true;
         break;
       }
-      return typed || moov || pos > 0 ? make_carve(Verdict::truncated, cur.limit(), ext) : corrupt();
+      return typed || moov || pos > 0 ? carve(Verdict::truncated, cur.limit()) : corrupt();
     }
     if (is(type, "moov") || is(type, "moof")) {
       if (!movie.walk(pos + hdr, pos + size, 0)) break;
@@ -339,11 +353,11 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
     pos += size;
   }
   if (!typed && !(moov && mdat)) return corrupt();
-  if (!moov && !moof) return pos > 512 ? make_carve(Verdict::truncated, pos, ext) : corrupt();
+  if (!moov && !moof) return pos > 512 ? carve(Verdict::truncated, pos) : corrupt();
   const uint64_t bad = movie.first_bad_sample();
-  if (bad < pos) return make_carve(Verdict::truncated, bad, ext);
-  if (movie.media_end() > pos) return make_carve(Verdict::truncated, pos, ext);
-  return make_carve(Verdict::complete, pos, ext);
+  if (bad < pos) return carve(Verdict::truncated, bad);
+  if (movie.media_end() > pos) return carve(Verdict::truncated, pos);
+  return carve(Verdict::complete, pos);
 }
 
 }  // namespace kes

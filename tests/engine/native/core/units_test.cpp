@@ -210,6 +210,9 @@ TEST(CarveExtension, ContentExtensionOnlyWhenTheApplicationSortsItAlike) {
   EXPECT_EQ(kes::carve_extension(tif, carve_with("")), "tif");
   EXPECT_EQ(kes::carve_extension(riff, carve_with("wav")), "wav");  // riff is audio as well as video
   EXPECT_EQ(kes::carve_extension(riff, carve_with("avi")), "avi");
+  kes::Format mov{"mov", kes::Kind::video, 4, nullptr, nullptr, 1};
+  EXPECT_EQ(kes::carve_extension(mov, carve_with("m4a")), "m4a");  // a movie's container with sound alone
+  EXPECT_EQ(kes::carve_extension(mov, carve_with("jpg")), "mov");
   EXPECT_EQ(kes::carve_extension(tif, carve_with("tiffxxxxx")), "tif");  // 8 bytes, no NUL
 }
 

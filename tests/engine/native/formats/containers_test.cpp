@@ -66,7 +66,7 @@ std::vector<Sample> samples() {
       {"mov", with_major_brand(sample("mov_qt.mov"), "caqv"), "mov", true},
       {"mov", sample("mov_3gp.3gp"), "3gp", true},
       {"mov", sample("mov_3g2.3g2"), "3g2", true},
-      {"mov", sample("mov_audio.m4a"), "mp4", false},
+      {"mov", sample("mov_audio.m4a"), "m4a", false},
       {"mkv", sample("mkv_video.mkv"), "mkv", true},
       {"mkv", sample("mkv_live.mkv"), "mkv", true},
       {"mkv", sample("mkv_webm.webm"), "webm", true},
