@@ -47,8 +47,7 @@ bool Cursor::fill(uint64_t pos, size_t n) {
 
 const uint8_t* Cursor::get(uint64_t pos, size_t n) {
   if (n > kBlock) return nullptr;
-  if (pos >= buf_pos_ && pos - buf_pos_ <= buf_len_ && n <= buf_len_ - (pos - buf_pos_))
-    return buf_.get() + (pos - buf_pos_);
+  if (buffered(pos, n)) return buf_.get() + (pos - buf_pos_);
   if (!fill(pos, n)) return nullptr;
   return buf_.get();
 }
@@ -63,6 +62,15 @@ const uint8_t* Cursor::span(uint64_t pos, size_t* avail) {
   size_t off = static_cast<size_t>(pos - buf_pos_);
   *avail = buf_len_ - off;
   return buf_.get() + off;
+}
+
+bool Cursor::peek(uint64_t pos, uint8_t* dst, size_t n) {
+  if (!within(pos, n)) return false;
+  if (buffered(pos, n)) {
+    std::memcpy(dst, buf_.get() + (pos - buf_pos_), n);
+    return true;
+  }
+  return src_.read_at(start_ + pos, dst, n) == n;
 }
 
 bool Cursor::readable(uint64_t pos, uint64_t n) {

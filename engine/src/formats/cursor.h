@@ -44,6 +44,9 @@ class Cursor {
   const uint8_t* span(uint64_t pos, size_t* avail);
   // Whether [pos, pos + n) lies inside the limit (without reading it).
   bool within(uint64_t pos, uint64_t n) const { return pos <= limit_ && n <= limit_ - pos; }
+  // Copies the n bytes at pos into dst, reading them alone when they are not buffered:
+  // a look at a far spot that keeps the buffer where it is.
+  bool peek(uint64_t pos, uint8_t* dst, size_t n);
   // Reads the bytes of [pos, pos + n) and reports whether they are all readable.
   bool readable(uint64_t pos, uint64_t n);
   // Position of the first occurrence of `pat` (1..16 bytes) in [from, to), or UINT64_MAX.
@@ -61,6 +64,9 @@ class Cursor {
 
  private:
   bool fill(uint64_t pos, size_t n);
+  bool buffered(uint64_t pos, size_t n) const {
+    return pos >= buf_pos_ && pos - buf_pos_ <= buf_len_ && n <= buf_len_ - (pos - buf_pos_);
+  }
 
   ByteSource& src_;
   uint64_t start_;

@@ -38,7 +38,7 @@ uint64_t pointed_end(Cursor& cur, uint64_t soi, uint64_t end, const Pointers& pt
     Walk sub = walk(cur, at, false);
     if (sub.verdict == Verdict::complete && sub.end == at + ptr.mp.size[k]) end = std::max(end, sub.end);
   }
-  if (ptr.exif) end = std::max(end, tiff::embedded_end(cur, ptr.exif, end));
+  if (ptr.exif) end = std::max(end, tiff::embedded_end(cur, soi, ptr.exif, end));
   return end;
 }
 

@@ -1,5 +1,6 @@
 #include "formats/tiff_tags.h"
 
+#include <cctype>
 #include <cstring>
 #include <iterator>
 
@@ -32,7 +33,7 @@ const TagRule kNikon[] = {{0x11, Role::ifd, 0, Dir::maker}};
 const TagRule kOlympus[] = {{0x2010, Role::ifd, 0, Dir::maker}, {0x2020, Role::ifd, 0, Dir::olympus_settings},
                             {0x2030, Role::ifd, 0, Dir::maker}, {0x2031, Role::ifd, 0, Dir::maker},
                             {0x2040, Role::ifd, 0, Dir::maker}, {0x2050, Role::ifd, 0, Dir::maker},
-                            {0x88, Role::jpeg, 0x89, kNone}};
+                            {0x88, Role::jpeg, 0x89, kNone}, {0x1036, Role::jpeg, 0x1037, kNone}};
 const TagRule kOlympusSettings[] = {{0x101, Role::jpeg, 0x102, kNone}};
 const TagRule kMinolta[] = {{0x88, Role::jpeg, 0x89, kNone}};
 const TagRule kPentax[] = {{4, Role::jpeg, 3, kNone}};
@@ -67,12 +68,20 @@ const MakerNote kNotes[] = {
     {"OLYMPUS\0", 8, 0, 8, 12, 0, Dir::olympus},
     {"OM SYSTEM\0", 10, 0, 12, 16, 0, Dir::olympus},
     {"OLYMP\0", 6, kFileBase, kFileOrder, 8, 0, Dir::olympus},
+    {"EPSON\0", 6, kFileBase, kFileOrder, 8, 0, Dir::olympus},
+    {"MINOL\0", 6, kFileBase, kFileOrder, 8, 0, Dir::olympus},  // Minolta's and others' in Olympus's layout
+    {"CAMER\0", 6, kFileBase, kFileOrder, 8, 0, Dir::olympus},
     {"Panasonic\0", 10, kFileBase, kFileOrder, 12, 0, Dir::maker},
     {"SONY DSC \0", 10, kFileBase, kFileOrder, 12, 0, Dir::maker},
     {"SONY CAM \0", 10, kFileBase, kFileOrder, 12, 0, Dir::maker},
     {"AOC\0", 4, kFileBase, 4, 6, 0, Dir::pentax},
     {"PENTAX \0", 8, 0, 8, 10, 0, Dir::pentax},
     {"QVC\0", 4, kFileBase, kFileOrder, 6, 0, Dir::pentax},
+    {"DCI\0", 4, kFileBase, kFileOrder, 6, 0, Dir::pentax},  // Casio's layout in Concord's cameras
+    {"SIGMA\0\0\0", 8, kFileBase, kFileOrder, 10, 0, Dir::maker},
+    {"FOVEON\0\0", 8, kFileBase, kFileOrder, 10, 0, Dir::maker},
+    {"LEICA\0\0\0", 8, kFileBase, kFileOrder, 8, 0, Dir::maker},
+    {"RICOH\0", 6, 0, 6, 8, 0, Dir::maker},
     {"FUJIFILM", 8, 0, kLittle, kIfdPointer, 8, Dir::maker},
 };
 
@@ -82,6 +91,14 @@ const MakerNote kBareSamsung = {"", 0, kFileBase, kFileOrder, 0, 0, Dir::samsung
 const MakerNote kBare = {"", 0, kFileBase, kFileOrder, 0, 0, Dir::maker};
 
 bool starts(const char* s, const char* prefix) { return std::strncmp(s, prefix, std::strlen(prefix)) == 0; }
+
+// Makes are written in capitals by some models and not by others ("Konica Minolta
+// Camera, Inc." beside "KONICA MINOLTA").
+bool starts_nocase(const char* s, const char* prefix) {
+  for (; *prefix; ++s, ++prefix)
+    if (std::toupper(static_cast<unsigned char>(*s)) != std::toupper(static_cast<unsigned char>(*prefix))) return false;
+  return true;
+}
 
 }  // namespace
 
@@ -96,7 +113,7 @@ const TagRule* find_rule(Dir dir, uint16_t tag) {
 const MakerNote& maker_note_layout(const uint8_t* head, const char* make) {
   for (const MakerNote& n : kNotes)
     if (std::memcmp(head, n.magic, n.magic_len) == 0) return n;
-  if (starts(make, "Minolta") || starts(make, "MINOLTA") || starts(make, "KONICA MINOLTA") || starts(make, "SONY"))
+  if (starts_nocase(make, "Minolta") || starts_nocase(make, "Konica Minolta") || starts(make, "SONY"))
     return kBareMinolta;
   if (starts(make, "SAMSUNG")) return kBareSamsung;
   return kBare;

@@ -1,6 +1,7 @@
 #include "formats/tiff_walk.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -30,6 +31,7 @@ bool raw_compression(uint32_t c) {
 
 struct Span {
   uint64_t at, end;  // absolute
+  bool checked;      // already walked as a JPEG to its end
 };
 
 struct Shared {
@@ -38,20 +40,29 @@ struct Shared {
   std::vector<uint64_t> visited;  // absolute IFD positions
   std::vector<Span> pictures;     // JPEG pictures to check, once the walk knows its end
   bool embedded = false;          // an EXIF block: only directories and checked pictures count
+  uint64_t tiff = 0;              // the TIFF header's position: the origin of the file's offsets
+  uint64_t soi = 0;               // where the host file starts: the origin of absolute offsets
+  uint64_t floor = 0;             // pictures that end before it need no check (an EXIF block's host picture's end)
+  size_t loose_walks = 0;         // pictures walked to find their length among a note's values
   Shared(Cursor& c, bool embedded) : cur(c), embedded(embedded) {}
 };
 
 constexpr size_t kMaxPictures = 64;
 constexpr uint64_t kPictureSlack = 4096;  // padding a picture's given length may hold
 
+// Whether the JPEG at `at` walks whole to its given end (or about it).
+bool walks_to(Cursor& cur, uint64_t at, uint64_t end) {
+  jpeg::Walk w = jpeg::walk(cur, at, false);
+  return w.verdict == Verdict::complete && w.end <= end && end - w.end <= kPictureSlack;
+}
+
 // Checks the pictures that would lengthen the file, furthest first: the file ends after
 // the furthest one that walks as a JPEG to (about) its given end.
-void settle_pictures(Shared& sh, uint64_t floor) {
+void settle_pictures(Shared& sh) {
   std::sort(sh.pictures.begin(), sh.pictures.end(), [](const Span& a, const Span& b) { return a.end > b.end; });
   for (const Span& p : sh.pictures) {
-    if (p.end <= std::max(sh.info.end, floor)) return;
-    jpeg::Walk w = jpeg::walk(sh.cur, p.at, false);
-    if (w.verdict == Verdict::complete && w.end <= p.end && p.end - w.end <= kPictureSlack) {
+    if (p.end <= std::max(sh.info.end, sh.floor)) return;
+    if (p.checked || walks_to(sh.cur, p.at, p.end)) {
       sh.info.end = p.end;
       return;
     }
@@ -245,6 +256,42 @@ class Walker {
       }
     }
     if (dir == Dir::rw2) panasonic_raw(entries, raw_offset, sensor_w, sensor_h);
+    if (dir >= Dir::maker && sh_.embedded) loose_previews(entries);
+  }
+
+  // Cameras point to previews after the picture's end by tags of their own make (and
+  // model, and firmware): in a JPEG's maker note any 32-bit value that leads past the
+  // picture to a JPEG, from the note's base, the EXIF block's or the file's start, and
+  // another that gives that JPEG's length, make a preview of the file.
+  void loose_previews(const std::vector<Entry>& entries) {
+    std::vector<uint64_t> values;
+    for (const Entry& e : entries) {
+      if ((e.type != 4 && e.type != 13) || e.count > 16) continue;
+      for (uint64_t i = 0, v = 0; i < e.count; ++i)
+        if (value(e, i, v) && v > 0) values.push_back(v);
+    }
+    for (uint64_t start : values) {
+      for (uint64_t base : {base_, sh_.tiff, sh_.soi}) {
+        const uint64_t at = base + start;
+        if (at < sh_.floor || start > (uint64_t(1) << 40) || !starts_jpeg(at) || listed(at)) continue;
+        if (++sh_.loose_walks > kMaxPictures) return;
+        const jpeg::Walk w = jpeg::walk(sh_.cur, at, false);
+        if (w.verdict != Verdict::complete) continue;
+        for (uint64_t length : values)
+          if (at + length >= w.end && at + length - w.end <= kPictureSlack && sh_.pictures.size() < kMaxPictures)
+            sh_.pictures.push_back(Span{at, at + length, true});
+      }
+    }
+  }
+
+  // A look at the spot, without reading a block there: most values lead nowhere.
+  bool starts_jpeg(uint64_t at) {
+    uint8_t p[3];
+    return sh_.cur.peek(at, p, 3) && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF;
+  }
+
+  bool listed(uint64_t at) const {
+    return std::any_of(sh_.pictures.begin(), sh_.pictures.end(), [&](const Span& p) { return p.at == at; });
   }
 
   // Directories linked by offset (one or several), or stored whole as an undefined blob.
@@ -267,7 +314,7 @@ class Walker {
       extent(o, l, strict);
       return;
     }
-    if (sh_.pictures.size() < kMaxPictures) sh_.pictures.push_back(Span{base_ + o, base_ + o + l});
+    if (sh_.pictures.size() < kMaxPictures) sh_.pictures.push_back(Span{base_ + o, base_ + o + l, false});
   }
 
   // Panasonic raw data: its length is the strip's when given, else the packed size of
@@ -292,6 +339,10 @@ class Walker {
     if (!m || len < 16) return;
     uint8_t head[16];
     std::memcpy(head, m, 16);
+    if (std::memcmp(head, "STMN", 4) == 0 && std::isdigit(head[4]) && std::isdigit(head[5]) && std::isdigit(head[6])) {
+      samsung_preview(head);
+      return;
+    }
     const MakerNote& note = maker_note_layout(head, sh_.info.make);
     bool le = le_;
     if (note.order_at == kLittle) {
@@ -309,6 +360,15 @@ class Walker {
     }
     Walker sub(sh_, base, le, false);
     sub.ifd(at, note.dir, depth + 1);
+  }
+
+  // Samsung's binary note: its version, then 32-bit words in the file's byte order, the
+  // third and fourth the preview's start from the file's start and its length. Its
+  // cameras write that preview after the picture's end.
+  void samsung_preview(const uint8_t* head) {
+    const uint64_t start = r32(head + 8), length = r32(head + 12);
+    if (start == 0 || length == 0 || sh_.pictures.size() >= kMaxPictures) return;
+    sh_.pictures.push_back(Span{sh_.soi + start, sh_.soi + start + length, false});
   }
 
   Shared& sh_;
@@ -345,7 +405,7 @@ Info walk(Cursor& cur, uint64_t base, Flavor flavor) {
   sh.info.end = base + (big ? 16 : 8);
   Walker w(sh, base, le, big);
   w.ifd(first, flavor == Flavor::rw2 ? Dir::rw2 : Dir::main, 0);
-  settle_pictures(sh, 0);
+  settle_pictures(sh);
   if (sh.info.end > 0 && !cur.readable(sh.info.end - 1, 1)) {
     sh.info.truncated = true;  // an unreadable spot cut the limit short
     sh.info.end = cur.limit();
@@ -353,14 +413,17 @@ Info walk(Cursor& cur, uint64_t base, Flavor flavor) {
   return sh.info;
 }
 
-uint64_t embedded_end(Cursor& cur, uint64_t base, uint64_t floor) {
+uint64_t embedded_end(Cursor& cur, uint64_t soi, uint64_t base, uint64_t floor) {
   Shared sh(cur, true);
+  sh.soi = soi;
+  sh.tiff = base;
+  sh.floor = floor;
   const uint8_t* h = cur.get(base, 8);
   if (!h || !header_ok(h, Flavor::standard) || (h[0] == 'I' ? le16(h + 2) : be16(h + 2)) != 42) return 0;
   bool le = h[0] == 'I';
   Walker w(sh, base, le, false);
   w.ifd(le ? le32(h + 4) : be32(h + 4), Dir::main, 0);
-  settle_pictures(sh, floor);
+  settle_pictures(sh);
   return sh.info.end;
 }
 

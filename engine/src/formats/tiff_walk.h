@@ -25,11 +25,11 @@ enum class Flavor : uint8_t { standard, orf, rw2 };
 // JPEG pictures the directories point to count only when they walk as JPEGs.
 Info walk(Cursor& cur, uint64_t base, Flavor flavor);
 
-// The furthest byte that the directories of an EXIF block (its TIFF header at `base`)
-// lead to: directories and JPEG pictures that walk as JPEGs, never data or values that
-// cannot be checked nor anything beyond the medium. Pictures that end at or before
-// `floor` (inside the host file anyway) are not checked.
-uint64_t embedded_end(Cursor& cur, uint64_t base, uint64_t floor);
+// The furthest byte that the directories of an EXIF block (its TIFF header at `base`, in
+// the file that starts at `soi`) lead to: directories and JPEG pictures that walk as
+// JPEGs, never data or values that cannot be checked nor anything beyond the medium.
+// Pictures that end at or before `floor` (inside the host file anyway) are not checked.
+uint64_t embedded_end(Cursor& cur, uint64_t soi, uint64_t base, uint64_t floor);
 
 // Whether the 8 bytes at h start a TIFF header of that flavor (offset of IFD0 >= 8).
 bool header_ok(const uint8_t* h, Flavor flavor);

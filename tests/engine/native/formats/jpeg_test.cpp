@@ -16,6 +16,13 @@ const char* const kMade[] = {"jpg_baseline.jpg"};
 #endif
 const char* const kRestart = kMade[0];
 
+// Real cameras' pictures with their makers' notes (exiftool's test images, whose
+// pictures are small but whole).
+const char* const kCameras[] = {"Apple", "Canon", "Canon1DmkIII", "Casio", "Casio2", "CasioQVCI", "FLIR", "FujiFilm",
+                                "GE", "GPS", "GoPro", "InfiRay", "JVC", "JVC2", "Kodak", "Minolta", "Motorola",
+                                "Nikon", "NikonD2Hs", "NikonD70", "Olympus", "Olympus2", "OlympusE1", "Panasonic",
+                                "Pentax", "Ricoh", "Ricoh2", "Sanyo", "Sigma", "Sony", "Unknown"};
+
 TEST(Jpeg, GeneratedFilesCarveByteExact) {
   for (const char* name : {"jpg_baseline.jpg", "jpg_progressive.jpg", "jpg_gray.jpg", "jpg_444.jpg", "jpg_big.jpg",
                            "jpg_422_odd.jpg", "jpg_progressive_odd.jpg"}) {
@@ -25,6 +32,10 @@ TEST(Jpeg, GeneratedFilesCarveByteExact) {
   for (const char* name : kMade) {
     SCOPED_TRACE(name);
     expect_exact("jpg", sample(name), "jpg");
+  }
+  for (const char* name : kCameras) {
+    SCOPED_TRACE(name);
+    expect_exact("jpg", sample(std::string("cam_") + name + ".jpg"), "jpg");
   }
 }
 
@@ -68,35 +79,58 @@ TEST(Jpeg, PicturesOfAMultiPictureIndexStayWithTheFile) {
   expect_exact("jpg", file, "jpg");
 }
 
-// A JPEG whose EXIF block (IFD0, then IFD1 with a JPEG thumbnail) places the
-// thumbnail after the main picture's EOI.
-Bytes thumbnail_after_the_end() {
+// Where a JPEG's EXIF block points to a picture after the main picture's EOI: the
+// thumbnail of IFD1, or the maker note of a camera the engine knows nothing of, by tags
+// of its own (a start and a length, or both among the words of one array, as Canon's
+// preview information holds them).
+enum class After { thumbnail, note_tags, note_array };
+
+Bytes picture_after_the_end(After how) {
   Bytes main = sample("jpg_baseline.jpg"), thumb = sample("jpg_gray.jpg");
+  const uint32_t length = static_cast<uint32_t>(thumb.size());
   TiffMaker t(false);
-  uint32_t ifd1 = t.ifd({t.longs(513, {0}), t.longs(514, {uint32_t(thumb.size())})});
-  t.set_first(t.ifd({t.ascii(271, "Kestrel")}, ifd1));
+  uint32_t start_at = 0;  // where the picture's start goes, from the TIFF header
+  if (how == After::thumbnail) {
+    uint32_t ifd1 = t.ifd({t.longs(513, {0}), t.longs(514, {length})});
+    t.set_first(t.ifd({t.ascii(271, "Kestrel")}, ifd1));
+    start_at = ifd1 + 2 + 8;
+  } else {
+    const bool array = how == After::note_array;
+    const uint32_t note = array ? t.ifd({t.longs(0xB6, {24, 1, length, 160, 120, 0})})
+                                : t.ifd({t.longs(0x3001, {0}), t.longs(0x3002, {length})});
+    start_at = array ? note - 24 + 20 : note + 2 + 8;  // the array's words stand before the note's IFD
+    Bytes at(4);
+    put32be(at, 0, note);
+    const uint32_t exif = t.ifd({Field{37500, 7, 2 + 12 + 4, at}});  // the note stands in the block already
+    t.set_first(t.ifd({t.ascii(271, "Kestrel"), t.longs(34665, {exif})}));
+  }
   Bytes app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
   app1.insert(app1.end(), t.out.begin(), t.out.end());
   put16be(app1, 2, static_cast<uint16_t>(app1.size() - 2));
   Bytes file(main.begin(), main.begin() + 2);
   file.insert(file.end(), app1.begin(), app1.end());
   file.insert(file.end(), main.begin() + 2, main.end());
-  put32be(file, 2 + 10 + ifd1 + 2 + 8, static_cast<uint32_t>(file.size() - (2 + 10)));  // from the TIFF header
+  put32be(file, 2 + 10 + start_at, static_cast<uint32_t>(file.size() - (2 + 10)));
   file.insert(file.end(), thumb.begin(), thumb.end());
   return file;
 }
 
 // Previews that the EXIF or maker-note directories place after the EOI belong to the
-// file; one that does not walk as a JPEG (overwritten, or never written) does not.
+// file; one that does not walk as a JPEG (overwritten, or never written) does not. The
+// cameras' own: exiftool writes a preview too large for the EXIF segment after the EOI.
 TEST(Jpeg, PreviewsAfterTheEndStayWithTheFile) {
-  const std::pair<const char*, Bytes> files[] = {{"minolta trailer", sample("jpg_trailer_minolta.jpg")},
-                                                 {"pentax trailer", sample("jpg_trailer_pentax.jpg")},
-                                                 {"thumbnail", thumbnail_after_the_end()}};
+  std::vector<std::pair<std::string, Bytes>> files = {{"minolta trailer", sample("jpg_trailer_minolta.jpg")},
+                                                      {"pentax trailer", sample("jpg_trailer_pentax.jpg")},
+                                                      {"thumbnail", picture_after_the_end(After::thumbnail)},
+                                                      {"note tags", picture_after_the_end(After::note_tags)},
+                                                      {"note array", picture_after_the_end(After::note_array)}};
+  for (const char* cam : {"Minolta", "KonicaMinolta", "Pentax", "OlympusE1", "NikonD70", "Samsung_II", "Samsung_MM"})
+    files.emplace_back(cam, sample(std::string("cam_") + cam + "_preview.jpg"));
   const Bytes soi = {0xFF, 0xD8, 0xFF};
   for (const auto& [what, file] : files) {
     SCOPED_TRACE(what);
     expect_exact("jpg", file, "jpg");
-    size_t preview = std::search(file.begin() + 3, file.end(), soi.begin(), soi.end()) - file.begin();
+    size_t preview = std::find_end(file.begin() + 3, file.end(), soi.begin(), soi.end()) - file.begin();
     ASSERT_LT(preview, file.size());
     Carve main = measure(fmt("jpg"), Bytes(file.begin(), file.begin() + preview), 0);
     ASSERT_EQ(main.verdict, Verdict::complete);

@@ -167,3 +167,4 @@ wavpack -q -y -hh -b320 --blocksize=4410 tone22.wav -o wv_hybrid.wv
 av -f lavfi -i sine=frequency=300:sample_rate=48000:duration=1 -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" \
   -c:a wavpack wv_surround.wv
 rm -f tone.wav tone22.wav
+bash "$here/camera_jpegs.sh" .
