@@ -29,9 +29,9 @@ void set_enabled(std::vector<std::string>& enabled, const std::string& name, boo
 }
 
 // Reads the option tokens up to "search": "fileopt,everything,disable" clears the set,
-// "<x>,enable" and "<x>,disable" switch one option; anything else is skipped. False
-// without "search".
-bool parse_options(const std::string& text, std::vector<std::string>* enabled) {
+// "everything,enable" fills it, "<x>,enable" and "<x>,disable" switch one option;
+// anything else is skipped. False without "search".
+bool parse_options(const std::string& text, CommandLine* cl) {
   std::vector<std::string> tokens = split_commas(text);
   auto search = std::find_if(tokens.begin(), tokens.end(), [](const std::string& t) { return same_text(t.c_str(), "search"); });
   if (search == tokens.end()) return false;
@@ -40,21 +40,28 @@ bool parse_options(const std::string& text, std::vector<std::string>* enabled) {
     const std::string& t = tokens[i];
     if (same_text(t.c_str(), "fileopt")) continue;
     bool has_next = i + 1 < tokens.size();
-    if (same_text(t.c_str(), "everything") && has_next && same_text(tokens[i + 1].c_str(), "disable")) {
-      enabled->clear();
-      ++i;
-    } else if (has_next && same_text(tokens[i + 1].c_str(), "enable")) {
-      set_enabled(*enabled, t, true);
-      ++i;
-    } else if (has_next && same_text(tokens[i + 1].c_str(), "disable")) {
-      set_enabled(*enabled, t, false);
-      ++i;
+    const bool enable = has_next && same_text(tokens[i + 1].c_str(), "enable");
+    if (!enable && !(has_next && same_text(tokens[i + 1].c_str(), "disable"))) continue;
+    ++i;
+    if (same_text(t.c_str(), "everything")) {
+      cl->everything = enable;
+      cl->enabled.clear();
+      cl->disabled.clear();
+    } else {
+      set_enabled(cl->enabled, t, enable);
+      set_enabled(cl->disabled, t, !enable);
     }
   }
   return true;
 }
 
 }  // namespace
+
+bool option_enabled(const CommandLine& cl, const char* name) {
+  auto named = [&](const std::string& e) { return same_text(e.c_str(), name); };
+  const std::vector<std::string>& listed = cl.everything ? cl.disabled : cl.enabled;
+  return cl.everything != std::any_of(listed.begin(), listed.end(), named);
+}
 
 bool same_text(const char* a, const char* b) {
   for (; *a && *b; ++a, ++b)
@@ -84,7 +91,7 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
     *error = "no volume and options: expected /cmd <volume> <options>";
     return false;
   }
-  if (!parse_options(options, &out->enabled)) {
+  if (!parse_options(options, out)) {
     *error = "malformed option string \"" + options + "\": expected fileopt,everything,disable,<ext>,enable,...,search";
     return false;
   }

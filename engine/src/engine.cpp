@@ -46,14 +46,16 @@ void say(const std::string& line) {
   std::fflush(stderr);
 }
 
+// The formats the command line switches on. Says which options name no format (the
+// program sends one, "all") and when nothing is left to look for.
 std::vector<const Format*> enabled_formats(const Format* table, size_t count, const CommandLine& cl) {
   std::vector<const Format*> out;
   for (size_t i = 0; i < count; ++i)
-    for (const std::string& name : cl.enabled)
-      if (same_text(table[i].name, name.c_str())) {
-        out.push_back(&table[i]);
-        break;
-      }
+    if (option_enabled(cl, table[i].name)) out.push_back(&table[i]);
+  for (const std::string& name : cl.enabled)
+    if (std::none_of(table, table + count, [&](const Format& f) { return same_text(f.name, name.c_str()); }))
+      say("no format for the search option \"" + name + "\"");
+  if (out.empty()) say("no search option enabled: nothing will be found");
   return out;
 }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <thread>
 #include <set>
 #include "card_image.h"
@@ -105,6 +106,18 @@ TEST(EngineCommandLine, ReportsOnlyEnabledFormatsAndIgnoresUnknownTokens) {
   expect_reported_files_are_originals(run, card);
   EXPECT_EQ(files_below(folder).size(), 2u);
   for (const auto& p : paths) EXPECT_EQ(fs::path(p).extension(), ".jpg");
+  EXPECT_NE(run.err.find("no format for the search option \"max\""), std::string::npos) << run.err;
+
+  // Every format, but for one switched off again.
+  run = run_engine(kExe, engine_args(dir / "all", dir / "card.img", "fileopt,everything,enable,mp3,disable,search"));
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  std::multiset<std::string> exts;
+  for (const auto& p : reported_paths(run)) exts.insert(fs::path(p).extension().string());
+  EXPECT_EQ(exts, (std::multiset<std::string>{".jpg", ".jpg", ".tif"}));
+  run = run_engine(kExe, engine_args(dir / "none", dir / "card.img", "fileopt,everything,disable,search"));
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_TRUE(reported_paths(run).empty());
+  EXPECT_NE(run.err.find("nothing will be found"), std::string::npos) << run.err;
 }
 
 TEST(EngineReports, ProgressFilesAndEndInOrder) {

@@ -194,6 +194,18 @@ TEST(CommandLineOptions, EnableDisableAndUnknownTokens) {
   const char* none[] = {"client.exe", "/d", "f", "/cmd", "v", "fileopt,everything,disable,search"};
   ASSERT_TRUE(kes::parse_command_line(6, none, &cl, &error));
   EXPECT_TRUE(cl.enabled.empty());
+  EXPECT_FALSE(kes::option_enabled(cl, "jpg"));
+  // "everything,enable" switches every option on; later ones off again, in order.
+  const char* all[] = {"client.exe", "/d", "f", "/cmd", "v", "fileopt,everything,enable,PNG,disable,tif,disable,tif,enable,search"};
+  ASSERT_TRUE(kes::parse_command_line(6, all, &cl, &error));
+  EXPECT_TRUE(kes::option_enabled(cl, "jpg"));
+  EXPECT_TRUE(kes::option_enabled(cl, "TiVo"));
+  EXPECT_TRUE(kes::option_enabled(cl, "tif"));
+  EXPECT_FALSE(kes::option_enabled(cl, "png"));
+  const char* again[] = {"client.exe", "/d", "f", "/cmd", "v", "fileopt,everything,enable,everything,disable,mp3,enable,search"};
+  ASSERT_TRUE(kes::parse_command_line(6, again, &cl, &error));
+  EXPECT_TRUE(kes::option_enabled(cl, "mp3"));
+  EXPECT_FALSE(kes::option_enabled(cl, "jpg"));
 }
 
 TEST(CarveExtension, ContentExtensionOnlyWhenTheApplicationSortsItAlike) {
