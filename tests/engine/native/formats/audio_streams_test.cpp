@@ -19,12 +19,14 @@ std::vector<StreamSample> samples() {
       {"mp3", sample("mp3_bare.mp3"), "mp3", 1441},
       {"mp3", sample("mp3_layer2.mp3"), "mp3", 1441},
       {"mp3", sample("mp3_layer2_256.mp3"), "mp3", 1441},  // frames longer than the probe sees
+      {"mp3", sample("world_cover.mp3"), "mp3", 0},          // a cover larger than the cursor's block
       {"ogg", sample("ogg_vorbis.ogg"), "ogg", 0},
       {"ogg", sample("ogg_opus.ogg"), "ogg", 0},
       {"ogg", sample("ogg_flac.ogg"), "ogg", 0},
       {"ogg", sample("ogg_theora.ogm"), "ogm", 0},
       {"flac", sample("flac_stereo.flac"), "flac", 0},
       {"flac", sample("flac_mono.flac"), "flac", 0},
+      {"flac", sample("world_picture.flac"), "flac", 0},
       {"wv", sample("wv_lossless.wv"), "wv", 0},
       {"wv", sample("wv_hybrid.wv"), "wv", 0},
       {"wv", sample("wv_surround.wv"), "wv", 0},

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
+#include "byte_source.h"
 #include "formats/container_maker.h"
 #include "formats/cursor.h"
 #include "formats/samples.h"
@@ -67,9 +69,30 @@ std::vector<Sample> samples() {
       {"mov", sample("mov_3gp.3gp"), "3gp", true},
       {"mov", sample("mov_3g2.3g2"), "3g2", true},
       {"mov", sample("mov_audio.m4a"), "m4a", false},
+      {"mov", sample("world_phone.mp4"), "mp4", false},
+      {"mov", sample("world_phone_keys.mp4"), "mp4", false},
+      {"mov", sample("world_phone.mov"), "mov", false},
+      {"mov", sample("world_title.mp4"), "mp4", false},
+      {"mov", sample("world_hvc1.mp4"), "mp4", false},
+      {"mov", sample("world_hev1.mp4"), "mp4", false},
+      {"mov", sample("world_hvc1.mov"), "mov", false},
+      {"mov", sample("world_fragmented.mp4"), "mp4", false},
+      {"mov", sample("world_mjpeg_pcm.mov"), "mov", false},
+      {"mov", sample("world_pcm24.mov"), "mov", false},
+      {"mov", sample("world_phone.3gp"), "3gp", true},
+      {"mov", sample("world_aac.m4a"), "m4a", false},
+      {"mov", sample("world_alac.m4a"), "m4a", false},
+      {"mov", sample("world_cover.m4a"), "m4a", false},
       {"mkv", sample("mkv_video.mkv"), "mkv", true},
       {"mkv", sample("mkv_live.mkv"), "mkv", true},
       {"mkv", sample("mkv_webm.webm"), "webm", true},
+      {"mkv", sample("world_h264_aac.mkv"), "mkv", true},
+      {"mkv", sample("world_h264_vorbis.mkv"), "mkv", true},
+      {"mkv", sample("world_vp9_opus.webm"), "webm", false},
+      {"mkv", sample("world_no_crc.mkv"), "mkv", false},
+      {"mkv", sample("world_streamed.mkv"), "mkv", true},
+      {"mkv", sample("world_mkvmerge.mkv"), "mkv", false},
+      {"mkv", sample("world_mkvmerge_no_cues.mkv"), "mkv", false},
       {"asf", sample("asf_video.wmv"), "wmv", true},
       {"asf", sample("asf_audio.wma"), "wma", true},
       {"asf", video_declared_in_extension(sample("asf_video.wmv")), "wmv", true},
@@ -177,6 +200,59 @@ TEST(Containers, SampleTablesEndAMovieWhoseMediaBoxRunsToTheEnd) {
     EXPECT_EQ(c.verdict, Verdict::complete) << size;
     EXPECT_EQ(c.length, mp4.size()) << size;
   }
+}
+
+// The bytes of `before`, `gap` zeros, then those of `after`: a large file read as a
+// sparse one would be.
+class GapSource : public ByteSource {
+ public:
+  GapSource(Bytes before, uint64_t gap, Bytes after) : before_(std::move(before)), gap_(gap), after_(std::move(after)) {}
+  uint64_t size() const override { return before_.size() + gap_ + after_.size(); }
+  size_t read_at(uint64_t off, void* dst, size_t n) override {
+    uint8_t* out = static_cast<uint8_t*>(dst);
+    size_t done = 0;
+    for (uint64_t at = off; done < n && at < size(); at = off + done) {
+      const uint64_t after = before_.size() + gap_;
+      const size_t k = static_cast<size_t>(std::min<uint64_t>(
+          n - done, at < before_.size() ? before_.size() - at : at < after ? after - at : size() - at));
+      if (at < before_.size()) std::memcpy(out + done, &before_[at], k);
+      else if (at < after) std::memset(out + done, 0, k);
+      else std::memcpy(out + done, &after_[at - after], k);
+      done += k;
+    }
+    return done;
+  }
+
+ private:
+  Bytes before_;
+  uint64_t gap_;
+  Bytes after_;
+};
+
+// A movie of more than 4 GiB among noise: its mdat's 64-bit size and its co64 chunk
+// offsets, 4 GiB and more past its start, end it after its moov.
+TEST(Containers, MovieOfMoreThanFourGibibytesEndsAfterItsMoov) {
+  Bytes head = sample("world_big.head"), tail = sample("world_big.tail");
+  ASSERT_GT(head.size(), 16u);
+  size_t moov = 0;  // the tail's last box; the samples stand before it
+  while (moov + 8 <= tail.size() &&
+         (std::memcmp(&tail[moov + 4], "moov", 4) != 0 || be32(&tail[moov]) != tail.size() - moov))
+    ++moov;
+  ASSERT_LT(moov + 8, tail.size());
+  const uint64_t gap = be64(&head[head.size() - 8]) - 16 - moov, length = head.size() + gap + tail.size();
+  ASSERT_GT(length, uint64_t(1) << 32);
+  const Bytes lead = noise(3 * 512, 1);
+  head.insert(head.begin(), lead.begin(), lead.end());
+  const Bytes trail = noise(70000, 2);
+  tail.insert(tail.end(), trail.begin(), trail.end());
+  GapSource card(head, gap, tail);
+  uint8_t probe[512];
+  ASSERT_EQ(card.read_at(lead.size(), probe, sizeof probe), sizeof probe);
+  ASSERT_TRUE(fmt("mov").probe(probe));
+  Carve c = fmt("mov").measure(card, lead.size(), fmt("mov").max_length);
+  EXPECT_EQ(c.verdict, Verdict::complete);
+  EXPECT_EQ(c.length, length);
+  EXPECT_EQ(ext_of(c), "mp4");
 }
 
 // A box of the given type around its payload.

@@ -167,4 +167,54 @@ wavpack -q -y -hh -b320 --blocksize=4410 tone22.wav -o wv_hybrid.wv
 av -f lavfi -i sine=frequency=300:sample_rate=48000:duration=1 -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" \
   -c:a wavpack wv_surround.wv
 rm -f tone.wav tone22.wav
+# Media as devices write them, of real length (31 s) at small sizes: phone and camera
+# movies with their metadata (moov last, in udta or in meta/ilst keys), HEVC in both
+# sample entries, a long fragmented movie, QuickTime with PCM and with MJPEG, 3GPP;
+# sound-only ISO media (AAC, ALAC, a cover); Matroska and WebM from ffmpeg's defaults
+# (CRC-32, Cues, SeekHead, Void, a title), without CRCs, without Cues (streamed) and from
+# mkvmerge; AVCHD-shaped M2TS; MP3 and FLAC with a large cover; BWF.
+T=31
+vid="-f lavfi -i testsrc2=size=320x240:rate=25:duration=$T"
+small="-f lavfi -i testsrc2=size=160x120:rate=25:duration=$T"
+snd="-f lavfi -i sine=frequency=440:sample_rate=44100:duration=$T"
+mono="-f lavfi -i sine=frequency=330:sample_rate=22050:duration=$T"
+x264="-c:v libx264 -preset veryfast -b:v 400k -pix_fmt yuv420p"
+x265="-c:v libx265 -preset ultrafast -b:v 300k -x265-params log-level=error"
+aac="-c:a aac -b:a 96k"
+phone=(-metadata title=Holiday -metadata location=+48.8577+002.2950/ -metadata make=Apple
+       -metadata "model=iPhone 12" -metadata creation_time=2024-06-01T10:00:00Z)
+av $vid $snd $x264 $aac "${phone[@]}" world_phone.mp4
+av $vid $snd $x264 $aac "${phone[@]}" -movflags +use_metadata_tags world_phone_keys.mp4
+av $vid $snd $x264 $aac "${phone[@]}" -movflags +use_metadata_tags -f mov world_phone.mov
+av $vid $snd $x264 $aac -metadata title=clip_42 world_title.mp4
+av $vid $snd $x265 -tag:v hvc1 $aac "${phone[@]}" world_hvc1.mp4
+av $vid $snd $x265 -tag:v hev1 $aac world_hev1.mp4
+av $vid $snd $x265 -tag:v hvc1 $aac "${phone[@]}" -movflags +use_metadata_tags -f mov world_hvc1.mov
+av $vid $snd $x264 $aac -movflags +frag_keyframe+empty_moov+default_base_moof world_fragmented.mp4
+av $small $mono -c:v mjpeg -q:v 10 -c:a pcm_s16le -f mov world_mjpeg_pcm.mov
+av $vid $mono $x264 -c:a pcm_s24le -f mov world_pcm24.mov
+av -f lavfi -i testsrc2=size=176x144:rate=15:duration=$T -f lavfi -i sine=sample_rate=8000:duration=$T \
+  -c:v h263 -q:v 10 -c:a aac -ar 8000 -ac 1 -b:a 12k world_phone.3gp
+pic 30 1000x1000 -quality 92 cover.jpg
+av $snd -c:a aac -b:a 128k -metadata title=Memo -metadata artist=Kestrel world_aac.m4a
+av $snd -c:a alac world_alac.m4a
+av $snd -i cover.jpg -map 0 -map 1 -c:a aac -b:a 128k -c:v copy -disposition:v attached_pic world_cover.m4a
+av $vid $snd $x264 $aac world_h264_aac.mkv
+av $vid $snd $x264 -c:a libvorbis -metadata title=Holiday world_h264_vorbis.mkv
+av $vid $snd -c:v libvpx-vp9 -b:v 200k -deadline realtime -cpu-used 8 -c:a libopus world_vp9_opus.webm
+av $vid $snd $x264 $aac -write_crc32 0 world_no_crc.mkv
+av $vid $snd $x264 $aac -f matroska - > world_streamed.mkv
+mkvmerge -q -o world_mkvmerge.mkv --title Holiday world_h264_vorbis.mkv
+mkvmerge -q -o world_mkvmerge_no_cues.mkv --no-cues world_h264_aac.mkv
+av $vid $snd $x264 -c:a ac3 -b:a 192k -f mpegts -mpegts_m2ts_mode 1 -mpegts_start_pid 0x1011 world_avchd.m2ts
+sox -n -r 44100 -c 2 -b 16 tone.wav synth $T sine 440 sine 660
+av -i tone.wav -i cover.jpg -map 0 -map 1 -c:a libmp3lame -b:a 128k -c:v copy -id3v2_version 3 \
+  -metadata:s:v title="Album cover" -metadata:s:v comment="Cover (front)" world_cover.mp3
+flac -s -f --picture=cover.jpg -o world_picture.flac tone.wav
+av -i tone.wav -c:a pcm_s16le -write_bext 1 -metadata description="Take 1" -metadata originator=Kestrel \
+  -metadata origination_date=2024-06-01 -metadata origination_time=10:00:00 world_bext.wav
+rm -f tone.wav cover.jpg
 bash "$here/camera_jpegs.sh" .
+# A movie of more than 4 GiB (a 64-bit mdat size, co64 chunk offsets): the bytes before
+# its gap of zeros and after it, for a source that reads the gap as a sparse file would.
+python3 "$here/big_movie.py" world_phone.mp4 $(((1 << 32) + 12345)) world_big.head world_big.tail

@@ -27,6 +27,7 @@ TEST(Riff, GeneratedFilesCarveByteExactWithTheirExtension) {
   expect_exact("riff", sample("riff_avi.avi"), "avi");
   expect_exact("riff", sample("riff_wav.wav"), "wav");
   expect_exact("riff", sample("riff_wav_odd.wav"), "wav");  // odd INFO entries and data chunk
+  expect_exact("riff", sample("world_bext.wav"), "wav");     // a broadcast wave's bext chunk
   Bytes wide = sample("riff_rf64.wav");
   expect_exact("riff", wide, "wav");
   std::copy_n("BW64", 4, wide.begin());

@@ -17,6 +17,7 @@ std::vector<StreamSample> samples() {
       {"mpg", sample("mpg_video.mpg"), "mpg", 0},
       {"m2ts", sample("m2ts_packets.m2t"), "m2t", 188},
       {"m2ts", sample("m2ts_timecoded.m2ts"), "m2ts", 192},
+      {"m2ts", sample("world_avchd.m2ts"), "m2ts", 192},
       {"TiVo", make_tivo(sample("mpg_mpeg1.mpg")), "TiVo", 2048},
       {"TiVo", make_tivo(sample("m2ts_packets.m2t")), "TiVo", 188},
       {"dv", sample("dv_ntsc.dv"), "dv", 0},
