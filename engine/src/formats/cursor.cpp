@@ -31,13 +31,12 @@ constexpr bool kFreshBuffers = false;
 
 bool Cursor::fill(uint64_t pos, size_t n) {
   if (!within(pos, n)) return false;
-  if (kFreshBuffers) buf_.reset();
-  if (!buf_) {
-    buf_cap_ = static_cast<size_t>(std::min<uint64_t>(kBlock, limit_));
-    buf_.reset(new uint8_t[buf_cap_]);
-  }
   const size_t block = kFreshBuffers ? std::min<size_t>(block_, 4096) : block_;
   size_t want = static_cast<size_t>(std::min<uint64_t>(std::max(block, n), limit_ - pos));
+  if (kFreshBuffers || !buf_ || want > buf_cap_) {  // as large as the reads need: a table's cursor takes little
+    buf_cap_ = want;
+    buf_.reset(new uint8_t[buf_cap_]);
+  }
   size_t got = src_.read_at(start_ + pos, buf_.get(), want);
   buf_pos_ = pos;
   buf_len_ = got;

@@ -79,10 +79,17 @@ constexpr uint32_t kMaxBoxes = 1u << 20;
 // Chunks and samples gone through in one movie, all its tracks together: some forty
 // hours of 60 frames a second; tables that claim more are not followed further.
 constexpr uint64_t kMaxSamples = uint64_t(1) << 24;
+// Samples follow each other in their chunks, and the tables' entries in their tables:
+// blocks of these sizes take many at a time.
+constexpr size_t kMediaBlock = size_t(64) << 10;
+constexpr size_t kTableBlock = size_t(16) << 10;
 
 class Movie {
  public:
-  explicit Movie(Cursor& cur) : cur_(cur) {}
+  // The sample data and each sample table are read through cursors of their own: going
+  // back and forth between them through one buffer would read a block at every turn.
+  Movie(Cursor& cur, ByteSource& src, uint64_t start, uint64_t max_length)
+      : cur_(cur), src_(src), start_(start), max_length_(max_length), media_(table_cursor(kMediaBlock)) {}
 
   // Checks that the children of [pos, end) nest exactly, collecting each track's
   // sample tables; false when they do not.
@@ -163,7 +170,7 @@ class Movie {
   // Whether the bytes at off start a frame of the codec that fills `size` bytes.
   bool frame_ok(Codec codec, int length_size, uint64_t off, uint64_t size) {
     if (codec == Codec::other || size == 0) return true;
-    const uint8_t* p = cur_.get(off, static_cast<size_t>(std::min<uint64_t>(size, 4)));
+    const uint8_t* p = media_.get(off, static_cast<size_t>(std::min<uint64_t>(size, 4)));
     if (!p) return true;  // past the medium: the cut is judged elsewhere
     if (size < 4) return codec != Codec::nal;
     switch (codec) {
@@ -176,7 +183,7 @@ class Movie {
     uint64_t q = off, end = off + size;
     for (int n = 0; n < 64 && q < end; ++n) {
       if (end - q < uint64_t(length_size) + 1) return false;
-      const uint8_t* l = cur_.get(q, static_cast<size_t>(length_size) + 1);
+      const uint8_t* l = media_.get(q, static_cast<size_t>(length_size) + 1);
       if (!l) return true;
       uint64_t len = 0;
       for (int i = 0; i < length_size; ++i) len = len << 8 | l[i];
@@ -191,9 +198,10 @@ class Movie {
   bool add_track() {
     const Track& t = track_;
     if (!t.stco || !t.stsc || !t.stsz) return true;  // no samples (fragmented movies)
+    Cursor stsc = table_cursor(kTableBlock), stco = table_cursor(kTableBlock), stsz = table_cursor(kTableBlock);
     uint64_t chunks = 0, runs = 0, samples = 0, sizes = 0;  // sizes: one size for all, or stz2's field width
-    if (t.stco_size < 8 || t.stsc_size < 8 || t.stsz_size < 12 || !word(t.stco + 4, chunks) ||
-        !word(t.stsc + 4, runs) || !word(t.stsz + 4, sizes) || !word(t.stsz + 8, samples))
+    if (t.stco_size < 8 || t.stsc_size < 8 || t.stsz_size < 12 || !word(stco, t.stco + 4, chunks) ||
+        !word(stsc, t.stsc + 4, runs) || !word(stsz, t.stsz + 4, sizes) || !word(stsz, t.stsz + 8, samples))
       return false;
     const unsigned entry = t.co64 ? 8 : 4;
     const unsigned field = t.stz2 ? sizes & 0xFF : 32;
@@ -207,12 +215,13 @@ class Movie {
     for (uint64_t run = 0; run < runs; ++run) {
       const uint64_t at = t.stsc + 8 + run * 12;
       uint64_t first = 0, per_chunk = 0, next = 0;
-      if (!word(at, first) || !word(at + 4, per_chunk) || (run + 1 < runs && !word(at + 12, next))) return false;
+      if (!word(stsc, at, first) || !word(stsc, at + 4, per_chunk) || (run + 1 < runs && !word(stsc, at + 12, next)))
+        return false;
       const uint64_t last = run + 1 < runs ? next : chunks + 1;
       if (first == 0 || last < first || last > chunks + 1) return false;
       for (uint64_t ch = first; ch < last; ++ch) {
         if (++steps_ > kMaxSamples) return true;
-        const uint8_t* o = cur_.get(t.stco + 8 + (ch - 1) * entry, entry);
+        const uint8_t* o = stco.get(t.stco + 8 + (ch - 1) * entry, entry);
         if (!o) return false;
         const uint64_t off = t.co64 ? be64(o) : be32(o);
         uint64_t bytes = 0;
@@ -226,7 +235,7 @@ class Movie {
           const uint64_t chunk_end = std::min(samples, sample + per_chunk);
           for (; sample < chunk_end; ++sample) {
             if (++steps_ > kMaxSamples) return true;
-            const uint64_t size = fixed ? fixed : sample_size(t, field, sample);
+            const uint64_t size = fixed ? fixed : sample_size(stsz, t, field, sample);
             if (off + bytes < bad_sample_ && !frame_ok(c, length_size, off + bytes, size)) bad_sample_ = off + bytes;
             bytes += size;
             if (off + bytes > cur_.limit()) {  // the rest lies past the medium: nothing to check there
@@ -250,17 +259,23 @@ class Movie {
     visual_ = visual_ || any_of(h, {"vide", "pict", "auxv"});
   }
 
+  Cursor table_cursor(size_t block) {
+    Cursor c(src_, start_, max_length_);
+    c.set_block(block);
+    return c;
+  }
+
   // The 32-bit word at pos. Values are taken out at once: the cursor's next read may
   // replace the bytes a pointer from it shows.
-  bool word(uint64_t pos, uint64_t& v) {
-    const uint8_t* p = cur_.get(pos, 4);
+  static bool word(Cursor& table, uint64_t pos, uint64_t& v) {
+    const uint8_t* p = table.get(pos, 4);
     if (p) v = be32(p);
     return p != nullptr;
   }
 
-  uint64_t sample_size(const Track& t, unsigned field, uint64_t i) {
+  static uint64_t sample_size(Cursor& stsz, const Track& t, unsigned field, uint64_t i) {
     const uint64_t bit = i * field;
-    const uint8_t* p = cur_.get(t.stsz + 12 + bit / 8, field / 8 ? field / 8 : 1);
+    const uint8_t* p = stsz.get(t.stsz + 12 + bit / 8, field / 8 ? field / 8 : 1);
     if (!p) return 0;
     if (field == 32) return be32(p);
     if (field == 16) return be16(p);
@@ -269,6 +284,9 @@ class Movie {
   }
 
   Cursor& cur_;
+  ByteSource& src_;
+  const uint64_t start_, max_length_;
+  Cursor media_;
   Track track_;
   uint32_t boxes_ = 0;
   uint64_t steps_ = 0;
@@ -309,7 +327,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (!probe_mov(h)) return corrupt();
   const bool typed = is(h + 4, "ftyp");
   const char* ext = typed ? ftyp_ext(h, be32(h)) : "mov";
-  Movie movie(cur);
+  Movie movie(cur, src, start, max_length);
   auto carve = [&](Verdict v, uint64_t length) { return make_carve(v, length, movie.sound_only() ? "m4a" : ext); };
   bool moov = false, mdat = false, moof = false;
   uint64_t pos = 0;

@@ -1,7 +1,7 @@
 // Prints how fast each format measures its generated samples (build without
 // sanitizers for real figures). Usage: kes_format_bench [seconds-per-sample [folder]]
 // (the folder defaults to the generated samples; files are picked by name prefix, or
-// by extension for .jpg/.JPG files such as camera pictures).
+// by extension: .jpg/.JPG files such as camera pictures, movies and Matroska).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -31,8 +31,11 @@ int main(int argc, char** argv) {
     const kes::Format* f = nullptr;
     for (auto [prefix, option] : by_prefix)
       if (name.rfind(prefix, 0) == 0) f = kes::find_format(option);
-    std::string ext = path.extension().string();
-    if (!f && (ext == ".jpg" || ext == ".JPG")) f = kes::find_format("jpg");
+    const std::pair<const char*, const char*> by_ext[] = {{".jpg", "jpg"}, {".JPG", "jpg"}, {".mp4", "mov"},
+                                                          {".mov", "mov"}, {".m4a", "mov"}, {".3gp", "mov"},
+                                                          {".mkv", "mkv"}, {".webm", "mkv"}};
+    for (auto [ext, option] : by_ext)
+      if (!f && path.extension() == ext) f = kes::find_format(option);
     if (!f) continue;
     std::ifstream in(path, std::ios::binary);
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
