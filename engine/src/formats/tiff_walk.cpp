@@ -42,7 +42,7 @@ struct Shared {
   bool embedded = false;          // an EXIF block: only directories and checked pictures count
   uint64_t tiff = 0;              // the TIFF header's position: the origin of the file's offsets
   uint64_t soi = 0;               // where the host file starts: the origin of absolute offsets
-  uint64_t floor = 0;             // pictures that end before it need no check (an EXIF block's host picture's end)
+  uint64_t floor = 0;             // an EXIF block's host picture's end: pictures within need no check
   size_t loose_walks = 0;         // pictures walked to find their length among a note's values
   Shared(Cursor& c, bool embedded) : cur(c), embedded(embedded) {}
 };
@@ -50,9 +50,8 @@ struct Shared {
 constexpr size_t kMaxPictures = 64;
 constexpr uint64_t kPictureSlack = 4096;  // padding a picture's given length may hold
 
-// Whether the JPEG at `at` walks whole to its given end (or about it).
-bool walks_to(Cursor& cur, uint64_t at, uint64_t end) {
-  jpeg::Walk w = jpeg::walk(cur, at, false);
+// Whether a JPEG walked whole to (about) the end its directory gives.
+bool fits(const jpeg::Walk& w, uint64_t end) {
   return w.verdict == Verdict::complete && w.end <= end && end - w.end <= kPictureSlack;
 }
 
@@ -62,7 +61,7 @@ void settle_pictures(Shared& sh) {
   std::sort(sh.pictures.begin(), sh.pictures.end(), [](const Span& a, const Span& b) { return a.end > b.end; });
   for (const Span& p : sh.pictures) {
     if (p.end <= std::max(sh.info.end, sh.floor)) return;
-    if (p.checked || walks_to(sh.cur, p.at, p.end)) {
+    if (p.checked || fits(jpeg::walk(sh.cur, p.at, false), p.end)) {
       sh.info.end = p.end;
       return;
     }
@@ -276,10 +275,8 @@ class Walker {
         if (at < sh_.floor || start > (uint64_t(1) << 40) || !starts_jpeg(at) || listed(at)) continue;
         if (++sh_.loose_walks > kMaxPictures) return;
         const jpeg::Walk w = jpeg::walk(sh_.cur, at, false);
-        if (w.verdict != Verdict::complete) continue;
         for (uint64_t length : values)
-          if (at + length >= w.end && at + length - w.end <= kPictureSlack && sh_.pictures.size() < kMaxPictures)
-            sh_.pictures.push_back(Span{at, at + length, true});
+          if (fits(w, at + length) && sh_.pictures.size() < kMaxPictures) sh_.pictures.push_back(Span{at, at + length, true});
       }
     }
   }
