@@ -42,8 +42,8 @@ static_assert(offsetof(EngineReport, file_path) == 16, "file_path at 16");
 // stand for both video and audio.
 constexpr const char* kVideoSearch[15] = {"max", "mov",  "riff", "asf", "flv", "dpx", "dv",  "fcp",
                                           "ifo", "m2ts", "mkv",  "mpg", "rm",  "swf", "TiVo"};
-constexpr const char* kPhotoSearch[14] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw",
-                                          "mrw", "png", "gif", "bmp", "jpg", "ico", "psd"};
+constexpr const char* kPhotoSearch[15] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw",
+                                          "png", "gif", "bmp", "jpg", "ico", "psd", "heif"};
 constexpr const char* kAudioSearch[25] = {"aif", "all", "als", "ape", "asf",  "au",  "caf", "riff", "flac",
                                           "gp5", "ds2", "dss", "flp", "it",   "mid", "mp3", "mus",  "ogg",
                                           "ra",  "rns", "ses", "sib", "wv",   "xm",  "wtv"};
@@ -55,9 +55,12 @@ constexpr const char* kVideoKinds[31] = {"3ds", "3g2", "3gp", "aep", "ani", "wmv
                                          "m2t", "m3u", "mp4", "pvp", "ram", "swc", "tod",  "webm",
                                          "max", "mov", "riff", "asf", "flv", "dpx", "dv",  "fcp",
                                          "ifo", "m2ts", "mkv", "mpg", "rm",  "swf", "TiVo"};
-constexpr const char* kPhotoKinds[24] = {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng",
+// The photo table goes on past its first 24 entries with the pictures current cameras and
+// phones write in ISO base media files: Canon's CR3, HEIF (HEIC) and AVIF.
+constexpr const char* kPhotoKinds[28] = {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng",
                                          "tif", "dsc", "raf", "x3f", "orf", "rw2", "crw",  "mrw",
-                                         "png", "gif", "bmp", "jpg", "ico", "psd", "mng",  "dng"};
+                                         "png", "gif", "bmp", "jpg", "ico", "psd", "heif", "mng",
+                                         "dng", "cr3", "heic", "avif"};
 constexpr const char* kAudioKinds[34] = {"aif", "all", "als", "ape", "wma", "cda", "cpr", "cue", "ogm",
                                          "wav", "xrns", "wpl", "asf", "au", "caf", "riff", "flac",
                                          "gp5", "ds2", "dss", "flp", "it", "mid", "mp3", "mus",

@@ -31,7 +31,7 @@ bool listed(const char* const (&table)[N], const char* ext) {
 }
 
 static_assert(sizeof kVideoKinds / sizeof *kVideoKinds == 31, "video table");
-static_assert(sizeof kPhotoKinds / sizeof *kPhotoKinds == 24, "photo table");
+static_assert(sizeof kPhotoKinds / sizeof *kPhotoKinds == 28, "photo table");
 static_assert(sizeof kAudioKinds / sizeof *kAudioKinds == 34, "audio table");
 
 }  // namespace

@@ -36,6 +36,11 @@ bool probe_mrw(const uint8_t* head);
 Carve measure_mrw(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_crw(const uint8_t* head);
 Carve measure_crw(ByteSource& src, uint64_t start, uint64_t max_length);
+bool probe_heif(const uint8_t* head);
+Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length);
+// The extension a still's brand names ("heic", "avif", "cr3"; "heif" for HEIF's general
+// brands), or null for any other brand: the brands of pictures, never of movies.
+const char* still_brand_ext(const uint8_t* brand);
 bool probe_riff(const uint8_t* head);
 Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length);
 Carve resume_riff(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);

@@ -13,7 +13,8 @@ add_custom_command(OUTPUT ${KES_MEDIA_DIR}/.stamp
   COMMAND bash ${KES_TESTS_DIR}/formats/make_media.sh ${KES_MEDIA_DIR} ${kes_maker_arg}
   COMMAND ${CMAKE_COMMAND} -E touch ${KES_MEDIA_DIR}/.stamp
   DEPENDS ${KES_TESTS_DIR}/formats/make_media.sh ${KES_TESTS_DIR}/formats/make_music.py
-          ${KES_TESTS_DIR}/formats/camera_jpegs.sh ${KES_TESTS_DIR}/formats/big_movie.py ${kes_maker_dep}
+          ${KES_TESTS_DIR}/formats/camera_jpegs.sh ${KES_TESTS_DIR}/formats/big_movie.py
+          ${CMAKE_CURRENT_SOURCE_DIR}/../tools/make-cr3.py ${kes_maker_dep}
   COMMENT "Generating picture samples for the format tests")
 add_custom_target(kes_format_media DEPENDS ${KES_MEDIA_DIR}/.stamp)
 

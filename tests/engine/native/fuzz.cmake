@@ -25,7 +25,7 @@ add_custom_command(OUTPUT ${KES_SEED_DIR}/.stamp
 add_custom_target(kes_fuzz_seed_corpus ALL DEPENDS ${KES_SEED_DIR}/.stamp)
 
 set(KES_FUZZ_RUNS 20000 CACHE STRING "Runs per fuzz target in the test suite")
-foreach(fmt tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd riff mov mkv asf flv rm ra wtv max fcp dpx
+foreach(fmt tif dsc raf x3f orf rw2 crw mrw png gif bmp jpg ico psd heif riff mov mkv asf flv rm ra wtv max fcp dpx
             mpg m2ts TiVo dv ifo mp3 ogg flac wv ape swf aif au caf mid mus flp ses it xm als gp5 ds2 dss sib rns)
   add_executable(fuzz_${fmt} ${KES_TESTS_DIR}/fuzz/fuzz_format.cpp)
   target_compile_definitions(fuzz_${fmt} PRIVATE KES_FUZZ_FORMAT="${fmt}")

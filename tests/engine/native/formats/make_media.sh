@@ -68,6 +68,27 @@ pic 22 180x120 -compress LZW -define tiff:endian=msb tif_big_endian.tif
 pic 23 150x100 -compress JPEG tif_jpeg.tif
 "$im" -seed 24 -size 120x90 plasma:fractal \( -clone 0 -rotate 90 \) tif_pages.tif
 pic 25 100x70 TIFF64:tif_bigtiff.tif
+# Stills in ISO base media files: HEIC and AVIF from ImageMagick (through libheif) in
+# several sizes; a HEIC from heif-enc with a camera's Exif block and a thumbnail item; a
+# Canon CR3 made from a camera's own (exiftool's CanonRaw.cr3) with real previews.
+grown() { "$im" -seed "$1" -size 320x240 plasma:fractal -resize "$2"! "${@:3}"; }
+pic 40 320x240 -quality 70 heif_small.heic
+grown 41 1920x1440 -attenuate 0.2 +noise Gaussian -quality 60 heif_large.heic
+pic 42 333x221 -quality 60 heif_odd.avif
+grown 43 1280x960 -attenuate 0.2 +noise Gaussian -quality 90 heif_large.avif
+pic 44 800x600 -quality 92 exif.jpg
+exiftool -q -overwrite_original -Make=Canon "-Model=Canon EOS R6" "-DateTimeOriginal=2024:05:17 09:41:27" exif.jpg
+heif-enc -q 60 -t 320 -o heif_exif.heic exif.jpg >/dev/null
+grown 45 160x120 -quality 80 cr3_thmb.jpg
+grown 45 1620x1080 -quality 85 cr3_prvw.jpg
+grown 45 6000x4000 -quality 75 cr3_full.jpg
+# exiftool's samples themselves hold stand-ins where their tables place coded data.
+exiftool_samples=$("$here/../../../../tools/exiftool-samples.sh")
+cp "$exiftool_samples/QuickTime.heic" heif_stripped.heic
+cp "$exiftool_samples/CanonRaw.cr3" heif_stripped.cr3
+python3 "$here/../../../../tools/make-cr3.py" heif_stripped.cr3 heif_canon.cr3 cr3_thmb.jpg cr3_prvw.jpg cr3_full.jpg \
+  --raw 400000,1600000
+rm -f exif.jpg cr3_*.jpg
 # RIFF: an AVI clip with its index and a sound with an INFO list; the 8-bit sound's odd
 # sample count leaves its data chunk padded; a sound in the 64-bit form of large takes.
 av() { ffmpeg -nostdin -loglevel error -y "$@"; }

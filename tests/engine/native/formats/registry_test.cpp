@@ -89,7 +89,8 @@ TEST(Registry, EveryOptionIsAnExtensionOfItsKind) {
   // sort into the format's kind.
   const std::set<std::string> kinds[] = {
       {"nef", "cr2", "dcr", "pef", "arw", "sr2", "tiff", "jng", "tif", "dsc", "raf", "x3f",
-       "orf", "rw2", "crw", "mrw", "png", "gif", "bmp", "jpg", "ico", "psd", "mng", "dng"},
+       "orf", "rw2", "crw", "mrw", "png", "gif", "bmp", "jpg", "ico", "psd", "heif", "mng", "dng",
+       "cr3", "heic", "avif"},
       {"3ds", "3g2", "3gp", "aep", "ani", "wmv", "avi", "fla", "m2t", "m3u", "mp4",
        "pvp", "ram", "swc", "tod", "webm", "max", "mov", "riff", "asf", "flv", "dpx",
        "dv", "fcp", "ifo", "m2ts", "mkv", "mpg", "rm", "swf", "TiVo"},

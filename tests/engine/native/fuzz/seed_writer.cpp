@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   fs::path out = argv[1];
   const std::pair<const char*, const char*> by_prefix[] = {
       {"jpg_", "jpg"}, {"png_", "png"}, {"jng_", "png"}, {"mng_", "png"}, {"gif_", "gif"},
-      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"tif_", "tif"}, {"riff_", "riff"},
+      {"bmp_", "bmp"}, {"ico_", "ico"}, {"psd_", "psd"}, {"heif_", "heif"}, {"tif_", "tif"}, {"riff_", "riff"},
       {"mov_", "mov"}, {"mkv_", "mkv"}, {"asf_", "asf"}, {"flv_", "flv"}, {"rm_", "rm"},
       {"wtv_", "wtv"}, {"dpx_", "dpx"},
       {"mpg_", "mpg"}, {"m2ts_", "m2ts"}, {"dv_", "dv"}, {"ifo_", "ifo"}, {"mp3_", "mp3"},

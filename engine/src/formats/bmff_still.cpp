@@ -1,0 +1,173 @@
+// Stills in ISO base media files: HEIF (HEIC, AVIF and its other brands) and Canon's
+// CR3. The file-type box names the kind; the top-level boxes are walked by their sizes,
+// and the file ends after the last of them or after the furthest data its tables place
+// (a HEIF's items may lie past its boxes), whichever is later. The data the tables
+// place is checked as its coding says (bmff_coded.cpp); where it breaks, the file is cut.
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+
+#include "formats/bmff_still.h"
+#include "formats/formats.h"
+
+namespace kes {
+
+namespace bmff {
+
+bool read_box(Cursor& cur, uint64_t pos, uint64_t end, Box& box) {
+  if (pos > end || end - pos < 8) return false;
+  const uint8_t* h = cur.get(pos, 8);
+  if (!h) return false;
+  uint64_t size = be32(h), header = 8;
+  std::memcpy(box.type, h + 4, 4);
+  if (size == 1) {
+    const uint8_t* l = end - pos >= 16 ? cur.get(pos + 8, 8) : nullptr;
+    if (!l) return false;
+    size = be64(l);
+    header = 16;
+  } else if (size == 0) {
+    size = end - pos;
+  }
+  if (size < header || size > end - pos || (is(box.type, "uuid") && size < header + 16)) return false;
+  box.pos = pos;
+  box.body = pos + header;
+  box.end = pos + size;
+  return true;
+}
+
+}  // namespace bmff
+
+namespace {
+
+using bmff::Box;
+using bmff::Extent;
+using bmff::is;
+
+constexpr uint32_t kMaxTopBoxes = 4096;
+const uint8_t kPreviewUuid[16] = {0xea, 0xf4, 0x2b, 0x5e, 0x1c, 0x98, 0x4b, 0x88,
+                                  0xb9, 0xfb, 0xb7, 0xdc, 0x40, 0x6e, 0x4d, 0x16};
+
+bool any_of(const uint8_t* type, std::initializer_list<const char*> names) {
+  for (const char* n : names)
+    if (is(type, n)) return true;
+  return false;
+}
+
+// The extension of the file-type box at h (whole, `size` bytes): by the first brand of
+// a coding, the major brand first; "heif" for HEIF's general brands alone.
+const char* still_ext(const uint8_t* h, uint32_t size) {
+  const char* general = nullptr;
+  for (uint32_t at = 8; at + 4 <= size; at += at == 8 ? 8 : 4) {  // past the minor version
+    const char* ext = still_brand_ext(h + at);
+    if (ext && std::strcmp(ext, "heif") != 0) return ext;
+    general = general ? general : ext;
+  }
+  return general;
+}
+
+bool top_level(const uint8_t* t) {
+  return any_of(t, {"meta", "moov", "mdat", "free", "skip", "uuid", "wide", "pdin"});
+}
+
+// A CR3's PRVW box lies 8 bytes into its uuid box, its JPEG 16 bytes into its body.
+void preview_extent(Cursor& cur, const Box& uuid, std::vector<Extent>& out) {
+  const uint8_t* id = cur.get(uuid.body, 16);
+  Box prvw;
+  if (!id || std::memcmp(id, kPreviewUuid, 16) != 0 || !bmff::read_box(cur, uuid.body + 24, uuid.end, prvw) ||
+      !is(prvw.type, "PRVW") || prvw.end - prvw.body < 16)
+    return;
+  const uint8_t* length = cur.get(prvw.body + 12, 4);
+  Extent e;
+  e.offset = prvw.body + 16;
+  e.length = length ? be32(length) : 0;
+  e.coding = bmff::Coding::jpeg;
+  if (e.length && e.length <= prvw.end - e.offset) out.push_back(e);
+}
+
+}  // namespace
+
+const char* still_brand_ext(const uint8_t* b) {
+  if (is(b, "crx ")) return "cr3";
+  if (any_of(b, {"avif", "avis"})) return "avif";
+  if (any_of(b, {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs"})) return "heic";
+  if (any_of(b, {"mif1", "msf1", "miaf", "avci"})) return "heif";
+  return nullptr;
+}
+
+bool probe_heif(const uint8_t* h) {
+  const uint32_t size = be32(h);
+  return is(h + 4, "ftyp") && size >= 16 && size <= 256 && size % 4 == 0 && still_ext(h, size) != nullptr;
+}
+
+Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
+  Cursor cur(src, start, max_length);
+  uint8_t h[256] = {};
+  size_t avail = 0;
+  const uint8_t* head = cur.span(0, &avail);
+  if (!head) return corrupt();
+  std::memcpy(h, head, std::min(avail, sizeof h));
+  if (!probe_heif(h)) return corrupt();
+  const char* ext = still_ext(h, be32(h));
+
+  // The top-level boxes. One that runs to the end, or past the medium, leaves the end to
+  // the data the tables place.
+  std::vector<Extent> extents;
+  bool meta = false, moov = false, open = false;
+  uint64_t pos = 0, open_cut = 0;  // where an open box's file is cut when no data tells its end
+  for (uint32_t n = 0; n < kMaxTopBoxes && cur.within(pos, 8); ++n) {
+    const uint8_t* b = cur.get(pos, 8);
+    if (!b) break;
+    uint8_t type[4];
+    std::memcpy(type, b + 4, 4);
+    if (pos > 0 && (!top_level(type) || (meta && is(type, "meta")) || (moov && is(type, "moov")))) break;
+    uint64_t size = be32(b), header = 8;
+    if (size == 1) {
+      const uint8_t* l = cur.get(pos + 8, 8);
+      if (!l) break;
+      size = be64(l);
+      header = 16;
+    }
+    if (size != 0 && size < header) break;
+    if (size == 0 || !cur.within(pos, size)) {
+      open = true;
+      open_cut = size == 0 ? pos + header : cur.limit();
+      pos += header;
+      break;
+    }
+    const Box box{pos, pos + header, pos + size, {type[0], type[1], type[2], type[3]}};
+    if (is(type, "meta") || is(type, "moov")) {
+      const bool held = is(type, "meta") ? bmff::meta_extents(cur, box, extents) : bmff::track_extents(cur, box, extents);
+      // A table box that breaks (a piece of the file ends inside it) is where a search
+      // for the rest begins.
+      if (!held) return short_start(pos, box.end);
+      (is(type, "meta") ? meta : moov) = true;
+    }
+    if (is(type, "uuid")) preview_extent(cur, box, extents);
+    pos += size;
+  }
+  if (!meta && !moov) return corrupt();
+
+  // The furthest byte the data uses, and the first where it stops holding. Data past
+  // the boxes counts only where it holds from its first byte on.
+  std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.offset < b.offset; });
+  uint64_t data_end = 0, bad = UINT64_MAX;
+  for (const Extent& e : extents) {
+    const uint64_t end = e.offset + e.length;
+    const bool beyond = !open && end > pos;
+    if (end > max_length || (beyond && e.coding == bmff::Coding::unchecked)) {
+      bad = std::min(bad, pos);
+      continue;
+    }
+    if (e.offset >= bad) continue;
+    const uint64_t held = bmff::check_extent(cur, e);
+    if (held < end && held <= cur.limit()) bad = std::min(bad, beyond && held == e.offset ? pos : held);
+    data_end = std::max(data_end, end);
+  }
+  const uint64_t end = std::max(pos, data_end);
+  if (bad < end) return make_carve(Verdict::truncated, bad, ext);
+  if (open && data_end <= pos) return make_carve(Verdict::truncated, open_cut, ext);
+  if (end > cur.limit()) return make_carve(Verdict::truncated, cur.limit(), ext);
+  return make_carve(Verdict::complete, end, ext);
+}
+
+}  // namespace kes

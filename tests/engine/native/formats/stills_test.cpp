@@ -1,0 +1,120 @@
+// Stills in ISO base media files: HEIC and AVIF from ImageMagick and heif-enc, a CR3
+// made from a Canon camera's own. Carved whole under the extension their brands call
+// for, ended by the data their tables place, and cut where that data stops holding.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "formats/samples.h"
+
+namespace kes::test {
+namespace {
+
+uint64_t be(const Bytes& b, size_t at, int n) {
+  uint64_t v = 0;
+  for (int i = 0; i < n; ++i) v = v << 8 | b[at + i];
+  return v;
+}
+
+// Offset of the first top-level box of `type` (the file's size when it has none).
+size_t top_box(const Bytes& f, const char* type) {
+  for (size_t at = 0; at + 16 <= f.size();) {
+    if (std::string(f.begin() + at + 4, f.begin() + at + 8) == type) return at;
+    const uint64_t size = be(f, at, 4) == 1 ? be(f, at + 8, 8) : be(f, at, 4);
+    if (size < 8) break;
+    at += size;
+  }
+  return f.size();
+}
+
+// The file with its major brand and its first compatible ones replaced.
+Bytes rebrand(Bytes f, std::initializer_list<const char*> brands) {
+  size_t at = 8;
+  for (const char* b : brands) {
+    std::copy_n(b, 4, f.begin() + at);
+    at += at == 8 ? 8 : 4;
+  }
+  return f;
+}
+
+struct Still {
+  const char* name;
+  const char* ext;
+};
+const Still kStills[] = {{"heif_small.heic", "heic"}, {"heif_large.heic", "heic"}, {"heif_exif.heic", "heic"},
+                         {"heif_odd.avif", "avif"},   {"heif_large.avif", "avif"}, {"heif_canon.cr3", "cr3"}};
+
+TEST(Stills, CarvedByteExactUnderTheirBrandsExtension) {
+  for (const Still& s : kStills) {
+    SCOPED_TRACE(s.name);
+    const Bytes f = sample(s.name);
+    expect_exact("heif", f, s.ext);
+    EXPECT_FALSE(probes(fmt("mov"), f, 0)) << "a picture brand is never a movie";
+  }
+  // A general major brand: the coding's among the compatible ones, or none at all.
+  const Bytes heic = sample("heif_small.heic");
+  expect_exact("heif", rebrand(heic, {"mif1", "mif1", "heic", "miaf"}), "heic");
+  expect_exact("heif", rebrand(heic, {"mif1", "mif1", "miaf", "miaf"}), "heif");
+  EXPECT_FALSE(probes(fmt("heif"), rebrand(heic, {"isom", "isom", "mp41", "mp42"}), 0));
+}
+
+// The media box running to the end or past the medium, and a HEIF's items placed past
+// the boxes (an empty media box ahead of them): the data the tables place ends the file.
+TEST(Stills, ItemsAndSamplesEndTheFile) {
+  for (const Still& s : kStills) {
+    SCOPED_TRACE(s.name);
+    const Bytes f = sample(s.name);
+    const size_t mdat = top_box(f, "mdat");
+    ASSERT_LT(mdat, f.size());
+    const bool large = be(f, mdat, 4) == 1;  // a 64-bit size after the type
+    std::vector<Bytes> variants(2, f);
+    put32be(variants[0], mdat, 0);
+    put32be(variants[1], large ? mdat + 8 : mdat, large ? 0x7F : 0x7FFFFFF0);
+    if (std::string(s.ext) != "cr3") {
+      variants.push_back(f);
+      put32be(variants[2], mdat, 8);
+    }
+    for (const Bytes& v : variants) {
+      Card card(v.size() + 4096, false, 8);
+      card.put(0, v);
+      const Carve c = measure(fmt("heif"), card.data, 0);
+      EXPECT_EQ(c.verdict, Verdict::complete) << &v - variants.data();
+      EXPECT_EQ(c.length, v.size()) << &v - variants.data();
+    }
+  }
+}
+
+TEST(Stills, DamageCutsTheFileWhereItsDataStopsHolding) {
+  for (const Still& s : kStills) {
+    SCOPED_TRACE(s.name);
+    const Bytes f = sample(s.name);
+    const size_t cut = f.size() * 3 / 5;
+    const Carve c = measure(fmt("heif"), Bytes(f.begin(), f.begin() + cut), 0);
+    EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_EQ(c.length, cut);
+  }
+  // Zeroed sectors where the coded data lies: inside a HEVC NAL unit, over the start of
+  // the AV1 picture, the CR3's full-size JPEG and its timed metadata.
+  auto zeroed = [](const char* name, size_t at) {
+    Bytes f = sample(name);
+    std::fill(f.begin() + at, f.begin() + at + 1024, 0);
+    return f;
+  };
+  const Bytes heic = sample("heif_large.heic"), avif = sample("heif_large.avif"), cr3 = sample("heif_canon.cr3");
+  const size_t heic_at = heic.size() / 2 / 512 * 512, avif_at = top_box(avif, "mdat") + 8;
+  const size_t jpeg_at = top_box(cr3, "mdat") + 16, ctmd_at = cr3.size() - 2048;
+  std::vector<Damage> cases = {
+      {"zeros in a NAL unit", zeroed("heif_large.heic", heic_at), false, Verdict::truncated, heic_at - 2, heic_at},
+      {"zeros over the OBUs", zeroed("heif_large.avif", avif_at), false, Verdict::truncated, avif_at, avif_at},
+      {"zeros over the JPEG", zeroed("heif_canon.cr3", jpeg_at), false, Verdict::truncated, jpeg_at, jpeg_at},
+      {"zeros in the metadata", zeroed("heif_canon.cr3", ctmd_at), false, Verdict::truncated, jpeg_at, ctmd_at + 1024},
+      // exiftool's samples: text where the tables place a picture, from the first item on.
+      {"exiftool's HEIC", sample("heif_stripped.heic"), false, Verdict::truncated, 0x243, 0x243},
+      {"exiftool's CR3", sample("heif_stripped.cr3"), false, Verdict::truncated, 11437, 11437},
+  };
+  expect_damage("heif", cases);
+}
+
+}  // namespace
+}  // namespace kes::test
