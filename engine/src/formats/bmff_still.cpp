@@ -44,6 +44,9 @@ using bmff::Extent;
 using bmff::is;
 
 constexpr uint32_t kMaxTopBoxes = 4096;
+// Data placed further than the largest still the engine takes (the format table's
+// limit) is a table gone wrong, not a picture.
+constexpr uint64_t kMaxStill = uint64_t(4096) << 20;
 const uint8_t kPreviewUuid[16] = {0xea, 0xf4, 0x2b, 0x5e, 0x1c, 0x98, 0x4b, 0x88,
                                   0xb9, 0xfb, 0xb7, 0xdc, 0x40, 0x6e, 0x4d, 0x16};
 
@@ -154,7 +157,7 @@ Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
   for (const Extent& e : extents) {
     const uint64_t end = e.offset + e.length;
     const bool beyond = !open && end > pos;
-    if (end > max_length || (beyond && e.coding == bmff::Coding::unchecked)) {
+    if (end > kMaxStill || (beyond && e.coding == bmff::Coding::unchecked)) {
       bad = std::min(bad, pos);
       continue;
     }

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "byte_source.h"
 #include "formats/samples.h"
 
 namespace kes::test {
@@ -89,10 +90,14 @@ TEST(Stills, DamageCutsTheFileWhereItsDataStopsHolding) {
   for (const Still& s : kStills) {
     SCOPED_TRACE(s.name);
     const Bytes f = sample(s.name);
+    // Cut by the medium's end, and measured no further than a fragment search's window.
     const size_t cut = f.size() * 3 / 5;
-    const Carve c = measure(fmt("heif"), Bytes(f.begin(), f.begin() + cut), 0);
-    EXPECT_EQ(c.verdict, Verdict::truncated);
-    EXPECT_EQ(c.length, cut);
+    const Bytes head(f.begin(), f.begin() + cut);
+    MemorySource whole(f.data(), f.size()), medium(head.data(), head.size());
+    for (const Carve& c : {fmt("heif").measure(medium, 0, fmt("heif").max_length), fmt("heif").measure(whole, 0, cut)}) {
+      EXPECT_EQ(c.verdict, Verdict::truncated);
+      EXPECT_EQ(c.length, cut);
+    }
   }
   // Zeroed sectors where the coded data lies: inside a HEVC NAL unit, over the start of
   // the AV1 picture, the CR3's full-size JPEG and its timed metadata.

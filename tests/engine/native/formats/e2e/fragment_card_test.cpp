@@ -15,6 +15,7 @@
 
 #include "byte_source.h"
 #include "engine_process.h"
+#include "kestrune_contract.h"
 #include "placed_manifest.h"
 #include "formats/samples.h"
 #include "volume_layout.h"
@@ -280,6 +281,61 @@ TEST(FragmentCard, FilesFromBeforeAReformatAreFollowedOnTheirOldGrid) {
     EXPECT_EQ(files.size(), expected.size() + 1);  // and the first picture's cut copy
     for (const Bytes& f : found)
       EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [&](const Bytes& e) { return is_prefix(f, e); }));
+  }
+}
+
+// The stills of ISO base media files on FAT32 and exFAT cards, as the program asks for
+// photos: deleted and contiguous, deleted in pieces between a listed picture's (whose
+// clusters tell the pieces apart: a picture's HEVC or AV1 data, a CR3's raw data carry
+// no check a wrong continuation would break), and listed in pieces. Each comes back
+// byte for byte under its extension; nothing written holds another file's bytes.
+TEST(FragmentCard, StillsComeBackWholeContiguousAndInPieces) {
+  if (!run("command -v mkfs.fat && command -v mkfs.exfat")) GTEST_SKIP() << "no mkfs tools";
+  const Volume volumes[] = {
+      {"mkfs.fat -F 32 -s 8 -C {} 300000", "FAT32"},
+      {"truncate -s 48M {} && mkfs.exfat -c 32K {}", "exFAT"},
+  };
+  const std::vector<Planned> plan = {
+      {"heif_small.heic", 1, false}, {"heif_odd.avif", 1, false},
+      {"heif_large.heic", 3, false}, {"jpg_big.jpg", 3, true},
+      {"heif_large.avif", 3, false}, {"png_rgb.png", 3, true},
+      {"heif_canon.cr3", 3, false},  {"png_stored.png", 3, true},
+      {"heif_exif.heic", 3, true},   {"tif_strips.tif", 3, true},
+  };
+  const std::map<std::string, std::string> stills = {
+      {"heif_small.heic", "heic"}, {"heif_odd.avif", "avif"},  {"heif_large.heic", "heic"},
+      {"heif_large.avif", "avif"}, {"heif_canon.cr3", "cr3"}, {"heif_exif.heic", "heic"}};
+  std::string options = "fileopt,everything,disable,";
+  for (const char* o : kestrune::kPhotoSearch) options += std::string(o) + ",enable,";
+  options += "search";
+  int seed = 11;
+  for (const Volume& v : volumes) {
+    SCOPED_TRACE(v.make);
+    kes_test::TempDir dir;
+    const std::string img = dir / "card.img";
+    std::string make = v.make;
+    for (size_t at; (at = make.find("{}")) != std::string::npos;) make.replace(at, 2, img);
+    ASSERT_TRUE(run(make));
+    const std::map<std::string, Original> originals = place(dir.path(), img, plan, seed++);
+    kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, options});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::map<Bytes, std::string> found;  // content -> extension written
+    for (const kes_test::Message& m : r.messages) {
+      if (m.end || !m.report.file_path[0]) continue;
+      const std::string path = m.report.file_path;
+      found[kes_test::read_file(path)] = path.substr(path.rfind('.') + 1);
+    }
+    for (const auto& [name, ext] : stills) {
+      const Original& o = originals.at(name);
+      const auto it = found.find(o.bytes);
+      EXPECT_TRUE(it != found.end()) << name << " in " << o.pieces << " pieces did not come back whole";
+      if (it != found.end()) EXPECT_EQ(it->second, ext) << name;
+    }
+    for (const auto& [bytes, ext] : found) {
+      bool clean = false;
+      for (const auto& entry : originals) clean = clean || is_prefix(bytes, entry.second.bytes);
+      EXPECT_TRUE(clean) << "a written ." << ext << " file of " << bytes.size() << " bytes holds bytes of no original";
+    }
   }
 }
 
