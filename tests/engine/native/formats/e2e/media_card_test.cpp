@@ -50,6 +50,8 @@ TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
       {make_orf(), "orf"},                    {make_rw2(false), "rw2"},
       {make_raf(), "raf"},                    {make_x3f(), "x3f"},
       {make_mrw(), "mrw"},                    {make_crw(), "crw"},
+      {sample("heif_large.heic"), "heic"},    {sample("heif_exif.heic"), "heic"},
+      {sample("heif_large.avif"), "avif"},    {sample("heif_canon.cr3"), "cr3"},
       {sample("riff_avi.avi"), "avi"},        {sample("riff_wav_odd.wav"), "wav"},
       {sample("mov_mp4.mp4"), "mp4"},         {sample("mov_3gp.3gp"), "3gp"},
       {sample("mkv_video.mkv"), "mkv"},       {sample("mkv_webm.webm"), "webm"},
