@@ -3,10 +3,13 @@
 // With a dng-count, that many 4000x3000 synthetic DNGs are written into the folder first,
 // and as many again with the folder's photo1.jpg embedded as their preview. Every common
 // picture is also timed through the full-size GDI+ decode, and every RAW file through
-// LibRaw's full-size decode (what RAW thumbnails cost before previews and half-size).
+// LibRaw's full-size decode (what RAW thumbnails cost before previews and half-size);
+// a CR3 through the preview LibRaw offers (its full-size JPEG), and a HEIF through its
+// primary image decoded whole, thumbnail items or not.
 #include <windows.h>
 #include <psapi.h>
 
+#include <libheif/heif.h>
 #include <libraw/libraw.h>
 
 #include <cstdio>
@@ -74,6 +77,57 @@ void full_size_raw_thumbnail(const char* path, const char* thumb_path) {
   libraw_close(raw);
 }
 
+// A CR3's thumbnail from the preview LibRaw picks: the largest, the full-size JPEG.
+void libraw_preview_thumbnail(const char* path, const char* thumb_path) {
+  std::vector<uint8_t> bytes;
+  libraw_data_t* raw = libraw_init(0);
+  libraw_processed_image_t* preview = nullptr;
+  int error = 0;
+  if (read_file_to_memory(path, bytes) == 0 && libraw_open_buffer(raw, bytes.data(), bytes.size()) == 0 &&
+      libraw_unpack_thumb(raw) == 0 && (preview = libraw_dcraw_make_mem_thumb(raw, &error)) != nullptr &&
+      preview->type == LIBRAW_IMAGE_JPEG) {
+    CImage image;
+    int width = 0, height = 0;
+    std::vector<uint8_t> jpeg(preview->data, preview->data + preview->data_size);
+    if (decode_picture_bytes(jpeg, 2 * kThumbnailWidth, 2 * kThumbnailHeight, image, width, height) == 0)
+      save_thumbnail(image, thumb_path);
+  }
+  if (preview) libraw_dcraw_clear_mem(preview);
+  libraw_close(raw);
+}
+
+// A HEIF's thumbnail from its primary image decoded whole, thumbnail items or not.
+void primary_heif_thumbnail(const char* path, const char* thumb_path) {
+  std::vector<uint8_t> bytes;
+  heif_context* context = heif_context_alloc();
+  heif_image_handle* primary = nullptr;
+  heif_image* picture = nullptr;
+  if (read_file_to_memory(path, bytes) == 0 &&
+      heif_context_read_from_memory_without_copy(context, bytes.data(), bytes.size(), nullptr).code == heif_error_Ok &&
+      heif_context_get_primary_image_handle(context, &primary).code == heif_error_Ok &&
+      heif_decode_image(primary, &picture, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code ==
+          heif_error_Ok) {
+    int stride = 0;
+    const uint8_t* rows = heif_image_get_plane_readonly(picture, heif_channel_interleaved, &stride);
+    const int width = heif_image_get_width(picture, heif_channel_interleaved);
+    const int height = heif_image_get_height(picture, heif_channel_interleaved);
+    CImage image;
+    if (image.Create(width, height, 24)) {
+      for (int y = 0; y < height; ++y) {
+        auto* to = static_cast<uint8_t*>(image.GetPixelAddress(0, y));
+        for (int x = 0; x < width; ++x, to += 3) {
+          const uint8_t* from = rows + static_cast<size_t>(y) * stride + 3 * x;
+          to[0] = from[2], to[1] = from[1], to[2] = from[0];
+        }
+      }
+      save_thumbnail(image, thumb_path);
+    }
+  }
+  if (picture) heif_image_release(picture);
+  if (primary) heif_image_handle_release(primary);
+  heif_context_free(context);
+}
+
 // The same picture decoded whole by GDI+ and scaled by the halftone stretch alone.
 void full_size_common_thumbnail(const char* path, const char* thumb_path) {
   std::vector<uint8_t> bytes;
@@ -123,7 +177,8 @@ int main(int argc, char** argv) {
   }
 
   CImage keep_gdiplus;  // one live image keeps GDI+ started between thumbnails
-  Tally common{"common:"}, raw_plain{"raw, no preview:"}, raw_preview{"raw, with preview:"};
+  Tally common{"common:"}, raw_plain{"raw, no preview:"}, raw_preview{"raw, with preview:"}, cr3{"cr3:"},
+      heif{"heif:"};
   double total = 0;
   int failed = 0;
   for (const std::string& name : files) {
@@ -138,15 +193,24 @@ int main(int argc, char** argv) {
     total += took;
     if (rc != 0 || GetFileAttributesA(record.thumb_path) == INVALID_FILE_ATTRIBUTES) ++failed;
 
-    bool raw = thumbnail_decoder_for(name.c_str()) == ThumbnailDecoder::raw;
+    const ThumbnailDecoder decoder = thumbnail_decoder_for(name.c_str());
+    const bool is_cr3 = name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".cr3") == 0;
     std::string before_thumb = std::string(record.thumb_path) + ".full.png";
     double begin = seconds_now();
-    if (raw)
+    if (is_cr3)
+      libraw_preview_thumbnail(record.file_path, before_thumb.c_str());
+    else if (decoder == ThumbnailDecoder::heif)
+      primary_heif_thumbnail(record.file_path, before_thumb.c_str());
+    else if (decoder == ThumbnailDecoder::raw)
       full_size_raw_thumbnail(record.file_path, before_thumb.c_str());
     else
       full_size_common_thumbnail(record.file_path, before_thumb.c_str());
     double before = seconds_now() - begin;
-    Tally& tally = !raw ? common : name.find("_preview") != std::string::npos ? raw_preview : raw_plain;
+    Tally& tally = is_cr3                               ? cr3
+                   : decoder == ThumbnailDecoder::heif  ? heif
+                   : decoder == ThumbnailDecoder::common ? common
+                   : name.find("_preview") != std::string::npos ? raw_preview
+                                                                : raw_plain;
     tally.add(took, before);
     printf("%-20s %5dx%-5d %s  (full-size decode: %s)\n", name.c_str(), record.width,
            record.height, milliseconds(took).c_str(), milliseconds(before).c_str());
@@ -157,6 +221,8 @@ int main(int argc, char** argv) {
   common.print("full GDI+ decode");
   raw_plain.print("before, LibRaw full size");
   raw_preview.print("before, LibRaw full size");
+  cr3.print("LibRaw's preview, the full-size JPEG");
+  heif.print("the primary image whole");
   if (!files.empty())
     printf("all:    %.2f thumbnails/s, peak working set %s, failed %d\n", files.size() / total,
            mebibytes(memory.PeakWorkingSetSize).c_str(), failed);

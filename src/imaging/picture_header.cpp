@@ -1,6 +1,8 @@
 #include "imaging/picture_header.h"
 
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -125,6 +127,40 @@ bool tiff(const Header& h, uint32_t& width, uint32_t& height) {
 
 bool is_tiff(const Header& h) { return h.starts_with("II*\0", 4) || h.starts_with("MM\0*", 4); }
 
+// The entry of `tag` in the directory at `ifd`, 0 when it has none.
+size_t tag_entry(const Tiff& t, size_t ifd, uint32_t tag) {
+  if (!t.h.has(ifd, 2)) return 0;
+  const size_t entries = t.num(ifd, 2);
+  for (size_t i = 0, e; i < entries && (e = t.entry(ifd, i)) != 0; ++i)
+    if (t.num(e, 2) == tag) return e;
+  return 0;
+}
+
+// An ASCII value without its terminator and trailing blanks; empty when absent.
+std::string tag_text(const Tiff& t, size_t ifd, uint32_t tag) {
+  const size_t e = tag_entry(t, ifd, tag);
+  if (!e || t.num(e + 2, 2) != 2) return "";
+  const size_t count = t.num(e + 4, 4), at = count <= 4 ? e + 8 : t.num(e + 8, 4);
+  if (!t.h.has(at, count)) return "";
+  std::string text;
+  for (size_t i = 0; i < count && t.h.at(at + i) != 0; ++i) text += static_cast<char>(t.h.at(at + i));
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+// "YYYY:MM:DD HH:MM:SS" as local time; 0 for anything else.
+int64_t exif_time(const std::string& text) {
+  std::tm t = {};
+  if (std::sscanf(text.c_str(), "%4d:%2d:%2d %2d:%2d:%2d", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+                  &t.tm_min, &t.tm_sec) != 6 || t.tm_year < 1970 || t.tm_mon < 1)
+    return 0;
+  t.tm_year -= 1900;
+  t.tm_mon -= 1;
+  t.tm_isdst = -1;
+  const int64_t seconds = _mktime64(&t);
+  return seconds > 0 ? seconds : 0;
+}
+
 }  // namespace
 
 bool picture_dimensions(const std::vector<uint8_t>& bytes, uint32_t& width, uint32_t& height) {
@@ -173,4 +209,24 @@ bool decodable_picture(const std::vector<uint8_t>& bytes) {
   uint32_t width = 0, height = 0;
   if (!picture_dimensions(bytes, width, height) || width == 0 || height == 0) return false;
   return static_cast<uint64_t>(width) * height <= kMaxPicturePixels;
+}
+
+bool read_exif_facts(const std::vector<uint8_t>& tiff, ExifFacts& facts) {
+  const Header h(tiff);
+  if (!is_tiff(h) || !h.has(0, 8)) return false;
+  const Tiff t(h);
+  const size_t ifd0 = t.num(4, 4);
+  facts.make = tag_text(t, ifd0, 0x010F);
+  facts.model = tag_text(t, ifd0, 0x0110);
+  if (!facts.make.empty() && facts.model.compare(0, facts.make.size() + 1, facts.make + " ") == 0)
+    facts.model.erase(0, facts.make.size() + 1);
+  const size_t exif = tag_entry(t, ifd0, 0x8769);  // the Exif directory
+  std::string when = exif ? tag_text(t, t.num(exif + 8, 4), 0x9003) : "";  // DateTimeOriginal
+  if (when.empty()) when = tag_text(t, ifd0, 0x0132);                      // DateTime
+  facts.timestamp = exif_time(when);
+  return true;
+}
+
+void write_camera(FoundFile& record, const char* make, const char* model) {
+  std::snprintf(record.camera, sizeof record.camera, "%s %s", make, model);
 }

@@ -1,8 +1,12 @@
 // The size a picture file claims, read from its header before any decoder sees it: GDI+
-// under Wine trusts these numbers and faults on sizes no bitmap can have.
+// under Wine trusts these numbers and faults on sizes no bitmap can have. And the
+// shooting facts an Exif block gives, for pictures whose decoder reads none.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "session/found_file.h"
 
 // Decoding is refused above this many pixels: GDI+ holds a 32-bit copy (256 MiB here)
 // besides the 24-bit one, and the thumbnail worker shares the program's 2 GiB of address
@@ -21,3 +25,18 @@ bool decodable_picture(const std::vector<uint8_t>& bytes);
 // older private tag) that no 6 x 6 repeat size announced before it in its directory:
 // LibRaw 0.20 faults on one. Other files pass: LibRaw checks them itself.
 bool raw_colour_pattern_sound(const std::vector<uint8_t>& bytes);
+
+// What an Exif block (a TIFF structure) says: IFD0's Make and Model, and the shooting
+// time from the Exif directory's DateTimeOriginal (else IFD0's DateTime), read as local
+// time as LibRaw reads it (0 when absent). A model that repeats the make ("Canon EOS R6"
+// by "Canon") is given without it, as LibRaw gives the models of RAW files.
+struct ExifFacts {
+  int64_t timestamp = 0;
+  std::string make;
+  std::string model;
+};
+// False when the bytes hold no TIFF header; the fields not found stay empty.
+bool read_exif_facts(const std::vector<uint8_t>& tiff, ExifFacts& facts);
+
+// "make model" into record.camera, cut to 31 characters and terminated.
+void write_camera(FoundFile& record, const char* make, const char* model);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/heif_image.h"
 #include "imaging/image.h"
 #include "imaging/image_files.h"
 #include "imaging/jpeg_scaled.h"
@@ -18,7 +19,9 @@ namespace {
 const char* const kCommonExtensions[] = {".bmp", ".gif", ".jpeg", ".jpg", ".png", ".tiff"};
 const char* const kRawExtensions[] = {".tif", ".dsc", ".nef", ".cr2", ".dng", ".dcr",
                                       ".pef", ".srf", ".arw", ".sr2", ".raf", ".x3f",
-                                      ".orf", ".rw2", ".crw", ".mrw"};
+                                      ".orf", ".rw2", ".crw", ".mrw", ".cr3"};
+// HEVC- and AV1-coded pictures, which GDI+ cannot read.
+const char* const kHeifExtensions[] = {".heic", ".heif", ".avif"};
 
 std::string lower_extension(const char* path) {
   std::string ext = PathFindExtensionA(path);
@@ -34,6 +37,8 @@ ThumbnailDecoder thumbnail_decoder_for(const char* path) {
     if (ext == known) return ThumbnailDecoder::common;
   for (const char* known : kRawExtensions)
     if (ext == known) return ThumbnailDecoder::raw;
+  for (const char* known : kHeifExtensions)
+    if (ext == known) return ThumbnailDecoder::heif;
   return ThumbnailDecoder::none;
 }
 
@@ -49,6 +54,10 @@ int make_thumbnail(FoundFile& record) {
       if (decode_raw_image(image, record) < 0) return -1;
       save_thumbnail(image, record.thumb_path);
       image.ReleaseDC();  // the RAW decoder hands the picture over borrowed
+      return 0;
+    case ThumbnailDecoder::heif:
+      if (decode_heif_image(image, record) < 0) return -1;
+      save_thumbnail(image, record.thumb_path);
       return 0;
     case ThumbnailDecoder::none:
       break;

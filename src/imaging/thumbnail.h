@@ -11,7 +11,7 @@ constexpr int kThumbnailWidth = 117;
 constexpr int kThumbnailHeight = 82;
 
 // Which decoder reads a file, chosen by its lower-cased extension.
-enum class ThumbnailDecoder { none, common, raw };
+enum class ThumbnailDecoder { none, common, raw, heif };
 ThumbnailDecoder thumbnail_decoder_for(const char* path);
 
 // Writes record.thumb_path from record.file_path (read with its header restored in memory

@@ -30,14 +30,6 @@ void log_decode(const char* path) {
   fflush(stdout);
 }
 
-void write_camera(FoundFile& record, const char* make, const char* model) {
-  std::string camera = std::string(make) + " " + model;
-  size_t length = camera.size() < sizeof record.camera - 1 ? camera.size()
-                                                            : sizeof record.camera - 1;
-  memcpy(record.camera, camera.data(), length);
-  record.camera[length] = '\0';
-}
-
 // The full processed size (rotation and pixel aspect applied, whatever the decode's own
 // scale), the shooting time and the camera.
 bool write_facts(libraw_data_t* raw, FoundFile& record) {
@@ -76,7 +68,7 @@ int decode_raw_image(CImage& image, FoundFile& record) {
             raw_colour_pattern_sound(bytes) && libraw_open_buffer(raw, bytes.data(), bytes.size()) == 0;
   // The camera's own preview when it has a usable one: no raw data is unpacked at all.
   if (ok) {
-    ok = decode_embedded_preview(raw, bytes.size(), image) ? write_facts(raw, record)
+    ok = decode_embedded_preview(raw, bytes, image) ? write_facts(raw, record)
                                                           : decode_half_size(raw, record, image);
   }
   libraw_recycle(raw);

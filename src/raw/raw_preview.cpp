@@ -6,6 +6,7 @@
 
 #include "imaging/image.h"
 #include "imaging/thumbnail.h"
+#include "raw/cr3_previews.h"
 
 namespace {
 
@@ -17,20 +18,47 @@ struct Preview {
 };
 
 // JPEG previews are decoded scaled down to what a thumbnail needs, in the stored
-// (unturned) orientation; bitmap previews are taken as they are.
+// (unturned) orientation.
+bool decode_jpeg_preview(const std::vector<uint8_t>& bytes, bool swaps_axes, Preview& preview) {
+  int min_width = 2 * kThumbnailWidth, min_height = 2 * kThumbnailHeight;
+  if (swaps_axes) std::swap(min_width, min_height);
+  return decode_picture_bytes(bytes, min_width, min_height, preview.picture, preview.full_width,
+                              preview.full_height) == 0;
+}
+
+// A preview as LibRaw hands it over: a JPEG, or a bitmap taken as it is.
 bool decode_preview(const libraw_processed_image_t& data, bool swaps_axes, Preview& preview) {
-  if (data.type == LIBRAW_IMAGE_JPEG) {
-    std::vector<uint8_t> bytes(data.data, data.data + data.data_size);
-    int min_width = 2 * kThumbnailWidth, min_height = 2 * kThumbnailHeight;
-    if (swaps_axes) std::swap(min_width, min_height);
-    return decode_picture_bytes(bytes, min_width, min_height, preview.picture,
-                                preview.full_width, preview.full_height) == 0;
-  }
-  if (data.type != LIBRAW_IMAGE_BITMAP || !copy_processed_image(data, preview.picture))
-    return false;
+  if (data.type == LIBRAW_IMAGE_JPEG)
+    return decode_jpeg_preview(std::vector<uint8_t>(data.data, data.data + data.data_size), swaps_axes, preview);
+  if (data.type != LIBRAW_IMAGE_BITMAP || !copy_processed_image(data, preview.picture)) return false;
   preview.full_width = data.width;
   preview.full_height = data.height;
   return true;
+}
+
+// LibRaw's preview of the file: the one it takes for the largest.
+bool decode_libraw_preview(libraw_data_t* raw, uint64_t file_size, bool swaps_axes, Preview& preview) {
+  // A preview lies inside its file: a longer claim is damage, not a picture.
+  if (raw->thumbnail.tlength == 0 || raw->thumbnail.tlength > file_size) return false;
+  if (libraw_unpack_thumb(raw) != 0) return false;
+  int error = 0;
+  libraw_processed_image_t* data = libraw_dcraw_make_mem_thumb(raw, &error);
+  if (!data) return false;
+  const bool ok = decode_preview(*data, swaps_axes, preview);
+  libraw_dcraw_clear_mem(data);
+  return ok;
+}
+
+// A CR3's own previews: LibRaw offers only the largest, a whole camera picture, where a
+// smaller one serves a thumbnail as well at a fraction of the decoding.
+bool decode_cr3_preview(const std::vector<uint8_t>& file, const std::vector<JpegPreview>& previews,
+                        bool swaps_axes, Preview& preview) {
+  const JpegPreview* p = swaps_axes ? pick_preview(previews, kThumbnailHeight, kThumbnailWidth)
+                                    : pick_preview(previews, kThumbnailWidth, kThumbnailHeight);
+  if (!p) return false;
+  const auto from = file.begin() + static_cast<ptrdiff_t>(p->offset);
+  return decode_jpeg_preview(std::vector<uint8_t>(from, from + static_cast<ptrdiff_t>(p->length)), swaps_axes,
+                             preview);
 }
 
 // A 24- or 32-bit picture turned by LibRaw's orientation code (`sizes.flip`: 4 swaps
@@ -64,18 +92,14 @@ bool orient_picture(const CImage& source, int flip, CImage& target) {
 
 }  // namespace
 
-bool decode_embedded_preview(libraw_data_t* raw, uint64_t file_size, CImage& image) {
-  // A preview lies inside its file: a longer claim is damage, not a picture.
-  if (raw->thumbnail.tlength == 0 || raw->thumbnail.tlength > file_size) return false;
-  if (libraw_unpack_thumb(raw) != 0) return false;
-  int error = 0;
-  libraw_processed_image_t* data = libraw_dcraw_make_mem_thumb(raw, &error);
-  if (!data) return false;
+bool decode_embedded_preview(libraw_data_t* raw, const std::vector<uint8_t>& file, CImage& image) {
   const int flip = raw->sizes.flip;
+  const bool swaps_axes = (flip & 4) != 0;
   Preview preview;
-  bool ok = decode_preview(*data, (flip & 4) != 0, preview);
-  libraw_dcraw_clear_mem(data);
-  if (flip & 4) std::swap(preview.full_width, preview.full_height);
+  const std::vector<JpegPreview> previews = cr3_previews(file);
+  const bool ok = previews.empty() ? decode_libraw_preview(raw, file.size(), swaps_axes, preview)
+                                   : decode_cr3_preview(file, previews, swaps_axes, preview);
+  if (swaps_axes) std::swap(preview.full_width, preview.full_height);
   return ok && preview.full_width >= kThumbnailWidth && preview.full_height >= kThumbnailHeight &&
          orient_picture(preview.picture, flip, image);
 }

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 
@@ -63,6 +64,10 @@ TEST(Thumbnail, DecoderChosenByLowerCasedShellExtension) {
   EXPECT_EQ(ThumbnailDecoder::common, thumbnail_decoder_for("scan.TIFF"));
   EXPECT_EQ(ThumbnailDecoder::raw, thumbnail_decoder_for("scan.tif"));
   EXPECT_EQ(ThumbnailDecoder::raw, thumbnail_decoder_for("C:\\x.y\\a.NEF"));
+  EXPECT_EQ(ThumbnailDecoder::raw, thumbnail_decoder_for("IMG_0001.CR3"));
+  EXPECT_EQ(ThumbnailDecoder::heif, thumbnail_decoder_for("IMG_0002.HEIC"));
+  EXPECT_EQ(ThumbnailDecoder::heif, thumbnail_decoder_for("f0000001.heif"));
+  EXPECT_EQ(ThumbnailDecoder::heif, thumbnail_decoder_for("f0000002.avif"));
   EXPECT_EQ(ThumbnailDecoder::none, thumbnail_decoder_for("C:\\tmp.jpg\\noext"));
   EXPECT_EQ(ThumbnailDecoder::none, thumbnail_decoder_for("clip.mp4"));
   EXPECT_EQ(ThumbnailDecoder::none, thumbnail_decoder_for("a.jpg.txt"));
@@ -188,6 +193,61 @@ TEST(Thumbnail, RawThumbnailsCarryCameraFactsStayUprightAndReturnTheContext) {
     ASSERT_EQ(S_OK, thumb.Load(L"thumb_camera.png"));
     EXPECT_TRUE(c.top_colour(thumb.GetPixel(c.top_right.x, c.top_right.y))) << c.preview;
     EXPECT_TRUE(bluish(thumb.GetPixel(c.bottom.x, c.bottom.y))) << c.preview;
+  }
+}
+
+// HEIF pictures through libheif (HEVC by libde265, AV1 by dav1d), a camera's with its
+// Exif facts and thumbnail item; CR3s through their PRVW preview (not the full-size one,
+// all green here), turned by their orientation, with LibRaw's facts.
+TEST(Thumbnail, HeifAndCr3StillsBecomeThumbnailsWithTheirFacts) {
+  auto local_time = [](int year, int month, int day, int hour, int minute, int second) {
+    std::tm t = {};
+    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
+    t.tm_hour = hour, t.tm_min = minute, t.tm_sec = second, t.tm_isdst = -1;
+    return static_cast<int64_t>(_mktime64(&t));
+  };
+  struct Case {
+    const char* media;
+    int width, height;
+    const char* camera;
+    int64_t timestamp;
+    POINT red, blue;
+  };
+  const Case cases[] = {
+      {"halves.heic", 300, 200, "", 0, {10, 41}, {106, 41}},
+      {"halves.avif", 300, 200, "", 0, {10, 41}, {106, 41}},
+      {"deep.heic", 300, 200, "", 0, {10, 41}, {106, 41}},
+      {"camera.heic", 800, 600, "Canon EOS R6", local_time(2024, 5, 17, 9, 41, 27), {10, 41}, {106, 41}},
+      {"canon.cr3", 6024, 4020, "Canon EOS M50", local_time(2018, 2, 21, 12, 8, 56), {10, 41}, {106, 41}},
+      {"turned.cr3", 4020, 6024, "Canon EOS M50", local_time(2018, 2, 21, 12, 8, 56), {58, 10}, {58, 72}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.media);
+    FoundFile record = record_for(("media\\" + std::string(c.media)).c_str(), c.media);
+    ASSERT_EQ(0, make_thumbnail(record));
+    EXPECT_EQ(c.width, record.width);
+    EXPECT_EQ(c.height, record.height);
+    EXPECT_STREQ(c.camera, record.camera);
+    EXPECT_EQ(c.timestamp, record.timestamp);
+    expect_thumbnail_png(record.thumb_path);
+    CImage thumb;
+    ASSERT_EQ(S_OK, thumb.Load(std::wstring(record.thumb_path, record.thumb_path + strlen(record.thumb_path)).c_str()));
+    EXPECT_TRUE(reddish(thumb.GetPixel(c.red.x, c.red.y)));
+    EXPECT_TRUE(bluish(thumb.GetPixel(c.blue.x, c.blue.y)));
+  }
+}
+
+// exiftool's samples hold text where their pictures were, and a HEIC cut short lacks
+// the end of its picture: no thumbnail, the placeholder stays.
+TEST(Thumbnail, StillsThatDoNotDecodeKeepThePlaceholder) {
+  const std::string heic = read_all("media\\halves.heic");
+  write_all("cut.heic", heic.substr(0, heic.size() - 100));
+  for (const char* name : {"media\\stripped.cr3", "media\\stripped.heic", "cut.heic"}) {
+    FoundFile record = {};
+    strcpy(record.file_path, name);
+    strcpy(record.thumb_path, "thumb_undecodable.png");
+    EXPECT_EQ(-1, make_thumbnail(record)) << name;
+    EXPECT_FALSE(exists(record.thumb_path)) << name;
   }
 }
 

@@ -10,6 +10,7 @@ TEST(FileKinds, TablesDecideInVideoPhotoAudioOrderWithoutCase) {
   EXPECT_EQ(0, classify_extension("JPG"));
   EXPECT_EQ(0, classify_extension("dng"));
   EXPECT_EQ(0, classify_extension("x3f"));
+  for (const char* still : {"CR3", "heic", "HEIF", "avif"}) EXPECT_EQ(0, classify_extension(still)) << still;
   EXPECT_EQ(1, classify_extension("Mp4"));
   EXPECT_EQ(1, classify_extension("riff"));
   EXPECT_EQ(1, classify_extension("asf"));

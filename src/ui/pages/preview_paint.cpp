@@ -28,7 +28,7 @@ const char* extension_of(const char* path) {
 }
 
 bool is_common_picture(const char* ext) {
-  for (const char* known : {"png", "gif", "bmp", "jpg", "ico", "psd"})
+  for (const char* known : {"png", "gif", "bmp", "jpg", "ico", "psd", "heic", "heif", "avif"})
     if (std::strcmp(ext, known) == 0) return true;
   return false;
 }
