@@ -7,7 +7,8 @@
 #   tools/make-card.sh [options] OUTPUT.img      (or --out OUTPUT.img)
 #     -s, --size N[M|G]   card size (default 64M; a plain number is MiB)
 #     -m, --media LIST    media counts, e.g. "jpg=30,png=4,gif=2,bmp=2,tif=2,dng=1,avi=1,wav=1"
-#                         (also mov, mp3, ogg, flac, mkv, mts, flv, mpg, wmv); jpg=fill
+#                         (also mov, mp3, ogg, flac, mkv, mts, flv, mpg, wmv, and the
+#                         stills of current cameras and phones: heic, avif, cr3); jpg=fill
 #                         fills about 80 % of the card with
 #                         camera-size JPEGs
 #     --kinds             prints the kinds of media it can make, and ends
@@ -24,10 +25,10 @@
 #     --cluster KIB       cluster size in KiB (default: what mkfs picks for the size)
 set -euo pipefail
 
-usage() { sed -n '2,24p' "$0"; exit 2; }
-kinds="jpg png gif bmp tif dng avi wav mov mp3 ogg flac mkv mts flv mpg wmv"
+usage() { sed -n '2,25p' "$0"; exit 2; }
+kinds="jpg png gif bmp tif dng heic avif cr3 avi wav mov mp3 ogg flac mkv mts flv mpg wmv"
 size_mib=64
-demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1,avi=1,wav=1"
+demo_media="jpg=30,png=4,gif=3,bmp=2,tif=2,dng=1,heic=2,avif=1,cr3=1,avi=1,wav=1"
 media=$demo_media
 delete=all
 fs=fat32
@@ -72,7 +73,7 @@ fi
 case $fs in fat12|fat16|fat32|exfat) ;; *) echo "make-card: bad file system $fs" >&2; exit 2 ;; esac
 out_dir=${out_dir:-$image.originals}
 CONVERT=/usr/bin/convert  # Debian's ImageMagick
-for tool in $CONVERT exiftool mkfs.fat mkfs.exfat mcopy mdel mshowfat python3 ffmpeg; do
+for tool in $CONVERT exiftool mkfs.fat mkfs.exfat mcopy mdel mshowfat python3 ffmpeg heif-enc; do
   command -v "$tool" >/dev/null || { echo "make-card: $tool is missing" >&2; exit 1; }
 done
 
@@ -205,6 +206,46 @@ PY
   done
 }
 
+# The stills of current cameras and phones: HEIC as a phone names it, every other one as
+# ImageMagick writes it (through libheif) and the rest as heif-enc does from a camera's
+# JPEG, with its Exif block and a thumbnail item; AVIF; and Canon's CR3
+# (tools/make-cr3.py: a camera's own boxes and metadata from exiftool's sample, its three
+# JPEG previews from one picture, raw tracks of stand-in data).
+make_stills() {
+  local i geo=$jpeg_geometry
+  for ((i = 0; i < $(count_of heic); i++)); do
+    local name; name=$(printf 'IMG_%04d.HEIC' $((i + 5001)))
+    $CONVERT -size "$geo" -seed $((i + 201)) plasma:fractal -blur 0x0.8 $(caption "HEIC $((i + 1))" "${geo#*x}") \
+      -quality 90 "$work/heic.jpg"
+    if ((i % 2 == 0)); then
+      $CONVERT "$work/heic.jpg" -quality 70 "$out_dir/files/$name"
+    else
+      exiftool -q -overwrite_original -Make=Orvalin "-Model=Card Maker Phone" \
+        "-DateTimeOriginal=2024:06:$((i % 28 + 1)) 18:$((i % 60)):07" "$work/heic.jpg"
+      heif-enc -q 70 -t 320 -o "$out_dir/files/$name" "$work/heic.jpg" >/dev/null
+    fi
+    files+=("$name")
+  done
+  for ((i = 0; i < $(count_of avif); i++)); do
+    local name; name=$(printf 'PXL_%04d.AVIF' $((i + 1)))
+    $CONVERT -size 1600x1200 -seed $((i + 301)) plasma:fractal -blur 0x0.8 $(caption "AVIF $((i + 1))" 1200) \
+      -quality 70 "$out_dir/files/$name"
+    files+=("$name")
+  done
+  local samples=""
+  [ "$(count_of cr3)" = 0 ] || samples=$("$(dirname "$0")/exiftool-samples.sh")
+  for ((i = 0; i < $(count_of cr3); i++)); do
+    local name; name=$(printf 'IMG_%04d.CR3' $((i + 7001)))
+    $CONVERT -size 1620x1080 -seed $((i + 401)) plasma:fractal -blur 0x0.8 $(caption "CR3 $((i + 1))" 1080) \
+      -quality 90 "$work/prvw.jpg"
+    $CONVERT "$work/prvw.jpg" -resize 160x120! -quality 80 "$work/thmb.jpg"
+    $CONVERT "$work/prvw.jpg" -resize 6000x4000! -quality 85 "$work/full.jpg"
+    python3 "$(dirname "$0")/make-cr3.py" --seed $((i + 1)) "$samples/CanonRaw.cr3" "$out_dir/files/$name" \
+      "$work/thmb.jpg" "$work/prvw.jpg" "$work/full.jpg" --raw 1700000,6000000
+    files+=("$name")
+  done
+}
+
 make_clips() {  # short camera clips and voice memos, when asked for
   local i
   for ((i = 0; i < $(count_of avi); i++)); do  # a compact camera's clip: video and a tone
@@ -263,6 +304,7 @@ make_images gif "$(count_of gif)" gif 640x480
 make_images bmp "$(count_of bmp)" bmp 800x600
 make_images tif "$(count_of tif)" tif 1200x900
 make_dngs "$(count_of dng)"
+make_stills
 make_clips
 
 # Interleave the kinds as a camera's day would, then fill the card in that order.

@@ -213,18 +213,36 @@ class ProgramRoad : public ::testing::Test {
     ASSERT_TRUE(wait_scan_end(p)) << "the scan ends";
     const auto kinds = tree_extensions(recovery);
     const std::map<int, std::set<std::wstring>> expected = {
-        {0, {L"jpg", L"png", L"gif", L"bmp", L"tiff", L"dng"}}, {1, {L"avi"}}, {2, {L"wav"}}};
+        {0, {L"jpg", L"png", L"gif", L"bmp", L"tiff", L"dng", L"heic", L"avif", L"cr3"}}, {1, {L"avi"}}, {2, {L"wav"}}};
     EXPECT_EQ(expected, kinds) << "the tree sorts the card's files by kind and extension";
     // A thumbnail replaces the first tile's placeholder picture.
     HWND grid = FindWindowExW(recovery, nullptr, L"PreviewWindow", nullptr);
     const driver::picture photo = driver::program_bitmap(program_path(), kPhotoPlaceholder);
     const driver::picture raw = driver::program_bitmap(program_path(), kRawPlaceholder);
     ASSERT_GT(photo.width, 0);
-    EXPECT_TRUE(wait_until([&] {
-      const driver::picture now = driver::grab_client(grid);
-      return driver::differs(now, 10, 10, photo) && driver::differs(now, 10, 10, raw);
-    }, 30000)) << "a thumbnail appears in the grid";
+    // The tile at `x` of the first row (10 the first, 147 the second) shows a thumbnail.
+    auto thumbnail_shown = [&](int x) {
+      return wait_until([&] {
+        const driver::picture now = driver::grab_client(grid);
+        return driver::differs(now, x, 10, photo) && driver::differs(now, x, 10, raw);
+      }, 30000);
+    };
+    EXPECT_TRUE(thumbnail_shown(10)) << "a thumbnail appears in the grid";
     shot(p.main(), lang + "-4-scanned");
+    // The stills of current cameras and phones, each under its extension's node: a
+    // thumbnail in the grid, and the panel's facts once its tile is focused.
+    if (lang == "en") {
+      HWND tree = GetDlgItem(recovery, kTree);
+      for (HTREEITEM node : driver::tree_children(tree, driver::tree_children(tree, nullptr)[0])) {
+        const std::wstring ext = driver::tree_text(tree, node);
+        if (ext != L"heic" && ext != L"avif" && ext != L"cr3") continue;
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node));
+        EXPECT_TRUE(thumbnail_shown(10) && thumbnail_shown(147)) << narrow(ext) << " files have thumbnails in the grid";
+        PostMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 40));
+        PostMessageW(grid, WM_LBUTTONUP, 0, MAKELPARAM(60, 40));
+        shot(p.main(), lang + "-4-" + narrow(ext));
+      }
+    }
     select_everything(recovery);
     press(recovery, kRecoverButton);
     HWND box = wait_box(p, 60000);
