@@ -1,7 +1,7 @@
 // Checks of the coded data a still's tables place: each coding's units must fill the
-// run exactly, and HEVC's NAL units must keep the escapes that no start code can slip
-// through (no 00 00 00, 00 00 01 or 00 00 02 inside one; never a zero last byte), which
-// zeroed clusters and most other data break at once.
+// run exactly, at the offsets the tables give. Inside a HEVC NAL unit its escapes keep
+// out three zero bytes in a row and 00 00 01 or 00 00 02 (which other files' headers,
+// tables and silence break at once), and its last byte is never zero.
 #include <algorithm>
 
 #include "formats/bmff_still.h"
@@ -10,10 +10,17 @@ namespace kes::bmff {
 namespace {
 
 constexpr uint64_t kUnjudged = UINT64_MAX;
+// Zero bytes in a row that noise never holds (one chance in 2^64 per byte) and a zeroed
+// cluster always does.
+constexpr int kZeroRun = 8;
 
-// The first forbidden three-byte sequence in [from, to); kUnjudged when none or when the
-// bytes run past the limit.
-uint64_t escape_break(Cursor& cur, uint64_t from, uint64_t to) {
+// The first byte of [from, to) that no NAL payload holds: a sequence its escapes keep
+// out, before `strict_end`, or a run of kZeroRun zero bytes anywhere. Past a fragment
+// search's splice only the zero run counts: the search holds each continuation against
+// noise, which breaks an escape now and then, while another picture's HEVC data never
+// does, and would be taken for this one's. kUnjudged when none, or when the bytes run
+// past the limit.
+uint64_t payload_break(Cursor& cur, uint64_t from, uint64_t to, uint64_t strict_end) {
   int zeros = 0;
   for (uint64_t pos = from; pos < to;) {
     size_t avail = 0;
@@ -21,15 +28,16 @@ uint64_t escape_break(Cursor& cur, uint64_t from, uint64_t to) {
     if (!p) return kUnjudged;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(avail, to - pos));
     for (size_t i = 0; i < n; ++i) {
-      if (zeros >= 2 && p[i] <= 2) return pos + i - 2;
+      if (zeros >= 2 && p[i] <= 2 && pos + i < strict_end) return pos + i - 2;
       zeros = p[i] == 0 ? zeros + 1 : 0;
+      if (zeros == kZeroRun) return pos + i + 1 - kZeroRun;
     }
     pos += n;
   }
   return kUnjudged;
 }
 
-uint64_t check_nal_units(Cursor& cur, const Extent& e) {
+uint64_t check_nal_units(Cursor& cur, const Extent& e, uint64_t strict_end) {
   const uint64_t end = e.offset + e.length;
   const size_t field = e.nal_length;
   for (uint64_t q = e.offset; q < end;) {
@@ -41,7 +49,7 @@ uint64_t check_nal_units(Cursor& cur, const Extent& e) {
     // A NAL header: the forbidden bit clear, a temporal id above zero.
     if (len < 2 || len > end - q - field || (l[field] & 0x80) || (l[field + 1] & 7) == 0) return q;
     const uint64_t last = q + field + len - 1;
-    const uint64_t broken = escape_break(cur, q + field + 2, last + 1);
+    const uint64_t broken = payload_break(cur, q + field + 2, last + 1, strict_end);
     if (broken != kUnjudged) return broken;
     uint8_t final_byte = 1;
     if (cur.u8(last, final_byte) && final_byte == 0) return last;
@@ -111,9 +119,9 @@ uint64_t check_ctmd(Cursor& cur, const Extent& e) {
 
 }  // namespace
 
-uint64_t check_extent(Cursor& cur, const Extent& e) {
+uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end) {
   switch (e.coding) {
-    case Coding::hevc: return check_nal_units(cur, e);
+    case Coding::hevc: return check_nal_units(cur, e, strict_end);
     case Coding::av1: return check_obus(cur, e);
     case Coding::jpeg: return check_jpeg(cur, e);
     case Coding::exif: return check_exif(cur, e);

@@ -102,7 +102,10 @@ bool probe_heif(const uint8_t* h) {
   return is(h + 4, "ftyp") && size >= 16 && size <= 256 && size % 4 == 0 && still_ext(h, size) != nullptr;
 }
 
-Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
+namespace {
+
+// The measure, with the checks of coded data that noise fails too only up to `strict_end`.
+Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t strict_end) {
   Cursor cur(src, start, max_length);
   uint8_t h[256] = {};
   size_t avail = 0;
@@ -162,7 +165,7 @@ Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
       continue;
     }
     if (e.offset >= bad) continue;
-    const uint64_t held = bmff::check_extent(cur, e);
+    const uint64_t held = bmff::check_extent(cur, e, strict_end);
     if (held < end && held <= cur.limit()) bad = std::min(bad, beyond && held == e.offset ? pos : held);
     data_end = std::max(data_end, end);
   }
@@ -171,6 +174,24 @@ Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (open && data_end <= pos) return make_carve(Verdict::truncated, open_cut, ext);
   if (end > cur.limit()) return make_carve(Verdict::truncated, cur.limit(), ext);
   return make_carve(Verdict::complete, end, ext);
+}
+
+// A fragment search's candidates: the bytes past the splice checked as noise is.
+class StillSplicer : public Splicer {
+ public:
+  Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
+    return measure_still(file, 0, limit, splice);
+  }
+};
+
+}  // namespace
+
+Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
+  return measure_still(src, start, max_length, UINT64_MAX);
+}
+
+std::unique_ptr<Splicer> heif_splicer(ByteSource&, uint64_t, const Carve&) {
+  return std::unique_ptr<Splicer>(new StillSplicer());
 }
 
 }  // namespace kes

@@ -55,7 +55,8 @@ bool track_extents(Cursor& cur, const Box& moov, std::vector<Extent>& out);
 
 // Where the data of `e` stops holding as its coding says: e.offset + e.length when it
 // holds all through (bytes past the limit are not judged), else the position of the
-// first unit that breaks.
-uint64_t check_extent(Cursor& cur, const Extent& e);
+// first unit that breaks. From `strict_end` on only what noise passes too is checked
+// (bmff_coded.cpp says why).
+uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end);
 
 }  // namespace kes::bmff

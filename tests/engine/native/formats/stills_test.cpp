@@ -121,5 +121,32 @@ TEST(Stills, DamageCutsTheFileWhereItsDataStopsHolding) {
   expect_damage("heif", cases);
 }
 
+// Another file's header breaks a NAL unit's escapes at once. Past a fragment search's
+// splice, though, data is checked only as far as noise is checked: any picture's HEVC
+// data keeps the escapes, and would otherwise be taken for this one's.
+TEST(Stills, PastASpliceTheDataIsCheckedOnlyAsNoiseIs) {
+  const Bytes f = sample("heif_large.heic");
+  const size_t splice = f.size() / 2 / 4096 * 4096;
+  auto after_splice = [&](Bytes tail) {
+    Bytes b(f.begin(), f.begin() + splice);
+    tail.resize(f.size() - splice);
+    b.insert(b.end(), tail.begin(), tail.end());
+    return b;
+  };
+  Bytes jpeg = sample("jpg_big.jpg");  // its JFIF segment holds 00 00 01
+  const Bytes more = noise(f.size(), 4);
+  jpeg.insert(jpeg.end(), more.begin(), more.end());
+  const Bytes foreign = after_splice(jpeg), noisy = after_splice(noise(f.size(), 3));
+  const Carve whole = measure(fmt("heif"), foreign, 0);
+  EXPECT_EQ(whole.verdict, Verdict::truncated);
+  EXPECT_GT(whole.length, splice);
+  EXPECT_LT(whole.length, splice + 64);
+  MemorySource a(foreign.data(), foreign.size()), b(noisy.data(), noisy.size());
+  const std::unique_ptr<Splicer> splicer = fmt("heif").splicer(a, fmt("heif").max_length, whole);
+  const Carve candidate = splicer->measure(a, splice, f.size()), control = splicer->measure(b, splice, f.size());
+  EXPECT_EQ(candidate.verdict, control.verdict);
+  EXPECT_EQ(candidate.length, control.length);
+}
+
 }  // namespace
 }  // namespace kes::test

@@ -288,7 +288,8 @@ TEST(FragmentCard, FilesFromBeforeAReformatAreFollowedOnTheirOldGrid) {
 // photos: deleted and contiguous, deleted in pieces between a listed picture's (whose
 // clusters tell the pieces apart: a picture's HEVC or AV1 data, a CR3's raw data carry
 // no check a wrong continuation would break), and listed in pieces. Each comes back
-// byte for byte under its extension; nothing written holds another file's bytes.
+// byte for byte under its extension; nothing written holds another file's bytes. A
+// HEIC in pieces between a deleted JPEG's is cut, and leaves the JPEG's pieces to it.
 TEST(FragmentCard, StillsComeBackWholeContiguousAndInPieces) {
   if (!run("command -v mkfs.fat && command -v mkfs.exfat")) GTEST_SKIP() << "no mkfs tools";
   const Volume volumes[] = {
@@ -296,15 +297,16 @@ TEST(FragmentCard, StillsComeBackWholeContiguousAndInPieces) {
       {"truncate -s 48M {} && mkfs.exfat -c 32K {}", "exFAT"},
   };
   const std::vector<Planned> plan = {
-      {"heif_small.heic", 1, false}, {"heif_odd.avif", 1, false},
-      {"heif_large.heic", 3, false}, {"jpg_big.jpg", 3, true},
+      {"heif_odd.avif", 1, false},   {"gif_still.gif", 1, false},
+      {"heif_small.heic", 3, false}, {"jpg_progressive.jpg", 3, true},
       {"heif_large.avif", 3, false}, {"png_rgb.png", 3, true},
       {"heif_canon.cr3", 3, false},  {"png_stored.png", 3, true},
       {"heif_exif.heic", 3, true},   {"tif_strips.tif", 3, true},
+      {"heif_large.heic", 3, false}, {"jpg_big.jpg", 3, false},
   };
-  const std::map<std::string, std::string> stills = {
-      {"heif_small.heic", "heic"}, {"heif_odd.avif", "avif"},  {"heif_large.heic", "heic"},
-      {"heif_large.avif", "avif"}, {"heif_canon.cr3", "cr3"}, {"heif_exif.heic", "heic"}};
+  const std::map<std::string, std::string> whole = {
+      {"heif_odd.avif", "avif"},  {"heif_small.heic", "heic"}, {"heif_large.avif", "avif"},
+      {"heif_canon.cr3", "cr3"}, {"heif_exif.heic", "heic"},  {"jpg_big.jpg", "jpg"}};
   std::string options = "fileopt,everything,disable,";
   for (const char* o : kestrune::kPhotoSearch) options += std::string(o) + ",enable,";
   options += "search";
@@ -325,7 +327,7 @@ TEST(FragmentCard, StillsComeBackWholeContiguousAndInPieces) {
       const std::string path = m.report.file_path;
       found[kes_test::read_file(path)] = path.substr(path.rfind('.') + 1);
     }
-    for (const auto& [name, ext] : stills) {
+    for (const auto& [name, ext] : whole) {
       const Original& o = originals.at(name);
       const auto it = found.find(o.bytes);
       EXPECT_TRUE(it != found.end()) << name << " in " << o.pieces << " pieces did not come back whole";
