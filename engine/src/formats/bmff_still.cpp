@@ -87,23 +87,6 @@ void preview_extent(Cursor& cur, const Box& uuid, std::vector<Extent>& out) {
   if (e.length && e.length <= prvw.end - e.offset) out.push_back(e);
 }
 
-}  // namespace
-
-const char* still_brand_ext(const uint8_t* b) {
-  if (is(b, "crx ")) return "cr3";
-  if (any_of(b, {"avif", "avis"})) return "avif";
-  if (any_of(b, {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs"})) return "heic";
-  if (any_of(b, {"mif1", "msf1", "miaf", "avci"})) return "heif";
-  return nullptr;
-}
-
-bool probe_heif(const uint8_t* h) {
-  const uint32_t size = be32(h);
-  return is(h + 4, "ftyp") && size >= 16 && size <= 256 && size % 4 == 0 && still_ext(h, size) != nullptr;
-}
-
-namespace {
-
 // The measure, with the checks of coded data that noise fails too only up to `strict_end`.
 Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t strict_end) {
   Cursor cur(src, start, max_length);
@@ -185,6 +168,19 @@ class StillSplicer : public Splicer {
 };
 
 }  // namespace
+
+const char* still_brand_ext(const uint8_t* b) {
+  if (is(b, "crx ")) return "cr3";
+  if (any_of(b, {"avif", "avis"})) return "avif";
+  if (any_of(b, {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm", "hevs"})) return "heic";
+  if (any_of(b, {"mif1", "msf1", "miaf", "avci"})) return "heif";
+  return nullptr;
+}
+
+bool probe_heif(const uint8_t* h) {
+  const uint32_t size = be32(h);
+  return is(h + 4, "ftyp") && size >= 16 && size <= 256 && size % 4 == 0 && still_ext(h, size) != nullptr;
+}
 
 Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
   return measure_still(src, start, max_length, UINT64_MAX);
