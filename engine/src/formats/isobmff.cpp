@@ -46,12 +46,9 @@ const char* brand_ext(const uint8_t* b) {
   return nullptr;
 }
 
-// Brands of pictures in the same box format (HEIF, AVIF, Canon's raw): never a movie,
-// whatever they are compatible with.
-bool picture_brand(const uint8_t* b) {
-  return any_of(b, {"mif1", "msf1", "miaf", "heic", "heix", "hevc", "hevx", "heim", "heis", "hevm", "hevs", "avif",
-                    "avis", "avci", "crx "});
-}
+// Brands of pictures in the same box format (HEIF, AVIF, Canon's raw; the stills'
+// option finds them): never a movie, whatever they are compatible with.
+bool picture_brand(const uint8_t* b) { return still_brand_ext(b) != nullptr; }
 
 // The extension of the file-type box at h (whole, `size` bytes): by its major brand, or
 // for a maker's own brand (a camera's, a phone's) by the first compatible brand known.
