@@ -79,6 +79,22 @@ bool ends_with(const std::string& name, const char* ext) {
   return name.size() > n && name.compare(name.size() - n, n, ext) == 0;
 }
 
+// A fresh volume at `img`, made as `v` says.
+bool make_volume(const Volume& v, const std::string& img) {
+  std::string make = v.make;
+  for (size_t at; (at = make.find("{}")) != std::string::npos;) make.replace(at, 2, img);
+  return run(make);
+}
+
+// Nothing written holds a byte that is not its original's: each file is the start of one.
+void expect_no_foreign_bytes(const std::vector<Bytes>& files, const std::map<std::string, Original>& originals) {
+  for (const Bytes& f : files) {
+    bool clean = false;
+    for (const auto& entry : originals) clean = clean || is_prefix(f, entry.second.bytes);
+    EXPECT_TRUE(clean) << "a written file of " << f.size() << " bytes holds bytes of no original at their place";
+  }
+}
+
 // Formats whose structure tells a wrong continuation from the right one. A unit that
 // spans three pieces (a PNG chunk of 32 KiB, an Ogg page of up to 17 KiB here) cannot
 // be checked by any one splice, and a first piece of fewer than four MP3 frames is no
@@ -129,9 +145,7 @@ TEST(FragmentCard, FragmentedFilesComeBackWhole) {
     SCOPED_TRACE(v.make);
     kes_test::TempDir dir;
     const std::string img = dir / "card.img";
-    std::string make = v.make;
-    for (size_t at; (at = make.find("{}")) != std::string::npos;) make.replace(at, 2, img);
-    ASSERT_TRUE(run(make));
+    ASSERT_TRUE(make_volume(v, img));
     const std::map<std::string, Original> originals = place(dir.path(), img, plan, seed++);
     std::set<std::string> samples;
     for (const Planned& p : plan) samples.insert(p.sample);
@@ -158,11 +172,7 @@ TEST(FragmentCard, FragmentedFilesComeBackWhole) {
       EXPECT_TRUE(found.count(o.bytes)) << name << " in " << o.pieces << " pieces did not come back whole";
     }
     EXPECT_GE(fragmented, 3);  // the placer did fragment them
-    for (const Bytes& f : found) {
-      bool clean = false;
-      for (const auto& entry : originals) clean = clean || is_prefix(f, entry.second.bytes);
-      EXPECT_TRUE(clean) << "a written file of " << f.size() << " bytes holds bytes of no original at their place";
-    }
+    expect_no_foreign_bytes(files, originals);
   }
 }
 
@@ -315,9 +325,7 @@ TEST(FragmentCard, StillsComeBackWholeContiguousAndInPieces) {
     SCOPED_TRACE(v.make);
     kes_test::TempDir dir;
     const std::string img = dir / "card.img";
-    std::string make = v.make;
-    for (size_t at; (at = make.find("{}")) != std::string::npos;) make.replace(at, 2, img);
-    ASSERT_TRUE(run(make));
+    ASSERT_TRUE(make_volume(v, img));
     const std::map<std::string, Original> originals = place(dir.path(), img, plan, seed++);
     kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, options});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -333,11 +341,7 @@ TEST(FragmentCard, StillsComeBackWholeContiguousAndInPieces) {
       EXPECT_TRUE(it != found.end()) << name << " in " << o.pieces << " pieces did not come back whole";
       if (it != found.end()) EXPECT_EQ(it->second, ext) << name;
     }
-    for (const auto& [bytes, ext] : found) {
-      bool clean = false;
-      for (const auto& entry : originals) clean = clean || is_prefix(bytes, entry.second.bytes);
-      EXPECT_TRUE(clean) << "a written ." << ext << " file of " << bytes.size() << " bytes holds bytes of no original";
-    }
+    expect_no_foreign_bytes(written(r), originals);
   }
 }
 
