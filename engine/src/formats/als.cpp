@@ -40,13 +40,13 @@ uint64_t deflate_start(Cursor& cur, uint8_t flags) {
 // refuses bytes no text holds, so that bad data stops the decoding early.
 struct LiveSet : InflateSink {
   static constexpr size_t kLook = 512;
-  uint32_t crc = 0xFFFFFFFFu;  // the running register; the file stores it inverted
+  uint32_t crc = 0;
   uint8_t head[kLook];
   size_t have = 0;
   bool judged = false, ours = false, text = true;
 
   bool take(const uint8_t* p, size_t n) override {
-    crc = crc32_update(crc, p, n);
+    crc = crc32(crc, p, n);
     for (size_t i = 0; i < n && text; ++i)
       text = p[i] >= 0x20 || p[i] == '\n' || p[i] == '\r' || p[i] == '\t';
     if (!text) return false;
@@ -92,7 +92,7 @@ Carve measure_als(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (z.status == Inflated::done) {
     const uint8_t* tail = cur.get(z.end, 8);
     if (!tail) return make_carve(Verdict::truncated, cur.limit(), "als");
-    if (le32(tail) == ~doc.crc && le32(tail + 4) == static_cast<uint32_t>(z.out))
+    if (le32(tail) == doc.crc && le32(tail + 4) == static_cast<uint32_t>(z.out))
       return make_carve(Verdict::complete, z.end + 8, "als");
     // Which block went wrong is unknown: keep those before the last.
     return z.last_start > pos ? make_carve(Verdict::truncated, z.last_start, "als") : corrupt();

@@ -1,5 +1,6 @@
-// Checksums the formats verify: the zlib CRC-32 (PNG), the unreflected CRC-32 of Ogg
-// pages and MPEG tables, the CRC-8/CRC-16 of FLAC frames and zlib's Adler-32.
+// Checksums the formats verify: the zlib CRC-32 (PNG, Matroska, gzip) and Adler-32 from
+// libdeflate; the unreflected CRC-32 of Ogg pages and MPEG tables and the CRC-8/CRC-16
+// of FLAC frames, which no library offers, from tables here.
 #pragma once
 #include <algorithm>
 #include <cstddef>
@@ -9,8 +10,8 @@
 
 namespace kes {
 
-// Reflected CRC-32 (polynomial 0xEDB88320), without the initial and final inversion.
-uint32_t crc32_update(uint32_t crc, const uint8_t* p, size_t n);
+// The finished reflected CRC-32 (polynomial 0xEDB88320, as zlib), chained from 0.
+uint32_t crc32(uint32_t crc, const uint8_t* p, size_t n);
 // Unreflected CRC-32 with polynomial 0x04C11DB7, no final inversion: Ogg starts it at 0,
 // MPEG tables at 0xFFFFFFFF.
 uint32_t crc32_msb_update(uint32_t crc, const uint8_t* p, size_t n);
@@ -26,8 +27,8 @@ inline uint16_t crc16_byte(const uint16_t* table, uint16_t crc, uint8_t b) {
 // Adler-32 of zlib streams; chain it from 1 across pieces.
 uint32_t adler32(uint32_t adler, const uint8_t* p, size_t n);
 
-// The finished (inverted) reflected CRC-32 of [from, to) read through the cursor; false
-// when the bytes are not all there.
+// The CRC-32 of [from, to) read through the cursor; false when the bytes are not all
+// there.
 bool crc32_of(Cursor& cur, uint64_t from, uint64_t to, uint32_t& crc);
 
 // Feeds the bytes of [from, to) to `f(p, n)` in buffered pieces; false when they are

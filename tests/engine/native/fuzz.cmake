@@ -7,6 +7,7 @@ endif()
 set(KES_FUZZ_FLAGS -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
 add_library(kes_formats_fuzz STATIC ${KES_FORMAT_SOURCES})
 target_include_directories(kes_formats_fuzz PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
+target_link_libraries(kes_formats_fuzz PUBLIC kestrune_codecs)
 target_compile_options(kes_formats_fuzz PRIVATE ${KES_FUZZ_FLAGS})
 
 add_executable(kes_fuzz_seeds ${KES_TESTS_DIR}/fuzz/seed_writer.cpp ${KES_TESTS_DIR}/formats/synthetic.cpp

@@ -1,8 +1,10 @@
-// The deflate decoder against zlib's own streams, then the formats built on it: Flash
-// movies plain, zlib- and LZMA-compressed, and gzip-wrapped live sets.
+// The checksums against their definitions, the deflate decoder against zlib's own
+// streams, then the formats built on it: Flash movies plain, zlib- and LZMA-compressed,
+// and gzip-wrapped live sets.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "formats/crc.h"
 #include "formats/inflate.h"
 #include "formats/samples.h"
 
@@ -33,6 +35,32 @@ struct Collect : InflateSink {
     return true;
   }
 };
+
+// An unreflected CRC of `width` bits from 0 (or `init`), bit by bit.
+uint32_t msb_crc_bitwise(int width, uint32_t poly, uint32_t init, const uint8_t* p, size_t n) {
+  const uint32_t top = 1u << (width - 1), mask = width == 32 ? ~0u : (1u << width) - 1;
+  uint32_t c = init;
+  for (size_t i = 0; i < n; ++i) {
+    c ^= uint32_t(p[i]) << (width - 8);
+    for (int k = 0; k < 8; ++k) c = (c & top ? (c << 1) ^ poly : c << 1) & mask;
+  }
+  return c;
+}
+
+TEST(Checksums, AgreeWithTheirDefinitionsAtEveryLengthAndAlignment) {
+  const Bytes data = noise(4096 + 64, 9);
+  for (size_t at = 0; at < 8; ++at)
+    for (size_t n : {size_t(0), size_t(1), size_t(7), size_t(8), size_t(9), size_t(17), size_t(63), size_t(4096)}) {
+      SCOPED_TRACE(testing::Message() << n << " bytes at " << at);
+      const uint8_t* p = data.data() + at;
+      EXPECT_EQ(crc32_msb_update(0xFFFFFFFFu, p, n), msb_crc_bitwise(32, 0x04C11DB7u, 0xFFFFFFFFu, p, n));
+      EXPECT_EQ(crc16_update(0, p, n), msb_crc_bitwise(16, 0x8005u, 0, p, n));
+      EXPECT_EQ(crc8(p, n), msb_crc_bitwise(8, 0x07u, 0, p, n));
+      const size_t half = n / 2;  // chained across two pieces, as over a file's spans
+      EXPECT_EQ(crc32(crc32(0, p, half), p + half, n - half), ::crc32(0, p, static_cast<uInt>(n)));
+      EXPECT_EQ(adler32(adler32(1, p, half), p + half, n - half), ::adler32(1, p, static_cast<uInt>(n)));
+    }
+}
 
 Inflated run(const Bytes& stream, Collect& sink, uint64_t max_out = UINT64_MAX) {
   MemorySource src(stream.data(), stream.size());
