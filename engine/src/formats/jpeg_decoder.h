@@ -16,7 +16,7 @@ class ScanRun {
   bool restart(uint64_t mcu, Stop& why);
   // The registers at an MCU boundary, as a checkpoint when one is due.
   void checkpoint(const Bits& b, uint64_t mcu) {
-    if (st.trail.enabled() && st.trail.due(br.here(b))) record(b, mcu);
+    if (st.trail.recording() && st.trail.due(br.here(b))) record(b, mcu);
   }
   // Every MCU decoded: the marker that ends the scan, or what went wrong after the last.
   ScanResult finish(uint64_t mcus);

@@ -29,7 +29,7 @@ class Progressive {
     if (!prepare_masks()) return run_.marker_level();
     const uint64_t total = scan_mcus(st_);
     const uint32_t ri = st_.restart_interval;
-    const bool recording = st_.trail.enabled();
+    const bool recording = st_.trail.recording();
     for (uint64_t mcu = first; mcu < total; ++mcu) {
       if (ri && mcu > first && mcu % ri == 0) {
         Stop why;

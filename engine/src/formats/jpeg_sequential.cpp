@@ -91,7 +91,7 @@ class Sequential {
     for (int i = 0; i < nb; ++i) next[i] = Next{group_[i], plan_[i + 1 < nb ? i + 1 : 0].start};
     const uint64_t total = scan_mcus(st_);
     const uint32_t ri = st_.restart_interval;
-    const bool recording = st_.trail.enabled();
+    const bool recording = st_.trail.recording();
     BitReader& br = run_.br;
     Steps s;
     s.b = br.b;

@@ -19,6 +19,7 @@ class JpegSplicer : public Splicer {
     st_.trail.enable(kCheckpointSpacing);
     Cursor cur(file, 0, max_length);
     walk_ = jpeg::walk(cur, 0, true, &st_);
+    st_.trail.freeze();
   }
 
   Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {

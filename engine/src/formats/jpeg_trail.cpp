@@ -1,5 +1,8 @@
 #include "formats/jpeg_trail.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace kes::jpeg {
 namespace {
 
@@ -10,12 +13,13 @@ constexpr size_t kMaxUndo = size_t(1) << 20;
 }  // namespace
 
 const Checkpoint* Trail::at_or_before(uint64_t pos) const {
-  for (auto it = points_.rbegin(); it != points_.rend(); ++it)
-    if (it->pos <= pos) return &*it;
-  return nullptr;
+  auto after = std::upper_bound(points_.begin(), points_.end(), pos,
+                                [](uint64_t p, const Checkpoint& cp) { return p < cp.pos; });
+  return after == points_.begin() ? nullptr : &*std::prev(after);
 }
 
 void Trail::clear() {
+  frozen_ = false;
   points_.clear();
   undo_base_ += undo_.size();
   undo_.clear();
@@ -51,7 +55,8 @@ void Trail::rewind(const Checkpoint& cp, std::vector<uint64_t>* masks) {
     if (u.block < m.size()) m[u.block] = u.old;
     undo_.pop_back();
   }
-  while (!points_.empty() && points_.back().mcu > cp.mcu) points_.pop_back();
+  while (!points_.empty() && points_.back().mcu > cp.mcu && (!frozen_ || points_.back().undo > cp.undo))
+    points_.pop_back();
   next_ = cp.pos + spacing_;
 }
 

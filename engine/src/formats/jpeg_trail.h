@@ -27,9 +27,14 @@ struct Checkpoint {
 class Trail {
  public:
   // Records a checkpoint about every `spacing` bytes of entropy-coded data in the scans
-  // decoded from now on; 0 records none.
+  // decoded from now on, and logs mask changes; 0 does neither.
   void enable(uint32_t spacing) { spacing_ = spacing; }
   bool enabled() const { return spacing_ != 0; }
+  // Records no more checkpoints (mask changes are still logged): those taken so far are
+  // where decoding resumes, each time with other bytes after them. A rewind keeps those
+  // that stay valid, so that a later resume need not decode from further back.
+  void freeze() { frozen_ = true; }
+  bool recording() const { return enabled() && !frozen_; }
   // The last checkpoint of the current scan at or before `pos` (the furthest back ones
   // are dropped when a scan has very many), or null.
   const Checkpoint* at_or_before(uint64_t pos) const;
@@ -45,7 +50,8 @@ class Trail {
   // A progressive scan changes the non-zero mask of a block.
   void log_mask(int comp, uint32_t block, uint64_t old);
   // Puts the masks back as they were at `cp` (one of this trail's) and drops the
-  // checkpoints after it.
+  // checkpoints after it: all of them while recording (they may hold other bytes' state),
+  // once frozen only those after a mask change.
   void rewind(const Checkpoint& cp, std::vector<uint64_t>* masks);
 
  private:
@@ -57,6 +63,7 @@ class Trail {
   void drop_oldest();
 
   uint32_t spacing_ = 0;
+  bool frozen_ = false;
   uint64_t next_ = 0;
   std::deque<Checkpoint> points_;
   std::deque<Undo> undo_;

@@ -216,7 +216,8 @@ size_t last_scan_data(const Bytes& d) {
 // A file cut at a cluster boundary inside its last scan, a foreign cluster, then the
 // rest: the walk stops in the foreign cluster; resuming from the checkpoint before the
 // seam over wrong continuations stops short, over the right one (after the wrong ones,
-// whose traces must be gone) it reaches the end.
+// whose traces must be gone) it reaches the end. The trail, frozen after the walk, keeps
+// its checkpoints past one that a resume started from, unless masks changed after it.
 TEST(JpegScan, ResumesFromACheckpointOverCandidateContinuations) {
   const size_t cluster = 1024;
   for (const char* name : {"jpg_big.jpg", "jpg_progressive.jpg", "jpg_restart.jpg", "jpg_progressive_restart.jpg"}) {
@@ -247,20 +248,29 @@ TEST(JpegScan, ResumesFromACheckpointOverCandidateContinuations) {
     Walk w = walk(cur, 0, false, &st);
     ASSERT_EQ(w.verdict, Verdict::truncated);
     ASSERT_EQ(w.scan_data, data);
-    const Checkpoint* cp = st.trail.at_or_before(seam);
-    ASSERT_NE(cp, nullptr);
-    EXPECT_GT(cp->pos + 2 * 1024, seam);  // decoding goes on from near the seam
-    for (size_t from : {noise_at, zeros_at, same_tables}) {
-      Spliced view(medium, seam, from);
+    st.trail.freeze();
+    ASSERT_NE(st.trail.at_or_before(seam), nullptr);
+    const Checkpoint near = *st.trail.at_or_before(seam);
+    EXPECT_GT(near.pos + 2 * 1024, seam);  // decoding goes on from near the seam
+    const Checkpoint* early = st.trail.at_or_before(data);  // the scan's first
+    ASSERT_NE(early, nullptr);
+    for (const Checkpoint from_cp : {*early, near}) {
+      for (size_t from : {noise_at, zeros_at, same_tables}) {
+        Spliced view(medium, seam, from);
+        ScanResult r = resume_scan(view, view.size(), st, from_cp);
+        EXPECT_NE(r.why, Stop::end_of_scan) << "continuation at " << from;
+        EXPECT_GE(r.valid_end, near.pos - 64);
+        rewind(st, from_cp);
+      }
+      if (!st.progressive) EXPECT_EQ(st.trail.at_or_before(seam)->pos, near.pos);
+      const Checkpoint* cp = st.trail.at_or_before(seam);
+      Spliced view(medium, seam, right);
       ScanResult r = resume_scan(view, view.size(), st, *cp);
-      EXPECT_NE(r.why, Stop::end_of_scan) << "continuation at " << from;
-      EXPECT_GE(r.valid_end, cp->pos - 64);
+      EXPECT_EQ(r.why, Stop::end_of_scan);
+      EXPECT_EQ(r.marker_pos, file.size() - 2);  // the EOI
+      EXPECT_EQ(r.mcus, scan_mcus(st));
+      rewind(st, *cp);
     }
-    Spliced view(medium, seam, right);
-    ScanResult r = resume_scan(view, view.size(), st, *cp);
-    EXPECT_EQ(r.why, Stop::end_of_scan);
-    EXPECT_EQ(r.marker_pos, file.size() - 2);  // the EOI
-    EXPECT_EQ(r.mcus, scan_mcus(st));
   }
 }
 
