@@ -14,7 +14,7 @@ PACKAGES=(
   foremost scalpel python3 python3-pil librsvg2-bin
   sox flac vorbis-tools wavpack lame opus-tools exfatprogs dvdauthor abcmidi zlib1g-dev nsis file mkvtoolnix
   meson nasm libheif-examples
-  libz-mingw-w64-dev libdeflate-dev
+  libz-mingw-w64-dev libdeflate-dev libjpeg-turbo-progs
 )
 # Wine's 32-bit loader only where this kernel runs 32-bit code at all.
 if runs_32bit_code; then PACKAGES+=(wine32:i386); fi
