@@ -11,7 +11,9 @@
 namespace kes {
 namespace {
 
-constexpr uint32_t kCheckpointSpacing = 2048;
+// Every few MCUs: a candidate decodes from its splice's checkpoint on, once per break and
+// continuation, so the bytes between them are decoded again each time.
+constexpr uint32_t kCheckpointSpacing = 256;
 
 class JpegSplicer : public Splicer {
  public:
