@@ -210,8 +210,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   int unvouched = 0;
   uint64_t trials = 0;
   const uint64_t broken_at = t.pieces.medium_offset(earliest);
-  const std::vector<uint64_t> conts =
-      continuations(layout_.cluster_at(broken_at), layout_.cluster_at(t.pieces.piece[0].offset));
+  Continuations conts(*this, layout_.cluster_at(broken_at), layout_.cluster_at(t.pieces.piece[0].offset));
   // First the breaks where the medium visibly goes on with something else (another
   // file's start, a listed, claimed or zeroed cluster), as a file system writing into
   // the gaps leaves them; then every break. Each time the nearest continuation with
@@ -221,7 +220,8 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
     if (ends_elsewhere(t.pieces.medium_offset(b))) evident.push_back(b);
   const std::vector<uint64_t>* passes[] = {&evident, &breaks};
   for (const std::vector<uint64_t>* tried : passes) {
-    for (uint64_t c : conts) {
+    uint64_t c = 0;
+    for (size_t i = 0; !tried->empty() && conts.at(i, &c); ++i) {
       const uint64_t at = layout_.cluster_offset(c);
       for (uint64_t b : *tried) {
         if (at >= broken_at && at <= t.pieces.medium_offset(b)) continue;  // inside the piece, before its break
@@ -294,41 +294,53 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
   return out;
 }
 
-std::vector<uint64_t> FragmentSearch::continuations(uint64_t after, uint64_t file_start) {
-  std::vector<uint64_t> out, zero_runs;
-  if (after == UINT64_MAX || file_start == UINT64_MAX) return out;
-  const uint64_t cs = layout_.cluster_bytes();
-  uint64_t c = after + 1;
+FragmentSearch::Continuations::Continuations(FragmentSearch& search, uint64_t after, uint64_t file_start)
+    : search_(search), file_start_(file_start), most_(kMaxCandidates) {
+  done_ = after == UINT64_MAX || file_start == UINT64_MAX;
+  c_ = after + 1;
   // Past the volume's last cluster a file system goes on from its first free one: a few
   // from there, up to the file's own clusters.
-  uint64_t stop = after < file_start ? file_start : layout_.clusters();
-  size_t most = kMaxCandidates;
-  bool zeroes = false;  // the cluster before c was zeroed
-  for (uint64_t visited = 0; out.size() < most && visited < kMaxVisited; ++visited) {
-    if (c >= stop) {
-      if (stop == file_start || file_start == 0) break;
-      c = 0, stop = file_start, zeroes = false;
-      most = std::min(kMaxCandidates, out.size() + kMaxRound);
-    }
-    if (!usable(c)) {
-      ++c;
-      zeroes = false;
-      continue;
-    }
-    const uint64_t at = layout_.cluster_offset(c);
-    bool zeroed = false;
-    const uint64_t end = foreign_end(at, &zeroed);
-    if (end > at) {
-      if (zeroed && !zeroes && zero_runs.size() < kMaxZeroRuns) zero_runs.push_back(c);
-      zeroes = zeroed;
-      c += (end - at + cs - 1) / cs;
-      continue;
-    }
-    zeroes = false;
-    out.push_back(c++);
+  stop_ = after < file_start ? file_start : search.layout_.clusters();
+}
+
+bool FragmentSearch::Continuations::at(size_t i, uint64_t* cluster) {
+  while (out_.size() <= i && !done_) step();
+  if (i >= out_.size()) return false;
+  *cluster = out_[i];
+  return true;
+}
+
+// Looks at one more cluster; at the end, the zeroed runs follow the free clusters.
+void FragmentSearch::Continuations::step() {
+  const VolumeLayout& layout = search_.layout_;
+  const uint64_t cs = layout.cluster_bytes();
+  if (out_.size() >= most_ || visited_ >= kMaxVisited ||
+      (c_ >= stop_ && (stop_ == file_start_ || file_start_ == 0))) {
+    out_.insert(out_.end(), zero_runs_.begin(), zero_runs_.end());
+    done_ = true;
+    return;
   }
-  out.insert(out.end(), zero_runs.begin(), zero_runs.end());
-  return out;
+  ++visited_;
+  if (c_ >= stop_) {
+    c_ = 0, stop_ = file_start_, zeroes_ = false;
+    most_ = std::min(kMaxCandidates, out_.size() + kMaxRound);
+  }
+  if (!search_.usable(c_)) {
+    ++c_;
+    zeroes_ = false;
+    return;
+  }
+  const uint64_t at = layout.cluster_offset(c_);
+  bool zeroed = false;
+  const uint64_t end = search_.foreign_end(at, &zeroed);
+  if (end > at) {
+    if (zeroed && !zeroes_ && zero_runs_.size() < kMaxZeroRuns) zero_runs_.push_back(c_);
+    zeroes_ = zeroed;
+    c_ += (end - at + cs - 1) / cs;
+    return;
+  }
+  zeroes_ = false;
+  out_.push_back(c_++);
 }
 
 Pieces FragmentSearch::free_clusters(uint64_t first, uint64_t want, bool skip_zeroed) {

@@ -80,8 +80,23 @@ class FragmentSearch {
   // first clusters of zeroed runs, which mostly hold nothing but may be a file's silence
   // or black rows.
   // After the volume's last cluster they go on from its first, up to the cluster where
-  // the file starts (`file_start`).
-  std::vector<uint64_t> continuations(uint64_t after, uint64_t file_start);
+  // the file starts (`file_start`). Found as the search asks for them: most searches
+  // settle on one of the first, and going past a file means measuring it.
+  class Continuations {
+   public:
+    Continuations(FragmentSearch& search, uint64_t after, uint64_t file_start);
+    // The i-th continuation; false past the last.
+    bool at(size_t i, uint64_t* cluster);
+
+   private:
+    void step();
+    FragmentSearch& search_;
+    std::vector<uint64_t> out_, zero_runs_;
+    uint64_t c_ = 0, stop_ = 0, file_start_ = 0, visited_ = 0;
+    size_t most_ = 0;
+    bool zeroes_ = false;  // the cluster before c_ was zeroed
+    bool done_ = false;
+  };
   // The clusters from `first` on that no listed, claimed or other file holds (nor a
   // zeroed one, when `skip_zeroed`), in order, up to `want` bytes or kMaxPieces runs.
   Pieces free_clusters(uint64_t first, uint64_t want, bool skip_zeroed);
