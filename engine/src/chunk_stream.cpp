@@ -82,7 +82,9 @@ void ChunkStream::reader_loop() {
     Slot* slot;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return stopped_ || (next_read_ < chunk_count() && next_read_ < low_ + window_); });
+      changed_.wait(lock, [&] {
+        return stopped_ || (next_read_ < chunk_count() && next_read_ < low_ + window_ && !pinned_slot(next_read_));
+      });
       if (stopped_) return;
       index = next_read_;
       slot = &slots_[index % window_];
@@ -117,6 +119,26 @@ const Chunk* ChunkStream::acquire(uint64_t index) {
   changed_.wait(lock, [&] { return stopped_ || slot.index == index; });
   if (stopped_) return nullptr;
   return &slot.chunk;
+}
+
+const Chunk* ChunkStream::pin(uint64_t index) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    index = std::max(index, low_);
+    if (stopped_ || index >= chunk_count()) return nullptr;
+    Slot& slot = slots_[index % window_];
+    if (slot.index == index) {
+      pinned_ = index;
+      return &slot.chunk;
+    }
+    changed_.wait(lock);
+  }
+}
+
+void ChunkStream::unpin() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  pinned_ = UINT64_MAX;
+  changed_.notify_all();
 }
 
 size_t ChunkStream::read(uint64_t off, void* dst, size_t n) {

@@ -32,6 +32,12 @@ class ChunkStream {
   // The chunk at `index`, which lies below the held chunk plus the window, waiting for
   // the reader. Null past the end or when stopped.
   const Chunk* acquire(uint64_t index);
+  // For a reader ahead of the scan (the prober): the chunk at `index`, or the first held
+  // one after it when the scan has let it go, once the window reaches it and the reader
+  // has brought it in. Null past the end or when stopped. The chunk stays pinned (its
+  // buffer is not read into again, even once released) until unpin(); one at a time.
+  const Chunk* pin(uint64_t index);
+  void unpin();
   // Gives up every chunk before `index`; the reader moves on to it when it lags behind.
   // The held index never decreases.
   void release_below(uint64_t index);
@@ -60,6 +66,10 @@ class ChunkStream {
   size_t read_direct(uint64_t off, uint8_t* dst, size_t n);
   const Block& cached_block(uint64_t block_offset);
   uint64_t chunk_count() const { return (size_ + chunk_bytes_ - 1) / chunk_bytes_; }
+  // Whether reading chunk `index` would overwrite the pinned one.
+  bool pinned_slot(uint64_t index) const {
+    return pinned_ != UINT64_MAX && pinned_ != index && pinned_ % window_ == index % window_;
+  }
 
   RawDevice& device_;
   const uint64_t size_;
@@ -74,6 +84,7 @@ class ChunkStream {
   std::condition_variable changed_;
   uint64_t low_ = 0;        // oldest chunk still held
   uint64_t next_read_ = 0;  // next chunk the reader fills
+  uint64_t pinned_ = UINT64_MAX;
   bool stopped_ = false;
   std::atomic<uint64_t> unreadable_{0};
   std::atomic<uint64_t> bad_run_{0};  // unreadable bytes in a row, as last seen by any read

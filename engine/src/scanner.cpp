@@ -35,6 +35,7 @@ Scanner::Scanner(ChunkStream& stream, std::vector<const Format*> formats, CarveW
       stop_(stop),
       layout_(formats_.empty() ? VolumeLayout() : read_volume_layout(source_)),
       pool_(source_, measure_threads, layout_.known() ? &layout_ : nullptr, formats_, &file_ends_),
+      prober_(stream, formats_),
       search_(source_, layout_, claims_, formats_, file_ends_),
       old_search_(source_, old_layout_, claims_, formats_, old_ends_) {}
 
@@ -55,9 +56,9 @@ bool Scanner::run() {
       resolve_oldest();  // probing is as far ahead as the window allows
       continue;
     }
-    const Chunk* chunk = stream_.acquire(pos_ / chunk_bytes);
+    const ChunkHits* chunk = prober_.hits(pos_ / chunk_bytes);
     if (!chunk) break;
-    probe_chunk(*chunk);
+    queue_hits(*chunk);
     hold_from_oldest();
   }
   if (halted() || pos_ < size || !pending_.empty()) {
@@ -70,27 +71,20 @@ bool Scanner::run() {
   return true;
 }
 
-void Scanner::probe_chunk(const Chunk& chunk) {
-  const uint64_t end = chunk.offset + chunk.length;
-  while (pos_ < end) {
-    const uint8_t* head = chunk.data + (pos_ - chunk.offset);
-    __builtin_prefetch(head + 8 * kSectorBytes);  // sector heads lie far apart: fetch ahead
-    Candidate* c = nullptr;
-    for (const Format* f : formats_) {
-      if (!f->probe(head)) continue;
-      if (!c) {
-        pending_.push_back(std::make_unique<Candidate>());
-        c = pending_.back().get();
-        c->pos = pos_;
-      }
-      if (c->hit_count < kMaxHitsPerSector) c->hits[c->hit_count++] = f;
-    }
-    pos_ += kSectorBytes;
-    if (c) {
-      pool_.submit(c);
-      if (pending_.size() >= kMaxPending) return;
-    }
+void Scanner::queue_hits(const ChunkHits& chunk) {
+  auto s = std::lower_bound(chunk.sectors.begin(), chunk.sectors.end(), pos_,
+                            [](const SectorHits& h, uint64_t pos) { return h.pos < pos; });
+  for (; s != chunk.sectors.end(); ++s) {
+    pending_.push_back(std::make_unique<Candidate>());
+    Candidate* c = pending_.back().get();
+    c->pos = s->pos;
+    c->hit_count = s->count;
+    std::copy(s->hits, s->hits + s->count, c->hits);
+    pos_ = s->pos + kSectorBytes;
+    pool_.submit(c);
+    if (pending_.size() >= kMaxPending) return;
   }
+  pos_ = std::max(pos_, chunk.end);
 }
 
 void Scanner::resolve_oldest() {

@@ -1,9 +1,10 @@
 // The scan: one pass over the medium, every enabled format probed at every sector
-// boundary, each hit measured and, when it holds, handed to the writer. Probing runs
-// ahead of the verdicts within the read window while worker threads measure the hits;
-// the verdicts are taken in the order of the medium, so the result is that of a plain
-// front-to-back scan: after a carved file the scan goes on at its end (the hits inside
-// it are dropped), after a corrupt hit at the next sector.
+// boundary, each hit measured and, when it holds, handed to the writer. A thread of its
+// own probes the chunks as the reader brings them in (prober.h), worker threads measure
+// the hits, all ahead of the verdicts within the read window; the verdicts are taken in
+// the order of the medium, so the result is that of a plain front-to-back scan: after a
+// carved file the scan goes on at its end (the hits inside it are dropped), after a
+// corrupt hit at the next sector.
 //
 // On a volume whose layout is known, a deleted file whose structure stops validating is
 // followed into its later pieces (fragment_search.h): the measures do it ahead, without
@@ -23,6 +24,7 @@
 #include "format.h"
 #include "fragment_search.h"
 #include "measure_pool.h"
+#include "prober.h"
 #include "volume_layout.h"
 
 namespace kes {
@@ -41,8 +43,8 @@ class Scanner {
   uint64_t fragmented_files() const { return fragmented_; }
 
  private:
-  // Probes the sectors of one chunk from pos_ on, queueing the hits.
-  void probe_chunk(const Chunk& chunk);
+  // Queues the probe hits of one chunk from pos_ on.
+  void queue_hits(const ChunkHits& chunk);
   // Takes the verdict on the oldest hit, carving it when it holds.
   void resolve_oldest();
   void hold_from_oldest();
@@ -70,6 +72,7 @@ class Scanner {
   VolumeLayout layout_;
   FileEnds file_ends_;  // of the files found at cluster starts, for the searches
   MeasurePool pool_;
+  Prober prober_;
   std::deque<std::unique_ptr<Candidate>> pending_;
   uint64_t pos_ = 0;       // next sector to probe
   uint64_t skip_end_ = 0;  // end of the last carved file's first piece: hits before it are inside it

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -118,6 +120,32 @@ TEST(ChunkStream, SkippingAheadDoesNotReadTheSkippedChunks) {
     ASSERT_EQ(stream.read(100, got.data(), got.size()), got.size());
     EXPECT_TRUE(std::equal(got.begin(), got.end(), dev.bytes().begin() + 100));
   }
+}
+
+// The prober's pin: a chunk beyond the window is waited for, a released one gives way to
+// the first held chunk, and a pinned chunk keeps its bytes after the scan released it.
+TEST(ChunkStream, APinnedChunkWaitsForTheWindowAndKeepsItsBytesOnceReleased) {
+  MemoryDevice dev(40 * 16384, 0, 0);
+  kes::ChunkStream stream(dev, 16384, 2);
+  std::atomic<const kes::Chunk*> ahead{nullptr};
+  std::thread prober([&] { ahead = stream.pin(3); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(ahead.load(), nullptr);  // chunks 0 and 1 are held
+  stream.release_below(2);
+  prober.join();
+  ASSERT_NE(ahead.load(), nullptr);
+  const kes::Chunk& pinned = *ahead.load();
+  EXPECT_EQ(pinned.offset, 3u * 16384);
+  stream.release_below(10);  // chunk 11 would go into the pinned chunk's buffer
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(std::equal(pinned.data, pinned.data + pinned.length, dev.bytes().begin() + 3 * 16384));
+  stream.unpin();
+  const kes::Chunk* held = stream.pin(4);
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(held->offset, 10u * 16384);
+  stream.unpin();
+  stream.release_below(40);
+  EXPECT_EQ(stream.pin(39), nullptr);  // past the end
 }
 
 // A bad area is skipped at a bounded cost and the medium after it is read again; a lost
