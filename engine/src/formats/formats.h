@@ -13,6 +13,7 @@ Carve resume_png(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
 bool probe_gif(const uint8_t* head);
 Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length);
 Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
+std::unique_ptr<Splicer> gif_splicer(ByteSource& file, uint64_t max_length, const Carve& measured);
 bool probe_bmp(const uint8_t* head);
 Carve measure_bmp(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_ico(const uint8_t* head);

@@ -2,12 +2,17 @@
 // sub-blocks) to the trailer. Image data is checked by running its LZW codes.
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <memory>
 
 #include "formats/cursor.h"
 #include "formats/formats.h"
 
 namespace kes {
 namespace {
+
+constexpr uint64_t kCheckpointSpacing = 4096;  // of image data between LZW checkpoints
+constexpr size_t kMaxCheckpoints = 256;         // the last ones kept: a MiB before the break
 
 // Skips a chain of data sub-blocks from pos; false when it runs off the data.
 bool skip_sub_blocks(Cursor& cur, uint64_t& pos) {
@@ -114,9 +119,12 @@ class SubBlockSizes {
 
 // Follows an image's sub-blocks, running their data through `lzw` when given, else by
 // their sizes alone; pos ends after them, or at the end of the sub-block that broke.
-bool image_data(Cursor& cur, uint64_t& pos, LzwCheck* lzw) {
-  SubBlockSizes sizes;
+// `sizes` holds those seen before pos; `at_sub_block(pos, sizes)` is told of every
+// sub-block before it is read.
+template <class AtSubBlock>
+bool image_data(Cursor& cur, uint64_t& pos, LzwCheck* lzw, SubBlockSizes sizes, AtSubBlock at_sub_block) {
   for (;;) {
+    at_sub_block(pos, sizes);
     uint8_t n = 0;
     if (!cur.u8(pos, n)) return false;
     ++pos;
@@ -129,14 +137,25 @@ bool image_data(Cursor& cur, uint64_t& pos, LzwCheck* lzw) {
   }
 }
 
-}  // namespace
-
-bool probe_gif(const uint8_t* h) {
-  if (std::memcmp(h, "GIF8", 4) != 0 || (h[4] != '7' && h[4] != '9') || h[5] != 'a') return false;
-  return le16(h + 6) != 0 && le16(h + 8) != 0;
+bool image_data(Cursor& cur, uint64_t& pos, LzwCheck* lzw, SubBlockSizes sizes = {}) {
+  return image_data(cur, pos, lzw, sizes, [](uint64_t, const SubBlockSizes&) {});
 }
 
-Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted) {
+// The first image's decoding at one of its sub-blocks, for going on from there over
+// other bytes after it: a fragment search's candidates each go on from the last such
+// point before their splice instead of running the image's codes from its start.
+struct ImageCheckpoint {
+  uint64_t image = 0;  // the image descriptor's position
+  uint64_t at = 0;     // the sub-block where decoding goes on
+  SubBlockSizes sizes;
+  LzwCheck lzw;
+};
+
+// The measure, trusting the first `trusted` bytes (resume_gif), going on with the first
+// image from `from` when given; `record`, when given, keeps checkpoints of the first
+// image's decoding (exact, as a re-measure decodes).
+Carve walk_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted, const ImageCheckpoint* from,
+               std::deque<ImageCheckpoint>* record) {
   Cursor cur(src, start, max_length);
   const uint8_t* h = cur.get(0, 13);
   if (!h || !probe_gif(h)) return corrupt();
@@ -167,11 +186,14 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
     if (!cur.u8(p, code_size) || code_size < 2 || code_size > 11) break;
     ++p;
     const uint64_t data = p;
+    const bool resumed = from && from->image == pos;
+    const SubBlockSizes sizes = resumed ? from->sizes : SubBlockSizes{};
     // A re-measure follows the sub-blocks by their sizes first: an image inside the
     // trusted bytes held before, and one whose sizes fall out of step past them broke
     // there, without running its LZW codes.
     if (trusted > data) {
-      const bool whole = image_data(cur, p, nullptr);
+      if (resumed) p = from->at;
+      const bool whole = image_data(cur, p, nullptr, sizes);
       if (!whole) {
         broken = p;
         break;
@@ -187,8 +209,16 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
     // exact: another GIF's codes from the same offset decode on to its own end, and
     // only the count tells that they are not this image's. Such an image broke
     // somewhere unknown, and counts as followed no further than its start.
-    LzwCheck lzw(code_size, pixels, trusted > 0);
-    if (!image_data(cur, p = data, &lzw)) {
+    LzwCheck lzw = resumed ? from->lzw : LzwCheck(code_size, pixels, trusted > 0);
+    p = resumed ? from->at : data;
+    const bool whole = record && images == 0
+                           ? image_data(cur, p, &lzw, sizes, [&](uint64_t at, const SubBlockSizes& s) {
+                               if (!record->empty() && at < record->back().at + kCheckpointSpacing) return;
+                               if (record->size() == kMaxCheckpoints) record->pop_front();
+                               record->push_back(ImageCheckpoint{pos, at, s, lzw});
+                             })
+                           : image_data(cur, p, &lzw, sizes);
+    if (!whole) {
       broken = lzw.ended_short() ? data : p;
       break;
     }
@@ -199,8 +229,44 @@ Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t 
   return make_carve(images > 0 ? Verdict::truncated : Verdict::corrupt, good, "gif", broken);
 }
 
+// The GIF splicer: the first image's LZW state checkpointed near where the file broke,
+// so that a candidate whose splice lies in that image decodes from the sub-block before
+// its splice. Everything else is measured as resume_gif does.
+class GifSplicer : public Splicer {
+ public:
+  GifSplicer(ByteSource& file, uint64_t max_length, const Carve& measured) : trusted_(measured.length) {
+    walk_gif(file, 0, max_length, 1, nullptr, &checkpoints_);
+  }
+  Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
+    const uint64_t trusted = std::min(splice, trusted_);
+    const ImageCheckpoint* from = nullptr;
+    for (const ImageCheckpoint& cp : checkpoints_)
+      if (cp.at <= splice && trusted > 0) from = &cp;
+    return walk_gif(file, 0, limit, trusted, from, nullptr);
+  }
+
+ private:
+  const uint64_t trusted_;
+  std::deque<ImageCheckpoint> checkpoints_;
+};
+
+}  // namespace
+
+bool probe_gif(const uint8_t* h) {
+  if (std::memcmp(h, "GIF8", 4) != 0 || (h[4] != '7' && h[4] != '9') || h[5] != 'a') return false;
+  return le16(h + 6) != 0 && le16(h + 8) != 0;
+}
+
+Carve resume_gif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted) {
+  return walk_gif(src, start, max_length, trusted, nullptr, nullptr);
+}
+
 Carve measure_gif(ByteSource& src, uint64_t start, uint64_t max_length) {
   return resume_gif(src, start, max_length, 0);
+}
+
+std::unique_ptr<Splicer> gif_splicer(ByteSource& file, uint64_t max_length, const Carve& measured) {
+  return std::unique_ptr<Splicer>(new GifSplicer(file, max_length, measured));
 }
 
 }  // namespace kes

@@ -18,7 +18,7 @@ const Format kFormats[] = {
     {"crw", Kind::photo, 26, probe_crw, measure_crw, 256 * MiB},
     {"mrw", Kind::photo, 16, probe_mrw, measure_mrw, 512 * MiB},
     {"png", Kind::photo, 16, probe_png, measure_png, 1024 * MiB, trusted_prefix<resume_png>},
-    {"gif", Kind::photo, 16, probe_gif, measure_gif, 256 * MiB, trusted_prefix<resume_gif>},
+    {"gif", Kind::photo, 16, probe_gif, measure_gif, 256 * MiB, gif_splicer},
     {"bmp", Kind::photo, 54, probe_bmp, measure_bmp, 4096 * MiB},
     {"jpg", Kind::photo, 8, probe_jpg, measure_jpg, 512 * MiB, jpg_splicer},
     {"ico", Kind::photo, 512, probe_ico, measure_ico, 64 * MiB},

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 #include "byte_source.h"
+#include "formats/formats.h"
 #include "formats/samples.h"
 
 namespace kes::test {
@@ -56,21 +58,31 @@ TEST(SimpleFormats, GifImageDataIsCheckedCodeByCode) {
 
 // A fragment search's re-measure: another GIF of the same size and palette, from the
 // same offset on, keeps the sub-blocks in step and its codes decode on to its own end;
-// the pixel count at the end code tells it from the image's own data.
+// the pixel count at the end code tells it from the image's own data. The splicer goes
+// on from its checkpoints inside the image, and must measure as a walk from the start.
 TEST(SimpleFormats, GifSplicedWithAnotherOfTheSameSizeIsNeverWhole) {
   const Bytes own = sample("gif_still.gif"), other = sample("gif_other.gif");
   const Format& f = fmt("gif");
   MemorySource own_src(own.data(), own.size());
   for (size_t at = 1024; at + 1024 < std::min(own.size(), other.size()); at += 509) {
     SCOPED_TRACE(at);
-    std::unique_ptr<Splicer> splicer = f.splicer(own_src, f.max_length, f.measure(own_src, 0, at));
+    const Carve measured = f.measure(own_src, 0, at);
+    std::unique_ptr<Splicer> splicer = f.splicer(own_src, f.max_length, measured);
     Bytes mixed(own.begin(), own.begin() + at);
     mixed.insert(mixed.end(), other.begin() + at, other.end());
-    MemorySource mixed_src(mixed.data(), mixed.size());
+    Bytes noisy(own.begin(), own.begin() + at);
+    const Bytes tail = noise(own.size() - at, static_cast<uint32_t>(at));
+    noisy.insert(noisy.end(), tail.begin(), tail.end());
+    MemorySource mixed_src(mixed.data(), mixed.size()), noisy_src(noisy.data(), noisy.size());
     EXPECT_NE(splicer->measure(mixed_src, at, mixed.size()).verdict, Verdict::complete);
     const Carve whole = splicer->measure(own_src, at, own.size());
     EXPECT_EQ(whole.verdict, Verdict::complete);
     EXPECT_EQ(whole.length, own.size());
+    for (ByteSource* src : {static_cast<ByteSource*>(&mixed_src), static_cast<ByteSource*>(&noisy_src)}) {
+      const Carve a = splicer->measure(*src, at, src->size());
+      const Carve b = resume_gif(*src, 0, src->size(), std::min<uint64_t>(at, measured.length));
+      EXPECT_EQ(std::make_tuple(a.verdict, a.length, a.broken_at), std::make_tuple(b.verdict, b.length, b.broken_at));
+    }
   }
 }
 
