@@ -37,6 +37,10 @@ class Splicer {
   // from and whose rest is a candidate continuation, measured up to `limit`. Leaves
   // nothing behind for the next candidate.
   virtual Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) = 0;
+  // Becomes the splicer of `file`, up to `max_length`, whose bytes before `splice` are
+  // those this one was made from, the rest a continuation the search took: what holds
+  // before the splice is kept. False when it cannot: a new one is made then.
+  virtual bool extend(ByteSource& /*file*/, uint64_t /*max_length*/, uint64_t /*splice*/) { return false; }
 };
 
 // Formats whose probes accept one sector that are measured there, in probing order.

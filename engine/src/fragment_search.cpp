@@ -179,8 +179,9 @@ Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max
   Trial t;
   t.pieces = Pieces::whole(start, medium_.size() - start);  // the last piece stays open
   t.carve = carve;
+  std::unique_ptr<Splicer> splicer;  // kept from piece to piece
   while (t.pieces.count < kMaxFollowed && t.carve.verdict != Verdict::complete && t.carve.length > 0 &&
-         next_piece(format, max_length, t)) {
+         next_piece(format, max_length, t, splicer)) {
   }
   t.pieces.cut(t.carve.length);
   carve = t.carve;
@@ -188,7 +189,8 @@ Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max
 }
 
 // Finds the splice that carries the structure furthest and re-measures the file over it.
-bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial& t) {
+bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial& t,
+                                std::unique_ptr<Splicer>& splicer) {
   const uint64_t most = std::min(max_length, t.pieces.length());
   if (t.carve.length >= most) return false;  // the medium or the size limit ended it
   const std::vector<uint64_t> breaks = break_points(t);
@@ -198,10 +200,10 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   // PNG chunk) twice over: wrong data that decodes on (another JPEG's, with the same
   // tables) costs no more than that.
   const uint64_t window = std::max(kSure, 2 * (reach(t.carve) - t.carve.length)) + layout_.cluster_bytes();
-  std::unique_ptr<Splicer> splicer;
   if (format.splicer) {
+    // The one of the pieces before, when it can go on past the splice taken since.
     SplicedSource file(medium_, t.pieces);
-    splicer = format.splicer(file, most, t.carve);
+    if (!splicer || !splicer->extend(file, most, t.splice)) splicer = format.splicer(file, most, t.carve);
     budget_ -= std::min(budget_, file.bytes_read());
   }
   Trial best;

@@ -69,7 +69,7 @@ class FragmentSearch {
     bool fenced = false;
   };
 
-  bool next_piece(const Format& format, uint64_t max_length, Trial& t);
+  bool next_piece(const Format& format, uint64_t max_length, Trial& t, std::unique_ptr<Splicer>& splicer);
   // Measures of a trial's file with noise after its splice, by splice and limit.
   using Controls = std::map<std::pair<uint64_t, uint64_t>, Carve>;
   Carve control(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls);

@@ -25,9 +25,8 @@ class JpegSplicer : public Splicer {
   }
 
   Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
-    const jpeg::Checkpoint* cp =
-        walk_.verdict != Verdict::complete && walk_.scan_data ? st_.trail.at_or_before(splice) : nullptr;
-    if (!cp || cp->pos < walk_.scan_data) return measure_jpg(file, 0, limit);  // the break lies before the data
+    const jpeg::Checkpoint* cp = checkpoint_before(splice);
+    if (!cp) return measure_jpg(file, 0, limit);  // the break lies before the data
     const jpeg::Checkpoint from = *cp;
     const jpeg::ScanResult r = jpeg::resume_scan(file, limit, st_, from);
     Carve c = make_carve(Verdict::truncated, r.valid_end, "jpg");
@@ -43,7 +42,32 @@ class JpegSplicer : public Splicer {
     return c;
   }
 
+  // The walk of the new file is the old one's up to the checkpoint before the splice,
+  // then the stopped scan decoded on from there (recording checkpoints again) and what
+  // follows it: as a walk from its start would go.
+  bool extend(ByteSource& file, uint64_t max_length, uint64_t splice) override {
+    const jpeg::Checkpoint* cp = checkpoint_before(splice);
+    if (!cp) return false;
+    const jpeg::Checkpoint from = *cp;
+    st_.trail.unfreeze();
+    const jpeg::ScanResult r = jpeg::resume_scan(file, max_length, st_, from);
+    if (r.why == jpeg::Stop::end_of_scan) {
+      Cursor cur(file, 0, max_length);
+      walk_ = jpeg::walk_on(cur, walk_, r.marker_pos, true, st_);
+    }  // else it stopped again in the same scan, as far as the walk needs to know
+    st_.trail.freeze();
+    return true;
+  }
+
  private:
+  // The last checkpoint at or before `splice` in the scan where the walk stopped, or null
+  // (the walk ended, or the splice lies before that scan's data).
+  const jpeg::Checkpoint* checkpoint_before(uint64_t splice) const {
+    if (walk_.verdict == Verdict::complete || !walk_.scan_data) return nullptr;
+    const jpeg::Checkpoint* cp = st_.trail.at_or_before(splice);
+    return cp && cp->pos >= walk_.scan_data ? cp : nullptr;
+  }
+
   jpeg::DecodeState st_;
   jpeg::Walk walk_;
 };

@@ -34,6 +34,7 @@ class Trail {
   // where decoding resumes, each time with other bytes after them. A rewind keeps those
   // that stay valid, so that a later resume need not decode from further back.
   void freeze() { frozen_ = true; }
+  void unfreeze() { frozen_ = false; }
   bool recording() const { return enabled() && !frozen_; }
   // The last checkpoint of the current scan at or before `pos` (the furthest back ones
   // are dropped when a scan has very many), or null.

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <tuple>
+
 #include "byte_source.h"
+#include "format.h"
 #include "formats/jpeg_walk.h"
 #include "formats/samples.h"
 #include "formats/tiff_maker.h"
@@ -223,6 +227,39 @@ TEST(Jpeg, StoppedWalkLeavesWhatAFragmentSearchNeeds) {
   jpeg::ScanResult r = jpeg::validate_scan(whole, w.scan_data, intact.size(), state);
   EXPECT_EQ(r.why, jpeg::Stop::end_of_scan);
   EXPECT_EQ(r.marker_pos, intact.size() - 2);  // the EOI
+}
+
+// A fragment search's splicer kept from one piece to the next: the file's first third,
+// then its own data from further on (which decodes a while); the search takes the right
+// continuation at the first seam and the splicer goes on past it. It must then measure
+// the candidates at the second seam as a splicer made anew over the file so far does.
+TEST(Jpeg, ASplicerGoingOnPastASpliceMeasuresAsANewOne) {
+  const Format& f = fmt("jpg");
+  for (const char* name : {"jpg_big.jpg", "jpg_progressive.jpg", "jpg_progressive_odd.jpg", kMade[0], kMade[1]}) {
+    SCOPED_TRACE(name);
+    const Bytes file = sample(name);
+    const size_t first = file.size() / 3 / 1024 * 1024, second = file.size() * 2 / 3 / 1024 * 1024;
+    auto then_noise = [&](size_t at, uint32_t seed) {
+      Bytes b(file.begin(), file.begin() + at);
+      const Bytes tail = noise(file.size(), seed);
+      b.insert(b.end(), tail.begin(), tail.end());
+      return b;
+    };
+    Bytes one(file.begin(), file.begin() + first);
+    one.insert(one.end(), file.begin() + first + 3 * 1024 + 17, file.end());
+    const Bytes two = then_noise(second, 2), other = then_noise(second, 3);
+    MemorySource one_src(one.data(), one.size()), two_src(two.data(), two.size());
+    std::unique_ptr<Splicer> kept = f.splicer(one_src, one.size(), f.measure(one_src, 0, one.size()));
+    ASSERT_TRUE(kept->extend(two_src, two.size(), first));
+    std::unique_ptr<Splicer> made = f.splicer(two_src, two.size(), f.measure(two_src, 0, two.size()));
+    MemorySource whole(file.data(), file.size()), wrong(other.data(), other.size());
+    for (ByteSource* candidate : {static_cast<ByteSource*>(&whole), static_cast<ByteSource*>(&wrong)}) {
+      const Carve a = kept->measure(*candidate, second, candidate->size());
+      const Carve b = made->measure(*candidate, second, candidate->size());
+      EXPECT_EQ(std::make_tuple(a.verdict, a.length), std::make_tuple(b.verdict, b.length));
+    }
+    EXPECT_EQ(kept->measure(whole, second, file.size()).length, file.size());
+  }
 }
 
 TEST(Jpeg, ForeignDataInsideTheScanIsCaught) {
