@@ -64,8 +64,9 @@ Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length) {
       if (!comm.compressed && (offset > size - 8 || size - 8 - offset < comm.sound_bytes)) break;
       sound = true;
     }
-    if (!cur.readable(data, size)) return make_carve(Verdict::truncated, cur.limit(), "aif");
+    // The pad byte after an odd chunk must be there too: the file is cut before it.
     pos = data + size == end ? end : data + size + (size & 1);
+    if (!cur.readable(data, pos - data)) return make_carve(Verdict::truncated, cur.limit(), "aif");
     good = pos;
   }
   if (pos == end && comm.seen && sound) {
