@@ -5,8 +5,8 @@
 # and on two and their ratio, foremost's time and MB/s and the engine's lead over it,
 # cat's time, the deleted originals the engine recovered byte for byte (on a quick-
 # formatted card every file is one), its false outputs (matching no original, nor cut
-# from one) and whether one core and two wrote the same files (and, with -r, the same
-# files as a reference build). Then the aims, each with its figure, and the engine's JPEG
+# from one) and whether one core and two wrote the same files (and, with -r, the time of
+# a reference build on two cores, once, and whether it wrote the same files). Then the aims, each with its figure, and the engine's JPEG
 # check on one core against libjpeg-turbo's djpeg -scale 1/8 over the same 60 camera
 # JPEGs (processor time; djpeg's start-up, timed on a tiny picture, taken off).
 #
@@ -15,32 +15,37 @@
 #   camera-quick, mixed-quick   the same quick-formatted after use (mkfs again over them)
 #   camera-256m, camera-4g      the camera card's mix on 256 MiB and on 4 GiB
 #
-#   bench/speed.sh [-w WORKDIR] [-n RUNS] [-e KESSRV] [-r REFERENCE] [-f] [-c CARDS]
-#     -n: engine runs per card and core count (default 3; medians); -e: this engine build;
-#     -r: also carve each card once with this build and compare the files; -f: fresh
-#     cards; -c: a subset of the cards ("camera mixed")
+#   bench/speed.sh [-w WORKDIR] [-o OUTDIR] [-n RUNS] [-e KESSRV] [-r REFERENCE] [-f] [-c CARDS]
+#     -o: where the engine and foremost write (default WORKDIR; a tmpfs such as /dev/shm
+#     keeps a disk shared with other work out of the figures); -n: engine runs per card
+#     and core count (default 3; medians); -e: this engine build; -r: also carve each card
+#     once with this build and compare the files; -f: fresh cards; -c: a subset of the
+#     cards ("camera mixed")
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BENCH_WORK=/tmp/kestrune-bench
+out_root=
 runs=3
 engine=
 reference=
 cards="camera camera-quick mixed mixed-quick camera-256m camera-4g"
-while getopts "w:n:e:r:fc:" opt; do
+while getopts "w:o:n:e:r:fc:" opt; do
   case $opt in
     w) BENCH_WORK=$OPTARG ;;
+    o) out_root=$OPTARG ;;
     n) runs=$OPTARG ;;
     e) engine=$(realpath "$OPTARG") ;;
     r) reference=$(realpath "$OPTARG") ;;
     f) BENCH_FRESH=1 ;;
     c) cards=$OPTARG ;;
-    *) sed -n '2,22p' "$0"; exit 2 ;;
+    *) sed -n '2,24p' "$0"; exit 2 ;;
   esac
 done
 for tool in foremost djpeg taskset python3 mkfs.fat mkfs.exfat; do
   command -v $tool >/dev/null || { echo "speed.sh: $tool is missing (tools/setup.sh installs it)" >&2; exit 1; }
 done
-mkdir -p "$BENCH_WORK"
+out_root=${out_root:-$BENCH_WORK}
+mkdir -p "$BENCH_WORK" "$out_root"
 # shellcheck source=bench/cards.sh
 . "$ROOT/bench/cards.sh"
 for card in $cards; do  # only the cards asked for: the 4 GiB one takes a while to make
@@ -83,27 +88,27 @@ for card in $cards; do
   echo "Carving $card..." >&2
   cat "$img" >/dev/null  # into the page cache
   t0=$(now); cat "$img" >/dev/null; cat_ns=$(($(now) - t0))
-  out=$BENCH_WORK/out-speed-$card
+  out=$out_root/out-speed-$card
   one="" two=""
   for ((i = 0; i < runs; i++)); do  # alternated, so that the machine's load falls on both
     one+=" $(carve "$engine" "$img" "$out-1" 0)"
     two+=" $(carve "$engine" "$img" "$out-2" 0,1)"
   done
   same=$(cmp -s "$out-1.sha" "$out-2.sha" && echo yes || echo NO)
-  ref=-
+  ref=- ref_ns=0
   if [ -n "$reference" ]; then
-    carve "$reference" "$img" "$out-ref" 0,1 >/dev/null
+    ref_ns=$(carve "$reference" "$img" "$out-ref" 0,1)
     ref=$(cmp -s "$out-ref.sha" "$out-2.sha" && echo yes || echo NO)
   fi
   counts=$(python3 "$ROOT/bench/recovered.py" "$card" "$BENCH_WORK/${card%-quick}.img.originals" "$out-2")
   rm -rf "$out-1" "$out-2" "$out-ref"
-  rm -rf "$BENCH_WORK/out-speed-foremost"
+  rm -rf "$out_root/out-speed-foremost"
   t0=$(now)
-  foremost -Q -t jpg,png,gif,bmp,avi,wav,mov -i "$img" -o "$BENCH_WORK/out-speed-foremost" >/dev/null 2>&1 || true
+  foremost -Q -t jpg,png,gif,bmp,avi,wav,mov -i "$img" -o "$out_root/out-speed-foremost" >/dev/null 2>&1 || true
   fm_ns=$(($(now) - t0))
-  rm -rf "$BENCH_WORK/out-speed-foremost"
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$card" "$(stat -c %s "$img")" "$(echo "$one" | median)" \
-    "$(echo "$two" | median)" "$fm_ns" "$cat_ns" "$counts" "$same" "$ref" >>"$results"
+  rm -rf "$out_root/out-speed-foremost"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$card" "$(stat -c %s "$img")" "$(echo "$one" | median)" \
+    "$(echo "$two" | median)" "$fm_ns" "$cat_ns" "$counts" "$same" "$ref" "$ref_ns" >>"$results"
 done
 
 # The JPEG check per core: the engine's against djpeg's entropy decoding, same files.
@@ -129,16 +134,17 @@ import csv, sys
 rows = [r for r in csv.reader(open(sys.argv[1]), delimiter='\t')]
 check, djpeg, jpeg_bytes = float(sys.argv[2]), float(sys.argv[3]), int(sys.argv[4])
 table, c = [], {}
-for card, size, one, two, fm, cat, counts, same, ref in rows:
+for card, size, one, two, fm, cat, counts, same, ref, ref_ns in rows:
     size, one, two, fm, cat = int(size), int(one) / 1e9, int(two) / 1e9, int(fm) / 1e9, int(cat) / 1e9
+    ref_s = '%.2f' % (int(ref_ns) / 1e9) if ref != '-' else '-'
     exact, total, false = counts.split()
     mb = size / 1e6
     c[card] = dict(size=size, one=one, two=two, fm=fm)
     table.append((card, '%d' % (size >> 20), '%.2f' % one, '%.0f' % (mb / one), '%.2f' % two, '%.0f' % (mb / two),
                   '%.2f' % (one / two), '%.2f' % fm, '%.0f' % (mb / fm), '%.1f' % (fm / two), '%.2f' % cat,
-                  '%s/%s' % (exact, total), false, same, ref))
+                  '%s/%s' % (exact, total), false, same, ref_s, ref))
 head = ('card', 'MiB', '1 core s', 'MB/s', '2 cores s', 'MB/s', '2c/1c', 'foremost s', 'MB/s', 'x foremost',
-        'cat s', 'exact', 'false', 'same 1c/2c', 'same ref')
+        'cat s', 'exact', 'false', 'same 1c/2c', 'ref 2c s', 'same ref')
 widths = [max(len(str(r[i])) for r in table + [head]) for i in range(len(head))]
 print()
 for r in [head] + table:
