@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
 # Carving benchmark: generated cards with deleted and fragmented files, carved in one
 # run by the engine (Release, no sanitizers), Debian's foremost and scalpel. Prints one
-# table: per format the deleted originals (fragmented ones in brackets) and how many each
-# tool recovered byte for byte, the carved files that match no original (false outputs;
-# a file cut short of its original is not counted), their share of all carved files,
-# how many of them are a later part of an original byte for byte (a piece carved as a
-# file of its own), and the throughput of each tool and of a plain cat of the images.
+# table: per card and format the originals to recover (fragmented ones in brackets), how
+# many each tool recovered byte for byte; the outputs that begin as an original but then
+# hold other bytes where it has its own ("diverged": a wrong splice, or a contiguous
+# reading through another file's clusters, written as if whole; a file cut short of its
+# original is neither); the outputs that match no original at all (false; in brackets
+# those that are a later part of an original byte for byte, a piece carved as a file of
+# its own); then each tool's outputs, their false share, and the throughput of each tool
+# and of a plain cat of the images.
 #
 # Cards (every kind tools/make-card.sh can make; its --kinds lists them):
-#   camera  FAT32, -s MiB (default 1024): about 80 % camera JPEGs, a few of every other
-#           kind, written again into the gaps of deleted ones, all deleted
-#   mixed   exFAT, a quarter of that size: every kind, in one to four pieces, half deleted
+#   camera        FAT32, -s MiB (default 1024): about 80 % camera JPEGs, a few of every
+#                 other kind, written again into the gaps of deleted ones, all deleted
+#   mixed         exFAT, a quarter of that size: every kind, in one to four pieces, half
+#                 deleted
+#   camera-quick, mixed-quick
+#                 the same cards quick-formatted after use: the same file system made
+#                 again over them (mkfs.fat, mkfs.exfat), so the data area stays and
+#                 nothing is listed any more; every file on them is an original to recover
 #
-#   bench/carve.sh [-s MiB] [-w WORKDIR] [-f] [-r SEED] [-c KIB]
+#   bench/carve.sh [-s MiB] [-w WORKDIR] [-f] [-r SEED] [-c KIB] [-e KESSRV]
 #     -f: make fresh cards; -r: another layout of the same media (tools/make-card.sh --seed);
-#     -c: cluster size of both cards (cameras format cards of 8 GB and more with 32 KiB)
+#     -c: cluster size of both cards (cameras format cards of 8 GB and more with 32 KiB);
+#     -e: carve with this engine build instead of building one (to compare two builds)
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 size_mib=1024
@@ -22,17 +31,19 @@ work=/tmp/kestrune-bench
 fresh=0
 seed=7
 cluster=()
-while getopts "s:w:fr:c:" opt; do
+engine=
+while getopts "s:w:fr:c:e:" opt; do
   case $opt in
     s) size_mib=$OPTARG ;;
     w) work=$OPTARG ;;
     f) fresh=1 ;;
     r) seed=$OPTARG ;;
     c) cluster=(--cluster "$OPTARG") ;;
-    *) sed -n '2,18p' "$0"; exit 2 ;;
+    e) engine=$(realpath "$OPTARG") ;;
+    *) sed -n '2,27p' "$0"; exit 2 ;;
   esac
 done
-for tool in foremost scalpel python3; do
+for tool in foremost scalpel python3 mkfs.fat mkfs.exfat; do
   command -v $tool >/dev/null || { echo "carve.sh: $tool is missing (apt-get install $tool)" >&2; exit 1; }
 done
 mkdir -p "$work"
@@ -54,13 +65,27 @@ make_card() {  # make_card <name> <make-card options...>
 }
 make_card camera -s "$size_mib" -m "$(media_of 3 fill)" --fragment -d all
 make_card mixed -s $((size_mib / 4)) --fs exfat -m "$(media_of 4 24)" --fragment -d half
-cards="camera mixed"
+# quick_format <name> <mkfs command...>: a copy of the card with its file system made anew.
+quick_format() {
+  local card=$work/$1.img copy=$work/$1-quick.img
+  shift
+  if [ $fresh = 1 ] || [ ! -f "$copy" ] || [ "$copy" -ot "$card" ]; then
+    cp --sparse=always "$card" "$copy"
+    "$@" "$copy" >/dev/null
+  fi
+}
+kib=${cluster[1]:-}
+quick_format camera mkfs.fat -F 32 -n KESCARD ${kib:+-s $((kib * 2))}
+quick_format mixed mkfs.exfat -L KESCARD ${kib:+-c ${kib}K}
+cards="camera camera-quick mixed mixed-quick"
 
-echo "Building the engine (Release)..."
-cmake -S "$ROOT/engine" -B "$ROOT/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DKESTRUNE_TESTS=OFF -DKESTRUNE_SANITIZE=OFF >/dev/null
-cmake --build "$ROOT/build/bench" --target kessrv >/dev/null
-engine=$ROOT/build/bench/kessrv
+if [ -z "$engine" ]; then
+  echo "Building the engine (Release)..."
+  cmake -S "$ROOT/engine" -B "$ROOT/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DKESTRUNE_TESTS=OFF -DKESTRUNE_SANITIZE=OFF >/dev/null
+  cmake --build "$ROOT/build/bench" --target kessrv >/dev/null
+  engine=$ROOT/build/bench/kessrv
+fi
 # The option string the application builds with all three kinds wanted.
 # shellcheck source=tools/search-options.sh
 . "$ROOT/tools/search-options.sh"
@@ -103,63 +128,85 @@ for card in $cards; do
 done
 
 python3 - "$work" "$bytes" "${ns[cat]}" "${ns[engine]}" "${ns[foremost]}" "${ns[scalpel]}" $cards <<'PY'
-import hashlib, os, sys
+import collections, hashlib, os, sys
 work, total = sys.argv[1], int(sys.argv[2])
 secs = {t: int(v) / 1e9 for t, v in zip(('cat', 'engine', 'foremost', 'scalpel'), sys.argv[3:7])}
 cards, tools = sys.argv[7:], ('engine', 'foremost', 'scalpel')
-originals = {}   # (card, sha256) -> (format, fragmented, deleted): the cards share media
-heads = {}       # first bytes -> originals' bytes, for telling cut files from false ones
-blocks = {}      # hashes of 512-byte blocks at 512-byte offsets -> (original's bytes, offset)
+alias = {'tiff': 'tif', 'm2t': 'mts', 'm2ts': 'mts', 'jpeg': 'jpg', 'webm': 'mkv', 'mp4': 'mov'}
+rows = collections.OrderedDict()  # (card, format) -> counters
+def cell(card, fmt):
+    return rows.setdefault((card, fmt), collections.Counter())
+outputs = collections.Counter()
+false_total = collections.Counter()
 for card in cards:
-    folder = os.path.join(work, card + '.img.originals')
-    rows = [l.rstrip('\n').split('\t') for l in open(os.path.join(folder, 'manifest.tsv'))][1:]
-    for r in rows:
-        originals[(card, r[3])] = (r[1], r[5] == '0', r[4] == '1')
-    for name in os.listdir(os.path.join(folder, 'files')):
-        data = open(os.path.join(folder, 'files', name), 'rb').read()
-        heads.setdefault(data[:512], []).append(data)
+    quick = card.endswith('-quick')
+    folder = os.path.join(work, card.replace('-quick', '') + '.img.originals')
+    lines = [l.rstrip('\n').split('\t') for l in open(os.path.join(folder, 'manifest.tsv'))][1:]
+    # The deleted files are the originals to recover; a quick format drops every listing,
+    # and all files on the card are then. A listed file written back is no false output.
+    originals, listed = {}, set()  # sha256 -> (format, fragmented)
+    heads = collections.defaultdict(list)  # first 512 bytes -> files with them
+    blocks = {}  # hashes of 512-byte blocks at 512-byte offsets -> (file, offset)
+    for r in lines:
+        data = open(os.path.join(folder, 'files', r[0]), 'rb').read()
         for off in range(512, len(data) - 511, 512):
             blocks.setdefault(hash(data[off:off + 512]), (data, off))
-found = {t: set() for t in tools}
-false = {t: 0 for t in tools}
-parts = {t: 0 for t in tools}
-def later_part(data):
-    whole, off = blocks.get(hash(data[:512]), (b'', 0))
-    return len(data) >= 512 and whole[off:off + len(data)] == data
-outputs = {t: 0 for t in tools}
-for t in tools:
-    for card in cards:
+        heads[data[:512]].append((data, r[1]))
+        if not (quick or r[4] == '1'):
+            listed.add(r[3])
+            continue
+        originals[r[3]] = (r[1], r[5] == '0')
+        c = cell(card, r[1])
+        c['originals'] += 1
+        c['fragmented'] += r[5] == '0'
+    for t in tools:
+        found = set()
         for base, _, names in os.walk(os.path.join(work, 'out-%s-%s' % (t, card))):
             for n in names:
                 if n.startswith('audit') or n.endswith('.txt'):
                     continue
                 data = open(os.path.join(base, n), 'rb').read()
                 outputs[t] += 1
-                h = (card, hashlib.sha256(data).hexdigest())
-                if h in originals:
-                    found[t].add(h)
-                elif not any(o.startswith(data) for o in heads.get(data[:512], [])):
-                    false[t] += 1
-                    parts[t] += later_part(data)
-formats = sorted({f for f, _, d in originals.values() if d})
-print('\nDeleted originals recovered byte for byte (fragmented ones in brackets), %d MB carved:' % (total // 10**6))
-print('%-8s %12s %12s %12s %12s' % ('format', 'originals', *tools))
-def row(label, pick):
-    sel = [h for h, v in originals.items() if v[2] and pick(v)]
-    frag = [h for h in sel if originals[h][1]]
-    cells = ['%5d [%4d]' % (len(sel), len(frag))]
-    for t in tools:
-        cells.append('%5d [%4d]' % (sum(h in found[t] for h in sel), sum(h in found[t] for h in frag)))
-    print('%-8s %s' % (label, ' '.join('%12s' % c for c in cells)))
-for f in formats:
-    row(f, lambda v, f=f: v[0] == f)
-row('all', lambda v: True)
-print('%-8s %12s %s' % ('outputs', '', ' '.join('%12d' % outputs[t] for t in tools)))
-print('%-8s %12s %s' % ('false', '', ' '.join('%12d' % false[t] for t in tools)))
-print('%-8s %12s %s' % ('  parts', '', ' '.join('%12d' % parts[t] for t in tools)))
-print('%-8s %12s %s' % ('false %', '', ' '.join('%12.1f' % (100.0 * false[t] / max(outputs[t], 1)) for t in tools)))
-print('%-8s %12s %s' % ('MB/s', '%.1f (cat)' % (total / 1e6 / secs['cat']),
-                        ' '.join('%12.1f' % (total / 1e6 / secs[t]) for t in tools)))
+                h = hashlib.sha256(data).hexdigest()
+                if h in originals or h in listed:
+                    found.add(h)
+                    continue
+                same_head = heads.get(data[:512], [])
+                if any(o.startswith(data) for o, _ in same_head):
+                    continue  # cut short of its original
+                if same_head:
+                    cell(card, same_head[0][1])['diverged ' + t] += 1
+                    continue
+                ext = n.rsplit('.', 1)[-1].lower()
+                whole, off = blocks.get(hash(data[:512]), (b'', 0))
+                c = cell(card, alias.get(ext, ext))
+                c['false ' + t] += 1
+                c['parts ' + t] += len(data) >= 512 and whole[off:off + len(data)] == data
+                false_total[t] += 1
+        for h in found & originals.keys():
+            fmt, frag = originals[h]
+            cell(card, fmt)['exact ' + t] += 1
+            cell(card, fmt)['fragmented ' + t] += frag
+
+print('\nOriginals recovered byte for byte (fragmented ones in brackets), wrong outputs, %d MB carved:' % (total // 10**6))
+head = ('card', 'format', 'originals', 'engine', 'foremost', 'scalpel', 'diverged e/f/s', 'false [parts] e/f/s')
+fmt_row = '%-12s %-7s %11s %11s %9s %8s %15s %24s'
+print(fmt_row % head)
+def show(card, label, c):
+    exact = ['%5d [%3d]' % (c['exact engine'], c['fragmented engine'])] + ['%d' % c['exact ' + t] for t in tools[1:]]
+    div = '/'.join('%d' % c['diverged ' + t] for t in tools)
+    fal = '/'.join('%d [%d]' % (c['false ' + t], c['parts ' + t]) for t in tools)
+    print(fmt_row % (card, label, '%5d [%3d]' % (c['originals'], c['fragmented']), *exact, div, fal))
+for card in cards:
+    sums = collections.Counter()
+    for (k, fmt), c in sorted(rows.items()):
+        if k == card:
+            show(card, fmt, c)
+            sums.update(c)
+    show(card, 'all', sums)
+print('%-20s %s' % ('outputs', ' '.join('%9s %d' % (t, outputs[t]) for t in tools)))
+print('%-20s %s' % ('false %', ' '.join('%9s %.1f' % (t, 100.0 * false_total[t] / max(outputs[t], 1)) for t in tools)))
+print('%-20s %s' % ('MB/s', ' '.join('%9s %.1f' % (t, total / 1e6 / secs[t]) for t in ('cat',) + tools)))
 PY
 echo
 echo "Engine summary (camera card):"
