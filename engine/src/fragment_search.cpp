@@ -458,6 +458,9 @@ Carve FragmentSearch::measure_trial(const Format& format, Splicer* splicer, cons
   Carve r = splicer ? splicer->measure(src, t.splice, limit) : format.measure(src, 0, limit);
   budget_ -= std::min(budget_, file.bytes_read());
   r.length = std::min(r.length, limit);
+  // A stream that ran up to the limit took it for the medium's end, where a stream
+  // without an end marker ends whole: short of the file's bytes, the limit ended nothing.
+  if (r.verdict == Verdict::complete && r.length == limit && limit < file.size()) r.verdict = Verdict::truncated;
   return r;
 }
 

@@ -1,10 +1,11 @@
 // MPEG program streams (MPEG-1 and MPEG-2 packs) and MPEG-1/2 video elementary streams.
-// A program stream ends at its end code or, without one, after the last pack followed
-// by something that is no start code at all. An elementary stream has no lengths: it is
-// followed from start code to start code, each one of a kind the video syntax allows,
-// none farther from the last than a row of macroblocks can take, up to the sequence end
-// code; without that code the stream cannot be ended soundly and is kept up to its last
-// whole picture.
+// A program stream ends at its end code; without one it is cut after the last pack that
+// is followed by no start code at all, or by a pack whose clock does not run on from
+// the last one (another recording's): its next piece may lie elsewhere. An elementary
+// stream has no lengths: it is followed from start code to start code, each one of a
+// kind the video syntax allows, none farther from the last than a row of macroblocks can
+// take, up to the sequence end code; without that code the stream cannot be ended
+// soundly and is kept up to its last whole picture.
 #include <algorithm>
 #include <cstring>
 
@@ -18,6 +19,8 @@ constexpr uint8_t kPack = 0xBA, kSystemHeader = 0xBB, kEnd = 0xB9;
 constexpr uint8_t kSequence = 0xB3, kSequenceEnd = 0xB7, kGroup = 0xB8, kExtension = 0xB5,
                   kUserData = 0xB2, kPicture = 0x00;
 constexpr uint64_t kMaxUnits = uint64_t(1) << 32;
+constexpr uint64_t kClockMask = (uint64_t(1) << 33) - 1;  // the clock's 33 bits wrap
+constexpr uint64_t kMaxClockStep = 63000;                  // 0.7 s, the most the standard allows
 // A sequence header with both matrices and the start code after it.
 constexpr size_t kProbeBytes = 148;
 
@@ -42,6 +45,15 @@ size_t pack_length(const uint8_t* h, bool& mpeg2) {
     return 0;
   mpeg2 = false;
   return 12;
+}
+
+// The system clock reference of the pack header at h (its 90 kHz base, 33 bits).
+uint64_t pack_clock(const uint8_t* h, bool mpeg2) {
+  if (mpeg2)
+    return uint64_t(h[4] >> 3 & 7) << 30 | uint64_t(h[4] & 3) << 28 | uint64_t(h[5]) << 20 |
+           uint64_t(h[6] >> 3) << 15 | uint64_t(h[6] & 3) << 13 | uint64_t(h[7]) << 5 | h[8] >> 3;
+  return uint64_t(h[4] >> 1 & 7) << 30 | uint64_t(h[5]) << 22 | uint64_t(h[6] >> 1) << 15 | uint64_t(h[7]) << 7 |
+         h[8] >> 1;
 }
 
 bool system_header_ok(const uint8_t* h) {
@@ -191,7 +203,7 @@ Carve measure_video_es(Cursor& cur) {
 }  // namespace
 
 StreamEnd walk_program_stream(Cursor& cur, uint64_t pos) {
-  uint64_t good = pos, units = 0;
+  uint64_t good = pos, units = 0, clock = 0;
   bool first_mpeg2 = false, in_pack = false;
   for (uint64_t n = 0; n < kMaxUnits; ++n) {
     const uint8_t* h = cur.get(pos, 6);
@@ -201,7 +213,8 @@ StreamEnd walk_program_stream(Cursor& cur, uint64_t pos) {
       // The medium may end right after a pack.
       return pos == cur.limit() && units ? StreamEnd{pos, true, units} : stopped(cur, good, units, true);
     }
-    if (!start_code(h)) return units ? StreamEnd{pos, true, units} : StreamEnd{};
+    // Something else after a pack: the file ended there, or its next piece lies elsewhere.
+    if (!start_code(h)) return units ? StreamEnd{pos, false, units} : StreamEnd{};
     const uint8_t id = h[3];
     if (id == kEnd) return units ? StreamEnd{pos + 4, true, units} : StreamEnd{};
     if (id == kPack) {
@@ -211,6 +224,11 @@ StreamEnd walk_program_stream(Cursor& cur, uint64_t pos) {
       bool mpeg2 = false;
       const size_t len = pack_length(p, mpeg2);
       if (!len || (units && mpeg2 != first_mpeg2)) return stopped(cur, good, units, false);
+      // The clock runs on from pack to pack, by at most 0.7 s: another recording's
+      // packs (or this one's from elsewhere) show another time.
+      const uint64_t at = pack_clock(p, mpeg2);
+      if (units && ((at - clock) & kClockMask) > kMaxClockStep) return stopped(cur, good, units, false);
+      clock = at;
       first_mpeg2 = mpeg2;
       in_pack = true;
       ++units;

@@ -1,7 +1,8 @@
 // MPEG transport streams: 188-byte packets (m2t), or 192-byte packets that carry a
 // 4-byte arrival time code before each sync byte (m2ts). A hit needs a long run of
 // packets with a PAT whose CRC holds near the start; continuity counters are followed
-// per PID. There is no end marker: the stream ends after the last good packet.
+// per PID. There is no end marker: the stream is cut after the last good packet, unless
+// the medium ends there.
 #include <cstring>
 #include <vector>
 
@@ -56,7 +57,7 @@ StreamEnd walk_transport_stream(Cursor& cur, uint64_t pos, unsigned packet) {
       return {at_end ? pos : cur.limit(), at_end && pat && n >= kMinPackets, pat ? n : 0};
     }
     const uint8_t* p = h + off;
-    if (p[0] != kSync) return {pos, pat && n >= kMinPackets, pat ? n : 0};
+    if (p[0] != kSync) break;  // the file ended there, or its next piece lies elsewhere
     const unsigned pid = unsigned(p[1] & 0x1F) << 8 | p[2];
     const unsigned control = p[3] >> 4 & 3, cc = p[3] & 0x0F;
     const bool payload = control & 1, adaptation = control & 2;

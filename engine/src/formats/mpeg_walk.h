@@ -6,10 +6,11 @@
 
 namespace kes {
 
-// Where a walk stopped. `complete`: at the stream's end code, or at a unit boundary
-// after which nothing of the stream follows; otherwise the data stopped validating or
-// the medium ended, and `end` is where the last unit that held ended (or the medium's
-// end). `units` counts the packs or packets walked.
+// Where a walk stopped. `complete`: at the stream's end code, or where the medium ends
+// right after a unit; otherwise the data stopped validating (the file's end, or its
+// next piece lies elsewhere) or the medium ended inside a unit, and `end` is where the
+// last unit that held ended (or the medium's end). `units` counts the packs or packets
+// walked.
 struct StreamEnd {
   uint64_t end = 0;
   bool complete = false;

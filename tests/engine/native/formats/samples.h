@@ -27,8 +27,9 @@ Carve measure(const Format& f, const Bytes& data, uint64_t offset);
 const Format& fmt(const char* option);
 std::string ext_of(const Carve& c);
 
-// Places the file at a sector offset inside noise and expects an exact, complete carve.
-void expect_exact(const char* option, const Bytes& file, const char* ext);
+// Places the file at a sector offset inside noise and expects an exact carve, complete
+// unless said otherwise.
+void expect_exact(const char* option, const Bytes& file, const char* ext, Verdict verdict = Verdict::complete);
 
 // A sample of a stream format and how far past the start of foreign data its measure
 // may still reach: streams without a checksum cannot tell where the payload of their
@@ -38,6 +39,9 @@ struct StreamSample {
   Bytes file;
   const char* ext;
   size_t blind;
+  // No end marker: what follows its last unit cannot tell the file's end from a piece
+  // boundary, so the carve is truncated there.
+  bool open_end = false;
 };
 // Cut by the medium: truncated at the cut. Foreign data from a sector two thirds in on:
 // ended at it (or within the blind span), and never complete without a blind span.
