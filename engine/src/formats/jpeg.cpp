@@ -56,8 +56,11 @@ void segments(Cursor& cur, uint64_t pos, bool follow, bool frame, DecodeState& s
     if (!marker_at(cur, pos, code, after)) break;
     if (code == kEOI) {
       if (w.scans == 0) break;
-      w.verdict = Verdict::complete;
-      w.end = follow ? pointed_end(cur, w.soi, after, w.ptr) : after;
+      // An end before the scans carried the whole picture (a progressive one's later
+      // scans missing) is another file's, after a wrong continuation: the picture stops
+      // there unfinished.
+      w.verdict = picture_whole(st) ? Verdict::complete : Verdict::truncated;
+      w.end = follow && w.verdict == Verdict::complete ? pointed_end(cur, w.soi, after, w.ptr) : after;
       return;
     }
     if (code == 0x00 || code == 0x01 || is_rst(code) || code == kSOI) break;
@@ -97,6 +100,7 @@ void segments(Cursor& cur, uint64_t pos, bool follow, bool frame, DecodeState& s
         return;
       }
       ++w.scans;
+      scan_walked(st);
       good_end = pos = r.marker_pos;
       continue;
     }
@@ -127,6 +131,7 @@ Walk walk_on(Cursor& cur, const Walk& stopped, uint64_t pos, bool follow, Decode
   w.soi = stopped.soi;
   w.scans = stopped.scans + 1;
   w.ptr = stopped.ptr;
+  scan_walked(state);
   segments(cur, pos, follow, true, state, w);
   return w;
 }

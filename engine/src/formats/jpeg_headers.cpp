@@ -46,6 +46,21 @@ bool parse_frame(DecodeState& st, uint8_t marker, const uint8_t* p, size_t len) 
   return true;
 }
 
+void scan_walked(DecodeState& st) {
+  // A sequential or lossless scan carries its components whole; a progressive one its
+  // spectral band, to the last bit when its successive approximation reaches 0.
+  uint64_t band = ~uint64_t(0);
+  if (st.progressive && !st.lossless)
+    band = st.al != 0 ? 0 : (st.se == 63 ? ~uint64_t(0) : (uint64_t(1) << (st.se + 1)) - 1) & ~((uint64_t(1) << st.ss) - 1);
+  for (int i = 0; i < st.ns; ++i) st.refined[st.scomp[i] & 3] |= band;
+}
+
+bool picture_whole(const DecodeState& st) {
+  for (int c = 0; c < st.ncomp; ++c)
+    if (st.refined[c] != ~uint64_t(0)) return false;
+  return true;
+}
+
 bool parse_scan(DecodeState& st, const uint8_t* p, size_t len) {
   if (len < 1) return false;
   int ns = p[0];

@@ -46,6 +46,9 @@ struct DecodeState {
   // one 64-bit mask per block and component, kept across scans.
   std::vector<uint64_t> nonzero[4];
   bool coef_known[4] = {};
+  // Per frame component, the coefficients whose last bit a scan walked whole carried: a
+  // picture is whole when all 64 of every component have it.
+  uint64_t refined[4] = {};
   // The sequential decoder's block-start tables for the scan's components, kept while
   // the scan and its tables stay: a fragment search resumes the same scan many times.
   std::vector<uint16_t> starts;
@@ -62,6 +65,11 @@ bool parse_scan(DecodeState& st, const uint8_t* p, size_t len);
 bool parse_tables(DecodeState& st, const uint8_t* p, size_t len);
 // Reads a DRI segment body.
 bool parse_restart_interval(DecodeState& st, const uint8_t* p, size_t len);
+
+// Notes the coefficients that the current scan, walked whole, carried to their last bit.
+void scan_walked(DecodeState& st);
+// Whether the scans walked carried every coefficient of every component to its last bit.
+bool picture_whole(const DecodeState& st);
 
 // MCUs in the current DCT scan; UINT64_MAX while the height is unknown (DNL).
 uint64_t scan_mcus(const DecodeState& st);

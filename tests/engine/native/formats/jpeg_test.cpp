@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <tuple>
 
@@ -190,6 +191,24 @@ TEST(Jpeg, SecondHalfReplacedStopsAtTheSeam) {
   EXPECT_EQ(c.verdict, Verdict::truncated);
   EXPECT_LE(c.length, seam + 2048);
   EXPECT_GT(c.length, seam - 4096);
+}
+
+TEST(Jpeg, AnEndBeforeThePictureIsWholeEndsNothing) {
+  // A wrong continuation that brings an end marker after the first scans of a
+  // progressive picture: the picture stops unfinished there.
+  for (const char* name : {"jpg_progressive.jpg", "jpg_progressive_odd.jpg"}) {
+    SCOPED_TRACE(name);
+    Bytes file = sample(name);
+    const uint8_t sos[2] = {0xFF, 0xDA};
+    auto third = std::search(file.begin(), file.end(), sos, sos + 2);
+    for (int i = 0; i < 2 && third != file.end(); ++i) third = std::search(third + 2, file.end(), sos, sos + 2);
+    ASSERT_NE(third, file.end());
+    Bytes early(file.begin(), third);
+    early.insert(early.end(), {0xFF, 0xD9});
+    const Carve c = measure(fmt("jpg"), early, 0);
+    EXPECT_EQ(c.verdict, Verdict::truncated);
+    EXPECT_EQ(c.length, early.size());
+  }
 }
 
 TEST(Jpeg, HeadersWithoutPictureDataAreSkipped) {
