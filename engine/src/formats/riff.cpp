@@ -1,7 +1,8 @@
 // RIFF (AVI video, WAVE audio, RIFF MIDI, animated cursors): the size in the header
 // ends the file; the chunks inside, lists included, must fill it with printable ids
-// and sizes that stay inside their parent. A large AVI goes on in "AVIX" extensions; a
-// large WAVE is an RF64 (or BW64) file whose 64-bit sizes stand in its "ds64" chunk.
+// and sizes that stay inside their parent, and an AVI's index must point to its chunks.
+// A large AVI goes on in "AVIX" extensions; a large WAVE is an RF64 (or BW64) file whose
+// 64-bit sizes stand in its "ds64" chunk.
 #include <cstring>
 
 #include "formats/cursor.h"
@@ -59,6 +60,8 @@ struct Walker {
   uint64_t trusted;  // chunks ending here or before held before: no need to read them
   const Ds64* ds64;  // the 64-bit sizes of a wide form, or null
   uint32_t chunks = 0;
+  uint64_t movi = 0;              // where the "movi" list's type stands, 0 when none
+  uint64_t index = 0, index_size = 0;  // the data of the "idx1" chunk, 0 when none
 
   Walk walk(uint64_t pos, uint64_t end, int depth) {
     while (end - pos >= 8) {
@@ -69,14 +72,18 @@ struct Walker {
       const uint64_t size = le32(h + 4) == Ds64::kWide && ds64 ? ds64->size_of(h) : le32(h + 4);
       if (!printable_id(h) || size > end - data || ++chunks > kMaxChunks) return Walk::broken;
       const bool list = std::memcmp(h, "LIST", 4) == 0;
+      const bool idx1 = std::memcmp(h, "idx1", 4) == 0;  // h moves with the next read
       if (list) {
         const uint8_t* type = size >= 4 ? cur.get(data, 4) : nullptr;
         if (size >= 4 && !type) return Walk::cut;
         if (!type || !printable_id(type) || depth >= kMaxDepth) return Walk::broken;
+        if (depth == 0 && std::memcmp(type, "movi", 4) == 0) movi = data;
         Walk inner = walk(data + 4, data + size, depth + 1);
         if (inner != Walk::whole) return inner;
       } else if (data + size > trusted && !cur.readable(data, size)) {
         return Walk::cut;
+      } else if (depth == 0 && idx1) {
+        index = data, index_size = size;
       }
       // An odd last chunk may lack its pad byte when the header's size says so; a pad
       // byte the size counts must be there.
@@ -123,6 +130,29 @@ Riff read_wide(Cursor& cur, Ds64& ds) {
 
 const uint8_t kAvix[4] = {'A', 'V', 'I', 'X'};
 
+// The first entry of an AVI's "idx1" index (16 bytes each: chunk id, flags, offset,
+// size) that does not point to its chunk, where the index no longer holds; the index's
+// end when all do. Offsets count from the "movi" list's type, or, as some writers have
+// it, from the file's start.
+uint64_t index_holds_to(Cursor& cur, uint64_t movi, uint64_t index, uint64_t size) {
+  const uint64_t end = index + size / 16 * 16;
+  uint64_t base = movi;
+  for (uint64_t e = index; e < end; e += 16) {
+    const uint8_t* p = cur.get(e, 16);
+    if (!p) return e;
+    uint8_t entry[16];  // the cursor's next read moves what p points to
+    std::memcpy(entry, p, sizeof entry);
+    auto points = [&](uint64_t at) {
+      const uint8_t* c = cur.get(at, 8);
+      return c && std::memcmp(c, entry, 4) == 0 && le32(c + 4) == le32(entry + 12);
+    };
+    const uint64_t offset = le32(entry + 8);
+    if (e == index && !points(base + offset) && points(offset)) base = 0;
+    if (!points(base + offset)) return e;
+  }
+  return index + size;
+}
+
 }  // namespace
 
 bool probe_riff(const uint8_t* h) {
@@ -153,6 +183,12 @@ Carve resume_riff(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t
       return w.good > 12 ? make_carve(Verdict::truncated, w.good, ext) : corrupt();
     // The pad byte after an odd size may be missing at the very end of the medium.
     end = w.good = cur.readable(0, r.end) ? r.end : r.chunks_end;
+    // An AVI's index must point to its chunks: where it does not, the file's next piece
+    // lies elsewhere.
+    if (w.movi && w.index && r.end == first.end) {
+      const uint64_t held = index_holds_to(cur, w.movi, w.index, w.index_size);
+      if (held < w.index + w.index_size) return make_carve(Verdict::truncated, held, ext, w.index + w.index_size);
+    }
   }
   return make_carve(Verdict::complete, end, ext);
 }

@@ -32,6 +32,14 @@ TEST(Riff, GeneratedFilesCarveByteExactWithTheirExtension) {
   expect_exact("riff", wide, "wav");
   std::copy_n("BW64", 4, wide.begin());
   expect_exact("riff", wide, "wav");
+  // The index far from the chunks it points to, as in any movie of some length.
+  Bytes avi = sample("riff_avi.avi");
+  const std::string idx1 = "idx1";
+  const size_t index = std::search(avi.begin(), avi.end(), idx1.begin(), idx1.end()) - avi.begin();
+  const Bytes junk = chunk("JUNK", Bytes(1 << 20, 0));
+  avi.insert(avi.begin() + index, junk.begin(), junk.end());
+  put32le(avi, 4, static_cast<uint32_t>(avi.size() - 8));
+  expect_exact("riff", avi, "avi");
 }
 
 TEST(Riff, DamageEndsTheFileWhereTheChunksStopHolding) {
@@ -42,6 +50,10 @@ TEST(Riff, DamageEndsTheFileWhereTheChunksStopHolding) {
   const size_t at = avi.size() / 2 / 512 * 512;
   Bytes junk = noise(12288, 5);
   std::copy(junk.begin(), junk.end(), spliced.begin() + at);
+  Bytes index_tail = avi;  // another file's bytes over the index's last entries
+  const size_t tail = avi.size() - 40;
+  std::copy_n(junk.begin(), 40, index_tail.begin() + tail);
+  const size_t first_bad = avi.size() - 48;  // the entry the noise begins in
   Bytes oversized = wav;  // the data chunk claims more than the RIFF holds
   put32le(oversized, 88, 0x10000000);
   Bytes unpadded = wav;  // odd last chunk without its pad byte, the RIFF size odd too
@@ -66,6 +78,7 @@ TEST(Riff, DamageEndsTheFileWhereTheChunksStopHolding) {
   const Case cases[] = {
       {"cut by the medium", cut_avi, true, Verdict::truncated, cut, cut},
       {"foreign data in the movie", spliced, false, Verdict::truncated, 5708 + 12, at + junk.size()},
+      {"foreign data in the index", index_tail, false, Verdict::truncated, first_bad, first_bad},
       {"chunk larger than the RIFF", oversized, false, Verdict::truncated, 84, 84},
       {"pad byte missing at the medium end", unpadded, true, Verdict::complete, wav.size() - 1, wav.size() - 1},
       {"pad byte in place", unpadded, false, Verdict::complete, wav.size(), wav.size()},
