@@ -6,7 +6,8 @@ get their allocation (FAT chain, and exFAT's bitmap bits); the others are left a
 deleted files leave them. No mounting needed.
 
   place-fragments.py IMAGE MANIFEST FILE...     FILE = path:pieces:listed  (listed 0/1)
-  options: --seed N (piece sizes), --group N (files interleaved together, default 2)
+  options: --seed N (piece sizes), --group N (files interleaved together, default 2),
+           --at BYTES (from the first free cluster at or past that offset of the image)
 
 Appends one line per file to MANIFEST: name, format, bytes, sha256, deleted, contiguous,
 pieces, and the medium offsets of its pieces (comma-separated start+length).
@@ -103,7 +104,7 @@ def split(n, k, rnd):
 
 
 def main(argv):
-    seed, group = 1, 2
+    seed, group, at_bytes = 1, 2, 0
     args = []
     it = iter(argv)
     for a in it:
@@ -111,6 +112,8 @@ def main(argv):
             seed = int(next(it))
         elif a == '--group':
             group = int(next(it))
+        elif a == '--at':
+            at_bytes = int(next(it))
         else:
             args.append(a)
     if len(args) < 3:
@@ -119,7 +122,7 @@ def main(argv):
     rnd = random.Random(seed)
     with open(image, 'r+b') as img:
         vol = Volume(img)
-        free = [c for c in range(2, vol.count + 2) if not vol.allocated(c)]
+        first = max(2, 2 + -(-(at_bytes - vol.heap) // vol.cluster))
         files = []
         for item in entries:
             path, pieces, listed = item.rsplit(':', 2)
@@ -133,12 +136,12 @@ def main(argv):
             members = files[g:g + group]
             for j in range(max(len(f['runs']) for f in members)):
                 order += [(f, f['runs'][j]) for f in members if j < len(f['runs'])]
-        at = 0
+        free = (c for c in range(first, vol.count + 2) if not vol.allocated(c))
         for f, run in order:
-            if at + run > len(free):
+            taken = [c for _, c in zip(range(run), free)]
+            if len(taken) < run:
                 raise SystemExit('place-fragments: the image is full')
-            f['clusters'] += free[at:at + run]
-            at += run
+            f['clusters'] += taken
         with open(manifest, 'a') as out:
             for f in files:
                 cl, data = f['clusters'], f['data']

@@ -1,6 +1,7 @@
 #include "fragment_search.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace kes {
@@ -52,23 +53,31 @@ bool broke_at_piece_end(const Carve& r, uint64_t splice, uint64_t cluster_bytes)
   return into != 0 && cluster_bytes - into <= kUnitSlack;
 }
 
+// Files that other files carry whole: pictures (thumbnails, previews, cover art, the
+// frames of a motion-JPEG movie) and runs of MPEG audio or video or DV frames (a movie's
+// tracks).
+bool carried(const Format& f) {
+  return f.kind == Kind::photo || std::strcmp(f.name, "mp3") == 0 || std::strcmp(f.name, "mpg") == 0 ||
+         std::strcmp(f.name, "dv") == 0;
+}
+
 bool zeroed(const uint8_t* p, size_t n) {
   for (size_t i = 0; i < n; ++i)
     if (p[i]) return false;
   return true;
 }
 
-// A file's bytes up to a splice, then bytes that no file holds (a fixed pseudo-random
+// A file's bytes up to `from`, then bytes that no file holds (a fixed pseudo-random
 // run): what a structure validates over them, it validates over anything.
 class NoiseAfter : public ByteSource {
  public:
-  NoiseAfter(ByteSource& file, uint64_t splice) : file_(file), splice_(splice) {}
+  NoiseAfter(ByteSource& file, uint64_t from) : file_(file), from_(from) {}
   uint64_t size() const override { return file_.size(); }
   size_t read_at(uint64_t off, void* dst, size_t n) override {
     uint8_t* out = static_cast<uint8_t*>(dst);
     size_t done = 0;
-    if (off < splice_) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(n, splice_ - off));
+    if (off < from_) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(n, from_ - off));
       done = file_.read_at(off, out, want);
       if (done < want) return done;
     }
@@ -86,7 +95,7 @@ class NoiseAfter : public ByteSource {
     return static_cast<uint8_t>(x >> 40);
   }
   ByteSource& file_;
-  const uint64_t splice_;
+  const uint64_t from_;
 };
 
 }  // namespace
@@ -183,9 +192,27 @@ Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max
   while (t.pieces.count < kMaxFollowed && t.carve.verdict != Verdict::complete && t.carve.length > 0 &&
          next_piece(format, max_length, t, splicer)) {
   }
+  cut_unchecked_tail(format, t);
   t.pieces.cut(t.carve.length);
   carve = t.carve;
   return t.pieces;
+}
+
+// A file whose structure says it goes on (a unit found broken past its last validated
+// byte) but that could not be continued: when its last unit reaches past a cluster
+// boundary and the structure does not check the bytes after it, those may be the next
+// file's already, and it is cut at the boundary.
+void FragmentSearch::cut_unchecked_tail(const Format& format, Trial& t) {
+  const uint64_t cs = layout_.cluster_bytes(), valid = t.carve.length;
+  if (t.carve.verdict == Verdict::complete || t.carve.broken_at <= valid || budget_ < valid) return;
+  const uint64_t end = t.pieces.medium_offset(valid - 1);
+  if (end == UINT64_MAX || end < layout_.data_start()) return;
+  const uint64_t boundary = valid - 1 - (end - layout_.data_start()) % cs;
+  if (boundary <= t.splice || boundary == 0) return;
+  if (measure_trial(format, nullptr, t, valid, boundary).length >= valid) {
+    t.carve.length = boundary;
+    t.carve.broken_at = 0;
+  }
 }
 
 // Finds the splice that carries the structure furthest and re-measures the file over it.
@@ -212,7 +239,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   int unvouched = 0;
   uint64_t trials = 0;
   const uint64_t broken_at = t.pieces.medium_offset(earliest);
-  Continuations conts(*this, layout_.cluster_at(broken_at), layout_.cluster_at(t.pieces.piece[0].offset));
+  Continuations conts(*this, format, layout_.cluster_at(broken_at), layout_.cluster_at(t.pieces.piece[0].offset));
   // First the breaks where the medium visibly goes on with something else (another
   // file's start, a listed, claimed or zeroed cluster), as a file system writing into
   // the gaps leaves them; then every break. Each time the nearest continuation with
@@ -281,7 +308,10 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
   const uint64_t cs = layout_.cluster_bytes(), valid = t.carve.length, back = kBackClusters * cs;
   const Extent& last = t.pieces.piece[t.pieces.count - 1];
   const bool located = t.carve.broken_at > valid;
-  const uint64_t lo = std::max(t.splice + 1, located ? valid : valid > back ? valid - back : 0);
+  // The last unit that held may reach past the piece's end, its payload unchecked: the
+  // boundary before the last validated byte too.
+  const uint64_t lo =
+      std::max(t.splice + 1, located ? (valid >= cs ? valid - cs + 1 : 0) : valid > back ? valid - back : 0);
   // The unit that failed may have begun before the break: the next boundary too. None
   // past the clusters the piece can hold.
   uint64_t hi = std::min(located ? reach(t.carve) : valid + cs - 1, t.splice + last.length);
@@ -296,8 +326,9 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
   return out;
 }
 
-FragmentSearch::Continuations::Continuations(FragmentSearch& search, uint64_t after, uint64_t file_start)
-    : search_(search), file_start_(file_start), most_(kMaxCandidates) {
+FragmentSearch::Continuations::Continuations(FragmentSearch& search, const Format& format, uint64_t after,
+                                             uint64_t file_start)
+    : search_(search), format_(format), file_start_(file_start), most_(kMaxCandidates) {
   done_ = after == UINT64_MAX || file_start == UINT64_MAX;
   c_ = after + 1;
   // Past the volume's last cluster a file system goes on from its first free one: a few
@@ -333,12 +364,25 @@ void FragmentSearch::Continuations::step() {
     return;
   }
   const uint64_t at = layout.cluster_offset(c_);
-  bool zeroed = false;
-  const uint64_t end = search_.foreign_end(at, &zeroed);
-  if (end > at) {
-    if (zeroed && !zeroes_ && zero_runs_.size() < kMaxZeroRuns) zero_runs_.push_back(c_);
-    zeroes_ = zeroed;
-    c_ += (end - at + cs - 1) / cs;
+  const Occupant o = search_.occupant(at);
+  if (o.end > at) {
+    // A later piece of a stream may open as a file of its own (a program stream's pack,
+    // system header and sequence header, which muxers repeat): one of this file's
+    // format is tried too.
+    if (o.found.format == &format_) out_.push_back(c_);
+    if (o.zero && !zeroes_ && zero_runs_.size() < kMaxZeroRuns) zero_runs_.push_back(c_);
+    zeroes_ = o.zero;
+    uint64_t skip = (o.end - at + cs - 1) / cs;
+    if (o.found.format && o.found.carve.verdict != Verdict::complete) {
+      // A file cut short (a first piece, mostly) broke somewhere in its last clusters:
+      // wrong data decodes a little way, and a stream's last unit reaches into the
+      // next piece unchecked. Those clusters may hold this file's continuation and
+      // are tried in order; of a file of this one's format only the last, whose own
+      // data would pass as well.
+      const uint64_t back = o.found.format == &format_ ? 1 : kBackClusters, whole = (o.end - at) / cs;
+      skip = whole >= back ? whole + 1 - back : 1;
+    }
+    c_ += skip;
     return;
   }
   zeroes_ = false;
@@ -355,10 +399,9 @@ Pieces FragmentSearch::free_clusters(uint64_t first, uint64_t want, bool skip_ze
       continue;
     }
     const uint64_t at = layout_.cluster_offset(c);
-    bool zero = false;
-    const uint64_t end = c == first ? at : foreign_end(at, &zero);
-    if (end > at && (skip_zeroed || !zero)) {
-      c += (end - at + cs - 1) / cs;
+    const Occupant o = c == first ? Occupant{at, false, Measured{}} : occupant(at);
+    if (o.end > at && (skip_zeroed || !o.zero)) {
+      c += (o.end - at + cs - 1) / cs;
       continue;
     }
     if (!p.add(at, cs)) break;
@@ -376,7 +419,11 @@ uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t hos
     if (medium_.read_at(at, head, sizeof head) != sizeof head) break;
     bool probed = false;
     for (size_t i = 0; i < formats_.size() && !probed; ++i) probed = formats_[i]->probe(head);
-    if (probed && foreign_end(at) > host_end) return at;
+    if (!probed) continue;
+    const Occupant o = occupant(at);
+    // Ending inside the host, a picture or a run of frames may be its own (a thumbnail, a
+    // preview, a movie's frames); a movie or a sound file is another file's start.
+    if (o.end > host_end || (o.found.format && o.end < host_end && !carried(*o.found.format))) return at;
   }
   return UINT64_MAX;
 }
@@ -390,29 +437,37 @@ bool FragmentSearch::usable(uint64_t cluster) const {
   return !layout_.taken(cluster) && !claims_.claimed(layout_.cluster_offset(cluster));
 }
 
-uint64_t FragmentSearch::foreign_end(uint64_t offset, bool* zero) {
-  uint64_t end = offset;
+FragmentSearch::Occupant FragmentSearch::occupant(uint64_t offset) {
+  Occupant o{offset, false, Measured{}};
   bool measured = false;
-  if (!ends_.find(offset, &end, &measured)) {
-    uint8_t head[512];
+  if (ends_.find(offset, &o.end, &measured) && !measured) {
+    o.zero = o.end == offset + layout_.cluster_bytes();
+    return o;
+  }
+  uint8_t head[512];
+  if (!measured) {  // else the measure is remembered
     if (medium_.read_at(offset, head, sizeof head) != sizeof head) {
-      ends_.put(offset, end = medium_.size());
-    } else if (zeroed(head, sizeof head)) {
-      ends_.put(offset, end = offset + layout_.cluster_bytes());
-    } else {
-      const Measured m = ends_.measure(offset, [&] { return measure_at(formats_, medium_, offset, head); });
-      end = m.format ? offset + m.carve.length : offset;
-      measured = true;
+      ends_.put(offset, o.end = medium_.size());
+      return o;
+    }
+    if (zeroed(head, sizeof head)) {
+      ends_.put(offset, o.end = offset + layout_.cluster_bytes());
+      o.zero = true;
+      return o;
     }
   }
-  if (zero) *zero = !measured && end == offset + layout_.cluster_bytes();
-  return end;
+  o.found = ends_.measure(offset, [&] {
+    if (measured && medium_.read_at(offset, head, sizeof head) != sizeof head) return Measured{};
+    return measure_at(formats_, medium_, offset, head);
+  });
+  o.end = o.found.format ? offset + o.found.carve.length : offset;
+  return o;
 }
 
 void FragmentSearch::evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit) {
   const Extent& last = t.pieces.piece[t.pieces.count - 1];
   uint64_t fence = t.splice + unlisted_run(last.offset, limit > t.splice ? limit - t.splice : 0);
-  auto measure = [&](uint64_t to) { return measure_trial(format, splicer, t, to, false); };
+  auto measure = [&](uint64_t to) { return measure_trial(format, splicer, t, to); };
   // Measured over the bytes past the fence too: every unit is checked against what is
   // really there.
   Carve r = measure(limit);
@@ -445,16 +500,16 @@ Carve FragmentSearch::control(const Format& format, Splicer* splicer, const Tria
   const auto key = std::make_pair(t.splice, limit);
   auto it = controls.find(key);
   if (it != controls.end()) return it->second;
-  return controls[key] = measure_trial(format, splicer, t, limit, true);
+  return controls[key] = measure_trial(format, splicer, t, limit, t.splice);
 }
 
-// The file over the trial's pieces (or, as a control, with noise after its splice)
+// The file over the trial's pieces (with noise from `noise_from` on, for a control)
 // measured up to `limit`, from the splicer's state when there is one.
 Carve FragmentSearch::measure_trial(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit,
-                                    bool noise) {
+                                    uint64_t noise_from) {
   SplicedSource file(medium_, t.pieces);
-  NoiseAfter noisy(file, t.splice);
-  ByteSource& src = noise ? static_cast<ByteSource&>(noisy) : file;
+  NoiseAfter noisy(file, noise_from);
+  ByteSource& src = noise_from < file.size() ? static_cast<ByteSource&>(noisy) : file;
   Carve r = splicer ? splicer->measure(src, t.splice, limit) : format.measure(src, 0, limit);
   budget_ -= std::min(budget_, file.bytes_read());
   r.length = std::min(r.length, limit);

@@ -7,8 +7,8 @@
 // piece after piece. What it cannot continue is cut at its last validated byte.
 //
 // Free means: not listed by the file system, not claimed by a file carved earlier, and
-// not inside another file that starts at a cluster start on the way. Zeroed clusters
-// come last. A continuation's piece ends at its fence, the first cluster after it that
+// not inside another file that starts at a cluster start on the way (but for the last
+// clusters of one cut short, where it may have broken). Zeroed clusters come last. A continuation's piece ends at its fence, the first cluster after it that
 // is listed or where another file begins.
 //
 // A splice counts only as far as the structure tells it from noise: each candidate is
@@ -70,27 +70,30 @@ class FragmentSearch {
   };
 
   bool next_piece(const Format& format, uint64_t max_length, Trial& t, std::unique_ptr<Splicer>& splicer);
+  void cut_unchecked_tail(const Format& format, Trial& t);
   // Measures of a trial's file with noise after its splice, by splice and limit.
   using Controls = std::map<std::pair<uint64_t, uint64_t>, Carve>;
   Carve control(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls);
-  Carve measure_trial(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, bool noise);
+  Carve measure_trial(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit,
+                      uint64_t noise_from = UINT64_MAX);
   bool bounded(const Format& format, Splicer* splicer, Trial& t, uint64_t most, Controls& controls);
   std::vector<uint64_t> break_points(const Trial& t) const;
-  // Free clusters after `after`, nearest first, skipping files met on the way; then the
-  // first clusters of zeroed runs, which mostly hold nothing but may be a file's silence
-  // or black rows.
-  // After the volume's last cluster they go on from its first, up to the cluster where
-  // the file starts (`file_start`). Found as the search asks for them: most searches
+  // Free clusters after `after`, nearest first, skipping files met on the way (but for
+  // the last clusters of those cut short, where they may have broken); then the first
+  // clusters of zeroed runs, which mostly hold nothing but may be a file's silence or
+  // black rows. After the volume's last cluster they go on from its first, up to the
+  // cluster where the file (of `format`) starts (`file_start`). Found as the search asks for them: most searches
   // settle on one of the first, and going past a file means measuring it.
   class Continuations {
    public:
-    Continuations(FragmentSearch& search, uint64_t after, uint64_t file_start);
+    Continuations(FragmentSearch& search, const Format& format, uint64_t after, uint64_t file_start);
     // The i-th continuation; false past the last.
     bool at(size_t i, uint64_t* cluster);
 
    private:
     void step();
     FragmentSearch& search_;
+    const Format& format_;
     std::vector<uint64_t> out_, zero_runs_;
     uint64_t c_ = 0, stop_ = 0, file_start_ = 0, visited_ = 0;
     size_t most_ = 0;
@@ -107,10 +110,17 @@ class FragmentSearch {
   bool usable(uint64_t cluster) const;
   // Whether the cluster at `offset` holds something other than a continuation.
   bool ends_elsewhere(uint64_t offset);
-  // Where the bytes at a cluster start stop being unusable as a continuation (after a file
-  // that starts there, or a zeroed cluster; `zero` says which), `offset` when the
-  // cluster may continue a file.
-  uint64_t foreign_end(uint64_t offset, bool* zero = nullptr);
+  // What lies at a cluster start: a file that starts there (`found`, its measure over
+  // contiguous bytes), a zeroed or unreadable cluster, or neither. `end` is where the
+  // bytes stop being unusable as a continuation: the offset itself when the cluster may
+  // continue a file.
+  struct Occupant {
+    uint64_t end = 0;
+    bool zero = false;
+    Measured found;
+  };
+  Occupant occupant(uint64_t offset);
+  uint64_t foreign_end(uint64_t offset) { return occupant(offset).end; }
   // Measures the file over `t.pieces` up to `limit`, its last piece ending where the
   // continuation runs into a listed cluster or another file; sets t.carve and t.fenced.
   void evaluate(const Format& format, Splicer* splicer, Trial& t, uint64_t limit);

@@ -34,7 +34,7 @@ gtest_discover_tests(formats_test DISCOVERY_MODE PRE_TEST)
 # Every format through the real engine executable, when the core provides it.
 if(TARGET kessrv AND EXISTS ${KES_TESTS_DIR}/core/engine_process.cpp)
   add_executable(formats_engine_test ${KES_TESTS_DIR}/formats/e2e/media_card_test.cpp
-    ${KES_TESTS_DIR}/formats/e2e/fragment_card_test.cpp
+    ${KES_TESTS_DIR}/formats/e2e/fragment_card_test.cpp ${KES_TESTS_DIR}/formats/e2e/placement_test.cpp
     ${KES_TESTS_DIR}/formats/samples.cpp ${KES_TESTS_DIR}/formats/synthetic.cpp
     ${KES_TESTS_DIR}/formats/container_maker.cpp ${KES_TESTS_DIR}/formats/stream_synthetic.cpp
     ${KES_TESTS_DIR}/core/engine_process.cpp)

@@ -7,72 +7,21 @@
 // with four measure threads, for the same files.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <map>
 #include <set>
 
 #include "byte_source.h"
-#include "engine_process.h"
+#include "formats/e2e/placed_card.h"
 #include "kestrune_contract.h"
-#include "placed_manifest.h"
-#include "formats/samples.h"
 #include "volume_layout.h"
 
 namespace kes::test {
 namespace {
 
-bool run(const std::string& command) { return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0; }
-
 struct Volume {
   const char* make;  // {} stands for the image path
   const char* kind;  // as the engine's summary names it
 };
-
-struct Planned {
-  const char* sample;
-  int pieces;
-  bool listed;
-};
-
-struct Original {
-  Bytes bytes;
-  bool deleted = false;
-  int pieces = 1;
-  uint64_t first = 0;                      // the first piece's length
-  uint64_t shortest_middle = UINT64_MAX;  // the shortest piece between the first and the last
-};
-
-// Places the plan's samples on the image and reads back where their pieces went.
-std::map<std::string, Original> place(const std::string& dir, const std::string& img, const std::vector<Planned>& plan,
-                                      int seed) {
-  std::string cmd = "python3 " + std::string(KES_SOURCE_DIR) + "/tools/place-fragments.py --seed " +
-                    std::to_string(seed) + " " + img + " " + dir + "/m.tsv";
-  for (const Planned& p : plan)
-    cmd += " " + std::string(KES_MEDIA_DIR) + "/" + p.sample + ":" + std::to_string(p.pieces) + ":" + (p.listed ? "1" : "0");
-  EXPECT_TRUE(run(cmd)) << cmd;
-  std::map<std::string, Original> out;
-  for (const PlacedFile& f : read_placed_manifest(dir + "/m.tsv")) {
-    Original o{sample(f.name), f.deleted, f.pieces, f.extents.empty() ? 0 : f.extents[0].second};
-    for (size_t i = 1; i + 1 < f.extents.size(); ++i)
-      o.shortest_middle = std::min(o.shortest_middle, f.extents[i].second);
-    out[f.name] = o;
-  }
-  return out;
-}
-
-// The files a run wrote, in the order it reported them.
-std::vector<Bytes> written(const kes_test::EngineRun& r) {
-  std::vector<Bytes> out;
-  for (const kes_test::Message& m : r.messages)
-    if (!m.end && m.report.file_path[0]) out.push_back(kes_test::read_file(m.report.file_path));
-  return out;
-}
-
-bool is_prefix(const Bytes& part, const Bytes& whole) {
-  return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
-}
 
 bool ends_with(const std::string& name, const char* ext) {
   const size_t n = std::strlen(ext);
@@ -81,18 +30,7 @@ bool ends_with(const std::string& name, const char* ext) {
 
 // A fresh volume at `img`, made as `v` says.
 bool make_volume(const Volume& v, const std::string& img) {
-  std::string make = v.make;
-  for (size_t at; (at = make.find("{}")) != std::string::npos;) make.replace(at, 2, img);
-  return run(make);
-}
-
-// Nothing written holds a byte that is not its original's: each file is the start of one.
-void expect_no_foreign_bytes(const std::vector<Bytes>& files, const std::map<std::string, Original>& originals) {
-  for (const Bytes& f : files) {
-    bool clean = false;
-    for (const auto& entry : originals) clean = clean || is_prefix(f, entry.second.bytes);
-    EXPECT_TRUE(clean) << "a written file of " << f.size() << " bytes holds bytes of no original at their place";
-  }
+  return run(with_image(v.make, img));
 }
 
 // Formats whose structure tells a wrong continuation from the right one. A unit that
@@ -101,9 +39,9 @@ void expect_no_foreign_bytes(const std::vector<Bytes>& files, const std::map<std
 // sign of a stream: such files are only cut, never written with a wrong piece. PCM
 // sound carries no check: its pieces are told by the listed clusters between them.
 bool followed(const std::string& name, const Original& o) {
-  if (ends_with(name, ".png")) return o.shortest_middle > 32 * 1024 + 12;
-  if (ends_with(name, ".ogg")) return o.shortest_middle > 17214;
-  if (ends_with(name, ".mp3")) return o.first >= 4 * 418;
+  if (ends_with(name, ".png")) return o.shortest_middle() > 32 * 1024 + 12;
+  if (ends_with(name, ".ogg")) return o.shortest_middle() > 17214;
+  if (ends_with(name, ".mp3")) return o.first() >= 4 * 418;
   for (const char* ext : {".jpg", ".gif", ".avi", ".wav", ".flac", ".m2t", ".webm", ".flv", ".tif"})
     if (ends_with(name, ext)) return true;
   return false;
