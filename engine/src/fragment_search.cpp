@@ -106,7 +106,7 @@ FragmentSearch::FragmentSearch(ByteSource& medium, const VolumeLayout& layout, c
 
 // A deleted file starts in a free cluster; one the file system lists is whole as it is,
 // or along its chain.
-Pieces FragmentSearch::place(const Format& format, uint64_t start, Carve& carve) {
+Pieces FragmentSearch::place(const Format& format, uint64_t start, Carve& carve, bool follow) {
   const uint64_t end = start + carve.length;
   const uint64_t first = layout_.cluster_at(start);
   const bool deleted = layout_.at_cluster_start(start) && first != UINT64_MAX && !layout_.taken(first);
@@ -129,8 +129,8 @@ Pieces FragmentSearch::place(const Format& format, uint64_t start, Carve& carve)
       chain.cut(carve.length);
       pieces = chain;
     }
-  } else if (deleted && carve.verdict != Verdict::complete && carve.length > 0) {
-    pieces = follow(format, start, format.max_length, carve);
+  } else if (deleted && follow && carve.verdict != Verdict::complete && carve.length > 0) {
+    pieces = this->follow(format, start, format.max_length, carve);
   }
   return carve.verdict == Verdict::corrupt || carve.length == 0 ? Pieces{} : pieces;
 }
@@ -294,7 +294,9 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
     if (settled || ended || budget_ == 0 || trials > kMaxTrials) break;
   }
   if (!found) return false;
-  if (best.carve.verdict != Verdict::complete) evaluate(format, splicer.get(), best, most);
+  // Measured whole: a proper end inside the window may be followed by what the file's own
+  // directories point to past it (a preview after the end marker).
+  evaluate(format, splicer.get(), best, most);
   if (reach(best.carve) <= best.splice) return false;
   t = best;
   return true;

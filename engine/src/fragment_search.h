@@ -40,9 +40,9 @@ class FragmentSearch {
   // contiguous bytes (`carve`, which becomes the verdict over the pieces): cut where it
   // runs into claimed clusters, into clusters the file system lists or into another file
   // that starts inside it and runs on past its end; read along its chain when the file
-  // system lists it; followed into its later pieces when it breaks there. No pieces when
-  // nothing holds.
-  Pieces place(const Format& format, uint64_t start, Carve& carve);
+  // system lists it; followed into its later pieces when it breaks there (unless not
+  // to `follow`). No pieces when nothing holds.
+  Pieces place(const Format& format, uint64_t start, Carve& carve, bool follow = true);
   // For a hit whose every measure failed over contiguous bytes: a listed file whose
   // chain holds one of `hits`, or a deleted one whose first piece is too short to hold
   // anything worth keeping but whose structure held some way (a corrupt carve with a

@@ -67,6 +67,7 @@ bool Scanner::run() {
     pending_.clear();
     return false;
   }
+  if (!old_layout_.known() && !grid_in_doubt()) follow_unfollowed(false);
   progress_.done.store(progress_.total.load());
   return true;
 }
@@ -99,11 +100,16 @@ void Scanner::resolve_oldest() {
     // medium order.
     const bool old_grid = on_old_grid(c.pos);
     FragmentSearch& search = old_grid ? old_search_ : search_;
-    if (!c.placed_ahead || old_grid || overlaps_claims(pieces)) {
+    // While most files lie off the current grid, a deleted one on it may well lie on an
+    // old one that is not known yet: followed along the current grid, it would be
+    // spliced at the wrong boundaries. It is cut where it stops, and followed once the
+    // grid is known.
+    const bool in_doubt = !old_grid && grid_in_doubt();
+    if (!c.placed_ahead || old_grid || in_doubt || overlaps_claims(pieces)) {
       format = c.format;
       carve = c.carve;
       if (!format) format = search.broken_start(c.hits, c.hit_count, c.pos, carve);
-      pieces = format ? search.place(*format, c.pos, carve) : Pieces{};
+      pieces = format ? search.place(*format, c.pos, carve, !in_doubt) : Pieces{};
     }
     // Placed along the free clusters, past those of the files carved before it: here.
     if (pieces.count == 0) pieces = search.relocated(c.hits, c.hit_count, c.pos, &format, carve);
@@ -114,7 +120,8 @@ void Scanner::resolve_oldest() {
       pos_ = std::max(pos_, skip_end_);
       claim_later_pieces(pieces, old_grid ? old_layout_ : layout_);
       fragmented_ += pieces.count > 1;
-      if (c.format == format && carve.verdict != Verdict::complete) remember_cut(c, carve.length);
+      if (layout_.known() && c.pos >= layout_.data_start()) ++(off_grid(c.pos) ? off_grid_files_ : on_grid_files_);
+      if (c.format == format && carve.verdict != Verdict::complete) remember_cut(c, carve.length, in_doubt);
       remember_start(c.pos);
     }
   }
@@ -131,24 +138,31 @@ void Scanner::claim_later_pieces(const Pieces& pieces, const VolumeLayout& grid)
 }
 
 // A deleted file written cut short while no old grid is known: one may yet show.
-void Scanner::remember_cut(const Candidate& c, uint64_t written) {
+void Scanner::remember_cut(const Candidate& c, uint64_t written, bool held) {
   const bool deleted = off_grid(c.pos) || !layout_.taken(layout_.cluster_at(c.pos));
   if (deleted && layout_.known() && !old_layout_.known() && unfollowed_.size() < kMaxUnfollowed)
-    unfollowed_.push_back({c.pos, c.format, c.carve, written});
+    unfollowed_.push_back({c.pos, c.format, c.carve, written, held});
 }
 
-// Deleted files cut short before the old grid was known: followed along it now, and
-// written again whole when that carries them further (the cut copy stays).
-void Scanner::follow_unfollowed() {
+// Deleted files cut short before the old grid was known: followed along it now (or,
+// those not followed while the current grid was in doubt, at the end along that one
+// when no old grid showed and the doubt is gone), and written again whole when that
+// carries them further (the cut copy stays).
+void Scanner::follow_unfollowed(bool old_grid) {
+  FragmentSearch& search = old_grid ? old_search_ : search_;
   for (const Unfollowed& u : unfollowed_) {
-    if (!on_old_grid(u.pos)) continue;
+    if (old_grid ? !on_old_grid(u.pos) : !u.held) continue;
     Carve carve = u.carve;
-    const Pieces pieces = old_search_.place(*u.format, u.pos, carve);
+    const Pieces pieces = search.place(*u.format, u.pos, carve);
     if (pieces.count < 2 || carve.length <= u.written || !emit(*u.format, carve, pieces)) continue;
-    claim_later_pieces(pieces, old_layout_);
+    claim_later_pieces(pieces, old_grid ? old_layout_ : layout_);
     ++fragmented_;
   }
   unfollowed_.clear();
+}
+
+bool Scanner::grid_in_doubt() const {
+  return layout_.known() && !old_layout_.known() && off_grid_files_ > on_grid_files_;
 }
 
 bool Scanner::overlaps_claims(const Pieces& pieces) const {
@@ -198,7 +212,7 @@ void Scanner::remember_start(uint64_t start) {
   }
   carry_taken(layout_, guess);
   old_layout_ = guess;
-  follow_unfollowed();
+  follow_unfollowed(true);
 }
 
 bool Scanner::emit(const Format& format, const Carve& carve, const Pieces& pieces) {

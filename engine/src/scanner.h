@@ -55,8 +55,11 @@ class Scanner {
   bool off_grid(uint64_t pos) const;
   // Whether the file at `pos` lies on the old grid rather than on the current one.
   bool on_old_grid(uint64_t pos) const;
-  void remember_cut(const Candidate& c, uint64_t written);
-  void follow_unfollowed();
+  void remember_cut(const Candidate& c, uint64_t written, bool held);
+  void follow_unfollowed(bool old_grid);
+  // Whether more of the files found lie off the current grid than on it while no old
+  // grid is known: a deleted file on it may lie on an old grid instead.
+  bool grid_in_doubt() const;
   // Claims the clusters of the grid that a carved file's later pieces lie in.
   void claim_later_pieces(const Pieces& pieces, const VolumeLayout& grid);
   bool halted() const { return stop_.load() || writer_.failed(); }
@@ -91,9 +94,11 @@ class Scanner {
     const Format* format;
     Carve carve;  // its measure over contiguous bytes
     uint64_t written;
+    bool held;  // not followed: the current grid was in doubt
   };
   std::vector<Unfollowed> unfollowed_;
   uint64_t fragmented_ = 0;
+  uint64_t on_grid_files_ = 0, off_grid_files_ = 0;  // carved in the data area
 };
 
 }  // namespace kes
