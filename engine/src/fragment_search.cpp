@@ -47,8 +47,12 @@ bool further(const Carve& a, bool fa, const Carve& b, bool fb) {
 // crosses into the next one: the continuation's piece ends there. A short piece
 // validates no further than its clusters go, while another file's data with the same
 // tables (a JPEG's) decodes on and would win by length.
-bool broke_at_piece_end(const Carve& r, uint64_t splice, uint64_t cluster_bytes) {
-  if (r.verdict == Verdict::complete || r.length < splice + std::max(2 * cluster_bytes, kSure / 4)) return false;
+// Where noise after the splice passes none of the structure (every field of each unit's
+// header is checked, as an MPEG audio frame's is), a single cluster validated whole
+// tells such a piece as well.
+bool broke_at_piece_end(const Carve& r, uint64_t splice, uint64_t cluster_bytes, bool checked_closely) {
+  const uint64_t least = checked_closely ? cluster_bytes - kUnitSlack : std::max(2 * cluster_bytes, kSure / 4);
+  if (r.verdict == Verdict::complete || r.length < splice + least) return false;
   const uint64_t into = (r.length - splice) % cluster_bytes;
   return into != 0 && cluster_bytes - into <= kUnitSlack;
 }
@@ -282,7 +286,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
           // may be one (a few MCUs of foreign data and an EOI), so the candidates after
           // it are tried too, the longest proper end winning.
           settled = reach(r) >= std::min(limit, b + kSure) || trial.fenced ||
-                    broke_at_piece_end(r, b, layout_.cluster_bytes());
+                    broke_at_piece_end(r, b, layout_.cluster_bytes(), reach(noise) <= b);
         }
         if (settled) break;
       }

@@ -172,6 +172,36 @@ TEST(FragmentCard, ShortMiddlePiecesAndPiecesRoundTheVolumeEnd) {
   }
 }
 
+// A stream whose every frame header is checked, in pieces with a middle one of a single
+// cluster: its frames hold through that cluster and break at its end, which tells the
+// piece, although the stream's own later clusters decode further from a wrong place.
+TEST(FragmentCard, ASingleClusterPieceOfCloselyCheckedFramesIsTaken) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  ASSERT_TRUE(run("mkfs.fat -F 32 -s 8 -C " + img + " 300000"));
+  Bytes card = kes_test::read_file(img);
+  MemorySource volume(card.data(), card.size());
+  const VolumeLayout layout = read_volume_layout(volume);
+  const uint64_t cluster = layout.cluster_bytes();
+  Bytes mp3;  // a take of some length: the sample's frames five times over
+  const Bytes take = sample("mp3_bare.mp3");
+  for (int i = 0; i < 5; ++i) mp3.insert(mp3.end(), take.begin(), take.end());
+  auto put = [&](uint64_t at_cluster, uint64_t from, uint64_t length) {
+    std::copy(mp3.begin() + from, mp3.begin() + from + length, card.begin() + layout.cluster_offset(at_cluster));
+  };
+  put(100, 0, 2 * cluster);
+  put(300, 2 * cluster, cluster);
+  put(400, 3 * cluster, mp3.size() - 3 * cluster);
+  kes_test::write_file(img, card);
+  kes_test::EngineRun r =
+      kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,mp3,enable,search"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<Bytes> files = written(r);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(files[0] == mp3) << files[0].size() << " of " << mp3.size() << " bytes";
+}
+
 // A card formatted anew with another cluster size and data area: its deleted files sit
 // on the old grid, which the files found off the current one tell, and fragmented ones
 // are followed along it: one found after that, and one found before, off the current
