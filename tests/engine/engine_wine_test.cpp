@@ -189,6 +189,40 @@ TEST_F(EngineUnderWine, ACardRemovedDuringTheScanEndsItAsUnreadable) {
   }
 }
 
+// A card past 4 GiB, sparse but for its pictures: those that lie past 4 GiB come back
+// whole, every offset on the way being 64-bit in the 32-bit engine.
+TEST_F(EngineUnderWine, PicturesPastFourGibibytesComeBackWhole) {
+  HANDLE image = CreateFileA((scratch / "card.img").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(image, INVALID_HANDLE_VALUE);
+  const LONGLONG gib = 1ll << 30;
+  const LONGLONG at[] = {4 * gib - 16384, 4 * gib + 32768, 4 * gib + 131072};  // across 4 GiB, then past it
+  std::vector<Bytes> pngs;
+  for (size_t i = 0; i < 3; ++i) {
+    pngs.push_back(make_png(120 + 20 * uint32_t(i), 90, uint32_t(i) + 5));
+    LARGE_INTEGER pos;
+    pos.QuadPart = at[i];
+    DWORD wrote = 0;
+    ASSERT_TRUE(SetFilePointerEx(image, pos, nullptr, FILE_BEGIN) &&
+                WriteFile(image, pngs.back().data(), DWORD(pngs.back().size()), &wrote, nullptr));
+  }
+  LARGE_INTEGER size;
+  size.QuadPart = 4 * gib + (1 << 20);
+  ASSERT_TRUE(SetFilePointerEx(image, size, nullptr, FILE_BEGIN) && SetEndOfFile(image));
+  CloseHandle(image);
+  std::strcpy(block.volume, (scratch / "card.img").c_str());
+  block.photo = 1;
+  ASSERT_EQ(engine_launch_thread(&block), 0);
+  ASSERT_EQ(g_found_files.records.size(), pngs.size());
+  for (size_t i = 0; i < pngs.size(); ++i) {
+    Bytes got = read_bytes(g_found_files.records[i].file_path);
+    ASSERT_EQ(got.size(), pngs[i].size());
+    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
+    EXPECT_EQ(got, pngs[i]);
+  }
+  EXPECT_EQ(sectors_total(block), uint64_t(size.QuadPart / 512));
+  DeleteFileA((scratch / "card.img").c_str());
+}
+
 // The cache's disk fills up while the engine writes: the scan ends as "cache full",
 // every file listed before keeps its bytes, and no partial file is left behind.
 TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
