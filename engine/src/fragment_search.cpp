@@ -16,6 +16,7 @@ constexpr size_t kMaxRound = 64;           // of them, past the volume's end fro
 constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
+constexpr size_t kMaxRemembered = 1u << 16;  // files whose checking is remembered
 constexpr uint64_t kSure = 16 * 1024;       // validated past a splice: no chance match gets there
 constexpr uint64_t kUnitSlack = 512;       // a unit crossing a piece's end starts this close to it
 constexpr uint64_t kFenceSlack = 2048;      // a measure's last unit may end this far before a fence
@@ -388,6 +389,10 @@ void FragmentSearch::Continuations::step() {
       const uint64_t back = o.found.format == &format_ ? 1 : kBackClusters, whole = (o.end - at) / cs;
       skip = whole >= back ? whole + 1 - back : 1;
     }
+    // A file whose structure does not check its bytes past its first cluster (sound
+    // samples, pixels, a movie's samples without their index) says nothing of where
+    // its clusters end: the clusters its reading runs over may be anyone's.
+    if (o.found.format && !search_.checks_its_clusters(at, o.found)) skip = 1;
     c_ += skip;
     return;
   }
@@ -432,6 +437,18 @@ uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t hos
     if (o.end > host_end || (o.found.format && o.end < host_end && !carried(*o.found.format))) return at;
   }
   return UINT64_MAX;
+}
+
+bool FragmentSearch::checks_its_clusters(uint64_t at, const Measured& m) {
+  const uint64_t cs = layout_.cluster_bytes();
+  if (m.carve.length <= cs) return true;
+  auto it = checked_.find(at);
+  if (it != checked_.end()) return it->second;
+  SplicedSource file(medium_, Pieces::whole(at, medium_.size() - at));
+  NoiseAfter noisy(file, cs);
+  const bool checked = m.format->measure(noisy, 0, m.carve.length).length < m.carve.length;
+  if (checked_.size() >= kMaxRemembered) checked_.clear();
+  return checked_[at] = checked;
 }
 
 bool FragmentSearch::ends_elsewhere(uint64_t offset) {

@@ -108,6 +108,9 @@ class FragmentSearch {
   // a thumbnail, ends inside it). UINT64_MAX when none.
   uint64_t foreign_inside(uint64_t from, uint64_t to, uint64_t host_end);
   bool usable(uint64_t cluster) const;
+  // Whether the structure of the file that starts at `at` (measured `m` over contiguous
+  // bytes) checks its bytes past its first cluster: with noise there it stops short.
+  bool checks_its_clusters(uint64_t at, const Measured& m);
   // Whether the cluster at `offset` holds something other than a continuation.
   bool ends_elsewhere(uint64_t offset);
   // What lies at a cluster start: a file that starts there (`found`, its measure over
@@ -136,6 +139,7 @@ class FragmentSearch {
   const std::vector<const Format*> formats_;
   FileEnds& ends_;
   uint64_t budget_ = 0;                   // bytes the current file's re-measures may still read
+  std::map<uint64_t, bool> checked_;      // by file start: checks_its_clusters()
 };
 
 }  // namespace kes

@@ -53,8 +53,8 @@ TEST(Placement, FilesComeBackWholeOrCutNeverWithAnotherFilesBytes) {
   const std::vector<Planned> plan = {
       {"jpg_big.jpg", 0, false},      {"mpg_muxed.mpg", 0, false},    // a program stream
       {"bmp_24.bmp", 0, false},       {"riff_avi.avi", 0, false},     // pixels, then a movie's start
-      {"m2ts_packets.m2t", 0, false}, {"gif_still.gif", 0, false},    // a transport stream
-      {"riff_wav.wav", 0, false},     {"mov_mp4.mp4", 0, false},      // sound, then a movie's start
+      {"m2ts_packets.m2t", 0, false}, {"riff_wav.wav", 0, false},     // a stream, sound read on over it
+      {"gif_still.gif", 0, false},    {"mov_mp4.mp4", 0, false},
       {"flac_stereo.flac", 0, false}, {"jpg_progressive.jpg", 0, false},
       {"mpg_vob.mpg", 0, false},      {"png_rgb.png", 0, false},
       {"mkv_webm.webm", 0, false},    {"flv_video.flv", 0, false},
@@ -99,11 +99,13 @@ TEST(Placement, FilesComeBackWholeOrCutNeverWithAnotherFilesBytes) {
                                      .first - f.begin());
       EXPECT_TRUE(clean) << "a written file of " << f.size() << " bytes holds another file's bytes: " << whose;
     }
-    // Whole, but for what no structure vouches for after a piece, and a PNG chunk that
-    // spans three pieces, which no one splice can check.
+    // Whole, but for what no structure vouches for after a piece, a PNG chunk that spans
+    // three pieces and a movie whose index comes last, past more than one break: no one
+    // splice can check those.
     for (const auto& [name, o] : originals) {
       const bool chunk_spans = name.rfind(".png") != std::string::npos && o.shortest_middle() < 32 * 1024 + 12;
-      if (o.pieces == 1 || !(unchecked(name) || chunk_spans))
+      const bool index_last = name.rfind(".mp4") != std::string::npos && o.pieces > 2;
+      if (o.pieces == 1 || !(unchecked(name) || chunk_spans || index_last))
         EXPECT_TRUE(found.count(o.bytes)) << name << " in " << o.pieces << " pieces";
     }
   }
