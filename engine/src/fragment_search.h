@@ -8,8 +8,9 @@
 //
 // Free means: not listed by the file system, not claimed by a file carved earlier, and
 // not inside another file that starts at a cluster start on the way (but for the last
-// clusters of one cut short, where it may have broken). Zeroed clusters come last. A continuation's piece ends at its fence, the first cluster after it that
-// is listed or where another file begins.
+// clusters of one cut short, where it may have broken, and those of one whose structure
+// does not check them). Zeroed clusters come last. A continuation's piece ends at its
+// fence, the first cluster after it that is listed or where another file begins.
 //
 // A splice counts only as far as the structure tells it from noise: each candidate is
 // set against a control, the same file with pseudo-random bytes after the splice. Data

@@ -50,8 +50,10 @@ void scan_walked(DecodeState& st) {
   // A sequential or lossless scan carries its components whole; a progressive one its
   // spectral band, to the last bit when its successive approximation reaches 0.
   uint64_t band = ~uint64_t(0);
-  if (st.progressive && !st.lossless)
-    band = st.al != 0 ? 0 : (st.se == 63 ? ~uint64_t(0) : (uint64_t(1) << (st.se + 1)) - 1) & ~((uint64_t(1) << st.ss) - 1);
+  if (st.progressive && !st.lossless) {
+    const uint64_t to_se = st.se == 63 ? ~uint64_t(0) : (uint64_t(1) << (st.se + 1)) - 1;
+    band = st.al != 0 ? 0 : to_se & ~((uint64_t(1) << st.ss) - 1);
+  }
   for (int i = 0; i < st.ns; ++i) st.refined[st.scomp[i] & 3] |= band;
 }
 

@@ -94,10 +94,8 @@ TEST(Placement, FilesComeBackWholeOrCutNeverWithAnotherFilesBytes) {
       std::string whose = "no original";
       for (const auto& [name, o] : originals)
         if (f.size() >= 512 && o.bytes.size() >= 512 && std::equal(f.begin(), f.begin() + 512, o.bytes.begin()))
-          whose = name + " from byte " +
-                  std::to_string(std::mismatch(f.begin(), f.begin() + std::min(f.size(), o.bytes.size()), o.bytes.begin())
-                                     .first - f.begin());
-      EXPECT_TRUE(clean) << "a written file of " << f.size() << " bytes holds another file's bytes: " << whose;
+          whose = name;
+      EXPECT_TRUE(clean) << "a written file of " << f.size() << " bytes begun as " << whose << " holds other bytes";
     }
     // Whole, but for what no structure vouches for after a piece, a PNG chunk that spans
     // three pieces and a movie whose index comes last, past more than one break: no one
@@ -121,7 +119,10 @@ TEST(Placement, FilesWhoseNextPieceIsGoneEndBeforeIt) {
   ASSERT_TRUE(run("mkfs.fat -F 32 -s 8 -C " + img + " 300000"));
   const std::map<std::string, Original> originals =
       place(dir.path(), img,
-            {{"flv_video.flv", 2, false}, {"mkv_webm.webm", 2, false}, {"riff_avi.avi", 2, false}, {"mkv_video.mkv", 2, false}},
+            {{"flv_video.flv", 2, false},
+             {"mkv_webm.webm", 2, false},
+             {"riff_avi.avi", 2, false},
+             {"mkv_video.mkv", 2, false}},
             7);
   {
     std::fstream card(img, std::ios::in | std::ios::out | std::ios::binary);
@@ -132,14 +133,16 @@ TEST(Placement, FilesWhoseNextPieceIsGoneEndBeforeIt) {
       card.write(reinterpret_cast<const char*>(other.data()), static_cast<std::streamsize>(other.size()));
     }
   }
-  kes_test::EngineRun r = kes_test::run_engine(
-      KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,riff,enable,mkv,enable,flv,enable,search"});
+  const std::string options = "fileopt,everything,disable,riff,enable,mkv,enable,flv,enable,search";
+  kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, options});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   const std::vector<Bytes> files = written(r);
   EXPECT_EQ(files.size(), originals.size());
-  for (const Bytes& f : files)
-    EXPECT_TRUE(std::any_of(originals.begin(), originals.end(), [&](const auto& e) { return is_prefix(f, e.second.bytes); }))
-        << "a written file of " << f.size() << " bytes holds another file's bytes";
+  for (const Bytes& f : files) {
+    bool clean = false;
+    for (const auto& entry : originals) clean = clean || is_prefix(f, entry.second.bytes);
+    EXPECT_TRUE(clean) << "a written file of " << f.size() << " bytes holds another file's bytes";
+  }
 }
 
 }  // namespace
