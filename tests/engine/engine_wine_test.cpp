@@ -108,6 +108,18 @@ class EngineUnderWine : public ::testing::Test {
     return pngs;
   }
 
+  // The first `count` of the PNGs are the files found, in order, their bytes whole once
+  // the first 16 that the session complements are turned back.
+  void expect_found(const std::vector<Bytes>& pngs, size_t count) {
+    ASSERT_GE(g_found_files.records.size(), count);
+    for (size_t i = 0; i < count; ++i) {
+      Bytes got = read_bytes(g_found_files.records[i].file_path);
+      ASSERT_EQ(got.size(), pngs[i].size());
+      for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
+      EXPECT_EQ(got, pngs[i]);
+    }
+  }
+
   ScratchFolder scratch{"kes_wine"};
   Bytes card_;  // the card as written, checked after the scan; empty when a test changes it
   ScanSession block;
@@ -181,12 +193,7 @@ TEST_F(EngineUnderWine, ACardRemovedDuringTheScanEndsItAsUnreadable) {
   launch.close_handle();
   EXPECT_EQ(sectors_done(block), sectors_total(block)) << "the scan went to the end";
   ASSERT_EQ(g_found_files.records.size(), pngs.size());
-  for (size_t i = 0; i < pngs.size(); ++i) {
-    Bytes got = read_bytes(g_found_files.records[i].file_path);
-    ASSERT_EQ(got.size(), pngs[i].size());
-    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
-    EXPECT_EQ(got, pngs[i]);
-  }
+  expect_found(pngs, pngs.size());
 }
 
 // A card past 4 GiB, sparse but for its pictures: those that lie past 4 GiB come back
@@ -213,12 +220,7 @@ TEST_F(EngineUnderWine, PicturesPastFourGibibytesComeBackWhole) {
   block.photo = 1;
   ASSERT_EQ(engine_launch_thread(&block), 0);
   ASSERT_EQ(g_found_files.records.size(), pngs.size());
-  for (size_t i = 0; i < pngs.size(); ++i) {
-    Bytes got = read_bytes(g_found_files.records[i].file_path);
-    ASSERT_EQ(got.size(), pngs[i].size());
-    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
-    EXPECT_EQ(got, pngs[i]);
-  }
+  expect_found(pngs, pngs.size());
   EXPECT_EQ(sectors_total(block), uint64_t(size.QuadPart / 512));
   DeleteFileA((scratch / "card.img").c_str());
 }
@@ -244,12 +246,7 @@ TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
   const size_t listed = g_found_files.records.size();
   EXPECT_GE(listed, 1u);
   EXPECT_LT(listed, pngs.size());
-  for (size_t i = 0; i < listed; ++i) {
-    Bytes got = read_bytes(g_found_files.records[i].file_path);
-    ASSERT_EQ(got.size(), pngs[i].size());
-    for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
-    EXPECT_EQ(got, pngs[i]);
-  }
+  expect_found(pngs, listed);
   WIN32_FIND_DATAA entry;
   HANDLE search = FindFirstFileA((scratch / "small\\tmp\\000\\*.part").c_str(), &entry);
   EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no partial file is left";
