@@ -214,7 +214,8 @@ StreamEnd walk_program_stream(Cursor& cur, uint64_t pos) {
       return pos == cur.limit() && units ? StreamEnd{pos, true, units} : stopped(cur, good, units, true);
     }
     // Something else after a pack: the file ended there, or its next piece lies elsewhere.
-    if (!start_code(h)) return units ? StreamEnd{pos, false, units} : StreamEnd{};
+    // Every unit is checked from its first bytes on, so the break is known to lie here.
+    if (!start_code(h)) return units ? StreamEnd{pos, false, units, pos + 4} : StreamEnd{};
     const uint8_t id = h[3];
     if (id == kEnd) return units ? StreamEnd{pos + 4, true, units} : StreamEnd{};
     if (id == kPack) {
@@ -271,7 +272,7 @@ Carve measure_mpg(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (!video_opens_stream(cur, pack, mpeg2)) return corrupt();
   StreamEnd s = walk_program_stream(cur, 0);
   if (s.units == 0) return corrupt();
-  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg");
+  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg", s.broken_at);
 }
 
 }  // namespace kes

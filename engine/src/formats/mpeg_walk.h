@@ -10,11 +10,13 @@ namespace kes {
 // right after a unit; otherwise the data stopped validating (the file's end, or its
 // next piece lies elsewhere) or the medium ended inside a unit, and `end` is where the
 // last unit that held ended (or the medium's end). `units` counts the packs or packets
-// walked.
+// walked. `broken_at`: past `end` when the unit right after it was found broken there
+// (a piece boundary lies at `end` or in the cluster before it), else 0.
 struct StreamEnd {
   uint64_t end = 0;
   bool complete = false;
   uint64_t units = 0;
+  uint64_t broken_at = 0;
 };
 
 // Program stream: packs from `pos`, each a pack header followed by system headers and

@@ -58,6 +58,17 @@ TEST(VideoStreams, ProgramStreamEndsAtItsEndCodeAndTransportCountersHold) {
   EXPECT_EQ(c.verdict, Verdict::truncated);
   EXPECT_EQ(c.length, at);
 
+  // Another file's bytes after a pack: the stream broke right there, so its next piece
+  // is looked for from that boundary alone.
+  Bytes cut = sample("mpg_vob.mpg");
+  const size_t mid = cut.size() / 2 / 2048 * 2048;
+  const Bytes other = noise(cut.size() - mid, 5);
+  std::copy(other.begin(), other.end(), cut.begin() + mid);
+  c = measure(fmt("mpg"), cut, 0);
+  EXPECT_EQ(c.verdict, Verdict::truncated);
+  EXPECT_EQ(c.length, mid);
+  EXPECT_EQ(c.broken_at, mid + 4);
+
   // A transport packet out of its PID's count is where the stream breaks.
   Bytes ts = sample("m2ts_packets.m2t");
   const size_t bad = 100 * 188;
