@@ -207,22 +207,22 @@ void main_window_c::show_page(HWND page) {
 
 LRESULT main_window_c::on_show_page(UINT message, WPARAM wparam, LPARAM lparam, BOOL&) {
   switch (message) {
-    case WM_USER + 2:
+    case kShowHomeMessage:
       set_step(0);
       show_page(home.m_hWnd);
       break;
-    case WM_USER + 3:
+    case kShowOptionsMessage:
       set_step(1);
       show_page(options.m_hWnd);
       break;
-    case WM_USER + 4:
+    case kShowScanMessage:
       set_step(2);
       show_page(recovery.m_hWnd);
-      if (wparam != 0) recovery.SendMessage(WM_USER + 6, wparam, lparam);
+      if (wparam != 0) recovery.SendMessage(kStartScanMessage, wparam, lparam);
       break;
-    case WM_USER + 5:
+    case kShowResumedMessage:
       show_page(recovery.m_hWnd);
-      recovery.SendMessage(WM_USER + 11, wparam, lparam);
+      recovery.SendMessage(kListOnlyMessage, wparam, lparam);
       break;
   }
   return 0;

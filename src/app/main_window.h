@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "../res/resource.h"
+#include "base/messages.h"
 #include "framework/message_loop.h"
 #include "framework/window.h"
 #include "imaging/image.h"
@@ -70,9 +71,9 @@ class main_window_c : public CWindowImpl<main_window_c, CWindow, CWinTraits<WS_C
     MESSAGE_HANDLER(WM_GETMINMAXINFO, on_get_min_max_info)
     MESSAGE_HANDLER(WM_SETFOCUS, on_set_focus)
     MESSAGE_HANDLER(WM_ERASEBKGND, on_erase_background)
-    MESSAGE_HANDLER(WM_USER + 1, on_wake)
-    MESSAGE_RANGE_HANDLER(WM_USER + 2, WM_USER + 5, on_show_page)
-    MESSAGE_HANDLER(WM_USER + 12, on_preview_step)
+    MESSAGE_HANDLER(kWakeMessage, on_wake)
+    MESSAGE_RANGE_HANDLER(kShowHomeMessage, kShowResumedMessage, on_show_page)
+    MESSAGE_HANDLER(kFilesRecoveredMessage, on_preview_step)
     COMMAND_ID_HANDLER(ID_MENU_HELP, on_help)
     COMMAND_ID_HANDLER(ID_MENU_ABOUT, on_about)
     COMMAND_ID_HANDLER(ID_MENU_EXIT, on_exit)

@@ -46,7 +46,7 @@ int check_single_instance() {
   if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS) return 0;
   HWND first = nullptr;
   EnumWindows(find_main_window, reinterpret_cast<LPARAM>(&first));
-  if (first) SendMessageW(first, WM_USER + 1, 0, 0);
+  if (first) SendMessageW(first, kWakeMessage, 0, 0);
   return -1;
 }
 

@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// Posted to the owner when recovering has finished.
-constexpr UINT kRecoveryFinishedMessage = WM_USER + 9;
+#include "base/messages.h"
 
 // Results of recover_file.
 enum RecoverResult {

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-// Posted to the owner when resuming has finished.
-constexpr UINT kResumeFinishedMessage = WM_USER + 10;
+#include "base/messages.h"
 
 // Thread procedure; `owner` is the HWND to notify, or null. Returns 0.
 int resume_thread(void* owner);

@@ -106,7 +106,7 @@ LRESULT home_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
 
 LRESULT home_window_c::on_start(WORD, WORD, HWND, BOOL&) {
   // While resuming fills the list, a new scan would clear it under the resume thread.
-  if (!is_resuming()) ::SendMessageW(owner, WM_USER + 3, 0, 0);
+  if (!is_resuming()) ::SendMessageW(owner, kShowOptionsMessage, 0, 0);
   return 0;
 }
 
@@ -121,7 +121,7 @@ LRESULT home_window_c::on_resume(WORD, WORD, HWND, BOOL&) {
 LRESULT home_window_c::on_resume_finished(UINT, WPARAM, LPARAM, BOOL&) {
   resuming->wait(INFINITE);
   resuming->close_handle();
-  ::SendMessageW(owner, WM_USER + 5, 0, 0);
+  ::SendMessageW(owner, kShowResumedMessage, 0, 0);
   hide_wait();
   return 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include "base/messages.h"
 #include "framework/window.h"
 #include "imaging/image.h"
 #include "session/worker_thread.h"
@@ -32,7 +33,7 @@ class home_window_c : public CWindowImpl<home_window_c, CWindow,
     MESSAGE_HANDLER(WM_SIZE, on_size)
     MESSAGE_HANDLER(WM_PAINT, on_paint)
     MESSAGE_HANDLER(WM_ERASEBKGND, on_erase_background)
-    MESSAGE_HANDLER(WM_USER + 10, on_resume_finished)
+    MESSAGE_HANDLER(kResumeFinishedMessage, on_resume_finished)
     COMMAND_ID_HANDLER(1, on_start)
     COMMAND_ID_HANDLER(2, on_resume)
     CHAIN_MSG_MAP(wait_window_c<home_window_c>)

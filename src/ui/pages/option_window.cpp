@@ -8,6 +8,7 @@
 
 #include "../res/resource.h"
 #include "app/settings.h"
+#include "base/messages.h"
 #include "devices/volumes.h"
 #include "i18n/language.h"
 #include "session/ansi_text.h"
@@ -176,7 +177,7 @@ LRESULT option_window_c::on_ctl_color_static(UINT, WPARAM wparam, LPARAM, BOOL&)
 
 LRESULT option_window_c::on_command(UINT, WPARAM wparam, LPARAM, BOOL&) {
   switch (LOWORD(wparam)) {
-    case kBack: ::SendMessageW(main_window, WM_USER + 2, 0, 0); break;
+    case kBack: ::SendMessageW(main_window, kShowHomeMessage, 0, 0); break;
     case kNext: next(); break;
     case kClose: ::SendMessageW(main_window, WM_CLOSE, 0, 0); break;
     case kRefresh: enumerate_volumes(); fill_volume_list(); break;
@@ -283,5 +284,5 @@ void option_window_c::next() {
   copy_ansi(g_scan_request.cache_folder, cache_ansi);
   copy_ansi(g_scan_request.volume, wide_to_ansi(volume_list[volume].volume_path));
   save_settings();
-  ::SendMessageW(main_window, WM_USER + 4, 1, reinterpret_cast<LPARAM>(&g_scan_request));
+  ::SendMessageW(main_window, kShowScanMessage, 1, reinterpret_cast<LPARAM>(&g_scan_request));
 }

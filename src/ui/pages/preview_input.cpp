@@ -8,7 +8,6 @@
 using namespace preview_geometry;
 
 namespace {
-constexpr UINT kFocusMessage = WM_USER + 7;
 constexpr int kLineStep = 10;
 constexpr int kPictureBandEnd = 81;
 constexpr int kCheckBandStart = 86;
@@ -104,7 +103,7 @@ LRESULT preview_window_c::on_left_button_down(UINT, WPARAM, LPARAM lparam, BOOL&
   if (index < 0) return 0;
   if (band <= kPictureBandEnd) {
     focused_item = position;
-    ::SendMessageW(GetParent(), kFocusMessage, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(GetParent(), kFocusedFileMessage, static_cast<WPARAM>(index), 0);
   } else if (band >= kCheckBandStart && band <= kCheckBandEnd) {
     {
       ListLock hold;

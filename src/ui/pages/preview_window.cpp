@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "app/settings.h"
+#include "base/messages.h"
 #include "framework/module.h"
 #include "i18n/language.h"
 #include "../res/resource.h"
@@ -16,8 +17,6 @@
 using namespace preview_geometry;
 
 namespace {
-constexpr UINT kCountMessage = WM_USER + 8;
-constexpr UINT kRecoveredMessage = WM_USER + 12;
 constexpr int kPictureIds[6] = {IDB_THUMB_PHOTO, IDB_THUMB_RAW, IDB_THUMB_VIDEO,
                                 IDB_THUMB_AUDIO, IDB_CHECK_ON,  IDB_CHECK_OFF};
 
@@ -142,7 +141,7 @@ void preview_window_c::report_counts() {
     for (unsigned index : *view)
       if (index < records.size() && records[index].selected) ++selected;
   }
-  if (m_hWnd) ::SendMessageW(GetParent(), kCountMessage, view_size(), selected);
+  if (m_hWnd) ::SendMessageW(GetParent(), kViewCountsMessage, view_size(), selected);
 }
 
 LRESULT preview_window_c::on_create(UINT, WPARAM, LPARAM, BOOL&) {
@@ -180,7 +179,7 @@ LRESULT preview_window_c::on_recovering_done(UINT, WPARAM, LPARAM, BOOL&) {
                                   {std::to_wstring(recovered)});
     show_user_message(m_hWnd, 4, text.c_str());
     HWND main = ::GetParent(GetParent());
-    if (main) ::SendMessageW(main, kRecoveredMessage, 0, 0);
+    if (main) ::SendMessageW(main, kFilesRecoveredMessage, 0, 0);
   } else {
     std::wstring text = text_or("no_selection", L"No files are selected.");
     show_user_message(m_hWnd, 1, text.c_str());

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "framework/window.h"
 #include "imaging/image.h"
 #include "session/found_file.h"
@@ -72,7 +73,7 @@ class preview_window_c : public CWindowImpl<preview_window_c>, public wait_windo
     MESSAGE_HANDLER(WM_LBUTTONDOWN, on_left_button_down)
     MESSAGE_HANDLER(WM_CONTEXTMENU, on_context_menu)
     MESSAGE_HANDLER(WM_TIMER, on_thumbnail_timer)
-    MESSAGE_HANDLER(WM_USER + 9, on_recovering_done)
+    MESSAGE_HANDLER(kRecoveryFinishedMessage, on_recovering_done)
     COMMAND_ID_HANDLER(40025, on_select_all)
     COMMAND_ID_HANDLER(40026, on_unselect_all)
     COMMAND_ID_HANDLER(40027, on_open_folder)

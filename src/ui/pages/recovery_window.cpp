@@ -261,7 +261,7 @@ LRESULT recovery_window_c::on_command(UINT, WPARAM wparam, LPARAM, BOOL& handled
     case kBackId:
       if (!confirm_leaving()) break;
       reset_page();
-      ::SendMessageW(GetParent(), id == kHomeId ? WM_USER + 2 : WM_USER + 3, 0, 0);
+      ::SendMessageW(GetParent(), id == kHomeId ? kShowHomeMessage : kShowOptionsMessage, 0, 0);
       break;
     case kCloseId:
       if (confirm_leaving()) ::SendMessageW(GetParent(), WM_CLOSE, 0, 0);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "framework/window.h"
 #include "imaging/image.h"
 #include "session/scan_session.h"
@@ -80,10 +81,10 @@ class recovery_window_c
     MESSAGE_HANDLER(WM_NOTIFY, on_notify)
     MESSAGE_HANDLER(WM_TIMER, on_timer)
     MESSAGE_HANDLER(WM_CTLCOLORSTATIC, on_ctl_color_static)
-    MESSAGE_HANDLER(WM_USER + 6, on_start_scan)
-    MESSAGE_HANDLER(WM_USER + 7, on_focused_item)
-    MESSAGE_HANDLER(WM_USER + 8, on_view_counts)
-    MESSAGE_HANDLER(WM_USER + 11, on_list_only)
+    MESSAGE_HANDLER(kStartScanMessage, on_start_scan)
+    MESSAGE_HANDLER(kFocusedFileMessage, on_focused_item)
+    MESSAGE_HANDLER(kViewCountsMessage, on_view_counts)
+    MESSAGE_HANDLER(kListOnlyMessage, on_list_only)
     MESSAGE_HANDLER(WM_COMMAND, on_command)
   END_MSG_MAP()
 
