@@ -38,6 +38,13 @@ static_assert(offsetof(EngineReport, sectors_total) == 0, "sectors_total at 0");
 static_assert(offsetof(EngineReport, sectors_done) == 8, "sectors_done at 8");
 static_assert(offsetof(EngineReport, file_path) == 16, "file_path at 16");
 
+// A report's 64-bit counts as their two halves, low half first, and back.
+inline void split_count(uint64_t count, uint32_t (&halves)[2]) {
+  halves[0] = static_cast<uint32_t>(count);
+  halves[1] = static_cast<uint32_t>(count >> 32);
+}
+inline uint64_t joined_count(const uint32_t (&halves)[2]) { return (uint64_t(halves[1]) << 32) | halves[0]; }
+
 // The search options, per kind, in the order the program sends them; "asf" and "riff"
 // stand for both video and audio.
 constexpr const char* kVideoSearch[15] = {"max", "mov",  "riff", "asf", "flv", "dpx", "dv",  "fcp",

@@ -14,10 +14,8 @@ constexpr uint32_t kSectorBytes = kestrune::kSectorBytes;  // progress numbers c
 // Fills a report; a path that does not fit (263 characters at most) gives false.
 inline bool make_report(EngineReport& r, uint64_t total, uint64_t done, const char* path) {
   std::memset(&r, 0, sizeof r);
-  r.sectors_total[0] = static_cast<uint32_t>(total);
-  r.sectors_total[1] = static_cast<uint32_t>(total >> 32);
-  r.sectors_done[0] = static_cast<uint32_t>(done);
-  r.sectors_done[1] = static_cast<uint32_t>(done >> 32);
+  kestrune::split_count(total, r.sectors_total);
+  kestrune::split_count(done, r.sectors_done);
   if (!path) return true;
   size_t n = std::strlen(path);
   if (n >= sizeof r.file_path) return false;
@@ -25,11 +23,7 @@ inline bool make_report(EngineReport& r, uint64_t total, uint64_t done, const ch
   return true;
 }
 
-inline uint64_t report_total(const EngineReport& r) {
-  return (uint64_t(r.sectors_total[1]) << 32) | r.sectors_total[0];
-}
-inline uint64_t report_done(const EngineReport& r) {
-  return (uint64_t(r.sectors_done[1]) << 32) | r.sectors_done[0];
-}
+inline uint64_t report_total(const EngineReport& r) { return kestrune::joined_count(r.sectors_total); }
+inline uint64_t report_done(const EngineReport& r) { return kestrune::joined_count(r.sectors_done); }
 
 }  // namespace kes

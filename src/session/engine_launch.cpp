@@ -7,11 +7,10 @@
 
 #include <cstring>
 
-#include "kestrune_contract.h"
+#include "kestrune_command_line.h"
 #include "session/engine_pipe.h"
 #include "session/engine_reports.h"
 #include "session/found_file_list.h"
-#include "session/search_options.h"
 
 std::string engine_executable_path() {
   char module[MAX_PATH];
@@ -35,13 +34,14 @@ std::string engine_command_line(const char* cache_folder, const char* volume,
 }
 
 namespace {
-bool is_scan_folder_name(const char* name) {
-  return _stricmp(name, "tmp") == 0 || _strnicmp(name, "tmp.", 4) == 0;
+bool is_scan_folder_name(const std::string& name) {
+  const std::string scan = kestrune::kScanFolderName;
+  return _stricmp(name.c_str(), scan.c_str()) == 0 || _strnicmp(name.c_str(), (scan + ".").c_str(), scan.size() + 1) == 0;
 }
 }  // namespace
 
 int delete_old_scan_folders(const char* cache_folder) {
-  std::string pattern = join_path(cache_folder, "tmp*");
+  std::string pattern = join_path(cache_folder, std::string(kestrune::kScanFolderName) + "*");
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
@@ -99,7 +99,8 @@ static_assert(sizeof(STARTUPINFOA) == 68, "the engine is started with a 68-byte 
 
 int start_engine(ScanSession* block) {
   std::string exe = engine_executable_path();
-  std::string command = engine_command_line(block->cache_folder, block->volume, search_options());
+  std::string command = engine_command_line(block->cache_folder, block->volume,
+                                            kestrune::build_search_options(block->photo, block->video, block->audio));
   block->process = nullptr;
   block->thread = nullptr;
   block->process_id = 0;
@@ -172,7 +173,6 @@ int engine_launch_thread(void* argument) {
   write_flag(block->stop, 0);
   write_flag(block->pause, 0);
   reset_found_files();
-  build_search_options(block->photo, block->video, block->audio);
   block->cache_folder[sizeof block->cache_folder - 1] = '\0';
   block->volume[sizeof block->volume - 1] = '\0';
   // Without a cache folder the wildcard would reach into the current folder;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "kestrune_contract.h"
+#include "kestrune_command_line.h"
 #include "session/ansi_text.h"
 #include "session/user_message.h"
 
@@ -15,18 +15,10 @@ using kestrune::kAudioKinds;
 using kestrune::kPhotoKinds;
 using kestrune::kVideoKinds;
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-bool same_ascii(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (ascii_lower(*a) != ascii_lower(*b)) return false;
-  return *a == *b;
-}
-
 template <size_t N>
 bool listed(const char* const (&table)[N], const char* ext) {
   for (const char* entry : table)
-    if (same_ascii(entry, ext)) return true;
+    if (kestrune::same_text(entry, ext)) return true;
   return false;
 }
 

@@ -1,6 +1,7 @@
 #include "session/resume.h"
 
 #include "app/settings.h"
+#include "kestrune_command_line.h"
 #include "session/ansi_text.h"
 #include "session/found_file_list.h"
 
@@ -83,7 +84,7 @@ void walk_files(const std::wstring& root,
 
 int resume_thread(void* owner) {
   std::wstring cache = cache_path;
-  for (const std::wstring& name : list_cache_folders(join(cache, L"tmp.*"))) {
+  for (const std::wstring& name : list_cache_folders(join(cache, ansi_to_wide(kestrune::kScanFolderName) + L".*"))) {
     std::wstring folder = join(cache, name);
     if (!is_directory(folder)) continue;
     walk_files(folder, [](const std::wstring& file) {

@@ -1,5 +1,7 @@
 #include "session/scan_session.h"
 
+#include "kestrune_command_line.h"
+
 std::string join_path(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   char last = folder.back();
@@ -8,5 +10,5 @@ std::string join_path(const std::string& folder, const std::string& name) {
 }
 
 std::string scan_folder_path(const char* cache_folder) {
-  return join_path(cache_folder, "tmp");
+  return join_path(cache_folder, kestrune::kScanFolderName);
 }

@@ -61,5 +61,5 @@ inline uint64_t sectors_done(const ScanSession& s) {
 // already ends in a separator.
 std::string join_path(const std::string& folder, const std::string& name);
 
-// The folder the engine writes into: the cache folder joined with "tmp".
+// The folder the engine writes into: the cache folder joined with kScanFolderName.
 std::string scan_folder_path(const char* cache_folder);

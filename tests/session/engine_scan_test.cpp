@@ -110,6 +110,7 @@ TEST_F(EngineScan, ReportedFilesAreListedInOrderWithHeadersComplemented) {
   write_bytes(scan_folder() + "\\stale.jpg", {1});
   CreateDirectoryA((cache + "\\tmpx").c_str(), nullptr);
   ASSERT_EQ(append_cached_file("C:\\old\\tmp\\x.jpg"), 0);  // the scan clears the list
+  block.video = 0;
 
   int rc = scan("connect|progress 6000000000 0|file f1.jpg 40|file sub\\f2.png 10"
                 "|progress 6000000000 5000000001|file f3.mov 0|end");
@@ -128,8 +129,14 @@ TEST_F(EngineScan, ReportedFilesAreListedInOrderWithHeadersComplemented) {
   EXPECT_TRUE(exists(cache + "\\tmpx"));
 
   std::string log = engine_log();
-  EXPECT_NE(log.find("cmd: client.exe /d \"" + s + "\" /cmd E: fileopt,everything,disable,max,"),
+  EXPECT_NE(log.find("cmd: client.exe /d \"" + s + "\" /cmd E: fileopt,everything,disable,tif,"),
             std::string::npos) << log;
+  // The engine reads back the photo options, then the audio ones, and no video.
+  std::string wanted = "enabled: ";
+  for (const char* option : kestrune::kPhotoSearch) wanted += std::string(option) + ",";
+  for (const char* option : kestrune::kAudioSearch) wanted += std::string(option) + ",";
+  wanted.back() = '\n';
+  EXPECT_NE(log.find(wanted), std::string::npos) << log;
   EXPECT_NE(log.find("done"), std::string::npos) << log;
   EXPECT_NE(block.process, nullptr);
   EXPECT_NE(block.process_id, 0u);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "kestrune_command_line.h"
 #include "session/engine_report.h"
 
 namespace {
@@ -41,19 +42,6 @@ void log_line(const std::string& line) {
   ExitProcess(code);
 }
 
-bool valid_options(const std::string& options) {
-  const std::string head = "fileopt,everything,disable,", tail = "search";
-  if (options.compare(0, head.size(), head) != 0) return false;
-  size_t at = head.size();
-  while (options.compare(at, std::string::npos, tail) != 0) {
-    size_t comma = options.find(',', at);
-    if (comma == std::string::npos || comma == at) return false;
-    if (options.compare(comma, 8, ",enable,") != 0) return false;
-    at = comma + 8;
-  }
-  return true;
-}
-
 // client.exe /d "<scan folder>" /cmd <volume> <options>
 void check_command_line() {
   std::string line = GetCommandLineA();
@@ -63,15 +51,22 @@ void check_command_line() {
   size_t quote = line.find('"', head.size());
   if (quote == std::string::npos) fail("unterminated scan folder", 2);
   g_scan_folder = line.substr(head.size(), quote - head.size());
-  if (g_scan_folder.size() < 3 || g_scan_folder.compare(g_scan_folder.size() - 3, 3, "tmp") != 0)
-    fail("scan folder must end in tmp", 2);
+  const std::string scan_name = kestrune::kScanFolderName;
+  if (g_scan_folder.size() < scan_name.size() ||
+      g_scan_folder.compare(g_scan_folder.size() - scan_name.size(), scan_name.size(), scan_name) != 0)
+    fail("scan folder must end in " + scan_name, 2);
   const std::string cmd = " /cmd ";
   if (line.compare(quote + 1, cmd.size(), cmd) != 0) fail("expected /cmd after the folder", 2);
   size_t volume_at = quote + 1 + cmd.size();
   size_t blank = line.find(' ', volume_at);
   if (blank == std::string::npos || blank == volume_at) fail("missing volume or options", 2);
   if (line[blank - 1] == '\\') fail("volume keeps its trailing backslash", 2);
-  if (!valid_options(line.substr(blank + 1))) fail("malformed option string", 2);
+  // Read as the engine reads it; the log lists what it switched on.
+  kestrune::SearchOptions options;
+  if (!kestrune::parse_search_options(line.substr(blank + 1), &options)) fail("malformed option string", 2);
+  std::string listed;
+  for (const std::string& option : options.enabled) listed += (listed.empty() ? "" : ",") + option;
+  log_line("enabled: " + listed);
 }
 
 void connect_pipe() {
@@ -123,8 +118,8 @@ void run(const std::string& command) {
     char* next = nullptr;
     unsigned long long total = std::strtoull(rest.c_str(), &next, 10);
     unsigned long long done = std::strtoull(next, nullptr, 10);
-    split_halves(total, g_report.sectors_total);
-    split_halves(done, g_report.sectors_done);
+    kestrune::split_count(total, g_report.sectors_total);
+    kestrune::split_count(done, g_report.sectors_done);
     send_report("");
   } else if (verb == "report") {
     send_report(rest);

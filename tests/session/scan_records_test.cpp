@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "common/test_files.h"
+#include "kestrune_command_line.h"
 #include "session/cache_header.h"
 #include "session/engine_launch.h"
 #include "session/found_file_list.h"
-#include "session/search_options.h"
 
 namespace {
 struct CountedImage : ListImage {
@@ -126,6 +126,7 @@ TEST(CacheHeader, ComplementsFirstSixteenBytesAndRestoresOnSecondCall) {
 }
 
 TEST(SearchOptions, KindsComeInVideoPhotoAudioOrder) {
+  using kestrune::build_search_options;
   EXPECT_EQ(build_search_options(0, 0, 0), "fileopt,everything,disable,search");
   std::string photo_audio = build_search_options(1, 0, 1);
   EXPECT_EQ(photo_audio.find("mov,"), std::string::npos);
@@ -133,7 +134,6 @@ TEST(SearchOptions, KindsComeInVideoPhotoAudioOrder) {
   EXPECT_LT(photo_audio.find("psd,enable,heif,enable,"), photo_audio.find("aif,enable,"));
   EXPECT_EQ(photo_audio.size() - photo_audio.rfind("wtv,enable,"), std::strlen("wtv,enable,search"));
   std::string all = build_search_options(1, 1, 1);
-  EXPECT_EQ(all, search_options());
   EXPECT_LT(all.find("TiVo,enable,"), all.find("tif,enable,"));
   size_t entries = 0;
   for (size_t at = 0; (at = all.find(",enable,", at)) != std::string::npos; ++at) ++entries;

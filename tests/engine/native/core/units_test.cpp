@@ -236,6 +236,30 @@ TEST(CommandLineOptions, EnableDisableAndUnknownTokens) {
   EXPECT_FALSE(kes::option_enabled(cl, "jpg"));
 }
 
+// What the program builds for every choice of kinds is what the engine reads back: the
+// kinds' search options in video, photo, audio order, each once ("asf" and "riff" are
+// both video and audio).
+TEST(CommandLineOptions, TheProgramsOptionsReadBackAsTheWantedKinds) {
+  for (int kinds = 0; kinds < 8; ++kinds) {
+    const bool photo = kinds & 1, video = kinds & 2, audio = kinds & 4;
+    std::vector<std::string> wanted;
+    auto want = [&](const auto& table) {
+      for (const char* option : table)
+        if (std::find(wanted.begin(), wanted.end(), option) == wanted.end()) wanted.push_back(option);
+    };
+    if (video) want(kestrune::kVideoSearch);
+    if (photo) want(kestrune::kPhotoSearch);
+    if (audio) want(kestrune::kAudioSearch);
+    const std::string options = kestrune::build_search_options(photo, video, audio);
+    const char* argv[] = {"client.exe", "/d", "C:\\c\\tmp", "/cmd", "E:", options.c_str()};
+    kes::CommandLine cl;
+    std::string error;
+    ASSERT_TRUE(kes::parse_command_line(6, argv, &cl, &error)) << options;
+    EXPECT_EQ(cl.enabled, wanted) << options;
+    EXPECT_EQ(cl.enabled.size(), (video ? 15u : 0u) + (photo ? 14u : 0u) + (audio ? (video ? 23u : 25u) : 0u));
+  }
+}
+
 TEST(CarveExtension, ContentExtensionOnlyWhenTheApplicationSortsItAlike) {
   auto carve_with = [](const char* ext) {
     kes::Carve c;

@@ -9,7 +9,7 @@
 #include <map>
 
 #include "engine_process.h"
-#include "kestrune_contract.h"
+#include "kestrune_command_line.h"
 #include "formats/container_maker.h"
 #include "formats/samples.h"
 #include "formats/stream_synthetic.h"
@@ -105,14 +105,7 @@ TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
   kes_test::TempDir dir;
   kes_test::write_file(dir / "card.img", card);
   // The option string the program sends with every kind wanted.
-  std::string options = "fileopt,everything,disable,";
-  auto enable = [&](const auto& names) {
-    for (const char* name : names) options += std::string(name) + ",enable,";
-  };
-  enable(kestrune::kVideoSearch);
-  enable(kestrune::kPhotoSearch);
-  enable(kestrune::kAudioSearch);
-  options += "search";
+  const std::string options = kestrune::build_search_options(true, true, true);
   kes_test::EngineRun run = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "tmp", "/cmd", dir / "card.img", options});
   ASSERT_EQ(run.exit_code, 0) << run.err;
 
