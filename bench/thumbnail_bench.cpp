@@ -24,6 +24,7 @@
 #include "imaging/jpeg_scaled.h"
 #include "imaging/thumbnail.h"
 #include "raw/raw_preview.h"
+#include "session/thumbnail_worker.h"
 
 namespace {
 

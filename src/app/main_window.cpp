@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "framework/module.h"
 #include "i18n/language.h"
 #include "session/user_message.h"

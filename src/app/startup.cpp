@@ -3,13 +3,14 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "app/settings.h"
-#include "app/system_probe.h"
+#include "base/settings.h"
+#include "base/system_probe.h"
 #include "devices/volumes.h"
 #include "framework/module.h"
 #include "i18n/language.h"
 #include "session/found_file_list.h"
 #include "session/thumbnail_worker.h"
+#include "ui/pages/message_window.h"
 #include "ui/skin/fonts.h"
 
 namespace {
@@ -60,6 +61,7 @@ int initialise_application() {
   start_thumbnail_worker(physical_memory);
   enumerate_volumes();
   create_application_fonts();
+  install_message_window();
   if (load_language(language_name, true) == -1) return report_failure(4);
   if (lstrcmpiW(language_name, L"English") != 0) load_language(L"English", false);
   return 0;

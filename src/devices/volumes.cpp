@@ -5,7 +5,7 @@
 #include <cstring>
 #include <cwctype>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "devices/volume_source.h"
 
 std::vector<VolumeEntry> volume_list;

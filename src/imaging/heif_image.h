@@ -1,7 +1,7 @@
 // HEIF pictures (HEIC: HEVC-coded; AVIF: AV1-coded), which GDI+ cannot read, decoded
 // through libheif for thumbnails.
 #pragma once
-#include "session/found_file.h"
+#include "base/found_file.h"
 
 class CImage;
 

@@ -3,15 +3,14 @@
 #pragma once
 #include <windows.h>
 #include <objidl.h>
-#include "session/found_file.h"
 
-class CImage : public ListImage {
+class CImage {
  public:
   enum DIBOrientation { DIBOR_DEFAULT, DIBOR_TOPDOWN, DIBOR_BOTTOMUP };
   static const DWORD createAlphaChannel = 1;
 
   CImage();
-  ~CImage() override;
+  ~CImage();
   CImage(const CImage&) = delete;
   CImage& operator=(const CImage&) = delete;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "session/found_file.h"
+#include "base/found_file.h"
 
 // Decoding is refused above this many pixels: GDI+ holds a 32-bit copy (256 MiB here)
 // besides the 24-bit one, and the thumbnail worker shares the program's 2 GiB of address

@@ -1,69 +1,13 @@
 #include "imaging/thumbnail.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
-#include <cstring>
-#include <string>
 #include <vector>
 
-#include "imaging/heif_image.h"
+#include "base/ansi_text.h"
 #include "imaging/image.h"
 #include "imaging/image_files.h"
 #include "imaging/jpeg_scaled.h"
-#include "raw/raw_decoder.h"
-#include "session/ansi_text.h"
-
-namespace {
-
-const char* const kCommonExtensions[] = {".bmp", ".gif", ".jpeg", ".jpg", ".png", ".tiff"};
-const char* const kRawExtensions[] = {".tif", ".dsc", ".nef", ".cr2", ".dng", ".dcr",
-                                      ".pef", ".srf", ".arw", ".sr2", ".raf", ".x3f",
-                                      ".orf", ".rw2", ".crw", ".mrw", ".cr3"};
-// HEVC- and AV1-coded pictures, which GDI+ cannot read.
-const char* const kHeifExtensions[] = {".heic", ".heif", ".avif"};
-
-std::string lower_extension(const char* path) {
-  std::string ext = PathFindExtensionA(path);
-  if (!ext.empty()) CharLowerBuffA(&ext[0], static_cast<DWORD>(ext.size()));
-  return ext;
-}
-
-}  // namespace
-
-ThumbnailDecoder thumbnail_decoder_for(const char* path) {
-  std::string ext = lower_extension(path);
-  for (const char* known : kCommonExtensions)
-    if (ext == known) return ThumbnailDecoder::common;
-  for (const char* known : kRawExtensions)
-    if (ext == known) return ThumbnailDecoder::raw;
-  for (const char* known : kHeifExtensions)
-    if (ext == known) return ThumbnailDecoder::heif;
-  return ThumbnailDecoder::none;
-}
-
-int make_thumbnail(FoundFile& record) {
-  if (GetFileAttributesA(record.thumb_path) != INVALID_FILE_ATTRIBUTES) return 0;
-  CImage image;
-  switch (thumbnail_decoder_for(record.file_path)) {
-    case ThumbnailDecoder::common:
-      if (decode_common_image(image, record) < 0) return -1;
-      save_thumbnail(image, record.thumb_path);
-      return 0;
-    case ThumbnailDecoder::raw:
-      if (decode_raw_image(image, record) < 0) return -1;
-      save_thumbnail(image, record.thumb_path);
-      image.ReleaseDC();  // the RAW decoder hands the picture over borrowed
-      return 0;
-    case ThumbnailDecoder::heif:
-      if (decode_heif_image(image, record) < 0) return -1;
-      save_thumbnail(image, record.thumb_path);
-      return 0;
-    case ThumbnailDecoder::none:
-      break;
-  }
-  return -1;
-}
 
 int decode_common_image(CImage& image, FoundFile& record) {
   std::vector<uint8_t> bytes;

@@ -1,23 +1,16 @@
-// Thumbnails: one cached file decoded and squeezed into a 117 x 82 24-bit PNG beside it.
+// Thumbnails: a decoded picture squeezed into a 117 x 82 24-bit PNG, and the common
+// decoder (the thumbnail worker chooses between it, the HEIF decoder, heif_image.h, and
+// the RAW decoder, src/raw).
 #pragma once
 #include <cstdint>
 #include <vector>
 
-#include "session/found_file.h"
+#include "base/found_file.h"
 
 class CImage;
 
 constexpr int kThumbnailWidth = 117;
 constexpr int kThumbnailHeight = 82;
-
-// Which decoder reads a file, chosen by its lower-cased extension.
-enum class ThumbnailDecoder { none, common, raw, heif };
-ThumbnailDecoder thumbnail_decoder_for(const char* path);
-
-// Writes record.thumb_path from record.file_path (read with its header restored in memory
-// when record.complemented is set) and fills the record's picture facts. 0 when written,
-// already there, or when only the save failed; -1 when no decoder fits or decoding failed.
-int make_thumbnail(FoundFile& record);
 
 // GDI+ decoding of bmp/gif/jpeg/png/tiff into `image`; sets width and height. 0 or -1.
 int decode_common_image(CImage& image, FoundFile& record);

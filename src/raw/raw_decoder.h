@@ -1,6 +1,6 @@
 // Camera RAW files decoded through LibRaw into a 24-bit picture, with their metadata.
 #pragma once
-#include "session/found_file.h"
+#include "base/found_file.h"
 
 class CImage;
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "session/ansi_text.h"
+#include "base/ansi_text.h"
 #include "session/engine_report.h"
 #include "session/found_file_list.h"
 

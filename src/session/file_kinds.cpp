@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "base/ansi_text.h"
 #include "kestrune_command_line.h"
-#include "session/ansi_text.h"
 #include "session/user_message.h"
 
 namespace {

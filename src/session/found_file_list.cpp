@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "imaging/image.h"
 #include "session/cache_header.h"
 
 FoundFileList g_found_files;

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <cstdint>
 #include <vector>
-#include "session/found_file.h"
+#include "base/found_file.h"
 
 struct FoundFileList {
   std::vector<FoundFile> records;  // indexes never change while the list lives

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/ansi_text.h"
+#include "base/settings.h"
 #include "i18n/language.h"
-#include "session/ansi_text.h"
 #include "session/found_file_list.h"
 #include "session/user_message.h"
 

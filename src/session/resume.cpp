@@ -1,8 +1,8 @@
 #include "session/resume.h"
 
-#include "app/settings.h"
+#include "base/ansi_text.h"
+#include "base/settings.h"
 #include "kestrune_command_line.h"
-#include "session/ansi_text.h"
 #include "session/found_file_list.h"
 
 namespace {

@@ -2,16 +2,12 @@
 
 #include <atomic>
 
-#include "ui/pages/message_window.h"
-
 namespace {
 
-// The skinned message box of the pages.
-int skinned_message_box(HWND owner, int mode, const wchar_t* text) {
-  return show_message_window(owner, mode, text);
-}
+// Until the program installs its box, nothing is shown and the answer is "closed".
+int no_message_box(HWND, int, const wchar_t*) { return 0; }
 
-std::atomic<UserMessageFunction> g_show{skinned_message_box};
+std::atomic<UserMessageFunction> g_show{no_message_box};
 
 }  // namespace
 
@@ -20,5 +16,5 @@ int show_user_message(HWND owner, int mode, const wchar_t* text) {
 }
 
 UserMessageFunction set_user_message_function(UserMessageFunction function) {
-  return g_show.exchange(function ? function : skinned_message_box);
+  return g_show.exchange(function ? function : no_message_box);
 }

@@ -1,4 +1,6 @@
-// The one door through which the session code tells the user something.
+// The one door through which the program tells the user something: the session code and
+// the pages call it, and start-up installs the skinned message box behind it (a layer the
+// session must not include); tests install a recorder.
 #pragma once
 #include <windows.h>
 
@@ -9,6 +11,6 @@ using UserMessageFunction = int (*)(HWND owner, int mode, const wchar_t* text);
 // Shows `text` modally in the given mode and returns the box's result.
 int show_user_message(HWND owner, int mode, const wchar_t* text);
 
-// Replaces the box (the skinned one, or a recorder in tests); null restores the
-// skinned default. Returns the previous function.
+// Installs the box (the skinned one, or a recorder in tests); null removes it, and then
+// nothing is shown and every box answers 0. Returns the previous function.
 UserMessageFunction set_user_message_function(UserMessageFunction function);

@@ -1,7 +1,7 @@
 // Filtering, describing and ordering rules of the volume list, on made-up volumes.
 #include <gtest/gtest.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "devices/volume_source.h"
 #include "devices/volumes.h"
 

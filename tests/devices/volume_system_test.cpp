@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "devices/volumes.h"
 #include "../common/wine_drive.h"
 

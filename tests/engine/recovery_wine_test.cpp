@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 #include "session/found_file_list.h"

@@ -10,6 +10,7 @@
 #include "imaging/image.h"
 #include "imaging/image_files.h"
 #include "imaging/thumbnail.h"
+#include "session/thumbnail_worker.h"
 
 namespace {
 

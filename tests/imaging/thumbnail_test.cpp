@@ -1,6 +1,6 @@
 // make_thumbnail on pictures made by ImageMagick and DNGs written here, through GDI+
 // and LibRaw under Wine.
-#include "imaging/thumbnail.h"
+#include "session/thumbnail_worker.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@ tess_add_test(session_background_tests
   SOURCES ${BACKGROUND_TESTS}/thumbnail_worker_test.cpp ${BACKGROUND_TESTS}/resume_test.cpp
           ${BACKGROUND_TESTS}/recover_test.cpp ${BACKGROUND_TESTS}/file_kinds_test.cpp
           ${CMAKE_SOURCE_DIR}/tests/raw/dng_writer.cpp
-  LIBS tess_session tess_imaging tess_app tess_i18n)
+  LIBS tess_session)
 target_include_directories(session_background_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/raw
                            ${CMAKE_SOURCE_DIR}/tests)
 

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "app/settings.h"
 #include "background_files.h"
+#include "base/settings.h"
 #include "common/wine_drive.h"
 #include "i18n/language.h"
 #include "session/found_file_list.h"

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/settings.h"
 #include "background_files.h"
+#include "base/settings.h"
 #include "session/found_file_list.h"
 
 namespace {

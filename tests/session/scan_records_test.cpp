@@ -4,18 +4,13 @@
 #include <cstring>
 
 #include "common/test_files.h"
+#include "imaging/image.h"
 #include "kestrune_command_line.h"
 #include "session/cache_header.h"
 #include "session/engine_launch.h"
 #include "session/found_file_list.h"
 
 namespace {
-struct CountedImage : ListImage {
-  explicit CountedImage(int* deletions) : deletions(deletions) {}
-  ~CountedImage() override { ++*deletions; }
-  int* deletions;
-};
-
 std::string ext_of(const char* path) {
   char ext[8];
   derive_extension(path, ext);
@@ -26,26 +21,27 @@ std::string ext_of(const char* path) {
 TEST(FoundFileList, ResetDeletesEachImageOnceAndStartsOver) {
   reset_found_files();
   uint32_t generation = g_found_files.generation;
-  int deletions = 0;
+  const long images_before = CImage::LiveCount();
   for (const char* p : {"C:\\c\\tmp\\a.jpg", "C:\\c\\tmp\\b.jpg", "C:\\c\\tmp\\c.png"})
     ASSERT_EQ(append_cached_file(p), 0);
   {
     ListLock hold;
-    g_found_files.records[0].image = new CountedImage(&deletions);
-    g_found_files.records[2].image = new CountedImage(&deletions);
+    g_found_files.records[0].image = new CImage;
+    g_found_files.records[2].image = new CImage;
     g_found_files.thumbnail_cursor = 2;  // worker part-way through
     g_found_files.current_item = 1;
   }
   FoundFile* first = &g_found_files.records[0];
+  EXPECT_EQ(CImage::LiveCount(), images_before + 2);
   reset_found_files();
-  EXPECT_EQ(deletions, 2);
+  EXPECT_EQ(CImage::LiveCount(), images_before);
   EXPECT_EQ(g_found_files.records.size(), 0u);
   EXPECT_EQ(g_found_files.thumbnail_cursor, 0u);
   EXPECT_EQ(g_found_files.current_item, -1);
   EXPECT_NE(g_found_files.generation, generation);
   EXPECT_GE(g_found_files.records.capacity(), kReservedRecords);
   reset_found_files();  // nothing left to delete a second time
-  EXPECT_EQ(deletions, 2);
+  EXPECT_EQ(CImage::LiveCount(), images_before);
   ASSERT_EQ(append_cached_file("C:\\c\\tmp\\d.jpg"), 0);
   EXPECT_EQ(&g_found_files.records[0], first) << "the reserved array must not move";
   EXPECT_EQ(g_found_files.records[0].image, nullptr);

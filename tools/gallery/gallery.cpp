@@ -8,7 +8,7 @@
 #include <string>
 
 #include "../../tests/ui/pages/dialog_texts.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "i18n/language.h"
 #include "imaging/image.h"
 #include "ui/pages/about_window.h"

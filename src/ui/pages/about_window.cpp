@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/system_probe.h"
+#include "base/system_probe.h"
 #include "i18n/language.h"
 #include "ui/pages/dialog_parts.h"
 #include "ui/skin/drawing.h"

@@ -4,7 +4,7 @@
 
 #include <cwctype>
 
-#include "session/ansi_text.h"
+#include "base/ansi_text.h"
 
 namespace folder_rules {
 

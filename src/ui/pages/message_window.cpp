@@ -2,8 +2,9 @@
 
 #include <shellapi.h>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "i18n/language.h"
+#include "session/user_message.h"
 #include "ui/pages/dialog_parts.h"
 #include "ui/skin/drawing.h"
 #include "ui/skin/fonts.h"
@@ -80,6 +81,8 @@ LRESULT message_window_c::on_second(WORD, WORD, HWND, BOOL&) {
   EndDialog(2);
   return 0;
 }
+
+void install_message_window() { set_user_message_function(show_message_window); }
 
 int show_message_window(HWND owner, int mode, const wchar_t* text) {
   message_window_c box(text ? text : L"", mode < 0 ? 5u : static_cast<unsigned int>(mode));

@@ -56,3 +56,7 @@ class message_window_c : public CDialogImpl<message_window_c>, public ui_window_
 
 // Runs the message box modally over `owner` (may be null) and returns its result.
 int show_message_window(HWND owner, int mode, const wchar_t* text);
+
+// Puts this box behind show_user_message, the door of the session and the pages
+// (start-up does it).
+void install_message_window();

@@ -7,11 +7,11 @@
 #include <cstring>
 
 #include "../res/resource.h"
-#include "app/settings.h"
+#include "base/ansi_text.h"
 #include "base/messages.h"
+#include "base/settings.h"
 #include "devices/volumes.h"
 #include "i18n/language.h"
-#include "session/ansi_text.h"
 #include "session/user_message.h"
 #include "ui/pages/folder_rules.h"
 #include "ui/pages/folder_window.h"

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "session/ansi_text.h"
+#include "base/ansi_text.h"
 #include "session/file_kinds.h"
 #include "session/found_file_list.h"
 #include "ui/pages/preview_geometry.h"
@@ -60,7 +60,7 @@ const CImage& preview_window_c::placeholder_for(const FoundFile& record) const {
 void preview_window_c::paint_tile(HDC dc, int position, const FoundFile& record, const RECT& client) {
   const int x = tile_x(position);
   const int y = tile_y(position, scroll_position);
-  const CImage* thumbnail = dynamic_cast<const CImage*>(record.image);
+  const CImage* thumbnail = record.image;
   draw_image(dc, thumbnail && !thumbnail->IsNull() ? *thumbnail : placeholder_for(record), x, y);
   draw_image(dc, pictures[record.selected ? kTicked : kEmpty], x, y + kBoxOffset);
   if (position == focused_item) {

@@ -4,7 +4,7 @@
 // pictures (and GDI bitmaps) at a time.
 #include <climits>
 
-#include "session/ansi_text.h"
+#include "base/ansi_text.h"
 #include "session/found_file_list.h"
 #include "ui/pages/preview_geometry.h"
 #include "ui/pages/preview_window.h"

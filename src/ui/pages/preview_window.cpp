@@ -2,11 +2,11 @@
 
 #include <shellapi.h>
 
-#include "app/settings.h"
+#include "../res/resource.h"
 #include "base/messages.h"
+#include "base/settings.h"
 #include "framework/module.h"
 #include "i18n/language.h"
-#include "../res/resource.h"
 #include "session/file_kinds.h"
 #include "session/found_file_list.h"
 #include "session/recover.h"

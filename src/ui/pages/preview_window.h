@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/found_file.h"
 #include "base/messages.h"
 #include "framework/window.h"
 #include "imaging/image.h"
-#include "session/found_file.h"
 #include "session/worker_thread.h"
 #include "ui/skin/wait_window.h"
 

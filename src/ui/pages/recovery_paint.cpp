@@ -6,8 +6,8 @@
 #include <ctime>
 #include <string>
 
+#include "base/ansi_text.h"
 #include "i18n/language.h"
-#include "session/ansi_text.h"
 #include "session/found_file_list.h"
 #include "ui/skin/drawing.h"
 #include "ui/skin/fonts.h"

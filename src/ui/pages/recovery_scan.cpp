@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "base/ansi_text.h"
 #include "i18n/language.h"
-#include "session/ansi_text.h"
 #include "session/engine_control.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"

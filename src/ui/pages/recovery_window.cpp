@@ -4,8 +4,8 @@
 #include <commctrl.h>
 
 #include "../res/resource.h"
+#include "base/ansi_text.h"
 #include "i18n/language.h"
-#include "session/ansi_text.h"
 #include "session/engine_launch.h"
 #include "session/found_file_list.h"
 #include "session/user_message.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/system_probe.h"
+#include "base/settings.h"
+#include "base/system_probe.h"
 #include "i18n/language.h"
 #include "session/user_message.h"
 #include "dialog_texts.h"
@@ -156,10 +156,13 @@ TEST_F(Dialogs, ModesAboveFourShowNoIconButOneButton) {
   EXPECT_EQ(d.result, 1);
 }
 
+// As start-up installs it.
 TEST_F(Dialogs, SessionMessagesAppearInTheSkinnedBox) {
   use_language(0);
+  install_message_window();
   const driven d = run_driven(L"--size=300x200 --frame=30 --control=1@115,136 --action=escape",
                               [] { return show_user_message(nullptr, 2, L"The file could not be copied."); });
+  set_user_message_function(nullptr);
   EXPECT_EQ(d.driver_exit, 0u);
   EXPECT_EQ(d.result, 2);
 }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/system_probe.h"
+#include "base/system_probe.h"
 #include "ui/pages/about_window.h"
 #include "ui/pages/dialog_parts.h"
 #include "ui/pages/message_window.h"

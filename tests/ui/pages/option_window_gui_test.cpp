@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../../common/wine_drive.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "devices/volumes.h"
 #include "dialog_texts.h"
 #include "i18n/language.h"

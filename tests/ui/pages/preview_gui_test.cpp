@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "common/test_files.h"
 #include "i18n/language.h"
 #include "session/file_kinds.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/system_probe.h"
+#include "base/settings.h"
+#include "base/system_probe.h"
 
 namespace {
 

@@ -1,13 +1,10 @@
-// One found file: the fixed 600-byte record of the found-file list.
+// One found file: the fixed 600-byte record of the found-file list (src/session), which
+// the thumbnail code fills in (src/imaging, src/raw) and the pages show.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
-// Anything the list may own in a record's `image` slot. The list deletes it
-// through this base, so the owner of a decoded picture needs no further type.
-struct ListImage {
-  virtual ~ListImage() = default;
-};
+class CImage;  // src/imaging: the list owns the decoded thumbnail and deletes it
 
 #pragma pack(push, 4)
 struct FoundFile {
@@ -18,7 +15,7 @@ struct FoundFile {
   char thumb_path[260];     // PNG thumbnail path, empty until the worker handled it
   char file_path[260];      // cached file, ANSI, at most 259 characters
   char ext[8];              // text after the last '.' of file_path, at most 7 characters
-  ListImage* image;         // owned decoded thumbnail or null
+  CImage* image;            // owned decoded thumbnail or null
   int32_t grid_x;           // tile position in the preview grid
   int32_t grid_y;
   uint32_t selected;        // non-zero: chosen for recovering

@@ -1,4 +1,4 @@
-#include "app/system_probe.h"
+#include "base/system_probe.h"
 
 #include <windows.h>
 #include <objbase.h>

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -6,7 +6,7 @@
 #include <cwchar>
 #include <string>
 
-#include "app/system_probe.h"
+#include "base/system_probe.h"
 
 wchar_t cache_path[kSettingsPathChars] = L"";
 wchar_t recovery_path[kSettingsPathChars] = L"";

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include "app/system_probe.h"
+#include "base/system_probe.h"
 
 namespace {
 
