@@ -147,7 +147,7 @@ bool main_window_c::close_request() {
   // Recovering copies to the destination; ending the program under it would leave
   // half-written files, so the request waits until it has ended.
   if (recovery.is_recovering()) return false;
-  if (recovery.run_state != recovery_window_c::kIdle) {
+  if (recovery.run_state() != recovery_window_c::kIdle) {
     if (show_user_message(m_hWnd, 3, lookup_text("cancel_confirm").c_str()) != 1) return false;
     // The whole stop sequence: the engine ends and the launch thread is waited for, so
     // no thread outlives the page it reports to.

@@ -9,7 +9,7 @@
 
 #include "kestrune_command_line.h"
 #include "session/engine_pipe.h"
-#include "session/engine_reports.h"
+#include "session/scan_job.h"
 #include "session/found_file_list.h"
 
 std::string engine_executable_path() {
@@ -74,9 +74,9 @@ void ensure_cache_folder(const char* cache_folder) {
 
 namespace {
 // A reader still waiting for the engine to connect would wait for ever once
-// the engine has ended (crashed, or terminated by the user's stop). The watch
-// connects to the pipe itself then; the reader sees a client that isn't the
-// engine, finds the engine gone and ends.
+// the engine has ended (crashed, or terminated by a stop). The watch connects
+// to the pipe itself then; the reader sees a client that isn't the engine,
+// finds the engine gone and ends.
 struct EngineWatch {
   HANDLE engine;  // our own duplicate of the engine process handle
   HANDLE done;    // set when the reader has finished
@@ -97,14 +97,18 @@ unsigned __stdcall watch_engine(void* argument) {
 static_assert(sizeof(STARTUPINFOA) == 68, "the engine is started with a 68-byte STARTUPINFOA");
 #endif
 
-int start_engine(ScanSession* block) {
+// The engine ends right after its end message; one that lingers has nothing more to
+// say (it is ended with its scan), so the scan counts as ended.
+constexpr DWORD kEngineExitWaitMs = 10000;
+}  // namespace
+
+// The stopper reads the handles under the lock after setting the stop flag; the flag is
+// read here under the same lock after storing them, so one of the two sees the other.
+int ScanJob::start_engine() {
   std::string exe = engine_executable_path();
-  std::string command = engine_command_line(block->cache_folder, block->volume,
-                                            kestrune::build_search_options(block->photo, block->video, block->audio));
-  block->process = nullptr;
-  block->thread = nullptr;
-  block->process_id = 0;
-  block->thread_id = 0;
+  const ScanRequest& request = block_.request;  // constant while the scan runs
+  std::string command = engine_command_line(request.cache_folder, request.volume,
+                                            kestrune::build_search_options(request.photo, request.video, request.audio));
   STARTUPINFOA startup;
   std::memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;  // 68
@@ -112,25 +116,26 @@ int start_engine(ScanSession* block) {
   if (exe.empty() || !CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE,
                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &created))
     return -1;
-  block->process = created.hProcess;
-  block->thread = created.hThread;
-  block->process_id = created.dwProcessId;
-  block->thread_id = created.dwThreadId;
-  // The stopper reads the handle after setting the stop flag; we read the flag after
-  // storing the handle. The barrier keeps one of the two from missing the other.
-  MemoryBarrier();
+  std::lock_guard<std::mutex> hold(lock_);
+  block_.process = created.hProcess;
+  block_.thread = created.hThread;
+  block_.process_id = created.dwProcessId;
+  block_.thread_id = created.dwThreadId;
+  engine_id_ = created.dwProcessId;
+  if (block_.pause) SuspendThread(block_.thread);  // paused while it was being started
+  if (block_.stop) kill_engine();                   // stopped meanwhile: it must not outlive the scan
   return 0;
 }
 
-int read_watching_engine(HANDLE pipe, ScanSession* block) {
+int ScanJob::read_watching_engine() {
   EngineWatch watch = {nullptr, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  DuplicateHandle(GetCurrentProcess(), block->process, GetCurrentProcess(), &watch.engine,
+  DuplicateHandle(GetCurrentProcess(), block_.process, GetCurrentProcess(), &watch.engine,
                   SYNCHRONIZE, FALSE, 0);
   HANDLE watcher = nullptr;
   if (watch.engine && watch.done)
     watcher = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, watch_engine, &watch, 0, nullptr));
 
-  int rc = read_engine_reports(pipe, block);
+  int rc = read_engine_reports();
 
   if (watch.done) SetEvent(watch.done);
   if (watcher) {
@@ -141,18 +146,12 @@ int read_watching_engine(HANDLE pipe, ScanSession* block) {
   if (watch.done) CloseHandle(watch.done);
   return rc;
 }
-}  // namespace
-
-namespace {
-// The engine ends right after its end message; one that lingers has nothing more to
-// say (the page ends it), so the scan counts as ended.
-constexpr DWORD kEngineExitWaitMs = 10000;
 
 // What the exit code of an engine that sent its end message says about the scan.
-int outcome_after_end(const ScanSession* block) {
+int ScanJob::outcome_after_end() {
   DWORD code = 0;
-  if (WaitForSingleObject(block->process, kEngineExitWaitMs) != WAIT_OBJECT_0 ||
-      !GetExitCodeProcess(block->process, &code))
+  if (WaitForSingleObject(block_.process, kEngineExitWaitMs) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(block_.process, &code))
     return kScanEnded;
   switch (code) {
     case kestrune::kExitOk:
@@ -165,33 +164,21 @@ int outcome_after_end(const ScanSession* block) {
       return kScanFailed;
   }
 }
-}  // namespace
 
-int engine_launch_thread(void* argument) {
-  ScanSession* block = static_cast<ScanSession*>(argument);
-  // A scan restarted with the block of a stopped one starts unstopped.
-  write_flag(block->stop, 0);
-  write_flag(block->pause, 0);
+// The launch thread: clears the list, prepares the cache folder, starts the engine and
+// reads its reports. The engine's handles stay in the block until the scan has ended.
+int ScanJob::engine_launch_thread() {
   reset_found_files();
-  block->cache_folder[sizeof block->cache_folder - 1] = '\0';
-  block->volume[sizeof block->volume - 1] = '\0';
+  const ScanRequest& request = block_.request;  // constant while the scan runs
   // Without a cache folder the wildcard would reach into the current folder;
   // without a volume the command line is malformed; without a pipe the engine
   // could report to nobody.
-  if (!block->cache_folder[0] || !block->volume[0] || !block->pipe || !*block->pipe) return -1;
-  delete_old_scan_folders(block->cache_folder);
-  ensure_cache_folder(block->cache_folder);
-  if (read_flag(block->stop)) return 0;
-  if (start_engine(block) != 0) return -1;
-  if (read_flag(block->stop)) {  // stopped while the engine was being started
-    TerminateProcess(block->process, 0xFFFFFFFF);
-    return 0;
-  }
-  int rc = read_watching_engine(*block->pipe, block);
-  // Stopped before the engine was known to the stopper: it must not outlive the scan.
-  if (read_flag(block->stop)) {
-    TerminateProcess(block->process, 0xFFFFFFFF);
-    return kScanEnded;
-  }
-  return rc == 0 ? outcome_after_end(block) : kScanFailed;
+  if (!request.cache_folder[0] || !request.volume[0] || !pipe_) return kScanFailed;
+  delete_old_scan_folders(request.cache_folder);
+  ensure_cache_folder(request.cache_folder);
+  if (stopping()) return kScanStopped;
+  if (start_engine() != 0) return kScanFailed;
+  const int rc = read_watching_engine();
+  if (stopping()) return kScanStopped;
+  return rc == 0 ? outcome_after_end() : kScanFailed;
 }

@@ -1,4 +1,5 @@
-// Starting the recovery engine for one scan and running the scan thread.
+// What the launch thread of a scan (ScanJob, scan_job.h) does besides reading reports:
+// the engine's command line, the old scan folders, the cache folder.
 #pragma once
 #include <string>
 
@@ -21,16 +22,3 @@ int delete_old_scan_folders(const char* cache_folder);
 
 // Creates the cache folder and any missing parents when it isn't a directory.
 void ensure_cache_folder(const char* cache_folder);
-
-// How a scan ended: the result of engine_launch_thread.
-enum ScanOutcome {
-  kScanEnded = 0,       // the whole card was gone through, or the user stopped the scan
-  kScanFailed = -1,     // no engine, no pipe, a broken report stream, or an engine that failed
-  kScanCacheFull = 1,   // a found file could not be written into the cache: its disk is full
-  kScanUnreadable = 2,  // gone through to the end, but parts of the card could not be read
-};
-
-// The scan thread: clears the list, prepares the cache folder, starts the
-// engine and reads its reports from the block's pipe. `block` is a ScanSession.
-// Returns a ScanOutcome: after the end message, what the engine's exit code says.
-int engine_launch_thread(void* block);

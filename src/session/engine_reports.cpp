@@ -5,6 +5,7 @@
 #include "base/ansi_text.h"
 #include "session/engine_report.h"
 #include "session/found_file_list.h"
+#include "session/scan_job.h"
 
 namespace {
 bool full_path(const char* path, char (&out)[260]) {
@@ -28,35 +29,7 @@ bool resolve_inside_folder(const char* path, const std::string& folder, char (&r
 }
 
 namespace {
-bool engine_has_ended(const ScanSession* block) {
-  return block->process && WaitForSingleObject(block->process, 0) == WAIT_OBJECT_0;
-}
-
-// 0 once the engine is the connected client, 1 when stopped meanwhile, -1 on failure.
-int accept_engine(HANDLE pipe, ScanSession* block) {
-  for (;;) {
-    bool connected = ConnectNamedPipe(pipe, nullptr) != FALSE;
-    DWORD error = connected ? 0 : GetLastError();
-    connected = connected || error == ERROR_PIPE_CONNECTED;
-    // ERROR_NO_DATA: a client came and already went; like any stranger it
-    // doesn't end the scan.
-    if (read_flag(block->stop)) return 1;
-    if (!connected && error != ERROR_NO_DATA) return -1;
-    ULONG client = 0;
-    if (connected && GetNamedPipeClientProcessId(pipe, &client) && client != 0 &&
-        client == block->process_id)
-      return 0;
-    DisconnectNamedPipe(pipe);  // not our engine: drop it and anything it wrote
-    if (engine_has_ended(block)) return read_flag(block->stop) ? 1 : -1;
-  }
-}
-
-void store_numbers(ScanSession* block, const EngineReport& report) {
-  write_word(block->report[0], report.sectors_total[0]);
-  write_word(block->report[1], report.sectors_total[1]);
-  write_word(block->report[2], report.sectors_done[0]);
-  write_word(block->report[3], report.sectors_done[1]);
-}
+bool has_ended(HANDLE process) { return process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
 
 // Files are taken only from inside the scan folder: the header of anything
 // else must never be touched.
@@ -68,26 +41,59 @@ void take_reported_file(const EngineReport& report, const std::string& scan_fold
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
   append_found_file(resolved);
 }
-
-void hold_while_paused(const ScanSession* block) {
-  while (read_flag(block->pause) && !read_flag(block->stop)) Sleep(20);
-}
 }  // namespace
 
-int read_engine_reports(HANDLE pipe, ScanSession* block) {
-  int accepted = accept_engine(pipe, block);
+// 0 once the engine is the connected client, 1 when stopped meanwhile, -1 on failure.
+// The engine's process id and handle are the launch thread's own, so they are read here
+// without the lock.
+int ScanJob::accept_engine() {
+  for (;;) {
+    bool connected = ConnectNamedPipe(pipe_, nullptr) != FALSE;
+    DWORD error = connected ? 0 : GetLastError();
+    connected = connected || error == ERROR_PIPE_CONNECTED;
+    // ERROR_NO_DATA: a client came and already went; like any stranger it
+    // doesn't end the scan.
+    if (stopping()) return 1;
+    if (!connected && error != ERROR_NO_DATA) return -1;
+    ULONG client = 0;
+    if (connected && GetNamedPipeClientProcessId(pipe_, &client) && client != 0 && client == block_.process_id)
+      return 0;
+    DisconnectNamedPipe(pipe_);  // not our engine: drop it and anything it wrote
+    if (has_ended(block_.process)) return stopping() ? 1 : -1;
+  }
+}
+
+void ScanJob::store_numbers(const EngineReport& report) {
+  std::lock_guard<std::mutex> hold(lock_);
+  std::memcpy(block_.sectors_total, report.sectors_total, sizeof block_.sectors_total);
+  std::memcpy(block_.sectors_done, report.sectors_done, sizeof block_.sectors_done);
+}
+
+// Where the reader owns no lock (the list's included), so that a paused scan holds up
+// nobody.
+void ScanJob::hold_while_paused() {
+  std::unique_lock<std::mutex> hold(lock_);
+  unpaused_.wait(hold, [this] { return !block_.pause || block_.stop; });
+}
+
+int ScanJob::read_engine_reports() {
+  int accepted = accept_engine();
   if (accepted != 0) return accepted > 0 ? 0 : -1;
-  std::string scan_folder = scan_folder_path(block->cache_folder);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (phase_ == ScanState::starting) phase_ = ScanState::running;
+  }
+  const std::string scan_folder = scan_folder_path(block_.request.cache_folder);
   EngineReport report;
-  while (!read_flag(block->stop)) {
-    hold_while_paused(block);
-    if (read_flag(block->stop)) break;
+  while (!stopping()) {
+    hold_while_paused();
+    if (stopping()) break;
     DWORD got = 0;
-    // A stop terminates the engine, which breaks the pipe: that end is not an error.
-    if (!ReadFile(pipe, &report, sizeof report, &got, nullptr)) return read_flag(block->stop) ? 0 : -1;
+    // A stop ends the engine, which breaks the pipe: that end is not an error.
+    if (!ReadFile(pipe_, &report, sizeof report, &got, nullptr)) return stopping() ? 0 : -1;
     if (got == 0) return 0;
     if (got != sizeof report) return -1;
-    store_numbers(block, report);
+    store_numbers(report);
     if (report.file_path[0]) take_reported_file(report, scan_folder);
   }
   return 0;

@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "common/scan_run.h"
 #include "common/test_files.h"
 #include "common/wine_drive.h"
-#include "session/engine_launch.h"
-#include "session/engine_pipe.h"
 #include "session/found_file_list.h"
-#include "session/worker_thread.h"
 
 namespace {
 
@@ -77,20 +75,9 @@ Bytes make_png(uint32_t w, uint32_t h, uint32_t seed) {
 
 class EngineUnderWine : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::memset(&block, 0, sizeof block);
-    std::strcpy(block.cache_folder, (scratch / "cache").c_str());
-    pipe = create_engine_pipe();
-    ASSERT_NE(pipe, nullptr);
-    block.pipe = &pipe;
-  }
+  void SetUp() override { std::strcpy(request.cache_folder, (scratch / "cache").c_str()); }
   void TearDown() override {
-    if (block.process) {
-      WaitForSingleObject(block.process, 10000);
-      CloseHandle(block.process);
-      CloseHandle(block.thread);
-    }
-    close_engine_pipe(pipe);
+    job.stop();
     reset_found_files();
     if (!card_.empty()) EXPECT_TRUE(read_bytes(scratch / "card.img") == card_) << "the engine never writes to the card";
   }
@@ -103,7 +90,7 @@ class EngineUnderWine : public ::testing::Test {
       std::memcpy(card.data() + size_t(at[i]) * 512, pngs.back().data(), pngs.back().size());
     }
     EXPECT_TRUE(write_bytes(scratch / "card.img", card));
-    std::strcpy(block.volume, (scratch / "card.img").c_str());
+    std::strcpy(request.volume, (scratch / "card.img").c_str());
     card_ = card;
     return pngs;
   }
@@ -122,8 +109,8 @@ class EngineUnderWine : public ::testing::Test {
 
   ScratchFolder scratch{"kes_wine"};
   Bytes card_;  // the card as written, checked after the scan; empty when a test changes it
-  ScanSession block;
-  HANDLE pipe = nullptr;
+  ScanRequest request = {};
+  ScanJob job;
 };
 
 }  // namespace
@@ -131,8 +118,9 @@ class EngineUnderWine : public ::testing::Test {
 TEST_F(EngineUnderWine, FoundFilesAreListedWithHeadersComplementedAndProgressComplete) {
   const uint32_t sectors = 6000;
   std::vector<Bytes> pngs = make_card(sectors, {1, 700, 3000, 5900});
-  block.photo = 1;
-  ASSERT_EQ(engine_launch_thread(&block), 0) << "the scan ends with the zero-length message";
+  request.photo = 1;
+  const ScanSnapshot end = run_scan(job, request);
+  ASSERT_EQ(end.outcome, kScanEnded) << "the scan ends with the zero-length message";
   ASSERT_EQ(g_found_files.records.size(), pngs.size());
   for (size_t i = 0; i < pngs.size(); ++i) {
     const FoundFile& f = g_found_files.records[i];
@@ -145,23 +133,24 @@ TEST_F(EngineUnderWine, FoundFilesAreListedWithHeadersComplementedAndProgressCom
     for (size_t k = 0; k < 16; ++k) got[k] = static_cast<unsigned char>(~got[k]);
     EXPECT_EQ(got, pngs[i]) << f.file_path;
   }
-  EXPECT_EQ(sectors_total(block), sectors);
-  EXPECT_EQ(sectors_done(block), sectors);
+  EXPECT_EQ(end.sectors_total, sectors);
+  EXPECT_EQ(end.sectors_done, sectors);
 }
 
 TEST_F(EngineUnderWine, OnlyTheWantedKindsAreSearched) {
   make_card(2000, {10, 500});
-  block.video = 1;
-  block.audio = 1;
-  ASSERT_EQ(engine_launch_thread(&block), 0);
+  request.video = 1;
+  request.audio = 1;
+  const ScanSnapshot end = run_scan(job, request);
+  ASSERT_EQ(end.outcome, kScanEnded);
   EXPECT_TRUE(g_found_files.records.empty());
-  EXPECT_EQ(sectors_total(block), 2000u);
+  EXPECT_EQ(end.sectors_total, 2000u);
 }
 
 TEST_F(EngineUnderWine, AVolumeThatCannotBeOpenedEndsTheScanAsFailed) {
-  std::strcpy(block.volume, (scratch / "missing.img").c_str());
-  block.photo = 1;
-  EXPECT_EQ(engine_launch_thread(&block), kScanFailed);
+  std::strcpy(request.volume, (scratch / "missing.img").c_str());
+  request.photo = 1;
+  EXPECT_EQ(run_scan(job, request).outcome, kScanFailed);
   EXPECT_TRUE(g_found_files.records.empty());
 }
 
@@ -170,7 +159,7 @@ TEST_F(EngineUnderWine, AVolumeThatCannotBeOpenedEndsTheScanAsFailed) {
 // "unreadable", and the files found before stay listed with their bytes.
 TEST_F(EngineUnderWine, ACardRemovedDuringTheScanEndsItAsUnreadable) {
   std::vector<Bytes> pngs = make_card(6000, {1, 700, 3000, 5900});
-  HANDLE image = CreateFileA(block.volume, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE image = CreateFileA(request.volume, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(image, INVALID_HANDLE_VALUE);
   auto cut_at = [&](LONGLONG bytes) {
@@ -180,18 +169,15 @@ TEST_F(EngineUnderWine, ACardRemovedDuringTheScanEndsItAsUnreadable) {
   };
   ASSERT_TRUE(cut_at(512ll << 20));  // a card of 512 MiB, its photos at the start
   card_.clear();                     // cut short below, as a removed card
-  block.photo = 1;
-  WorkerThread launch(engine_launch_thread, &block);
-  ASSERT_EQ(launch.start(), 0);
+  request.photo = 1;
+  ASSERT_TRUE(job.start(request));
   // The first report comes once the engine has the card open, before it reads any of it.
-  for (int waited = 0; sectors_total(block) == 0 && waited < 30000; ++waited) Sleep(1);
-  ASSERT_NE(sectors_total(block), 0u);
+  ASSERT_NE(poll_until(job, [](const ScanSnapshot& s) { return s.sectors_total != 0; }, 30000).sectors_total, 0u);
   ASSERT_TRUE(cut_at(128ll << 20));
   CloseHandle(image);
-  ASSERT_TRUE(launch.wait(120000));
-  EXPECT_EQ(launch.result(), kScanUnreadable);
-  launch.close_handle();
-  EXPECT_EQ(sectors_done(block), sectors_total(block)) << "the scan went to the end";
+  const ScanSnapshot end = poll_until(job, has_ended);
+  EXPECT_EQ(end.outcome, kScanUnreadable);
+  EXPECT_EQ(end.sectors_done, end.sectors_total) << "the scan went to the end";
   ASSERT_EQ(g_found_files.records.size(), pngs.size());
   expect_found(pngs, pngs.size());
 }
@@ -230,7 +216,7 @@ TEST_F(EngineUnderWine, PicturesPastFourGibibytesComeBackWhole) {
 TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
   wine_drive::SmallDisk disk(scratch / "small", 512 * 1024);
   if (!disk.mounted()) GTEST_SKIP() << "no small file system could be mounted here";
-  std::strcpy(block.cache_folder, (scratch / "small").c_str());
+  std::strcpy(request.cache_folder, (scratch / "small").c_str());
   const uint32_t sectors = 8000;
   Bytes card(size_t(sectors) * 512);
   std::vector<Bytes> pngs;
@@ -239,10 +225,10 @@ TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
     std::memcpy(card.data() + size_t(1 + 640 * i) * 512, pngs.back().data(), pngs.back().size());
   }
   ASSERT_TRUE(write_bytes(scratch / "card.img", card));
-  std::strcpy(block.volume, (scratch / "card.img").c_str());
+  std::strcpy(request.volume, (scratch / "card.img").c_str());
   card_ = card;
-  block.photo = 1;
-  EXPECT_EQ(engine_launch_thread(&block), kScanCacheFull);
+  request.photo = 1;
+  EXPECT_EQ(run_scan(job, request).outcome, kScanCacheFull);
   const size_t listed = g_found_files.records.size();
   EXPECT_GE(listed, 1u);
   EXPECT_LT(listed, pngs.size());
@@ -252,3 +238,4 @@ TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
   EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no partial file is left";
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
+

@@ -12,15 +12,14 @@
 #include <vector>
 
 #include "base/settings.h"
-#include "session/engine_launch.h"
-#include "session/engine_pipe.h"
+#include "common/card_manifest.h"
+#include "common/scan_run.h"
+#include "common/test_files.h"
+#include "common/wine_drive.h"
 #include "session/found_file_list.h"
 #include "session/recover.h"
 #include "session/thumbnail_worker.h"
 #include "session/user_message.h"
-#include "common/card_manifest.h"
-#include "common/test_files.h"
-#include "common/wine_drive.h"
 
 namespace {
 
@@ -42,25 +41,15 @@ Bytes found_content(const FoundFile& f) {
 
 std::map<std::string, std::string> deleted_originals() { return card_manifest::deleted_originals(kManifest); }
 
-// One scan of `volume` by the real engine, as the recovery page starts it. Returns the
-// scan thread's result; the found files are in g_found_files.
+// One scan of `volume` by the real engine, as the recovery page starts it. Returns how
+// it ended; the found files are in g_found_files.
 int scan(const std::string& volume, const std::string& cache) {
-  ScanSession block;
-  std::memset(&block, 0, sizeof block);
-  std::snprintf(block.cache_folder, sizeof block.cache_folder, "%s", cache.c_str());
-  std::snprintf(block.volume, sizeof block.volume, "%s", volume.c_str());
-  block.photo = 1;
-  HANDLE pipe = create_engine_pipe();
-  if (!pipe) return -2;
-  block.pipe = &pipe;
-  int rc = engine_launch_thread(&block);
-  if (block.process) {
-    WaitForSingleObject(block.process, 30000);
-    CloseHandle(block.process);
-    CloseHandle(block.thread);
-  }
-  close_engine_pipe(pipe);
-  return rc;
+  ScanRequest request = {};
+  std::snprintf(request.cache_folder, sizeof request.cache_folder, "%s", cache.c_str());
+  std::snprintf(request.volume, sizeof request.volume, "%s", volume.c_str());
+  request.photo = 1;
+  ScanJob job;
+  return run_scan(job, request).outcome;
 }
 
 std::vector<FoundFile> found_files() {

@@ -1,53 +1,53 @@
-// Whole scans: the real engine_launch_thread against the stand-in engine
-// (Kestrune\kessrv.exe beside this test), scripted through the environment.
+// Whole scans through their owner, ScanJob, against the stand-in engine (Kestrune\kessrv.exe
+// beside this test), scripted through the environment.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
+#include "common/scan_run.h"
 #include "common/test_files.h"
-#include "session/engine_control.h"
 #include "session/engine_launch.h"
 #include "session/engine_pipe.h"
 #include "session/engine_report.h"
 #include "session/found_file_list.h"
-#include "session/worker_thread.h"
+#include "session/scan_job.h"
 
 namespace {
 class EngineScan : public ::testing::Test {
  protected:
   void SetUp() override {
     cache = scratch / "cache\\deep";  // missing parents: the launch creates them
-    std::memset(&block, 0, sizeof block);
-    std::strcpy(block.cache_folder, cache.c_str());
-    std::strcpy(block.volume, "E:\\");
-    block.photo = block.video = block.audio = 1;
-    pipe = create_engine_pipe();
-    ASSERT_NE(pipe, nullptr);
-    block.pipe = &pipe;
+    std::strcpy(request.cache_folder, cache.c_str());
+    std::strcpy(request.volume, "E:\\");
+    request.photo = request.video = request.audio = 1;
     SetEnvironmentVariableA("TESS_STANDIN_LOG", (logs / "engine.log").c_str());
     // The engine is found from the program's folder, wherever the current one is.
     GetCurrentDirectoryA(MAX_PATH, previous_directory);
     SetCurrentDirectoryA(scratch.path().c_str());
   }
   void TearDown() override {
-    if (block.process) {
-      TerminateProcess(block.process, 0xFFFFFFFF);
-      WaitForSingleObject(block.process, 10000);
-      CloseHandle(block.process);
-      CloseHandle(block.thread);
-    }
-    close_engine_pipe(pipe);
+    job.stop();
     SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", nullptr);
     SetEnvironmentVariableA("TESS_STANDIN_LOG", nullptr);
     reset_found_files();
     SetCurrentDirectoryA(previous_directory);
   }
 
-  int scan(const std::string& script) {
-    SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", script.c_str());
-    return engine_launch_thread(&block);
+  void script(const std::string& commands) { SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", commands.c_str()); }
+  // One scan from its start to its end.
+  ScanSnapshot scan(const std::string& commands) {
+    script(commands);
+    return wait_until(has_ended, true);
+  }
+  ScanSnapshot wait_until(const std::function<bool(const ScanSnapshot&)>& done, bool start = false) {
+    if (start) EXPECT_TRUE(job.start(request));
+    ScanSnapshot now = poll_until(job, done, 30000);
+    EXPECT_TRUE(done(now)) << "state " << static_cast<int>(now.state);
+    return now;
   }
   std::string scan_folder() const { return cache + "\\tmp"; }
   std::string engine_log() const {
@@ -65,10 +65,6 @@ class EngineScan : public ::testing::Test {
     }
     return false;
   }
-  bool wait_until_listed(DWORD deadline_ms = 30000) {
-    for (DWORD waited = 0; waited < deadline_ms && listed_paths().empty(); waited += 10) Sleep(10);
-    return !listed_paths().empty();
-  }
   std::vector<std::string> listed_paths() {
     ListLock hold;
     std::vector<std::string> paths;
@@ -78,9 +74,9 @@ class EngineScan : public ::testing::Test {
 
   ScratchFolder scratch, logs;
   std::string cache;
-  ScanSession block;
-  HANDLE pipe = nullptr;
+  ScanRequest request = {};
   char previous_directory[MAX_PATH];
+  ScanJob job;
 };
 
 // The stand-in writes byte i as (i * 7 + 1) & 0xFF.
@@ -102,6 +98,7 @@ HANDLE connect_as_stranger() {
   SetNamedPipeHandleState(client, &mode, nullptr, nullptr);
   return client;
 }
+
 }  // namespace
 
 TEST_F(EngineScan, ReportedFilesAreListedInOrderWithHeadersComplemented) {
@@ -110,11 +107,11 @@ TEST_F(EngineScan, ReportedFilesAreListedInOrderWithHeadersComplemented) {
   write_bytes(scan_folder() + "\\stale.jpg", {1});
   CreateDirectoryA((cache + "\\tmpx").c_str(), nullptr);
   ASSERT_EQ(append_cached_file("C:\\old\\tmp\\x.jpg"), 0);  // the scan clears the list
-  block.video = 0;
+  request.video = 0;
 
-  int rc = scan("connect|progress 6000000000 0|file f1.jpg 40|file sub\\f2.png 10"
-                "|progress 6000000000 5000000001|file f3.mov 0|end");
-  EXPECT_EQ(rc, 0) << engine_log();
+  ScanSnapshot end = scan("connect|progress 6000000000 0|file f1.jpg 40|file sub\\f2.png 10"
+                          "|progress 6000000000 5000000001|file f3.mov 0|end");
+  EXPECT_EQ(end.outcome, kScanEnded) << engine_log();
   std::string s = scan_folder();
   EXPECT_EQ(listed_paths(),
             (std::vector<std::string>{s + "\\f1.jpg", s + "\\sub\\f2.png", s + "\\f3.mov"}));
@@ -123,8 +120,8 @@ TEST_F(EngineScan, ReportedFilesAreListedInOrderWithHeadersComplemented) {
   for (const FoundFile& f : g_found_files.records) EXPECT_EQ(f.complemented, 1) << f.file_path;
   EXPECT_EQ(read_bytes(s + "\\f1.jpg"), engine_bytes(40, true));
   EXPECT_EQ(read_bytes(s + "\\sub\\f2.png"), engine_bytes(10, true));
-  EXPECT_EQ(sectors_total(block), 6000000000ull);
-  EXPECT_EQ(sectors_done(block), 5000000001ull);
+  EXPECT_EQ(end.sectors_total, 6000000000ull);
+  EXPECT_EQ(end.sectors_done, 5000000001ull);
   EXPECT_FALSE(exists(s + "\\stale.jpg")) << "the old scan folder is deleted first";
   EXPECT_TRUE(exists(cache + "\\tmpx"));
 
@@ -138,23 +135,22 @@ TEST_F(EngineScan, ReportedFilesAreListedInOrderWithHeadersComplemented) {
   wanted.back() = '\n';
   EXPECT_NE(log.find(wanted), std::string::npos) << log;
   EXPECT_NE(log.find("done"), std::string::npos) << log;
-  EXPECT_NE(block.process, nullptr);
-  EXPECT_NE(block.process_id, 0u);
+  EXPECT_NE(end.engine_id, 0u);
 }
 
-TEST_F(EngineScan, EndsWithZeroOnlyForTheZeroLengthMessage) {
-  EXPECT_EQ(scan("connect|progress 0 0|end"), 0);
+TEST_F(EngineScan, EndsWellOnlyForTheZeroLengthMessage) {
+  EXPECT_EQ(scan("connect|progress 0 0|end").outcome, kScanEnded);
   EXPECT_TRUE(g_found_files.records.empty());
 
-  EXPECT_EQ(scan("connect|file a.jpg 20|short 100|file b.jpg 20|end"), -1);
+  EXPECT_EQ(scan("connect|file a.jpg 20|short 100|file b.jpg 20|end").outcome, kScanFailed);
   EXPECT_EQ(listed_paths(), std::vector<std::string>{scan_folder() + "\\a.jpg"});
 
-  EXPECT_EQ(scan("connect|file a.jpg 20|progress 10 4|die"), -1) << "broken pipe";
+  ScanSnapshot broken = scan("connect|file a.jpg 20|progress 10 4|die");
+  EXPECT_EQ(broken.outcome, kScanFailed) << "broken pipe";
   EXPECT_EQ(g_found_files.records.size(), 1u);
-  EXPECT_EQ(sectors_done(block), 4u);
+  EXPECT_EQ(broken.sectors_done, 4u);
 
-  EXPECT_EQ(scan("die"), -1) << "an engine that dies before connecting";
-  EXPECT_EQ(scan("connect|short 281"), -1) << "longer than a report";
+  EXPECT_EQ(scan("connect|short 281").outcome, kScanFailed) << "longer than a report";
 }
 
 TEST_F(EngineScan, PathsOutsideTheScanFolderAreIgnored) {
@@ -168,71 +164,116 @@ TEST_F(EngineScan, PathsOutsideTheScanFolderAreIgnored) {
   std::string win_ini = std::string(windows) + "\\win.ini";
   std::vector<unsigned char> win_ini_before = read_bytes(win_ini);
 
-  int rc = scan("connect|report " + win_ini + "|report " + scan_folder() + "\\..\\outside.jpg" +
-                "|report ..\\..\\x|report " + cache + "\\tmpx\\near.jpg|file good.jpg 20|end");
-  EXPECT_EQ(rc, 0);
+  ScanSnapshot end = scan("connect|report " + win_ini + "|report " + scan_folder() + "\\..\\outside.jpg" +
+                          "|report ..\\..\\x|report " + cache + "\\tmpx\\near.jpg|file good.jpg 20|end");
+  EXPECT_EQ(end.outcome, kScanEnded);
   EXPECT_EQ(listed_paths(), std::vector<std::string>{scan_folder() + "\\good.jpg"});
   EXPECT_EQ(read_bytes(cache + "\\outside.jpg"), content);
   EXPECT_EQ(read_bytes(cache + "\\tmpx\\near.jpg"), content);
   EXPECT_EQ(read_bytes(win_ini), win_ini_before);
 }
 
+// Strangers come while the scan starts, before the engine: the job's pipe exists once
+// start() has returned, and the reader listens a little later.
 TEST_F(EngineScan, StrangersOnThePipeAreDroppedAndTheEngineStillHeard) {
   // A stranger that connects first and reports a file: dropped, its report unread.
+  script("connect|file real.jpg 20|end");
+  ASSERT_TRUE(job.start(request));
   HANDLE stranger = connect_as_stranger();
   EngineReport fake = {};
   std::strcpy(fake.file_path, (scan_folder() + "\\fake.jpg").c_str());
   fake.sectors_total[0] = 99;
   DWORD written = 0;
   WriteFile(stranger, &fake, sizeof fake, &written, nullptr);
-  EXPECT_EQ(scan("connect|file real.jpg 20|end"), 0) << engine_log();
+  ScanSnapshot end = wait_until(has_ended);
+  EXPECT_EQ(end.outcome, kScanEnded) << engine_log();
   EXPECT_EQ(listed_paths(), std::vector<std::string>{scan_folder() + "\\real.jpg"});
-  EXPECT_EQ(sectors_total(block), 0u);
+  EXPECT_EQ(end.sectors_total, 0u);
   CloseHandle(stranger);
 
   // A stranger that connects and is gone before anyone listens.
-  close_engine_pipe(pipe);
-  pipe = create_engine_pipe();
+  script("connect|file again.jpg 20|end");
+  ASSERT_TRUE(job.start(request));
   CloseHandle(connect_as_stranger());
-  EXPECT_EQ(scan("connect|file again.jpg 20|end"), 0) << engine_log();
+  end = wait_until(has_ended);
+  EXPECT_EQ(end.outcome, kScanEnded) << engine_log();
   EXPECT_EQ(listed_paths(), std::vector<std::string>{scan_folder() + "\\again.jpg"});
 }
 
-TEST_F(EngineScan, StopReleasesAScanWhoseEngineNeverConnects) {
-  SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", "sleep 60000");
-  write_flag(block.stop, 1);  // left over from an earlier stopped scan
-  WorkerThread launch(engine_launch_thread, &block);
-  ASSERT_EQ(launch.start(), 0);
-  ASSERT_TRUE(engine_started());
-  ASSERT_NE(block.process_id, 0u);
-  EXPECT_FALSE(launch.wait(200)) << "still waiting for the engine";
-  stop_engine(block);
-  ASSERT_TRUE(launch.wait(10000));
-  EXPECT_EQ(launch.result(), 0);
-}
-
-TEST_F(EngineScan, PauseHoldsEngineAndReaderAndStopEndsAPausedScan) {
-  SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", "connect|file a.jpg 20|sleep 400|file b.jpg 20"
-                                                 "|sleep 400|file c.jpg 20|end");
-  WorkerThread launch(engine_launch_thread, &block);
-  ASSERT_EQ(launch.start(), 0);
-  ASSERT_TRUE(wait_until_listed());
-  pause_engine(block);
-  size_t at_pause = listed_paths().size();  // the held reader owns no list lock
-  EXPECT_FALSE(launch.wait(1500));
-  EXPECT_EQ(listed_paths().size(), at_pause);
-  resume_engine(block);
-  ASSERT_TRUE(launch.wait(10000));
-  EXPECT_EQ(launch.result(), 0);
-  EXPECT_EQ(g_found_files.records.size(), 3u);
-  launch.close_handle();
-  release_engine_handles(block);
-
-  reset_found_files();  // so that the wait below sees this scan's first file
-  ASSERT_EQ(launch.start(), 0);  // the same block again, as the start button does
-  ASSERT_TRUE(wait_until_listed());
-  pause_engine(block);
-  stop_engine(block);
-  ASSERT_TRUE(launch.wait(10000));
-  EXPECT_EQ(launch.result(), 0);
+// The owner's table of transitions: what each request or event of the engine turns a
+// scan into, and how it ends. No stop leaves an engine behind.
+TEST_F(EngineScan, TheOwnersStatesFollowRequestsAndTheEngine) {
+  enum Act { kStart, kUntilEngine, kUntilListed, kPause, kHold, kResume, kStop, kUntilEnded };
+  struct Step {
+    Act act;
+    ScanState state;  // after the act
+  };
+  struct Row {
+    const char* what;
+    const char* script;
+    int old_files;  // files in earlier scan folders, for a clean-up that takes a while
+    std::vector<Step> steps;
+    int outcome;
+    bool engine_started;
+  };
+  using S = ScanState;
+  const Row rows[] = {
+      {"a whole scan", "connect|file a.jpg 20|end", 0,
+       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanEnded, true},
+      {"an engine that dies", "connect|file a.jpg 20|die", 0,
+       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanFailed, true},
+      {"an engine that dies before it connects", "die", 0,
+       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanFailed, true},
+      {"pause holds engine and reader, resume lets them go",
+       "connect|file a.jpg 20|sleep 400|file b.jpg 20|sleep 400|file c.jpg 20|end", 0,
+       {{kStart, S::starting}, {kUntilListed, S::running}, {kPause, S::paused}, {kHold, S::paused},
+        {kResume, S::running}, {kUntilEnded, S::ended}},
+       kScanEnded, true},
+      {"a stop of a paused scan", "connect|file a.jpg 20|sleep 60000", 0,
+       {{kStart, S::starting}, {kUntilListed, S::running}, {kPause, S::paused}, {kStop, S::ended}},
+       kScanStopped, true},
+      {"a stop before the engine connects", "sleep 60000", 0,
+       {{kStart, S::starting}, {kUntilEngine, S::starting}, {kStop, S::ended}}, kScanStopped, true},
+      {"a stop while old scan folders are deleted", "connect|end", 2000,
+       {{kStart, S::starting}, {kStop, S::ended}}, kScanStopped, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    DeleteFileA((logs / "engine.log").c_str());
+    for (int i = 0; i < row.old_files; ++i) {
+      const std::string folder = cache + "\\tmp." + std::to_string(i / 500);
+      if (i % 500 == 0) SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
+      write_bytes(folder + "\\f" + std::to_string(i) + ".jpg", {1, 2, 3});
+    }
+    script(row.script);
+    reset_found_files();  // what the last row listed is not this one's
+    HANDLE engine = nullptr;
+    for (const Step& step : row.steps) {
+      size_t held = 0;
+      switch (step.act) {
+        case kStart: ASSERT_TRUE(job.start(request)); break;
+        case kUntilEngine: ASSERT_TRUE(engine_started()); break;
+        case kUntilListed: wait_until([this](const ScanSnapshot&) { return !listed_paths().empty(); }); break;
+        case kPause: job.pause(); break;
+        case kHold:  // the held reader owns no list lock, and takes in nothing
+          held = listed_paths().size();
+          Sleep(1500);
+          EXPECT_EQ(listed_paths().size(), held);
+          break;
+        case kResume: job.resume(); break;
+        case kStop: job.stop(); break;
+        case kUntilEnded: wait_until(has_ended); break;
+      }
+      const ScanSnapshot now = job.poll();
+      EXPECT_EQ(static_cast<int>(now.state), static_cast<int>(step.state)) << "after act " << step.act;
+      if (!engine && now.engine_id) engine = OpenProcess(SYNCHRONIZE, FALSE, now.engine_id);
+    }
+    EXPECT_EQ(job.poll().outcome, row.outcome);
+    EXPECT_EQ(engine != nullptr, row.engine_started) << "an engine was started";
+    if (engine) {
+      EXPECT_EQ(WaitForSingleObject(engine, 5000), WAIT_OBJECT_0) << "no engine outlives its scan";
+      CloseHandle(engine);
+    }
+    EXPECT_FALSE(exists(cache + "\\tmp.0")) << "the clean-up is never cut short";
+  }
 }

@@ -12,14 +12,13 @@
 #include "base/settings.h"
 #include "devices/volumes.h"
 #include "i18n/language.h"
+#include "session/scan_session.h"
 #include "session/user_message.h"
 #include "ui/pages/folder_rules.h"
 #include "ui/pages/folder_window.h"
 #include "ui/skin/drawing.h"
 #include "ui/skin/fonts.h"
 #include "ui/skin/text_box.h"
-
-ScanSession g_scan_request = {};
 
 namespace {
 
@@ -254,10 +253,11 @@ bool option_window_c::folder_on_scanned_volume(int volume) {
 void option_window_c::next() {
   HWND volumes = GetDlgItem(kVolumes);
   if (::SendMessageW(volumes, CB_GETCOUNT, 0, 0) <= 0) return warn("no_card");
-  g_scan_request.photo = ::IsDlgButtonChecked(m_hWnd, kPhoto) == BST_CHECKED;
-  g_scan_request.video = ::IsDlgButtonChecked(m_hWnd, kVideo) == BST_CHECKED;
-  g_scan_request.audio = ::IsDlgButtonChecked(m_hWnd, kAudio) == BST_CHECKED;
-  if (!g_scan_request.photo && !g_scan_request.video && !g_scan_request.audio) return warn("option_msg");
+  ScanRequest request = {};
+  request.photo = ::IsDlgButtonChecked(m_hWnd, kPhoto) == BST_CHECKED;
+  request.video = ::IsDlgButtonChecked(m_hWnd, kVideo) == BST_CHECKED;
+  request.audio = ::IsDlgButtonChecked(m_hWnd, kAudio) == BST_CHECKED;
+  if (!request.photo && !request.video && !request.audio) return warn("option_msg");
   std::wstring folder;
   if (!validated_folder(folder)) return;
   store_shown_folder(folder);
@@ -281,8 +281,9 @@ void option_window_c::next() {
     folder_window_c box(text.c_str());
     if (box.show(m_hWnd) == 2) return;
   }
-  copy_ansi(g_scan_request.cache_folder, cache_ansi);
-  copy_ansi(g_scan_request.volume, wide_to_ansi(volume_list[volume].volume_path));
+  copy_ansi(request.cache_folder, cache_ansi);
+  copy_ansi(request.volume, wide_to_ansi(volume_list[volume].volume_path));
   save_settings();
-  ::SendMessageW(main_window, kShowScanMessage, 1, reinterpret_cast<LPARAM>(&g_scan_request));
+  // Handled before the send returns: the recovery page takes its own copy.
+  ::SendMessageW(main_window, kShowScanMessage, 1, reinterpret_cast<LPARAM>(&request));
 }

@@ -8,11 +8,7 @@
 
 #include "framework/window.h"
 #include "imaging/image.h"
-#include "session/scan_session.h"
 #include "ui/skin/bitmap_button.h"
-
-// The process-wide scan request the page fills (its first 532 bytes) on every Next.
-extern ScanSession g_scan_request;
 
 class option_window_c
     : public ATL::CWindowImpl<option_window_c, ATL::CWindow,

@@ -20,23 +20,6 @@ const COLORREF kValueColour = RGB(66, 90, 138);
 const RECT kBar = {62, 32, 322, 47};
 const wchar_t kUnknown[] = L"Unknown";
 
-struct Progress {
-  uint64_t total;
-  uint64_t done;
-};
-
-// The launch thread writes the four words one after the other: two looks that agree
-// give a total and a done of the same report.
-Progress read_progress(const ScanSession& s) {
-  Progress first = {sectors_total(s), sectors_done(s)};
-  for (int tries = 0; tries < 8; ++tries) {
-    Progress again = {sectors_total(s), sectors_done(s)};
-    if (again.total == first.total && again.done == first.done) break;
-    first = again;
-  }
-  return first;
-}
-
 // Local time as "%Y/%m/%d %H:%M"; "Unknown" for no time and for one the runtime can't
 // convert (before 1970 or after the year 3000).
 std::wstring format_timestamp(int64_t seconds) {
@@ -147,10 +130,9 @@ void recovery_window_c::paint_page(HDC dc, const RECT& client) {
 }
 
 void recovery_window_c::paint_progress(HDC dc, const RECT& client) {
-  const Progress progress = read_progress(session);
-  if (progress.total != 0) {
-    const float f = progress.done >= progress.total ? 1.0f
-                                                    : static_cast<float>(progress.done) / static_cast<float>(progress.total);
+  const uint64_t total = shown.sectors_total, done = shown.sectors_done;
+  if (total != 0) {
+    const float f = done >= total ? 1.0f : static_cast<float>(done) / static_cast<float>(total);
     if (f > highest_fraction) highest_fraction = f;
     bar_fraction = highest_fraction;
   }
@@ -164,9 +146,8 @@ void recovery_window_c::paint_progress(HDC dc, const RECT& client) {
   RECT bar = kBar;
   DrawTextW(dc, shown.c_str(), -1, &bar, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 
-  std::wstring status = progress.total != 0 ? fill_text(lookup_text("recovery_sector"),
-                                                        {std::to_wstring(progress.done), std::to_wstring(progress.total)})
-                                            : lookup_text("recovery_wait");
+  std::wstring status = total != 0 ? fill_text(lookup_text("recovery_sector"), {std::to_wstring(done), std::to_wstring(total)})
+                                   : lookup_text("recovery_wait");
   if (status.size() > 127) status.resize(127);
   const int status_right = (language_code() == L"de" ? 400 : 350) - 6;
   const int status_top = lifted_top(20, wrapped_height(dc, status, status_right - 62), kBar.top, 11);

@@ -1,14 +1,11 @@
 // The recovery page's scan: starting, pausing and stopping it, and the 200 ms tick that
-// follows the launch thread and takes the found files into the tree and the grid.
+// polls it and takes the found files into the tree and the grid.
 #include "ui/pages/recovery_window.h"
 
 #include <cstring>
 
 #include "base/ansi_text.h"
 #include "i18n/language.h"
-#include "session/engine_control.h"
-#include "session/engine_launch.h"
-#include "session/engine_pipe.h"
 #include "session/file_kinds.h"
 #include "session/found_file_list.h"
 #include "session/user_message.h"
@@ -36,37 +33,37 @@ void tell_unknown_extensions(const std::vector<std::string>& unknown) {
 }
 }  // namespace
 
+int recovery_window_c::run_state() const {
+  switch (shown.state) {
+    case ScanState::starting:
+    case ScanState::running:
+      return kRunning;
+    case ScanState::paused:
+      return kPaused;
+    default:
+      return kIdle;
+  }
+}
+
 // A new scan starts on an empty page: the launch thread clears the list, so the tree
 // and the grid must not keep indices into the old one.
 LRESULT recovery_window_c::on_start_scan(UINT, WPARAM, LPARAM lparam, BOOL&) {
   if (!lparam) return 0;
   reset_page();
-  std::memcpy(&session, reinterpret_cast<const void*>(lparam), sizeof session);
-  begin_scan();
+  begin_scan(reinterpret_cast<const ScanRequest*>(lparam));
   return 0;
 }
 
-// Whatever an earlier scan left in the block (stop flag, numbers, handles) is cleared;
-// the handles were closed when that scan ended. Without a pipe the launch thread ends at
-// once with an error, which the tick reports.
-void recovery_window_c::begin_scan() {
-  write_flag(session.stop, 0);
-  write_flag(session.pause, 0);
-  for (uint32_t& word : session.report) write_word(word, 0);
-  session.process = session.thread = nullptr;
-  session.process_id = session.thread_id = 0;
+// A scan that cannot start has ended at once: the tick tells it.
+void recovery_window_c::begin_scan(const ScanRequest* request) {
   highest_fraction = bar_fraction = 0;
   scan_complete = false;
-  close_engine_pipe(pipe);
-  pipe = create_engine_pipe();
-  session.pipe = &pipe;
-  run_state = kRunning;
-  if (launch->start() != 0) {
-    run_state = kIdle;
-    show_state();
-    show_user_message(m_hWnd, 2, lookup_text("engine_failed").c_str());
-    return;
+  if (request) {
+    scan.start(*request);
+  } else {
+    scan.restart();
   }
+  shown = scan.poll();
   SetTimer(kTickTimer, kTickPeriod);
   start_button.ShowWindow(SW_SHOW);
   stop_button.ShowWindow(SW_SHOW);
@@ -74,64 +71,44 @@ void recovery_window_c::begin_scan() {
 }
 
 void recovery_window_c::toggle_pause() {
-  if (run_state == kRunning) {
-    pause_engine(session);
-    run_state = kPaused;
-  } else if (run_state == kPaused) {
-    resume_engine(session);
-    run_state = kRunning;
-  } else {
+  const int state = run_state();
+  if (state == kIdle) {
     reset_page();
-    begin_scan();
+    begin_scan(nullptr);
     return;
   }
+  if (state == kRunning) {
+    scan.pause();
+  } else {
+    scan.resume();
+  }
+  shown = scan.poll();
   show_state();
   stop_button.ShowWindow(SW_SHOW);
 }
 
-void recovery_window_c::stop_scan() { end_scan(true); }
-
-// The engine may still be on its way (started just as the stop came) or the reader may
-// be waiting for a client: keep ending the one and knocking on the other until the
-// launch thread is gone. The files found so far stay, taken in once more.
-void recovery_window_c::end_scan(bool take_in_rest) {
-  const bool scanning = launch && launch->has_thread();
-  if (scanning) {
-    if (m_hWnd) KillTimer(kTickTimer);
-    stop_engine(session);
-    while (!launch->wait(50)) {
-      if (session.process) TerminateProcess(session.process, 0xFFFFFFFF);
-      knock_engine_pipe();
-    }
-    launch->close_handle();
-  }
-  release_engine_handles(session);
-  close_engine_pipe(pipe);
-  run_state = kIdle;
+// The files found so far stay, taken in once more.
+void recovery_window_c::stop_scan() {
+  const bool scanning = run_state() != kIdle;
+  if (m_hWnd) KillTimer(kTickTimer);
+  scan.stop();
+  shown = scan.poll();
+  ended_scan = shown.scan;  // a stop is told by nothing
   if (!IsWindow()) return;
   stop_button.ShowWindow(SW_HIDE);
   show_state();
-  if (scanning && take_in_rest) take_in_records();
+  if (scanning) take_in_records();
 }
 
-int recovery_window_c::finish_ended_scan() {
-  const bool stopped = read_flag(session.stop);
-  const int outcome = stopped ? kScanEnded : launch->result();
+void recovery_window_c::take_end(const ScanSnapshot& now) {
+  ended_scan = now.scan;
   // Gone through to the end, skipped parts included: the bar may show all of it.
-  const bool well = !stopped && (outcome == kScanEnded || outcome == kScanUnreadable);
-  launch->close_handle();
+  const bool well = now.outcome == kScanEnded || now.outcome == kScanUnreadable;
   KillTimer(kTickTimer);
-  // The reports are over: an engine that lingers has nothing more to give.
-  if (session.process && WaitForSingleObject(session.process, 0) == WAIT_TIMEOUT)
-    TerminateProcess(session.process, 0xFFFFFFFF);
-  release_engine_handles(session);
-  close_engine_pipe(pipe);
   scan_complete = well;
   if (well) highest_fraction = 1;
-  run_state = kIdle;
   stop_button.ShowWindow(SW_HIDE);
   show_state();
-  return outcome;
 }
 
 // The guard keeps a box shown inside the tick (its modal loop runs this timer too) from
@@ -143,9 +120,11 @@ LRESULT recovery_window_c::on_timer(UINT, WPARAM wparam, LPARAM, BOOL& handled) 
   }
   if (in_tick) return 0;
   in_tick = true;
-  const int outcome = launch->has_thread() && launch->wait(0) ? finish_ended_scan() : kScanEnded;
+  shown = scan.poll();
+  const bool ended_now = shown.state == ScanState::ended && shown.scan != ended_scan;
+  if (ended_now) take_end(shown);
   take_in_records();  // also what came between the last tick and the end
-  tell_scan_outcome(m_hWnd, outcome);
+  if (ended_now) tell_scan_outcome(m_hWnd, shown.outcome);
   in_tick = false;
   return 0;
 }
@@ -181,7 +160,7 @@ std::vector<std::string> recovery_window_c::take_new_records() {
 // After resuming: no engine runs, the tick fills the tree from the list. A scan that is
 // running keeps its buttons.
 LRESULT recovery_window_c::on_list_only(UINT, WPARAM, LPARAM, BOOL&) {
-  if (run_state == kIdle) {
+  if (run_state() == kIdle) {
     start_button.ShowWindow(SW_HIDE);
     stop_button.ShowWindow(SW_HIDE);
   }

@@ -6,7 +6,6 @@
 #include "../res/resource.h"
 #include "base/ansi_text.h"
 #include "i18n/language.h"
-#include "session/engine_launch.h"
 #include "session/found_file_list.h"
 #include "session/user_message.h"
 #include "ui/skin/drawing.h"
@@ -44,12 +43,8 @@ void fit_label(bitmap_button_c& button, const std::wstring& text) {
 }
 }  // namespace
 
-recovery_window_c::recovery_window_c() : launch(new WorkerThread(engine_launch_thread, &session)) {}
-
-// No launch thread may outlive the block, the pipe and the list it works on.
+// The scan goes with the page (its owner stops it); the pictures and brushes here.
 recovery_window_c::~recovery_window_c() {
-  end_scan(false);
-  delete launch;
   if (tree_images) ImageList_Destroy(tree_images);
   for (HBRUSH brush : {progress_brush, light_brush, line_brush})
     if (brush) DeleteObject(brush);
@@ -117,7 +112,8 @@ void recovery_window_c::label_buttons() {
 }
 
 void recovery_window_c::show_state() {
-  const char* key = run_state == kRunning ? "btn_pause" : run_state == kPaused ? "btn_resume" : "btn_start";
+  const int state = run_state();
+  const char* key = state == kRunning ? "btn_pause" : state == kPaused ? "btn_resume" : "btn_start";
   fit_label(start_button, lookup_text(key));
   start_button.Invalidate();
   start_button.UpdateWindow();
@@ -231,19 +227,17 @@ LRESULT recovery_window_c::on_view_counts(UINT, WPARAM wparam, LPARAM lparam, BO
 // Tree items go before the map their parameters point into, so that no selection
 // notice of the deletion reads freed text.
 void recovery_window_c::reset_page() {
-  end_scan(false);
   KillTimer(kTickTimer);
+  scan.reset();
+  shown = scan.poll();
   tree.DeleteAllItems();
   extensions.clear();
   preview.reset_view();
   focused_item = -1;
   bar_fraction = highest_fraction = 0;
   scan_complete = false;
-  run_state = kIdle;
   view_count = selected_count = 0;
   tree_cursor = 0;
-  write_word(session.report[2], 0);
-  write_word(session.report[3], 0);
   reset_found_files();
   insert_roots();
   show_state();
@@ -251,7 +245,7 @@ void recovery_window_c::reset_page() {
 }
 
 bool recovery_window_c::confirm_leaving() {
-  return run_state == kIdle || show_user_message(m_hWnd, 3, lookup_text("cancel_confirm").c_str()) == 1;
+  return run_state() == kIdle || show_user_message(m_hWnd, 3, lookup_text("cancel_confirm").c_str()) == 1;
 }
 
 LRESULT recovery_window_c::on_command(UINT, WPARAM wparam, LPARAM, BOOL& handled) {

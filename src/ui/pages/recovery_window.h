@@ -12,8 +12,7 @@
 #include "base/messages.h"
 #include "framework/window.h"
 #include "imaging/image.h"
-#include "session/scan_session.h"
-#include "session/worker_thread.h"
+#include "session/scan_job.h"
 #include "ui/pages/preview_window.h"
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/treeview.h"
@@ -33,10 +32,9 @@ class recovery_window_c
 
   preview_window_c preview;
   treeview_c tree;
-  ScanSession session = {};
-  HANDLE pipe = nullptr;
-  WorkerThread* launch = nullptr;
-  int run_state = kIdle;
+  ScanJob scan;
+  ScanSnapshot shown;       // the scan as the page last took it from the job
+  uint32_t ended_scan = 0;  // the last scan whose end the page has taken
 
   bitmap_button_c home_button, back_button, close_button, recover_button;
   bitmap_button_c start_button, stop_button, filter_button;
@@ -59,9 +57,11 @@ class recovery_window_c
   HBRUSH light_brush = nullptr;
   HBRUSH line_brush = nullptr;
 
-  recovery_window_c();
+  recovery_window_c() = default;
   ~recovery_window_c() override;
 
+  // What the page shows of the scan: idle, running (also while it starts) or paused.
+  int run_state() const;
   // The whole Stop sequence: no engine and no launch thread are left afterwards.
   // Safe in any state.
   void stop_scan();
@@ -109,16 +109,15 @@ class recovery_window_c
   void insert_roots();
   void place_controls();
   void label_buttons();
-  void show_state();  // button 7's text and button 8's visibility for run_state
+  void show_state();  // button 7's text for run_state()
   void add_extension(const std::string& ext, int kind);
   bool confirm_leaving();
 
   // recovery_scan.cpp: the scan and the tick.
-  void begin_scan();
+  void begin_scan(const ScanRequest* request);  // null: the last request again
   void toggle_pause();
-  void end_scan(bool take_in_rest);
-  // Takes the thread's result and returns the page to idle; the ScanOutcome.
-  int finish_ended_scan();
+  // Takes an ended scan's end (once) and returns the page to idle.
+  void take_end(const ScanSnapshot& now);
   // Moves the new list records into the tree and the grid; the extensions that no
   // table knows are handed back, to be told once the list lock is released.
   std::vector<std::string> take_new_records();

@@ -12,11 +12,13 @@
 #include <vector>
 
 #include "../../common/wine_drive.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "devices/volumes.h"
 #include "dialog_texts.h"
 #include "i18n/language.h"
 #include "imaging/image.h"
+#include "session/scan_session.h"
 #include "session/user_message.h"
 #include "ui/pages/option_window.h"
 #include "ui/skin/fonts.h"
@@ -39,13 +41,13 @@ int record_message(HWND, int mode, const wchar_t* text) {
 struct start_request {
   WPARAM wparam;
   LPARAM lparam;
-  ScanSession copy;
+  ScanRequest copy;
 };
 std::vector<start_request> g_starts;
 LRESULT CALLBACK host_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_USER + 4) {
+  if (message == kShowScanMessage) {
     start_request start = {wparam, lparam, {}};
-    if (lparam) start.copy = *reinterpret_cast<const ScanSession*>(lparam);
+    if (lparam) start.copy = *reinterpret_cast<const ScanRequest*>(lparam);
     g_starts.push_back(start);
     return 0;
   }
@@ -172,7 +174,6 @@ TEST_F(OptionPage, NextRefusesEachBadChoiceWithItsWarningAndStartsAGoodOne) {
     SCOPED_TRACE(c.what);
     g_messages.clear();
     g_starts.clear();
-    g_scan_request = {};
     wcscpy(cache_path, c.cache.c_str());
     CheckDlgButton(page_, option_window_c::kPhoto, c.photo ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(page_, option_window_c::kVideo, c.video ? BST_CHECKED : BST_UNCHECKED);
@@ -190,8 +191,8 @@ TEST_F(OptionPage, NextRefusesEachBadChoiceWithItsWarningAndStartsAGoodOne) {
     EXPECT_TRUE(g_messages.empty());
     ASSERT_EQ(1u, g_starts.size());
     EXPECT_EQ(1u, g_starts[0].wparam);
-    EXPECT_EQ(reinterpret_cast<LPARAM>(&g_scan_request), g_starts[0].lparam);
-    const ScanSession& request = g_starts[0].copy;
+    EXPECT_NE(0, g_starts[0].lparam);
+    const ScanRequest& request = g_starts[0].copy;
     EXPECT_EQ(1, request.photo);
     EXPECT_EQ(0, request.video);
     EXPECT_EQ(1, request.audio);

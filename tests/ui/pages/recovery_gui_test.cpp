@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scan_run.h"
 #include "common/test_files.h"
 #include "dialog_texts.h"
 #include "imaging/image.h"
@@ -136,15 +137,15 @@ class RecoveryPage : public ::testing::Test {
 
   void start(const std::string& script) {
     SetEnvironmentVariableA("TESS_STANDIN_SCRIPT", script.c_str());
-    ScanSession request = {};
+    ScanRequest request = {};
     std::strcpy(request.cache_folder, (scratch / "cache").c_str());
     std::strcpy(request.volume, "E:\\");
     request.photo = request.video = request.audio = 1;
-    page->SendMessage(WM_USER + 6, 0, reinterpret_cast<LPARAM>(&request));
+    page->SendMessage(kStartScanMessage, 0, reinterpret_cast<LPARAM>(&request));
   }
   void click(int id) { page->SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
   bool scan_over(DWORD ms = 20000) {
-    return pump_until([&] { return page->run_state == recovery_window_c::kIdle; }, ms);
+    return pump_until([&] { return page->run_state() == recovery_window_c::kIdle; }, ms);
   }
   bool engine_started() {
     return pump_until([&] {
@@ -201,17 +202,17 @@ class RecoveryPage : public ::testing::Test {
 TEST_F(RecoveryPage, ScanFillsTheTreeAndEndsAtAFullBar) {
   start("connect|progress 1000 100|file a.JPG 20|file b.jpg 20|file c.mov 20|sleep 800"
         "|progress 1000 600|file d.wav 20|file e.jpg 20|file f.png 20|progress 1000 1000|end");
-  EXPECT_EQ(page->run_state, recovery_window_c::kRunning);
+  EXPECT_EQ(page->run_state(), recovery_window_c::kRunning);
   EXPECT_TRUE(page->stop_button.IsWindowVisible());
   ASSERT_TRUE(pump_until([&] { return children(page->roots[0]).size() == 2; }));
   EXPECT_EQ(children(page->roots[0]), (std::vector<std::wstring>{L"JPG", L"jpg"}));
   EXPECT_LT(page->shown_percent(), 100);
   // No more ticks until the scan has ended: the one tick that sees the end takes in the rest.
   page->KillTimer(recovery_window_c::kTickTimer);
-  ASSERT_TRUE(page->launch->wait(20000));
+  ASSERT_TRUE(has_ended(poll_until(page->scan, has_ended, 20000)));
   EXPECT_LT(page->tree_cursor, 6u);
   page->SendMessage(WM_TIMER, recovery_window_c::kTickTimer);
-  EXPECT_EQ(page->run_state, recovery_window_c::kIdle);
+  EXPECT_EQ(page->run_state(), recovery_window_c::kIdle);
   EXPECT_EQ(children(page->roots[0]), (std::vector<std::wstring>{L"JPG", L"jpg", L"png"}));
   EXPECT_EQ(children(page->roots[1]), std::vector<std::wstring>{L"mov"});
   EXPECT_EQ(children(page->roots[2]), std::vector<std::wstring>{L"wav"});
@@ -220,8 +221,7 @@ TEST_F(RecoveryPage, ScanFillsTheTreeAndEndsAtAFullBar) {
   page->UpdateWindow();
   EXPECT_EQ(page->shown_percent(), 100);
   EXPECT_FALSE(page->stop_button.IsWindowVisible());
-  EXPECT_EQ(page->session.process, nullptr) << "the engine's handles are released";
-  EXPECT_EQ(page->pipe, nullptr);
+  EXPECT_TRUE(process_gone(page->shown.engine_id));
   EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -230,10 +230,10 @@ TEST_F(RecoveryPage, ScanFillsTheTreeAndEndsAtAFullBar) {
 TEST_F(RecoveryPage, StopLeavesNoEngineAndStartScansAgain) {
   start("connect|progress 100 10|file a.jpg 20|sleep 60000");
   ASSERT_TRUE(pump_until([&] { return page->tree_cursor == 1; }));
-  const DWORD first_engine = page->session.process_id;
+  const DWORD first_engine = page->scan.poll().engine_id;
   click(recovery_window_c::kStopId);
-  EXPECT_EQ(page->run_state, recovery_window_c::kIdle);
-  EXPECT_FALSE(page->launch->has_thread());
+  EXPECT_EQ(page->run_state(), recovery_window_c::kIdle);
+  EXPECT_EQ(page->scan.poll().state, ScanState::ended);
   EXPECT_TRUE(process_gone(first_engine));
   EXPECT_EQ(children(page->roots[0]), std::vector<std::wstring>{L"jpg"});
   page->UpdateWindow();
@@ -258,28 +258,28 @@ TEST_F(RecoveryPage, StopLeavesNoEngineAndStartScansAgain) {
   DeleteFileA((logs / "engine.log").c_str());
   start("sleep 60000");
   ASSERT_TRUE(engine_started());
-  const DWORD silent_engine = page->session.process_id;
+  const DWORD silent_engine = page->scan.poll().engine_id;
   const DWORD before = GetTickCount();
   page->stop_scan();
   EXPECT_LT(GetTickCount() - before, 5000u);
   EXPECT_TRUE(process_gone(silent_engine));
   page->stop_scan();  // again, with nothing left to stop
-  EXPECT_EQ(page->run_state, recovery_window_c::kIdle);
+  EXPECT_EQ(page->run_state(), recovery_window_c::kIdle);
 
   // Paused, then Home and yes: the suspended engine is ended without a resume.
   start("connect|file a.jpg 20|sleep 60000");
   ASSERT_TRUE(pump_until([&] { return page->tree_cursor == 1; }));
   click(recovery_window_c::kStartId);
-  EXPECT_EQ(page->run_state, recovery_window_c::kPaused);
+  EXPECT_EQ(page->run_state(), recovery_window_c::kPaused);
   wchar_t label[32] = {};
   page->start_button.GetWindowText(label, 32);
   EXPECT_EQ(label, lookup_text("btn_resume"));
-  const DWORD paused_engine = page->session.process_id;
+  const DWORD paused_engine = page->scan.poll().engine_id;
   click(recovery_window_c::kHomeId);
   ASSERT_EQ(g_boxes.size(), 1u);
   EXPECT_EQ(g_boxes[0].mode, 3);
   EXPECT_EQ(g_boxes[0].text, lookup_text("cancel_confirm"));
-  EXPECT_EQ(page->run_state, recovery_window_c::kIdle);
+  EXPECT_EQ(page->run_state(), recovery_window_c::kIdle);
   EXPECT_TRUE(process_gone(paused_engine));
   EXPECT_EQ(listed(), 0u);
 }
@@ -351,17 +351,17 @@ TEST_F(RecoveryPage, BoxesInTheTickNeitherHoldTheListNorReenter) {
 // List-only mode after resuming hides Start and Stop, but not during a scan.
 TEST_F(RecoveryPage, ListOnlyModeKeepsTheButtonsOfARunningScan) {
   start("connect|sleep 60000");
-  page->SendMessage(WM_USER + 11);
+  page->SendMessage(kListOnlyMessage);
   EXPECT_TRUE(page->stop_button.IsWindowVisible());
   page->stop_scan();
   ASSERT_EQ(append_cached_file("C:\\cache\\tmp.1\\x.nef"), 0);
-  page->SendMessage(WM_USER + 11);
+  page->SendMessage(kListOnlyMessage);
   EXPECT_FALSE(page->start_button.IsWindowVisible());
   ASSERT_TRUE(pump_until([&] { return page->tree_cursor == 1; }));
   EXPECT_EQ(children(page->roots[0]), std::vector<std::wstring>{L"nef"});
 
   // Shooting times the runtime cannot convert are painted as unknown, not followed.
-  page->SendMessage(WM_USER + 7, 0);
+  page->SendMessage(kFocusedFileMessage, 0);
   for (int64_t bad : {int64_t(-1), int64_t(1) << 40, INT64_MAX}) {
     {
       ListLock hold;
@@ -387,8 +387,8 @@ TEST_F(RecoveryPage, Pictures) {
       first.width = 128;
       first.height = 96;
     }
-    page->SendMessage(WM_USER + 7, 1);
-    page->SendMessage(WM_USER + 8, 4, 1);
+    page->SendMessage(kFocusedFileMessage, 1);
+    page->SendMessage(kViewCountsMessage, 4, 1);
     picture(std::wstring(L"recovery_") + dialog_languages(language).code + L"_during");
     ASSERT_TRUE(scan_over());
     picture(std::wstring(L"recovery_") + dialog_languages(language).code + L"_after");
