@@ -1,7 +1,8 @@
 // What the engine and the program agree on, included by both builds: the pipe the engine
-// reports over, the record it sends, the unit its progress counts in, the search options
-// the program sends per kind of file, and the tables that sort a file's extension into a
-// kind (the engine names its files so that the program sorts every one of them).
+// reports over, the record it sends, the event that stops it, how it names the file it is
+// still writing, the unit its progress counts in, the search options the program sends per
+// kind of file, and the tables that sort a file's extension into a kind (the engine names
+// its files so that the program sorts every one of them).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,16 @@ namespace kestrune {
 // Created by the program before it starts the engine; the engine connects as the client.
 constexpr char kPipeName[] = "\\\\.\\pipe\\Kestrune";
 constexpr wchar_t kPipeNameW[] = L"\\\\.\\pipe\\Kestrune";
+
+// A manual-reset event the program creates, unset, before it starts the engine, and sets
+// to stop it. The engine then finishes or deletes the file it is writing, reports what it
+// finished, sends the end message and exits with kExitStopped.
+constexpr char kStopEventName[] = "Local\\KestruneStop";
+constexpr wchar_t kStopEventNameW[] = L"Local\\KestruneStop";
+
+// A file the engine is still writing has a name beginning with this mark; it gets its own
+// name, and is reported, once it is complete. Anything so marked is no found file.
+constexpr char kUnfinishedMark = '.';
 
 // How a run ended: the engine's exit code. The program reads it after the end message.
 constexpr int kExitOk = 0;           // the whole medium was scanned

@@ -46,7 +46,7 @@ CarveName carve_name(const std::string& folder, char sep, uint64_t n, const std:
   name.dir = folder + sep + decimal(n / kFilesPerFolder, 3);
   std::string stem = "f" + decimal(n, 7);
   name.path = name.dir + sep + stem + "." + ext;
-  name.temp_path = name.dir + sep + "." + stem + ".part";
+  name.temp_path = name.dir + sep + kestrune::kUnfinishedMark + stem + ".part";
   return name;
 }
 

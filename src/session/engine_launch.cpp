@@ -160,6 +160,8 @@ int ScanJob::outcome_after_end() {
       return kScanCacheFull;
     case kestrune::kExitUnreadable:
       return kScanUnreadable;
+    case kestrune::kExitStopped:
+      return kScanStopped;
     default:
       return kScanFailed;
   }
@@ -179,6 +181,7 @@ int ScanJob::engine_launch_thread() {
   if (stopping()) return kScanStopped;
   if (start_engine() != 0) return kScanFailed;
   const int rc = read_watching_engine();
-  if (stopping()) return kScanStopped;
-  return rc == 0 ? outcome_after_end() : kScanFailed;
+  if (rc > 0) return kScanStopped;  // before the engine connected: it has written nothing
+  const int outcome = rc == 0 ? outcome_after_end() : kScanFailed;
+  return stopping() ? kScanStopped : outcome;
 }

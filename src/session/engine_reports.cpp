@@ -43,21 +43,21 @@ void take_reported_file(const EngineReport& report, const std::string& scan_fold
 }
 }  // namespace
 
-// 0 once the engine is the connected client, 1 when stopped meanwhile, -1 on failure.
-// The engine's process id and handle are the launch thread's own, so they are read here
-// without the lock.
+// 0 once the engine is the connected client (stopping or not: it stops cleanly then), 1
+// when stopped before, -1 on failure. The engine's process id and handle are the launch
+// thread's own, so they are read here without the lock.
 int ScanJob::accept_engine() {
   for (;;) {
     bool connected = ConnectNamedPipe(pipe_, nullptr) != FALSE;
     DWORD error = connected ? 0 : GetLastError();
     connected = connected || error == ERROR_PIPE_CONNECTED;
+    ULONG client = 0;
+    if (connected && GetNamedPipeClientProcessId(pipe_, &client) && client != 0 && client == block_.process_id)
+      return 0;
     // ERROR_NO_DATA: a client came and already went; like any stranger it
     // doesn't end the scan.
     if (stopping()) return 1;
     if (!connected && error != ERROR_NO_DATA) return -1;
-    ULONG client = 0;
-    if (connected && GetNamedPipeClientProcessId(pipe_, &client) && client != 0 && client == block_.process_id)
-      return 0;
     DisconnectNamedPipe(pipe_);  // not our engine: drop it and anything it wrote
     if (has_ended(block_.process)) return stopping() ? 1 : -1;
   }
@@ -76,25 +76,23 @@ void ScanJob::hold_while_paused() {
   unpaused_.wait(hold, [this] { return !block_.pause || block_.stop; });
 }
 
+// A stopped engine still reports the files it finished, up to its end message.
 int ScanJob::read_engine_reports() {
-  int accepted = accept_engine();
-  if (accepted != 0) return accepted > 0 ? 0 : -1;
+  const int accepted = accept_engine();
+  if (accepted != 0) return accepted;
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (phase_ == ScanState::starting) phase_ = ScanState::running;
   }
   const std::string scan_folder = scan_folder_path(block_.request.cache_folder);
   EngineReport report;
-  while (!stopping()) {
+  for (;;) {
     hold_while_paused();
-    if (stopping()) break;
     DWORD got = 0;
-    // A stop ends the engine, which breaks the pipe: that end is not an error.
-    if (!ReadFile(pipe_, &report, sizeof report, &got, nullptr)) return stopping() ? 0 : -1;
+    if (!ReadFile(pipe_, &report, sizeof report, &got, nullptr)) return -1;
     if (got == 0) return 0;
     if (got != sizeof report) return -1;
     store_numbers(report);
     if (report.file_path[0]) take_reported_file(report, scan_folder);
   }
-  return 0;
 }

@@ -63,7 +63,9 @@ bool FileWalker::next(std::wstring& path) {
       continue;
     }
     ++frame.taken;
-    if (entry.cFileName[0] == L'.') continue;
+    // ".", "..", dot-names, and whatever the engine left unfinished: only whole files.
+    const wchar_t first = entry.cFileName[0];
+    if (first == L'.' || first == static_cast<wchar_t>(kestrune::kUnfinishedMark)) continue;
     std::wstring entry_path = join(frame.folder, entry.cFileName);
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       stack_.push_back(Frame{entry_path});  // `frame` is not used after this

@@ -5,7 +5,10 @@
 
 ScanJob::ScanJob() : launch_(launch, this) {}
 
-ScanJob::~ScanJob() { stop(); }
+ScanJob::~ScanJob() {
+  stop();
+  if (stop_event_) CloseHandle(stop_event_);
+}
 
 int ScanJob::launch(void* job) {
   ScanJob& self = *static_cast<ScanJob*>(job);
@@ -43,8 +46,11 @@ bool ScanJob::start(const ScanRequest& request) {
   block_.request = request;
   block_.request.cache_folder[sizeof block_.request.cache_folder - 1] = '\0';
   block_.request.volume[sizeof block_.request.volume - 1] = '\0';
-  // Without a pipe the launch thread ends at once, failed.
+  // Without a pipe the launch thread ends at once, failed; without the event a stop ends
+  // the engine by force.
   pipe_ = create_engine_pipe();
+  if (!stop_event_) stop_event_ = CreateEventW(nullptr, TRUE, FALSE, kestrune::kStopEventNameW);
+  if (stop_event_) ResetEvent(stop_event_);
   block_.pipe = &pipe_;
   engine_id_ = 0;
   ++scan_;
@@ -82,24 +88,27 @@ void ScanJob::resume() {
   unpaused_.notify_all();
 }
 
-// The engine may still be on its way (started just as the stop came) or the reader may be
-// waiting for it to connect: keep ending the one and knocking on the other until the
-// launch thread is gone.
+// A reader still waiting for the engine to connect is woken by a knock; an engine that has
+// not ended after the grace is ended, and the reader knocked on, until the launch thread
+// is gone.
 void ScanJob::stop() {
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (!under_way()) return;
     phase_ = ScanState::stopping;
     block_.stop = 1;
-    kill_engine();
   }
-  resume();
-  while (!launch_.wait(50)) {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      kill_engine();
+  resume();  // a held engine could not stop
+  if (stop_event_) SetEvent(stop_event_);
+  knock_engine_pipe();
+  if (!launch_.wait(kStopGraceMs)) {
+    while (!launch_.wait(50)) {
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        kill_engine();
+      }
+      knock_engine_pipe();
     }
-    knock_engine_pipe();
   }
   launch_.close_handle();
 }

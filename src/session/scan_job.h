@@ -39,6 +39,8 @@ struct ScanSnapshot {
 
 class ScanJob {
  public:
+  static constexpr DWORD kStopGraceMs = 5000;
+
   ScanJob();
   // Stops a scan under way: no engine and no launch thread outlive their owner.
   ~ScanJob();
@@ -54,7 +56,9 @@ class ScanJob {
   void pause();
   void resume();
   // Ends a scan under way and returns once it has ended (kScanStopped); the files found so
-  // far stay in the list.
+  // far stay in the list. The engine is asked to stop (it finishes or deletes the file it
+  // is writing and reports what it finished) and ended by force only when it has not ended
+  // after kStopGraceMs, or when it has not connected yet (it has written nothing then).
   void stop();
   // Stops a scan under way, then idle: progress done 0 (the total stays until a report).
   void reset();
@@ -68,7 +72,7 @@ class ScanJob {
   int read_watching_engine();
   int outcome_after_end();
   // engine_reports.cpp: reads the engine's reports until the end message (0) or a broken
-  // stream (-1).
+  // stream (-1); 1 when the scan was stopped before the engine connected.
   int read_engine_reports();
   int accept_engine();
   void hold_while_paused();
@@ -83,6 +87,7 @@ class ScanJob {
   std::condition_variable unpaused_;
   ScanSession block_ = {};
   HANDLE pipe_ = nullptr;
+  HANDLE stop_event_ = nullptr;  // kestrune::kStopEventNameW
   ScanState phase_ = ScanState::idle;  // never paused: that is block_.pause
   int outcome_ = kScanEnded;
   uint32_t scan_ = 0;

@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/ansi_text.h"
+#include "base/settings.h"
 #include "common/scan_run.h"
 #include "common/test_files.h"
 #include "common/wine_drive.h"
 #include "session/found_file_list.h"
+#include "session/resume.h"
 
 namespace {
 
@@ -71,6 +75,32 @@ Bytes make_png(uint32_t w, uint32_t h, uint32_t seed) {
   chunk(png, "IDAT", z);
   chunk(png, "IEND", {});
   return png;
+}
+
+// Files below `folder` that the engine is still writing, or left unfinished.
+std::vector<std::string> unfinished_files(const std::string& folder) {
+  std::vector<std::string> found;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do {
+    const std::string name = entry.cFileName, path = folder + "\\" + name;
+    if (name == "." || name == "..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      for (const std::string& inner : unfinished_files(path)) found.push_back(inner);
+    } else if (name[0] == kestrune::kUnfinishedMark) {
+      found.push_back(path);
+    }
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return found;
+}
+
+std::vector<std::string> listed_paths() {
+  ListLock hold;
+  std::vector<std::string> paths;
+  for (const FoundFile& f : g_found_files.records) paths.push_back(f.file_path);
+  return paths;
 }
 
 class EngineUnderWine : public ::testing::Test {
@@ -239,3 +269,52 @@ TEST_F(EngineUnderWine, AFullCacheDiskEndsTheScanAsCacheFull) {
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
+// Stop lands while the engine writes a long recording: the engine deletes its partial copy,
+// reports the files it finished, ends its reports and exits with its stopped code within
+// the grace. Nothing unfinished is left, and resuming lists what the scan listed.
+TEST_F(EngineUnderWine, AStopMidFileLeavesOnlyFinishedFiles) {
+  const Bytes recording = read_bytes(wide_to_ansi(own_folder()) + "media\\recording.wav");
+  ASSERT_GT(recording.size(), 160u << 20);
+  const Bytes photo = make_png(40, 30, 3);
+  Bytes card(1u << 20);  // the photo at sector 1, the recording at 1 MiB
+  std::memcpy(card.data() + 512, photo.data(), photo.size());
+  card.insert(card.end(), recording.begin(), recording.end());
+  card.resize(card.size() + (1u << 20));
+  ASSERT_TRUE(write_bytes(scratch / "card.img", card));
+  std::strcpy(request.volume, (scratch / "card.img").c_str());
+  request.photo = request.audio = 1;
+
+  ASSERT_TRUE(job.start(request));
+  const std::string scan_folder = scratch / "cache\\tmp";
+  const ScanSnapshot writing =
+      poll_until(job, [&](const ScanSnapshot& s) { return has_ended(s) || !unfinished_files(scan_folder).empty(); });
+  ASSERT_FALSE(has_ended(writing)) << "the recording was written before the stop";
+  HANDLE engine = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, writing.engine_id);
+  ASSERT_NE(engine, nullptr);
+  const DWORD before = GetTickCount();
+  job.stop();
+  const DWORD stop_ms = GetTickCount() - before;
+  EXPECT_EQ(job.poll().outcome, kScanStopped);
+  DWORD code = 0;
+  EXPECT_EQ(WaitForSingleObject(engine, 5000), WAIT_OBJECT_0);
+  GetExitCodeProcess(engine, &code);
+  CloseHandle(engine);
+  EXPECT_EQ(code, static_cast<DWORD>(kestrune::kExitStopped)) << "the engine stopped by itself";
+  EXPECT_LT(stop_ms, ScanJob::kStopGraceMs);
+  EXPECT_TRUE(unfinished_files(scan_folder).empty());
+
+  const std::vector<std::string> listed = listed_paths();
+  ASSERT_FALSE(listed.empty());
+  Bytes first = read_bytes(listed[0]);
+  for (size_t k = 0; k < 16 && k < first.size(); ++k) first[k] = static_cast<unsigned char>(~first[k]);
+  EXPECT_EQ(first, photo) << "the file finished before the stop is reported";
+  for (const std::string& path : listed) EXPECT_LT(read_bytes(path).size(), recording.size()) << path;
+
+  reset_found_files();
+  wcscpy(cache_path, ansi_to_wide(request.cache_folder).c_str());
+  EXPECT_EQ(resume_thread(nullptr), 0);
+  std::vector<std::string> resumed = listed_paths(), scanned = listed;
+  std::sort(resumed.begin(), resumed.end());
+  std::sort(scanned.begin(), scanned.end());
+  EXPECT_EQ(resumed, scanned) << "resuming lists the finished files and nothing else";
+}

@@ -201,41 +201,48 @@ TEST_F(EngineScan, StrangersOnThePipeAreDroppedAndTheEngineStillHeard) {
 }
 
 // The owner's table of transitions: what each request or event of the engine turns a
-// scan into, and how it ends. No stop leaves an engine behind.
+// scan into, and how it ends. A stop asks the engine, which stops by itself (exit code 3)
+// unless it has not connected yet or stays deaf to it for the grace; no stop leaves an
+// engine behind.
 TEST_F(EngineScan, TheOwnersStatesFollowRequestsAndTheEngine) {
   enum Act { kStart, kUntilEngine, kUntilListed, kPause, kHold, kResume, kStop, kUntilEnded };
   struct Step {
     Act act;
     ScanState state;  // after the act
   };
+  constexpr DWORD kAny = 1, kKilled = 0xFFFFFFFF;
   struct Row {
     const char* what;
     const char* script;
     int old_files;  // files in earlier scan folders, for a clean-up that takes a while
     std::vector<Step> steps;
     int outcome;
-    bool engine_started;
+    DWORD engine_exit;  // 0: no engine was started
   };
   using S = ScanState;
   const Row rows[] = {
       {"a whole scan", "connect|file a.jpg 20|end", 0,
-       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanEnded, true},
+       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanEnded, kAny},
       {"an engine that dies", "connect|file a.jpg 20|die", 0,
-       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanFailed, true},
+       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanFailed, kAny},
       {"an engine that dies before it connects", "die", 0,
-       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanFailed, true},
+       {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanFailed, kAny},
       {"pause holds engine and reader, resume lets them go",
        "connect|file a.jpg 20|sleep 400|file b.jpg 20|sleep 400|file c.jpg 20|end", 0,
        {{kStart, S::starting}, {kUntilListed, S::running}, {kPause, S::paused}, {kHold, S::paused},
         {kResume, S::running}, {kUntilEnded, S::ended}},
-       kScanEnded, true},
+       kScanEnded, kAny},
+      {"a stop of a running scan", "connect|file a.jpg 20|sleep 60000", 0,
+       {{kStart, S::starting}, {kUntilListed, S::running}, {kStop, S::ended}}, kScanStopped, 3},
       {"a stop of a paused scan", "connect|file a.jpg 20|sleep 60000", 0,
        {{kStart, S::starting}, {kUntilListed, S::running}, {kPause, S::paused}, {kStop, S::ended}},
-       kScanStopped, true},
+       kScanStopped, 3},
+      {"a stop the engine does not hear", "connect|file a.jpg 20|hang 60000", 0,
+       {{kStart, S::starting}, {kUntilListed, S::running}, {kStop, S::ended}}, kScanStopped, kKilled},
       {"a stop before the engine connects", "sleep 60000", 0,
-       {{kStart, S::starting}, {kUntilEngine, S::starting}, {kStop, S::ended}}, kScanStopped, true},
+       {{kStart, S::starting}, {kUntilEngine, S::starting}, {kStop, S::ended}}, kScanStopped, kAny},
       {"a stop while old scan folders are deleted", "connect|end", 2000,
-       {{kStart, S::starting}, {kStop, S::ended}}, kScanStopped, false},
+       {{kStart, S::starting}, {kStop, S::ended}}, kScanStopped, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -248,8 +255,10 @@ TEST_F(EngineScan, TheOwnersStatesFollowRequestsAndTheEngine) {
     script(row.script);
     reset_found_files();  // what the last row listed is not this one's
     HANDLE engine = nullptr;
+    DWORD stop_ms = 0;
     for (const Step& step : row.steps) {
       size_t held = 0;
+      const DWORD before = GetTickCount();
       switch (step.act) {
         case kStart: ASSERT_TRUE(job.start(request)); break;
         case kUntilEngine: ASSERT_TRUE(engine_started()); break;
@@ -261,17 +270,22 @@ TEST_F(EngineScan, TheOwnersStatesFollowRequestsAndTheEngine) {
           EXPECT_EQ(listed_paths().size(), held);
           break;
         case kResume: job.resume(); break;
-        case kStop: job.stop(); break;
+        case kStop: job.stop(); stop_ms = GetTickCount() - before; break;
         case kUntilEnded: wait_until(has_ended); break;
       }
       const ScanSnapshot now = job.poll();
       EXPECT_EQ(static_cast<int>(now.state), static_cast<int>(step.state)) << "after act " << step.act;
-      if (!engine && now.engine_id) engine = OpenProcess(SYNCHRONIZE, FALSE, now.engine_id);
+      if (!engine && now.engine_id) engine = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, now.engine_id);
     }
     EXPECT_EQ(job.poll().outcome, row.outcome);
-    EXPECT_EQ(engine != nullptr, row.engine_started) << "an engine was started";
+    EXPECT_EQ(engine != nullptr, row.engine_exit != 0) << "an engine was started";
     if (engine) {
       EXPECT_EQ(WaitForSingleObject(engine, 5000), WAIT_OBJECT_0) << "no engine outlives its scan";
+      DWORD code = 0;
+      GetExitCodeProcess(engine, &code);
+      if (row.engine_exit != kAny) EXPECT_EQ(code, row.engine_exit);
+      if (row.engine_exit == kKilled) EXPECT_GE(stop_ms, ScanJob::kStopGraceMs - 100) << "ended only after the grace";
+      if (row.engine_exit == 3) EXPECT_LT(stop_ms, ScanJob::kStopGraceMs) << "it stopped by itself";
       CloseHandle(engine);
     }
     EXPECT_FALSE(exists(cache + "\\tmp.0")) << "the clean-up is never cut short";

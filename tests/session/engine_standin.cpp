@@ -6,7 +6,9 @@
 //   report PATH        report PATH as given
 //   short N            an N-byte message
 //   end                the zero-length end message
-//   sleep MS           pause
+//   sleep MS           pause; the program's stop event ends the pause, and the run as the
+//                      engine ends a stopped one: the end message, exit code 3
+//   hang MS            pause, deaf to the stop event
 //   die                exit at once, code 3, without an end message
 //   exit N             exit at once with code N
 //   crash              fault on a null pointer, as a broken engine would
@@ -25,6 +27,7 @@
 namespace {
 std::string g_scan_folder;
 HANDLE g_pipe = INVALID_HANDLE_VALUE;
+HANDLE g_stop = nullptr;
 EngineReport g_report;
 
 void log_line(const std::string& line) {
@@ -129,6 +132,11 @@ void run(const std::string& command) {
   } else if (verb == "end") {
     send("", 0);
   } else if (verb == "sleep") {
+    if (!g_stop || WaitForSingleObject(g_stop, std::strtoul(rest.c_str(), nullptr, 10)) != WAIT_OBJECT_0) return;
+    log_line("stopped");
+    if (g_pipe != INVALID_HANDLE_VALUE) send("", 0);
+    ExitProcess(kestrune::kExitStopped);
+  } else if (verb == "hang") {
     Sleep(std::strtoul(rest.c_str(), nullptr, 10));
   } else if (verb == "die") {
     ExitProcess(3);
@@ -152,6 +160,7 @@ int main() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(end_on_fault);
   check_command_line();
+  g_stop = OpenEventW(SYNCHRONIZE, FALSE, kestrune::kStopEventNameW);
   char script[8192] = "connect|end";
   GetEnvironmentVariableA("TESS_STANDIN_SCRIPT", script, sizeof script);
   std::string text = script;

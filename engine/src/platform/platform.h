@@ -49,9 +49,10 @@ void remove_file(const std::string& path);
 void* alloc_aligned(size_t bytes);
 void free_aligned(void* p);
 
-// Sets `flag` on an interrupt or termination request; makes failed writes on a
-// closed pipe or a full file size return errors instead of ending the process, and
-// keeps a removed medium or a crash from waiting on a system dialog.
+// Sets `flag` on an interrupt or termination request, or when the program sets its stop
+// event; makes failed writes on a closed pipe or a full file size return errors instead
+// of ending the process, and keeps a removed medium or a crash from waiting on a system
+// dialog.
 void install_stop_handler(std::atomic<bool>* flag);
 
 uint64_t monotonic_ms();
