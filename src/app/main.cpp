@@ -11,10 +11,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show_command) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  _Module.Init(nullptr, instance);
+  g_module.Init(nullptr, instance);
   int code = -1;
   if (initialise_application() == 0) code = run_main_window(show_command);
-  _Module.Term();
+  g_module.Term();
   CoUninitialize();
   return code;
 }

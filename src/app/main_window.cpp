@@ -18,11 +18,11 @@ constexpr COLORREF kTitleColour = RGB(233, 243, 255);
 
 const wchar_t kHelpAddress[] = L"https://www.tessaline.example/help";
 const wchar_t kDefaultProductAddress[] = L"https://www.tessaline.example/";
-struct product_address {
+struct ProductAddress {
   const wchar_t* language;
   const wchar_t* address;
 };
-const product_address kProductAddresses[] = {
+const ProductAddress kProductAddresses[] = {
     {L"Deutsch", L"https://www.tessaline.example/de/"},
     {L"Fran\u00e7ais", L"https://www.tessaline.example/fr/"},
     {L"Espa\u00f1ol", L"https://www.tessaline.example/es/"},
@@ -81,7 +81,7 @@ void main_window_c::add_caption_element(int normal, int hover, int pressed, int 
 }
 
 LRESULT main_window_c::on_create(UINT, WPARAM, LPARAM, BOOL&) {
-  if (CMessageLoop* loop = _Module.GetMessageLoop()) {
+  if (MessageLoop* loop = g_module.GetMessageLoop()) {
     loop->AddMessageFilter(this);
     loop->AddIdleHandler(this);
   }
@@ -135,7 +135,7 @@ void main_window_c::insert_language_menu() {
 }
 
 LRESULT main_window_c::on_destroy(UINT, WPARAM, LPARAM, BOOL&) {
-  if (CMessageLoop* loop = _Module.GetMessageLoop()) {
+  if (MessageLoop* loop = g_module.GetMessageLoop()) {
     loop->RemoveMessageFilter(this);
     loop->RemoveIdleHandler(this);
   }
@@ -256,7 +256,7 @@ void main_window_c::menu_clicked() {
 void main_window_c::logo_clicked() {
   const wchar_t* address = kDefaultProductAddress;
   if (current_language_index >= 0 && current_language_index < static_cast<int>(language_list.size()))
-    for (const product_address& entry : kProductAddresses)
+    for (const ProductAddress& entry : kProductAddresses)
       if (lstrcmpiW(language_list[current_language_index].c_str(), entry.language) == 0) address = entry.address;
   open_address(address);
 }

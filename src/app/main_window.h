@@ -19,8 +19,8 @@ constexpr wchar_t kMainWindowTitle[] = L"Tessaline";
 
 class main_window_c : public CWindowImpl<main_window_c, CWindow, CWinTraits<WS_CAPTION | WS_CLIPCHILDREN, 0>>,
                       public ui_window_c<main_window_c>,
-                      public CMessageFilter,
-                      public CIdleHandler {
+                      public MessageFilter,
+                      public IdleHandler {
  public:
   DECLARE_WND_CLASS_EX(L"MainWindow", CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, COLOR_WINDOW)
 

@@ -68,17 +68,17 @@ int initialise_application() {
 }
 
 int run_main_window(int show_command) {
-  CMessageLoop loop;
-  _Module.AddMessageLoop(&loop);
+  MessageLoop loop;
+  g_module.AddMessageLoop(&loop);
   auto* window = new main_window_c;
   if (!window->create()) {
     delete window;
-    _Module.RemoveMessageLoop();
+    g_module.RemoveMessageLoop();
     return -1;
   }
   window->ShowWindow(show_command);
   const int code = loop.Run();
-  _Module.RemoveMessageLoop();
+  g_module.RemoveMessageLoop();
   delete window;
   return code;
 }

@@ -1,11 +1,11 @@
 #include "base/settings.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cwchar>
 #include <string>
 
+#include "base/paths.h"
 #include "base/system_probe.h"
 
 wchar_t cache_path[kSettingsPathChars] = L"";
@@ -18,7 +18,7 @@ const wchar_t kSettingsKey[] = L"SOFTWARE\\Orvalin";
 const wchar_t kInstallerKey[] = L"SOFTWARE\\Orvalin_Init";
 
 // Opened once by load_settings and kept for every later save.
-HKEY settings_key = nullptr;
+HKEY g_settings_key = nullptr;
 
 // Language names by the installer's number (1 to 11).
 const wchar_t* const kInstallerLanguages[] = {
@@ -28,11 +28,6 @@ const wchar_t* const kInstallerLanguages[] = {
 void copy_field(wchar_t* field, int capacity, const std::wstring& text) {
   wcsncpy(field, text.c_str(), capacity - 1);
   field[capacity - 1] = L'\0';
-}
-
-std::wstring join_path(const std::wstring& folder, const wchar_t* name) {
-  if (folder.empty() || folder.back() == L'\\') return folder + name;
-  return folder + L'\\' + name;
 }
 
 void set_defaults() {
@@ -50,7 +45,7 @@ void read_string_value(const wchar_t* name, wchar_t* field, int capacity) {
   std::wstring buffer(capacity, L'\0');
   DWORD type = 0;
   DWORD bytes = static_cast<DWORD>(capacity * sizeof(wchar_t));
-  LONG rc = RegQueryValueExW(settings_key, name, nullptr, &type,
+  LONG rc = RegQueryValueExW(g_settings_key, name, nullptr, &type,
                              reinterpret_cast<BYTE*>(&buffer[0]), &bytes);
   if (rc != ERROR_SUCCESS) return;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return;
@@ -66,7 +61,7 @@ void read_string_value(const wchar_t* name, wchar_t* field, int capacity) {
 
 void write_string_value(const wchar_t* name, const wchar_t* field) {
   DWORD bytes = static_cast<DWORD>((wcslen(field) + 1) * sizeof(wchar_t));
-  RegSetValueExW(settings_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(field), bytes);
+  RegSetValueExW(g_settings_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(field), bytes);
 }
 
 // First run for this user: take over the language the installer chose.
@@ -84,25 +79,19 @@ void adopt_installer_language() {
   RegCloseKey(key);
 }
 
-void ensure_directory(const wchar_t* path) {
-  DWORD attributes = GetFileAttributesW(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  SHCreateDirectoryExW(nullptr, path, nullptr);
-}
-
 }  // namespace
 
 bool load_settings() {
   set_defaults();
-  if (settings_key) {  // loaded before: start from a fresh handle
-    RegCloseKey(settings_key);
-    settings_key = nullptr;
+  if (g_settings_key) {  // loaded before: start from a fresh handle
+    RegCloseKey(g_settings_key);
+    g_settings_key = nullptr;
   }
   DWORD disposition = 0;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &settings_key,
+                      KEY_READ | KEY_CREATE_SUB_KEY | KEY_SET_VALUE, nullptr, &g_settings_key,
                       &disposition) != ERROR_SUCCESS) {
-    settings_key = nullptr;
+    g_settings_key = nullptr;
     return false;
   }
   if (disposition == REG_OPENED_EXISTING_KEY) {
@@ -119,7 +108,7 @@ bool load_settings() {
 }
 
 bool save_settings() {
-  if (!settings_key) return true;
+  if (!g_settings_key) return true;
   write_string_value(L"RecoveryPath", recovery_path);
   write_string_value(L"CachePath", cache_path);
   write_string_value(L"language", language_name);
@@ -127,8 +116,8 @@ bool save_settings() {
 }
 
 void reset_settings_for_test() {
-  if (settings_key) RegCloseKey(settings_key);
-  settings_key = nullptr;
+  if (g_settings_key) RegCloseKey(g_settings_key);
+  g_settings_key = nullptr;
   cache_path[0] = L'\0';
   recovery_path[0] = L'\0';
   copy_field(language_name, kLanguageNameChars, L"English");

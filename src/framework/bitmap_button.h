@@ -7,15 +7,12 @@
 
 // Extended styles of CBitmapButtonImpl.
 #define BMPBTN_HOVER 0x00000001
-#define BMPBTN_AUTO3D_SINGLE 0x00000002
-#define BMPBTN_AUTO3D_DOUBLE 0x00000004
 #define BMPBTN_AUTOSIZE 0x00000008
 #define BMPBTN_SHAREIMAGELISTS 0x00000010
-#define BMPBTN_AUTOFIRE 0x00000020
 
 namespace WTL {
 
-template <class T, class TBase = CButton, class TWinTraits = ATL::CControlWinTraits>
+template <class T, class TBase = CButtonT<>, class TWinTraits = ATL::ControlTraits>
 class CBitmapButtonImpl : public ATL::CWindowImpl<T, TBase, TWinTraits> {
  public:
   DECLARE_WND_SUPERCLASS(nullptr, TBase::GetWndClassName())
@@ -23,10 +20,8 @@ class CBitmapButtonImpl : public ATL::CWindowImpl<T, TBase, TWinTraits> {
   enum { _nImageNormal = 0, _nImagePushed, _nImageFocusOrHover, _nImageDisabled, _nImageCount = 4 };
 
   DWORD m_dwExtendedStyle;
-  CImageList m_ImageList;
+  ImageList m_ImageList;
   int m_nImage[_nImageCount];
-  CToolTipCtrl m_tip;
-  LPWSTR m_lpstrToolTipText = nullptr;
   // State bits: mouse over (1), focus (2), pressed (4).
   unsigned m_fMouseOver : 1;
   unsigned m_fFocus : 1;
@@ -40,7 +35,6 @@ class CBitmapButtonImpl : public ATL::CWindowImpl<T, TBase, TWinTraits> {
   // or here when the window never existed.
   ~CBitmapButtonImpl() override {
     if ((m_dwExtendedStyle & BMPBTN_SHAREIMAGELISTS) == 0) m_ImageList.Destroy();
-    delete[] m_lpstrToolTipText;
   }
 
   DWORD GetBitmapButtonExtendedStyle() const { return m_dwExtendedStyle; }
@@ -62,19 +56,6 @@ class CBitmapButtonImpl : public ATL::CWindowImpl<T, TBase, TWinTraits> {
     if (pushed != -1) m_nImage[_nImagePushed] = pushed;
     if (focusOrHover != -1) m_nImage[_nImageFocusOrHover] = focusOrHover;
     if (disabled != -1) m_nImage[_nImageDisabled] = disabled;
-  }
-  BOOL SetToolTipText(LPCWSTR text) {
-    delete[] m_lpstrToolTipText;
-    m_lpstrToolTipText = nullptr;
-    if (!text) return TRUE;
-    size_t length = ::lstrlenW(text) + 1;
-    m_lpstrToolTipText = new wchar_t[length];
-    ::lstrcpynW(m_lpstrToolTipText, text, static_cast<int>(length));
-    if (m_tip.IsWindow()) {
-      m_tip.Activate(TRUE);
-      m_tip.AddTool(this->m_hWnd, m_lpstrToolTipText);
-    }
-    return TRUE;
   }
   bool IsHoverMode() const { return (m_dwExtendedStyle & BMPBTN_HOVER) != 0; }
 
@@ -105,7 +86,6 @@ class CBitmapButtonImpl : public ATL::CWindowImpl<T, TBase, TWinTraits> {
   BEGIN_MSG_MAP(CBitmapButtonImpl)
     MESSAGE_HANDLER(WM_CREATE, OnCreate)
     MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
-    MESSAGE_RANGE_HANDLER(WM_MOUSEFIRST, WM_MOUSELAST, OnMouseMessage)
     MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
     MESSAGE_HANDLER(WM_PAINT, OnPaint)
     MESSAGE_HANDLER(WM_PRINTCLIENT, OnPaint)
@@ -126,15 +106,7 @@ class CBitmapButtonImpl : public ATL::CWindowImpl<T, TBase, TWinTraits> {
     return 1;
   }
   LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
-    if (m_tip.IsWindow()) m_tip.DestroyWindow();
-    m_tip.m_hWnd = nullptr;
     if ((m_dwExtendedStyle & BMPBTN_SHAREIMAGELISTS) == 0) m_ImageList.Destroy();
-    handled = FALSE;
-    return 1;
-  }
-  LRESULT OnMouseMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
-    MSG msg = {this->m_hWnd, uMsg, wParam, lParam, 0, {0, 0}};
-    if (m_tip.IsWindow()) m_tip.RelayEvent(&msg);
     handled = FALSE;
     return 1;
   }
@@ -220,15 +192,9 @@ class CBitmapButtonImpl : public ATL::CWindowImpl<T, TBase, TWinTraits> {
   }
 
  protected:
-  // Owner-drawn (the system never paints it), a tooltip without text, and the size of
-  // the images when asked to.
+  // Owner-drawn (the system never paints it), and the size of the images when asked to.
   void Init() {
     this->ModifyStyle(0, BS_OWNERDRAW);
-    m_tip.Create(this->m_hWnd);
-    if (m_tip.IsWindow() && m_lpstrToolTipText) {
-      m_tip.Activate(TRUE);
-      m_tip.AddTool(this->m_hWnd, m_lpstrToolTipText);
-    }
     if (!m_ImageList.IsNull() && (m_dwExtendedStyle & BMPBTN_AUTOSIZE)) SizeToImage();
   }
   void Redraw() {

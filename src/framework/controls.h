@@ -1,5 +1,5 @@
-// Wrappers of the common controls the skin uses: push buttons, the tree view,
-// tooltips and image lists. Each wraps a handle; none owns it unless stated.
+// Wrappers of the common controls the skin uses: push buttons, the tree view and
+// image lists. Each wraps a handle; none owns it unless stated.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -9,12 +9,12 @@
 namespace WTL {
 
 // An image list handle. Not owned: Destroy is explicit, as with the system call.
-class CImageList {
+class ImageList {
  public:
   HIMAGELIST m_hImageList = nullptr;
 
-  CImageList(HIMAGELIST list = nullptr) : m_hImageList(list) {}
-  CImageList& operator=(HIMAGELIST list) { m_hImageList = list; return *this; }
+  ImageList(HIMAGELIST list = nullptr) : m_hImageList(list) {}
+  ImageList& operator=(HIMAGELIST list) { m_hImageList = list; return *this; }
   operator HIMAGELIST() const { return m_hImageList; }
   bool IsNull() const { return m_hImageList == nullptr; }
 
@@ -32,12 +32,6 @@ class CImageList {
     return done;
   }
   // The new image's index, -1 on failure.
-  int Add(HBITMAP bitmap, HBITMAP mask = nullptr) { return ::ImageList_Add(m_hImageList, bitmap, mask); }
-  int Add(HBITMAP bitmap, COLORREF mask) { return ::ImageList_AddMasked(m_hImageList, bitmap, mask); }
-  int AddIcon(HICON icon) { return ::ImageList_AddIcon(m_hImageList, icon); }
-  BOOL Remove(int index) { return ::ImageList_Remove(m_hImageList, index); }
-  BOOL RemoveAll() { return ::ImageList_Remove(m_hImageList, -1); }
-  int GetImageCount() const { return ::ImageList_GetImageCount(m_hImageList); }
   BOOL GetIconSize(int& cx, int& cy) const { return ::ImageList_GetIconSize(m_hImageList, &cx, &cy); }
   BOOL GetIconSize(SIZE& size) const {
     int cx = 0, cy = 0;
@@ -54,12 +48,12 @@ class CImageList {
 };
 
 // Owns its list: destroys it with the object.
-class CImageListManaged : public CImageList {
+class OwnedImageList : public ImageList {
  public:
-  using CImageList::CImageList;
-  CImageListManaged(const CImageListManaged&) = delete;
-  CImageListManaged& operator=(const CImageListManaged&) = delete;
-  ~CImageListManaged() { Destroy(); }
+  using ImageList::ImageList;
+  OwnedImageList(const OwnedImageList&) = delete;
+  OwnedImageList& operator=(const OwnedImageList&) = delete;
+  ~OwnedImageList() { Destroy(); }
 };
 
 template <class TBase = ATL::CWindow>
@@ -69,49 +63,11 @@ class CButtonT : public TBase {
   CButtonT& operator=(HWND hWnd) { this->m_hWnd = hWnd; return *this; }
   static LPCWSTR GetWndClassName() { return L"BUTTON"; }
 
-  HWND Create(HWND parent, ATL::_U_RECT rect = nullptr, LPCWSTR name = nullptr, DWORD style = 0,
-              DWORD exStyle = 0, ATL::_U_MENUorID menuOrId = 0U, LPVOID param = nullptr) {
+  HWND Create(HWND parent, ATL::RectArgument rect = nullptr, LPCWSTR name = nullptr, DWORD style = 0,
+              DWORD exStyle = 0, ATL::MenuOrId menuOrId = 0U, LPVOID param = nullptr) {
     return TBase::Create(GetWndClassName(), parent, rect, name, style, exStyle, menuOrId, param);
   }
-  UINT GetState() const { return static_cast<UINT>(this->SendMessage(BM_GETSTATE)); }
-  void SetState(BOOL highlight) { this->SendMessage(BM_SETSTATE, highlight); }
-  int GetCheck() const { return static_cast<int>(this->SendMessage(BM_GETCHECK)); }
-  void SetCheck(int check) { this->SendMessage(BM_SETCHECK, check); }
-  UINT GetButtonStyle() const { return static_cast<UINT>(this->GetStyle()) & 0xFFFF; }
-  void SetButtonStyle(UINT style, BOOL redraw = TRUE) { this->SendMessage(BM_SETSTYLE, style, redraw); }
-  HBITMAP GetBitmap() const { return reinterpret_cast<HBITMAP>(this->SendMessage(BM_GETIMAGE, IMAGE_BITMAP)); }
-  HBITMAP SetBitmap(HBITMAP bitmap) {
-    return reinterpret_cast<HBITMAP>(this->SendMessage(BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
-  }
-  void Click() { this->SendMessage(BM_CLICK); }
 };
-typedef CButtonT<ATL::CWindow> CButton;
-
-template <class TBase = ATL::CWindow>
-class CToolTipCtrlT : public TBase {
- public:
-  CToolTipCtrlT(HWND hWnd = nullptr) : TBase(hWnd) {}
-  static LPCWSTR GetWndClassName() { return TOOLTIPS_CLASSW; }
-
-  // A tooltip window owned by `parent` (a popup: destroy it with its tool's window).
-  HWND Create(HWND parent, ATL::_U_RECT rect = nullptr, LPCWSTR name = nullptr, DWORD style = 0,
-              DWORD exStyle = 0, ATL::_U_MENUorID menuOrId = 0U, LPVOID param = nullptr) {
-    return TBase::Create(GetWndClassName(), parent, rect, name, style, exStyle, menuOrId, param);
-  }
-  void Activate(BOOL activate) { this->SendMessage(TTM_ACTIVATE, activate); }
-  BOOL AddTool(HWND tool, LPCWSTR text) {
-    TOOLINFOW info = {};
-    info.cbSize = TTTOOLINFOW_V2_SIZE;
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    info.hwnd = ::GetParent(tool);
-    info.uId = reinterpret_cast<UINT_PTR>(tool);
-    info.lpszText = const_cast<LPWSTR>(text);
-    return static_cast<BOOL>(this->SendMessage(TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)));
-  }
-  int GetToolCount() const { return static_cast<int>(this->SendMessage(TTM_GETTOOLCOUNT)); }
-  void RelayEvent(LPMSG msg) { this->SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg)); }
-};
-typedef CToolTipCtrlT<ATL::CWindow> CToolTipCtrl;
 
 template <class TBase = ATL::CWindow>
 class CTreeViewCtrlT : public TBase {
@@ -120,8 +76,8 @@ class CTreeViewCtrlT : public TBase {
   CTreeViewCtrlT& operator=(HWND hWnd) { this->m_hWnd = hWnd; return *this; }
   static LPCWSTR GetWndClassName() { return WC_TREEVIEWW; }
 
-  HWND Create(HWND parent, ATL::_U_RECT rect = nullptr, LPCWSTR name = nullptr, DWORD style = 0,
-              DWORD exStyle = 0, ATL::_U_MENUorID menuOrId = 0U, LPVOID param = nullptr) {
+  HWND Create(HWND parent, ATL::RectArgument rect = nullptr, LPCWSTR name = nullptr, DWORD style = 0,
+              DWORD exStyle = 0, ATL::MenuOrId menuOrId = 0U, LPVOID param = nullptr) {
     return TBase::Create(GetWndClassName(), parent, rect, name, style, exStyle, menuOrId, param);
   }
 
@@ -166,16 +122,12 @@ class CTreeViewCtrlT : public TBase {
   HTREEITEM GetRootItem() const { return GetNextItem(nullptr, TVGN_ROOT); }
   HTREEITEM GetChildItem(HTREEITEM item) const { return GetNextItem(item, TVGN_CHILD); }
   HTREEITEM GetNextSiblingItem(HTREEITEM item) const { return GetNextItem(item, TVGN_NEXT); }
-  HTREEITEM GetPrevSiblingItem(HTREEITEM item) const { return GetNextItem(item, TVGN_PREVIOUS); }
   HTREEITEM GetParentItem(HTREEITEM item) const { return GetNextItem(item, TVGN_PARENT); }
   HTREEITEM GetSelectedItem() const { return GetNextItem(nullptr, TVGN_CARET); }
   BOOL Select(HTREEITEM item, UINT code) {
     return static_cast<BOOL>(this->SendMessage(TVM_SELECTITEM, code, reinterpret_cast<LPARAM>(item)));
   }
   BOOL SelectItem(HTREEITEM item) { return Select(item, TVGN_CARET); }
-  BOOL EnsureVisible(HTREEITEM item) {
-    return static_cast<BOOL>(this->SendMessage(TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item)));
-  }
 
   BOOL GetItem(LPTVITEMW item) const {
     return static_cast<BOOL>(this->SendMessage(TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(item)));
@@ -190,13 +142,6 @@ class CTreeViewCtrlT : public TBase {
     item.pszText = text;
     item.cchTextMax = max;
     return GetItem(&item);
-  }
-  BOOL SetItemText(HTREEITEM handle, LPCWSTR text) {
-    TVITEMW item = {};
-    item.hItem = handle;
-    item.mask = TVIF_TEXT;
-    item.pszText = const_cast<LPWSTR>(text);
-    return SetItem(&item);
   }
   DWORD_PTR GetItemData(HTREEITEM handle) const {
     TVITEMW item = {};
@@ -220,24 +165,8 @@ class CTreeViewCtrlT : public TBase {
     selectedImage = item.iSelectedImage;
     return TRUE;
   }
-  BOOL SetItemImage(HTREEITEM handle, int image, int selectedImage) {
-    TVITEMW item = {};
-    item.hItem = handle;
-    item.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    item.iImage = image;
-    item.iSelectedImage = selectedImage;
-    return SetItem(&item);
-  }
   UINT GetItemState(HTREEITEM handle, UINT stateMask) const {
     return static_cast<UINT>(this->SendMessage(TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(handle), stateMask));
-  }
-  BOOL SetItemState(HTREEITEM handle, UINT state, UINT stateMask) {
-    TVITEMW item = {};
-    item.hItem = handle;
-    item.mask = TVIF_STATE;
-    item.state = state;
-    item.stateMask = stateMask;
-    return SetItem(&item);
   }
   BOOL GetItemRect(HTREEITEM item, LPRECT rect, BOOL textOnly) const {
     *reinterpret_cast<HTREEITEM*>(rect) = item;
@@ -264,19 +193,11 @@ class CTreeViewCtrlT : public TBase {
 
   COLORREF SetBkColor(COLORREF color) { return static_cast<COLORREF>(this->SendMessage(TVM_SETBKCOLOR, 0, color)); }
   COLORREF SetTextColor(COLORREF color) { return static_cast<COLORREF>(this->SendMessage(TVM_SETTEXTCOLOR, 0, color)); }
-  int SetItemHeight(int height) { return static_cast<int>(this->SendMessage(TVM_SETITEMHEIGHT, height)); }
-  UINT GetIndent() const { return static_cast<UINT>(this->SendMessage(TVM_GETINDENT)); }
-  void SetIndent(UINT indent) { this->SendMessage(TVM_SETINDENT, indent); }
 };
-typedef CTreeViewCtrlT<ATL::CWindow> CTreeViewCtrl;
 
 }  // namespace WTL
 
-using WTL::CButton;
 using WTL::CButtonT;
-using WTL::CImageList;
-using WTL::CImageListManaged;
-using WTL::CToolTipCtrl;
-using WTL::CToolTipCtrlT;
-using WTL::CTreeViewCtrl;
+using WTL::ImageList;
+using WTL::OwnedImageList;
 using WTL::CTreeViewCtrlT;

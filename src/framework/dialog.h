@@ -7,13 +7,13 @@
 namespace ATL {
 
 template <class TBase = CWindow>
-class CDialogImplBaseT : public CWindowImplRoot<TBase> {
+class DialogImplBase : public WindowImplRoot<TBase> {
  public:
-  typedef CDialogImplBaseT<TBase> thisClass;
+  typedef DialogImplBase<TBase> thisClass;
 
   // An object that goes before its dialog lets go of it (the dialog then gets only
   // the default processing).
-  ~CDialogImplBaseT() override {
+  ~DialogImplBase() override {
     if (this->m_hWnd && ::GetPropW(this->m_hWnd, detail::object_property()) == static_cast<thisClass*>(this))
       ::RemovePropW(this->m_hWnd, detail::object_property());
   }
@@ -83,16 +83,16 @@ class CDialogImplBaseT : public CWindowImplRoot<TBase> {
 };
 
 template <class T, class TBase = CWindow>
-class CDialogImpl : public CDialogImplBaseT<TBase> {
+class CDialogImpl : public DialogImplBase<TBase> {
  public:
   // Runs the dialog modally over `parent`; the EndDialog code, or -1 when the dialog
   // could not be created.
   INT_PTR DoModal(HWND parent = ::GetActiveWindow(), LPARAM initParam = 0) {
     if (this->m_hWnd != nullptr) return -1;
     m_bModal = true;
-    detail::set_creating_dialog(static_cast<CDialogImplBaseT<TBase>*>(this));
-    INT_PTR result = ::DialogBoxParamW(_Module.GetResourceInstance(), MAKEINTRESOURCEW(T::IDD), parent,
-                                       CDialogImplBaseT<TBase>::StartDialogProc, initParam);
+    detail::set_creating_dialog(static_cast<DialogImplBase<TBase>*>(this));
+    INT_PTR result = ::DialogBoxParamW(g_module.GetResourceInstance(), MAKEINTRESOURCEW(T::IDD), parent,
+                                       DialogImplBase<TBase>::StartDialogProc, initParam);
     detail::take_creating_dialog();
     return result;
   }
@@ -102,9 +102,9 @@ class CDialogImpl : public CDialogImplBaseT<TBase> {
   HWND Create(HWND parent, LPARAM initParam = 0) {
     if (this->m_hWnd != nullptr) return nullptr;
     m_bModal = false;
-    detail::set_creating_dialog(static_cast<CDialogImplBaseT<TBase>*>(this));
-    HWND hWnd = ::CreateDialogParamW(_Module.GetResourceInstance(), MAKEINTRESOURCEW(T::IDD), parent,
-                                     CDialogImplBaseT<TBase>::StartDialogProc, initParam);
+    detail::set_creating_dialog(static_cast<DialogImplBase<TBase>*>(this));
+    HWND hWnd = ::CreateDialogParamW(g_module.GetResourceInstance(), MAKEINTRESOURCEW(T::IDD), parent,
+                                     DialogImplBase<TBase>::StartDialogProc, initParam);
     detail::take_creating_dialog();
     return hWnd;
   }
@@ -116,4 +116,4 @@ class CDialogImpl : public CDialogImplBaseT<TBase> {
 }  // namespace ATL
 
 using ATL::CDialogImpl;
-using ATL::CDialogImplBaseT;
+using ATL::DialogImplBase;

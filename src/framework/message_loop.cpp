@@ -20,12 +20,12 @@ BOOL remove_item(std::vector<T*>& list, T* item) {
 }
 }  // namespace
 
-BOOL CMessageLoop::AddMessageFilter(CMessageFilter* filter) { return add_unique(m_aMsgFilter, filter); }
-BOOL CMessageLoop::RemoveMessageFilter(CMessageFilter* filter) { return remove_item(m_aMsgFilter, filter); }
-BOOL CMessageLoop::AddIdleHandler(CIdleHandler* handler) { return add_unique(m_aIdleHandler, handler); }
-BOOL CMessageLoop::RemoveIdleHandler(CIdleHandler* handler) { return remove_item(m_aIdleHandler, handler); }
+BOOL MessageLoop::AddMessageFilter(MessageFilter* filter) { return add_unique(m_aMsgFilter, filter); }
+BOOL MessageLoop::RemoveMessageFilter(MessageFilter* filter) { return remove_item(m_aMsgFilter, filter); }
+BOOL MessageLoop::AddIdleHandler(IdleHandler* handler) { return add_unique(m_aIdleHandler, handler); }
+BOOL MessageLoop::RemoveIdleHandler(IdleHandler* handler) { return remove_item(m_aIdleHandler, handler); }
 
-int CMessageLoop::Run() {
+int MessageLoop::Run() {
   bool idle = true;
   int idleCount = 0;
   for (;;) {
@@ -47,7 +47,7 @@ int CMessageLoop::Run() {
   return static_cast<int>(m_msg.wParam);
 }
 
-BOOL CMessageLoop::PreTranslateMessage(MSG* pMsg) {
+BOOL MessageLoop::PreTranslateMessage(MSG* pMsg) {
   // Indexed from the end: a filter may remove itself (or others) while it runs.
   for (size_t i = m_aMsgFilter.size(); i > 0; --i) {
     if (i > m_aMsgFilter.size()) continue;
@@ -56,16 +56,16 @@ BOOL CMessageLoop::PreTranslateMessage(MSG* pMsg) {
   return FALSE;
 }
 
-BOOL CMessageLoop::OnIdle(int) {
-  std::vector<CIdleHandler*> handlers = m_aIdleHandler;
-  for (CIdleHandler* handler : handlers) {
+BOOL MessageLoop::OnIdle(int) {
+  std::vector<IdleHandler*> handlers = m_aIdleHandler;
+  for (IdleHandler* handler : handlers) {
     if (std::find(m_aIdleHandler.begin(), m_aIdleHandler.end(), handler) != m_aIdleHandler.end())
       handler->OnIdle();
   }
   return FALSE;  // one pass per idle period
 }
 
-BOOL CMessageLoop::IsIdleMessage(const MSG* pMsg) {
+BOOL MessageLoop::IsIdleMessage(const MSG* pMsg) {
   switch (pMsg->message) {
     case WM_MOUSEMOVE:
     case WM_NCMOUSEMOVE:

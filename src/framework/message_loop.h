@@ -8,26 +8,26 @@
 
 namespace WTL {
 
-class CMessageFilter {
+class MessageFilter {
  public:
   // True when the message was translated and must not be dispatched.
   virtual BOOL PreTranslateMessage(MSG* pMsg) = 0;
 };
 
-class CIdleHandler {
+class IdleHandler {
  public:
   // The return value is ignored; every handler runs once per idle period.
   virtual BOOL OnIdle() = 0;
 };
 
-class CMessageLoop {
+class MessageLoop {
  public:
-  virtual ~CMessageLoop() {}
+  virtual ~MessageLoop() {}
 
-  BOOL AddMessageFilter(CMessageFilter* filter);
-  BOOL RemoveMessageFilter(CMessageFilter* filter);
-  BOOL AddIdleHandler(CIdleHandler* handler);
-  BOOL RemoveIdleHandler(CIdleHandler* handler);
+  BOOL AddMessageFilter(MessageFilter* filter);
+  BOOL RemoveMessageFilter(MessageFilter* filter);
+  BOOL AddIdleHandler(IdleHandler* handler);
+  BOOL RemoveIdleHandler(IdleHandler* handler);
 
   // Runs until WM_QUIT; returns its exit code.
   int Run();
@@ -42,12 +42,12 @@ class CMessageLoop {
   MSG m_msg = {};
 
  private:
-  std::vector<CMessageFilter*> m_aMsgFilter;
-  std::vector<CIdleHandler*> m_aIdleHandler;
+  std::vector<MessageFilter*> m_aMsgFilter;
+  std::vector<IdleHandler*> m_aIdleHandler;
 };
 
 }  // namespace WTL
 
-using WTL::CIdleHandler;
-using WTL::CMessageFilter;
-using WTL::CMessageLoop;
+using WTL::IdleHandler;
+using WTL::MessageFilter;
+using WTL::MessageLoop;

@@ -1,39 +1,39 @@
 #include "framework/module.h"
 
-WTL::CAppModule _Module;
+WTL::AppModule g_module;
 
 namespace WTL {
 
-HRESULT CAppModule::Init(void*, HINSTANCE instance, const GUID*) {
+HRESULT AppModule::Init(void*, HINSTANCE instance, const GUID*) {
   std::lock_guard<std::mutex> guard(lock_);
   instance_ = instance;
   return S_OK;
 }
 
-void CAppModule::Term() {
+void AppModule::Term() {
   std::lock_guard<std::mutex> guard(lock_);
   loops_.clear();
 }
 
-HINSTANCE CAppModule::GetModuleInstance() const {
+HINSTANCE AppModule::GetModuleInstance() const {
   std::lock_guard<std::mutex> guard(lock_);
   return instance_ ? instance_ : ::GetModuleHandleW(nullptr);
 }
 
-HINSTANCE CAppModule::GetResourceInstance() const { return GetModuleInstance(); }
+HINSTANCE AppModule::GetResourceInstance() const { return GetModuleInstance(); }
 
-BOOL CAppModule::AddMessageLoop(CMessageLoop* loop) {
+BOOL AppModule::AddMessageLoop(MessageLoop* loop) {
   if (!loop) return FALSE;
   std::lock_guard<std::mutex> guard(lock_);
   return loops_.emplace(::GetCurrentThreadId(), loop).second;
 }
 
-BOOL CAppModule::RemoveMessageLoop() {
+BOOL AppModule::RemoveMessageLoop() {
   std::lock_guard<std::mutex> guard(lock_);
   return loops_.erase(::GetCurrentThreadId()) == 1;
 }
 
-CMessageLoop* CAppModule::GetMessageLoop(DWORD threadId) const {
+MessageLoop* AppModule::GetMessageLoop(DWORD threadId) const {
   std::lock_guard<std::mutex> guard(lock_);
   auto it = loops_.find(threadId);
   return it == loops_.end() ? nullptr : it->second;

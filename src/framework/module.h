@@ -10,7 +10,7 @@
 
 namespace WTL {
 
-class CAppModule {
+class AppModule {
  public:
   // Records the instance (null: the executable). The first two arguments exist for
   // the usual call form Init(NULL, hInstance).
@@ -22,19 +22,19 @@ class CAppModule {
   HINSTANCE GetResourceInstance() const;
 
   // One loop per thread: adding a second for the same thread fails.
-  BOOL AddMessageLoop(CMessageLoop* loop);
+  BOOL AddMessageLoop(MessageLoop* loop);
   BOOL RemoveMessageLoop();
-  CMessageLoop* GetMessageLoop(DWORD threadId = ::GetCurrentThreadId()) const;
+  MessageLoop* GetMessageLoop(DWORD threadId = ::GetCurrentThreadId()) const;
 
  private:
   HINSTANCE instance_ = nullptr;
   mutable std::mutex lock_;
-  std::map<DWORD, CMessageLoop*> loops_;
+  std::map<DWORD, MessageLoop*> loops_;
 };
 
 }  // namespace WTL
 
-using WTL::CAppModule;
+using WTL::AppModule;
 
 // The process's module object.
-extern WTL::CAppModule _Module;
+extern WTL::AppModule g_module;

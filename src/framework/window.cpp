@@ -58,7 +58,7 @@ BOOL CWindow::CenterWindow(HWND center) {
   return ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-CWndClassInfo::CWndClassInfo(LPCWSTR name, UINT style, HBRUSH background, LPCWSTR origName,
+WindowClassInfo::WindowClassInfo(LPCWSTR name, UINT style, HBRUSH background, LPCWSTR origName,
                              LPCWSTR cursor)
     : m_wc{}, m_lpszOrigName(origName), pWndProc(nullptr), m_lpszCursorID(cursor), m_atom(0),
       m_szAutoName{} {
@@ -95,7 +95,7 @@ thread_local void* creating_dialog = nullptr;
 
 }  // namespace
 
-ATOM CWndClassInfo::Register(WNDPROC* superProc, WNDPROC startProc) {
+ATOM WindowClassInfo::Register(WNDPROC* superProc, WNDPROC startProc) {
   std::lock_guard<std::mutex> guard(registry_lock());
   if (m_atom == 0) {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);

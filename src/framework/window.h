@@ -11,18 +11,18 @@
 namespace ATL {
 
 // Lets Create take a rectangle by pointer, by reference or as null.
-class _U_RECT {
+class RectArgument {
  public:
-  _U_RECT(LPRECT rect) : m_lpRect(rect) {}
-  _U_RECT(RECT& rect) : m_lpRect(&rect) {}
+  RectArgument(LPRECT rect) : m_lpRect(rect) {}
+  RectArgument(RECT& rect) : m_lpRect(&rect) {}
   LPRECT m_lpRect;
 };
 
 // Lets Create take a menu handle or a child-control id.
-class _U_MENUorID {
+class MenuOrId {
  public:
-  _U_MENUorID(HMENU menu) : m_hMenu(menu) {}
-  _U_MENUorID(UINT id) : m_hMenu(reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id))) {}
+  MenuOrId(HMENU menu) : m_hMenu(menu) {}
+  MenuOrId(UINT id) : m_hMenu(reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id))) {}
   HMENU m_hMenu;
 };
 
@@ -38,8 +38,8 @@ class CWindow {
   void Attach(HWND hWnd) { m_hWnd = hWnd; }
   HWND Detach() { HWND h = m_hWnd; m_hWnd = nullptr; return h; }
 
-  HWND Create(LPCWSTR className, HWND parent, _U_RECT rect = nullptr, LPCWSTR name = nullptr,
-              DWORD style = 0, DWORD exStyle = 0, _U_MENUorID menuOrId = 0U,
+  HWND Create(LPCWSTR className, HWND parent, RectArgument rect = nullptr, LPCWSTR name = nullptr,
+              DWORD style = 0, DWORD exStyle = 0, MenuOrId menuOrId = 0U,
               LPVOID param = nullptr) {
     RECT r = rect.m_lpRect ? *rect.m_lpRect : rcDefault;
     m_hWnd = ::CreateWindowExW(exStyle, className, name, style, r.left, r.top, r.right - r.left,
@@ -57,7 +57,6 @@ class CWindow {
   BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
   BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
-  BOOL IsZoomed() const { return ::IsZoomed(m_hWnd); }
   BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
   BOOL ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
   BOOL UpdateWindow() { return ::UpdateWindow(m_hWnd); }
@@ -65,9 +64,6 @@ class CWindow {
   DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE)); }
   DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_EXSTYLE)); }
   BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0) { return ModifyLong(GWL_STYLE, remove, add, flags); }
-  BOOL ModifyStyleEx(DWORD remove, DWORD add, UINT flags = 0) { return ModifyLong(GWL_EXSTYLE, remove, add, flags); }
-  LONG_PTR GetWindowLongPtr(int index) const { return ::GetWindowLongPtrW(m_hWnd, index); }
-  LONG_PTR SetWindowLongPtr(int index, LONG_PTR value) { return ::SetWindowLongPtrW(m_hWnd, index, value); }
 
   LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
     return ::SendMessageW(m_hWnd, msg, wParam, lParam);
@@ -82,15 +78,9 @@ class CWindow {
   void SetFont(HFONT font, BOOL redraw = TRUE) {
     ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), MAKELPARAM(redraw, 0));
   }
-  HFONT GetFont() const { return reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0)); }
   HICON SetIcon(HICON icon, BOOL big = TRUE) {
     return reinterpret_cast<HICON>(::SendMessageW(m_hWnd, WM_SETICON, big, reinterpret_cast<LPARAM>(icon)));
   }
-  HICON GetIcon(BOOL big = TRUE) const {
-    return reinterpret_cast<HICON>(::SendMessageW(m_hWnd, WM_GETICON, big, 0));
-  }
-  HMENU GetMenu() const { return ::GetMenu(m_hWnd); }
-  BOOL SetMenu(HMENU menu) { return ::SetMenu(m_hWnd, menu); }
 
   BOOL GetWindowRect(LPRECT rect) const { return ::GetWindowRect(m_hWnd, rect); }
   BOOL GetClientRect(LPRECT rect) const { return ::GetClientRect(m_hWnd, rect); }
@@ -128,12 +118,10 @@ class CWindow {
   BOOL SetForegroundWindow() { return ::SetForegroundWindow(m_hWnd); }
 
   BOOL Invalidate(BOOL erase = TRUE) { return ::InvalidateRect(m_hWnd, nullptr, erase); }
-  BOOL InvalidateRect(LPCRECT rect, BOOL erase = TRUE) { return ::InvalidateRect(m_hWnd, rect, erase); }
   BOOL RedrawWindow(LPCRECT rect = nullptr, HRGN region = nullptr,
                     UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE) {
     return ::RedrawWindow(m_hWnd, rect, region, flags);
   }
-  void SetRedraw(BOOL redraw = TRUE) { ::SendMessageW(m_hWnd, WM_SETREDRAW, redraw, 0); }
   HDC GetDC() { return ::GetDC(m_hWnd); }
   HDC GetWindowDC() { return ::GetWindowDC(m_hWnd); }
   int ReleaseDC(HDC dc) { return ::ReleaseDC(m_hWnd, dc); }
@@ -146,16 +134,9 @@ class CWindow {
   BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
 
   HWND GetParent() const { return ::GetParent(m_hWnd); }
-  HWND SetParent(HWND parent) { return ::SetParent(m_hWnd, parent); }
-  HWND GetTopLevelParent() const { return ::GetAncestor(m_hWnd, GA_ROOT); }
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-  BOOL SetDlgItemText(int id, LPCWSTR text) { return ::SetDlgItemTextW(m_hWnd, id, text); }
-  UINT GetDlgItemText(int id, LPWSTR buffer, int max) const {
-    return ::GetDlgItemTextW(m_hWnd, id, buffer, max);
-  }
   HWND SetFocus() { return ::SetFocus(m_hWnd); }
-  HWND SetCapture() { return ::SetCapture(m_hWnd); }
 
  private:
   BOOL ModifyLong(int index, DWORD remove, DWORD add, UINT flags);
@@ -168,13 +149,12 @@ class CWinTraits {
   static DWORD GetWndStyle(DWORD style) { return style == 0 ? t_dwStyle : style; }
   static DWORD GetWndExStyle(DWORD exStyle) { return exStyle == 0 ? t_dwExStyle : exStyle; }
 };
-typedef CWinTraits<WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0> CControlWinTraits;
+typedef CWinTraits<WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0> ControlTraits;
 typedef CWinTraits<WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_APPWINDOW | WS_EX_WINDOWEDGE>
-    CFrameWinTraits;
-typedef CWinTraits<0, 0> CNullTraits;
+    FrameTraits;
 
 // Anything with a message map: the map answers whether it handled a message.
-class CMessageMap {
+class MessageMap {
  public:
   virtual BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,
                                     LRESULT& lResult, DWORD dwMsgMapID) = 0;
@@ -183,8 +163,8 @@ class CMessageMap {
 // The registration data of one window class. With an original class name it is a
 // superclass: the original's window procedure and extra bytes, our own class styles,
 // background and cursor.
-struct CWndClassInfo {
-  CWndClassInfo(LPCWSTR name, UINT style, HBRUSH background, LPCWSTR origName = nullptr,
+struct WindowClassInfo {
+  WindowClassInfo(LPCWSTR name, UINT style, HBRUSH background, LPCWSTR origName = nullptr,
                 LPCWSTR cursor = IDC_ARROW);
   // Registers once; hands back the procedure the class's windows chain to.
   ATOM Register(WNDPROC* superProc, WNDPROC startProc);
@@ -218,16 +198,16 @@ LRESULT without_object(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // Window class declarations, placed inside a class body.
 #define DECLARE_WND_CLASS_EX(WndClassName, style, bkgnd)                                  \
-  static ATL::CWndClassInfo& GetWndClassInfo() {                                          \
-    static ATL::CWndClassInfo wc(WndClassName, style,                                     \
+  static ATL::WindowClassInfo& GetWndClassInfo() {                                        \
+    static ATL::WindowClassInfo wc(WndClassName, style,                                   \
                                  reinterpret_cast<HBRUSH>(static_cast<INT_PTR>((bkgnd) + 1))); \
     return wc;                                                                            \
   }
 #define DECLARE_WND_CLASS(WndClassName) \
   DECLARE_WND_CLASS_EX(WndClassName, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, COLOR_WINDOW)
 #define DECLARE_WND_SUPERCLASS(WndClassName, OrigWndClassName)                            \
-  static ATL::CWndClassInfo& GetWndClassInfo() {                                          \
-    static ATL::CWndClassInfo wc(WndClassName, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,      \
+  static ATL::WindowClassInfo& GetWndClassInfo() {                                        \
+    static ATL::WindowClassInfo wc(WndClassName, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,    \
                                  reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)), \
                                  OrigWndClassName);                                       \
     return wc;                                                                            \
@@ -243,10 +223,6 @@ LRESULT without_object(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     (void)hWnd; (void)uMsg; (void)wParam; (void)lParam; (void)lResult; (void)bHandled;    \
     switch (dwMsgMapID) {                                                                  \
       case 0:
-
-#define ALT_MSG_MAP(msgMapID) \
-  break;                      \
-  case msgMapID:
 
 #define MESSAGE_HANDLER(msg, func)                         \
   if (uMsg == (msg)) {                                     \
@@ -276,13 +252,6 @@ LRESULT without_object(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     if (bHandled) return TRUE;                                                            \
   }
 
-#define COMMAND_CODE_HANDLER(code, func)                                                  \
-  if (uMsg == WM_COMMAND && HIWORD(wParam) == (code)) {                                   \
-    bHandled = TRUE;                                                                      \
-    lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
-    if (bHandled) return TRUE;                                                            \
-  }
-
 #define COMMAND_RANGE_HANDLER(idFirst, idLast, func)                                      \
   if (uMsg == WM_COMMAND && LOWORD(wParam) >= (idFirst) && LOWORD(wParam) <= (idLast)) {  \
     bHandled = TRUE;                                                                      \
@@ -293,13 +262,6 @@ LRESULT without_object(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 #define NOTIFY_HANDLER(id, cd, func)                                                      \
   if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id) && \
       reinterpret_cast<LPNMHDR>(lParam)->code == static_cast<UINT>(cd)) {                 \
-    bHandled = TRUE;                                                                      \
-    lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled); \
-    if (bHandled) return TRUE;                                                            \
-  }
-
-#define NOTIFY_ID_HANDLER(id, func)                                                       \
-  if (uMsg == WM_NOTIFY && reinterpret_cast<LPNMHDR>(lParam)->idFrom == static_cast<UINT_PTR>(id)) { \
     bHandled = TRUE;                                                                      \
     lResult = func(static_cast<int>(wParam), reinterpret_cast<LPNMHDR>(lParam), bHandled); \
     if (bHandled) return TRUE;                                                            \
@@ -316,9 +278,6 @@ LRESULT without_object(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 #define CHAIN_MSG_MAP(theChainClass)                                                   \
   if (theChainClass::ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;
 
-#define CHAIN_MSG_MAP_MEMBER(theChainMember)                                                \
-  if ((theChainMember).ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;
-
 #define END_MSG_MAP() \
   break;              \
   default:            \
@@ -332,25 +291,24 @@ namespace ATL {
 // What every framework window carries beside its handle: its message map and the
 // message being dispatched.
 template <class TBase = CWindow>
-class CWindowImplRoot : public TBase, public CMessageMap {
+class WindowImplRoot : public TBase, public MessageMap {
  public:
   enum { WINSTATE_DESTROYED = 1 };
   const MSG* m_pCurrentMsg = nullptr;
   DWORD m_dwState = 0;
 
-  virtual ~CWindowImplRoot() {}
-  const MSG* GetCurrentMessage() const { return m_pCurrentMsg; }
+  virtual ~WindowImplRoot() {}
 };
 
-template <class TBase = CWindow, class TWinTraits = CControlWinTraits>
-class CWindowImplBaseT : public CWindowImplRoot<TBase> {
+template <class TBase = CWindow, class TWinTraits = ControlTraits>
+class WindowImplBase : public WindowImplRoot<TBase> {
  public:
-  typedef CWindowImplBaseT<TBase, TWinTraits> thisClass;
+  typedef WindowImplBase<TBase, TWinTraits> thisClass;
   WNDPROC m_pfnSuperWindowProc = ::DefWindowProcW;
 
   // An object that goes before its window lets go of it: the window carries on with
   // its original procedure instead of calling into a dead object.
-  ~CWindowImplBaseT() override {
+  ~WindowImplBase() override {
     HWND hWnd = this->m_hWnd;
     if (!hWnd || ::GetPropW(hWnd, detail::object_property()) != static_cast<thisClass*>(this)) return;
     ::RemovePropW(hWnd, detail::object_property());
@@ -423,8 +381,8 @@ class CWindowImplBaseT : public CWindowImplRoot<TBase> {
   }
 
  protected:
-  HWND Create(HWND parent, _U_RECT rect, LPCWSTR name, DWORD style, DWORD exStyle,
-              _U_MENUorID menuOrId, ATOM atom, LPVOID param) {
+  HWND Create(HWND parent, RectArgument rect, LPCWSTR name, DWORD style, DWORD exStyle,
+              MenuOrId menuOrId, ATOM atom, LPVOID param) {
     if (atom == 0 || this->m_hWnd != nullptr) return nullptr;
     RECT r = rect.m_lpRect ? *rect.m_lpRect : CWindow::rcDefault;
     detail::set_creating_window(static_cast<thisClass*>(this));
@@ -462,35 +420,34 @@ class CWindowImplBaseT : public CWindowImplRoot<TBase> {
 
 // A window of its own class (DECLARE_WND_CLASS / DECLARE_WND_SUPERCLASS in T; an
 // automatic name otherwise).
-template <class T, class TBase = CWindow, class TWinTraits = CControlWinTraits>
-class CWindowImpl : public CWindowImplBaseT<TBase, TWinTraits> {
+template <class T, class TBase = CWindow, class TWinTraits = ControlTraits>
+class CWindowImpl : public WindowImplBase<TBase, TWinTraits> {
  public:
   DECLARE_WND_CLASS(nullptr)
 
-  HWND Create(HWND parent, _U_RECT rect = nullptr, LPCWSTR name = nullptr, DWORD style = 0,
-              DWORD exStyle = 0, _U_MENUorID menuOrId = 0U, LPVOID param = nullptr) {
+  HWND Create(HWND parent, RectArgument rect = nullptr, LPCWSTR name = nullptr, DWORD style = 0,
+              DWORD exStyle = 0, MenuOrId menuOrId = 0U, LPVOID param = nullptr) {
     ATOM atom = T::GetWndClassInfo().Register(&this->m_pfnSuperWindowProc,
-                                              CWindowImplBaseT<TBase, TWinTraits>::StartWindowProc);
+                                              WindowImplBase<TBase, TWinTraits>::StartWindowProc);
     style = T::GetWndStyle(style);
     exStyle = T::GetWndExStyle(exStyle);
     if (menuOrId.m_hMenu == nullptr && (style & WS_CHILD))
       menuOrId.m_hMenu = reinterpret_cast<HMENU>(this);  // an id nobody else has
-    return CWindowImplBaseT<TBase, TWinTraits>::Create(parent, rect, name, style, exStyle,
+    return WindowImplBase<TBase, TWinTraits>::Create(parent, rect, name, style, exStyle,
                                                       menuOrId, atom, param);
   }
 };
 
 }  // namespace ATL
 
-using ATL::_U_MENUorID;
-using ATL::_U_RECT;
-using ATL::CControlWinTraits;
-using ATL::CFrameWinTraits;
-using ATL::CMessageMap;
-using ATL::CNullTraits;
+using ATL::MenuOrId;
+using ATL::RectArgument;
+using ATL::ControlTraits;
+using ATL::FrameTraits;
+using ATL::MessageMap;
 using ATL::CWindow;
 using ATL::CWindowImpl;
-using ATL::CWindowImplBaseT;
-using ATL::CWindowImplRoot;
+using ATL::WindowImplBase;
+using ATL::WindowImplRoot;
 using ATL::CWinTraits;
-using ATL::CWndClassInfo;
+using ATL::WindowClassInfo;

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 #include <process.h>
-#include <shlobj.h>
 #include <shellapi.h>
 
 #include <cstring>
 
+#include "base/paths.h"
 #include "kestrune_command_line.h"
 #include "session/engine_pipe.h"
 #include "session/scan_job.h"
@@ -64,12 +64,6 @@ int delete_old_scan_folders(const char* cache_folder) {
   op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT | FOF_NOCONFIRMMKDIR;
   SHFileOperationA(&op);
   return count;
-}
-
-void ensure_cache_folder(const char* cache_folder) {
-  DWORD attributes = GetFileAttributesA(cache_folder);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  SHCreateDirectoryExA(nullptr, cache_folder, nullptr);
 }
 
 namespace {
@@ -177,7 +171,7 @@ int ScanJob::engine_launch_thread() {
   // could report to nobody.
   if (!request.cache_folder[0] || !request.volume[0] || !pipe_) return kScanFailed;
   delete_old_scan_folders(request.cache_folder);
-  ensure_cache_folder(request.cache_folder);
+  ensure_directory(request.cache_folder);
   if (stopping()) return kScanStopped;
   if (start_engine() != 0) return kScanFailed;
   const int rc = read_watching_engine();

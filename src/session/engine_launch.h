@@ -19,6 +19,3 @@ std::string engine_command_line(const char* cache_folder, const char* volume,
 // beginning with "tmp." (the ones resuming reads), never files or other names.
 // One silent shell delete, no recycle bin. Returns the number of folders deleted.
 int delete_old_scan_folders(const char* cache_folder);
-
-// Creates the cache folder and any missing parents when it isn't a directory.
-void ensure_cache_folder(const char* cache_folder);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/ansi_text.h"
+#include "base/paths.h"
 #include "session/engine_report.h"
 #include "session/found_file_list.h"
 #include "session/scan_job.h"
@@ -37,9 +38,7 @@ void take_reported_file(const EngineReport& report, const std::string& scan_fold
   if (!std::memchr(report.file_path, '\0', sizeof report.file_path)) return;
   char resolved[260];
   if (!resolve_inside_folder(report.file_path, scan_folder, resolved)) return;
-  DWORD attributes = GetFileAttributesA(resolved);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  append_found_file(resolved);
+  if (!is_directory(resolved)) append_found_file(resolved);
 }
 }  // namespace
 

@@ -36,10 +36,14 @@ void reset_found_files() {
   list.records.reserve(kReservedRecords);
 }
 
+std::string extension_of(const char* path) {
+  const char* dot = std::strrchr(path, '.');
+  return dot ? dot + 1 : "";
+}
+
 void derive_extension(const char* path, char (&ext)[8]) {
   std::memset(ext, 0, sizeof ext);
-  const char* dot = std::strrchr(path, '.');
-  if (dot) std::strncpy(ext, dot + 1, sizeof ext - 1);
+  std::strncpy(ext, extension_of(path).c_str(), sizeof ext - 1);
 }
 
 namespace {

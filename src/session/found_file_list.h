@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
+#include <string>
 #include <vector>
 #include "base/found_file.h"
 
@@ -42,5 +43,7 @@ int append_found_file(const char* path);
 // Appends a record for a cached file whose header is already complemented.
 // Returns 0, or -1 for an empty path or one of 260+ characters.
 int append_cached_file(const char* path);
-// The extension rule: text after the last '.' in the path, cut to 7 characters.
+// The extension rule: the text after the last '.' in the path ("" without one).
+std::string extension_of(const char* path);
+// The same cut to 7 characters, as a record keeps it.
 void derive_extension(const char* path, char (&ext)[8]);

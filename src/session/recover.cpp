@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/ansi_text.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "i18n/language.h"
 #include "session/found_file_list.h"
@@ -65,11 +66,6 @@ bool cut_trailing_zeros(HANDLE destination, uint64_t zeros) {
   return SetFilePointerEx(destination, end, nullptr, FILE_BEGIN) && SetEndOfFile(destination);
 }
 
-std::wstring destination_path(std::wstring folder, uint32_t index, const char* ext) {
-  if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
-  return folder + recovery_file_name(index, ext);
-}
-
 }  // namespace
 
 std::wstring recovery_file_name(uint32_t index, const char* ext) {
@@ -92,7 +88,7 @@ int recover_file(uint32_t index, const std::wstring& folder) {
   HANDLE in = CreateFileA(source.file_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (in == INVALID_HANDLE_VALUE) return kSourceUnreadable;
-  std::wstring target = destination_path(folder, index, source.ext);
+  std::wstring target = join_path(folder, recovery_file_name(index, source.ext));
   HANDLE out = CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out == INVALID_HANDLE_VALUE) {

@@ -1,29 +1,15 @@
 #include "session/resume.h"
 
 #include "base/ansi_text.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "kestrune_command_line.h"
 #include "session/found_file_list.h"
 
-namespace {
-
-std::wstring join(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
-    return folder + L"\\" + name;
-  return folder + name;
-}
-
-bool is_directory(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
-
 std::vector<std::wstring> list_cache_folders(const std::wstring& pattern) {
   std::vector<std::wstring> names;
   if (pattern.size() >= MAX_PATH) return names;
-  std::wstring search = is_directory(pattern) ? join(pattern, L"*.*") : pattern;
+  std::wstring search = is_directory(pattern) ? join_path(pattern, L"*.*") : pattern;
   WIN32_FIND_DATAW entry;
   HANDLE find = FindFirstFileW(search.c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE) return names;
@@ -52,7 +38,7 @@ bool FileWalker::next(std::wstring& path) {
     WIN32_FIND_DATAW entry;
     bool found;
     if (frame.taken == 0 && frame.search == INVALID_HANDLE_VALUE) {
-      frame.search = FindFirstFileW(join(frame.folder, L"*").c_str(), &entry);
+      frame.search = FindFirstFileW(join_path(frame.folder, L"*").c_str(), &entry);
       found = frame.search != INVALID_HANDLE_VALUE;
     } else {
       found = FindNextFileW(frame.search, &entry) != FALSE;
@@ -66,7 +52,7 @@ bool FileWalker::next(std::wstring& path) {
     // ".", "..", dot-names, and whatever the engine left unfinished: only whole files.
     const wchar_t first = entry.cFileName[0];
     if (first == L'.' || first == static_cast<wchar_t>(kestrune::kUnfinishedMark)) continue;
-    std::wstring entry_path = join(frame.folder, entry.cFileName);
+    std::wstring entry_path = join_path(frame.folder, entry.cFileName);
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       stack_.push_back(Frame{entry_path});  // `frame` is not used after this
       continue;
@@ -86,8 +72,8 @@ void walk_files(const std::wstring& root,
 
 int resume_thread(void* owner) {
   std::wstring cache = cache_path;
-  for (const std::wstring& name : list_cache_folders(join(cache, ansi_to_wide(kestrune::kScanFolderName) + L".*"))) {
-    std::wstring folder = join(cache, name);
+  for (const std::wstring& name : list_cache_folders(join_path(cache, ansi_to_wide(kestrune::kScanFolderName) + L".*"))) {
+    std::wstring folder = join_path(cache, name);
     if (!is_directory(folder)) continue;
     walk_files(folder, [](const std::wstring& file) {
       if (file.find(L"thumb_") != std::wstring::npos) return;

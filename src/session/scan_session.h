@@ -49,9 +49,5 @@ static_assert(offsetof(ScanSession, thread_id) == 568, "");
 static_assert(offsetof(ScanSession, pause) == 572, "");
 #endif
 
-// `folder` joined with `name`: one backslash between them unless `folder`
-// already ends in a separator.
-std::string join_path(const std::string& folder, const std::string& name);
-
 // The folder the engine writes into: the cache folder joined with kScanFolderName.
 std::string scan_folder_path(const char* cache_folder);

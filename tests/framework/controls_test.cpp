@@ -14,7 +14,7 @@ constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-class host_window : public CWindowImpl<host_window, CWindow, CFrameWinTraits> {
+class host_window : public CWindowImpl<host_window, CWindow, FrameTraits> {
  public:
   DECLARE_WND_CLASS(L"tess_test_host")
   std::vector<std::wstring> log;
@@ -37,7 +37,7 @@ class host_window : public CWindowImpl<host_window, CWindow, CFrameWinTraits> {
 
 class image_button : public CBitmapButtonImpl<image_button> {
  public:
-  DECLARE_WND_SUPERCLASS(L"tess_test_image_button", CButton::GetWndClassName())
+  DECLARE_WND_SUPERCLASS(L"tess_test_image_button", CButtonT<>::GetWndClassName())
   image_button(DWORD style = BMPBTN_AUTOSIZE, HIMAGELIST list = nullptr) : CBitmapButtonImpl(style, list) {}
   BEGIN_MSG_MAP(image_button)
     CHAIN_MSG_MAP(CBitmapButtonImpl<image_button>)
@@ -108,14 +108,12 @@ TEST_F(ImageButton, HoverModeFollowsMouseAndClicksOnlyOnReleaseInside) {
   RECT rect = {10, 10, 20, 20};
   ASSERT_NE(button.Create(host, rect, L"go", WS_CHILD | WS_VISIBLE, 0, 33U), nullptr);
 
-  // Initialised: owner-drawn, sized to the images, a tooltip without tools.
+  // Initialised: owner-drawn, sized to the images.
   EXPECT_EQ(button.GetStyle() & BS_TYPEMASK, static_cast<DWORD>(BS_OWNERDRAW));
   RECT client;
   button.GetClientRect(&client);
   EXPECT_EQ(client.right, 40);
   EXPECT_EQ(client.bottom, 20);
-  EXPECT_TRUE(button.m_tip.IsWindow());
-  EXPECT_EQ(button.m_tip.GetToolCount(), 0);
 
   EXPECT_EQ(painted_colour(button), kRed);
   mouse(button, WM_MOUSEMOVE, 5, 5);
@@ -170,9 +168,7 @@ TEST_F(ImageButton, OwnListDiesWithTheWindowSharedListSurvives) {
     second.SetImages(0);
     ASSERT_NE(first.Create(host, nullptr, L"", WS_CHILD | WS_VISIBLE, 0, 35U), nullptr);
     ASSERT_NE(second.Create(host, nullptr, L"", WS_CHILD | WS_VISIBLE, 0, 36U), nullptr);
-    HWND tip = second.m_tip;
     host.DestroyWindow();
-    EXPECT_FALSE(::IsWindow(tip));
     EXPECT_EQ(first.GetImageList(), shared);
     EXPECT_EQ(second.GetImageList(), nullptr);
   }
@@ -184,7 +180,7 @@ TEST_F(ImageButton, SubclassingATemplateButtonInitialisesIt) {
   HWND plain = ::CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 0, 0, 75, 23,
                                  host, reinterpret_cast<HMENU>(1), nullptr, nullptr);
   image_button button(BMPBTN_HOVER | BMPBTN_AUTOSIZE | BMPBTN_SHAREIMAGELISTS);
-  CImageListManaged list(three_colour_list());
+  OwnedImageList list(three_colour_list());
   button.SetImageList(list);
   button.SetImages(0, 1, 2);
   ASSERT_TRUE(button.SubclassWindow(plain));
@@ -203,7 +199,7 @@ TEST_F(ImageButton, SubclassingATemplateButtonInitialisesIt) {
 // A superclassed tree that never keeps the focus.
 class test_tree : public CWindowImpl<test_tree, CTreeViewCtrlT<CWindow>, CWinTraits<0x56000000, 0>> {
  public:
-  DECLARE_WND_SUPERCLASS(L"tess_test_tree", CTreeViewCtrl::GetWndClassName())
+  DECLARE_WND_SUPERCLASS(L"tess_test_tree", CTreeViewCtrlT<>::GetWndClassName())
   BEGIN_MSG_MAP(test_tree)
     MESSAGE_HANDLER(WM_SETFOCUS, on_focus)
   END_MSG_MAP()
@@ -224,7 +220,7 @@ TEST(TreeView, ItemsImagesSelectionExpansionAndHitTest) {
   EXPECT_EQ(tree.GetStyle() & 0xFFFF0000, 0x56000000u);
   tree.ModifyStyle(0, TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS);
 
-  CImageListManaged images(three_colour_list());
+  OwnedImageList images(three_colour_list());
   EXPECT_EQ(tree.SetImageList(images), nullptr);
   EXPECT_EQ(tree.GetImageList(), images.m_hImageList);
 

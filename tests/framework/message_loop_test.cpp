@@ -11,7 +11,7 @@ namespace {
 
 constexpr UINT kPing = WM_USER + 20;
 
-class ping_window : public CWindowImpl<ping_window, CWindow, CFrameWinTraits> {
+class ping_window : public CWindowImpl<ping_window, CWindow, FrameTraits> {
  public:
   std::vector<WPARAM> dispatched;
   BEGIN_MSG_MAP(ping_window)
@@ -24,7 +24,7 @@ class ping_window : public CWindowImpl<ping_window, CWindow, CFrameWinTraits> {
 };
 
 // Records what it sees and eats pings with one chosen parameter.
-class eating_filter : public CMessageFilter {
+class eating_filter : public MessageFilter {
  public:
   eating_filter(std::vector<int>* order, int name, WPARAM eats) : order_(order), name_(name), eats_(eats) {}
   BOOL PreTranslateMessage(MSG* msg) override {
@@ -40,7 +40,7 @@ class eating_filter : public CMessageFilter {
 };
 
 // On the first idle period sends the pings; on the next ends the loop.
-class scripted_idle : public CIdleHandler {
+class scripted_idle : public IdleHandler {
  public:
   scripted_idle(HWND target) : target_(target) {}
   int calls = 0;
@@ -64,7 +64,7 @@ TEST(MessageLoop, FiltersTranslateBeforeDispatchAndIdleHandlersRunWhenQueueEmpti
   eating_filter older(&order, 1, 3);
   eating_filter newer(&order, 2, 2);
   scripted_idle idle(window);
-  CMessageLoop loop;
+  MessageLoop loop;
   EXPECT_TRUE(loop.AddMessageFilter(&older));
   EXPECT_TRUE(loop.AddMessageFilter(&newer));
   EXPECT_FALSE(loop.AddMessageFilter(&newer));  // once only
@@ -90,31 +90,31 @@ TEST(MessageLoop, FiltersTranslateBeforeDispatchAndIdleHandlersRunWhenQueueEmpti
 }
 
 TEST(Module, KeepsOneLoopPerThread) {
-  CMessageLoop main_loop;
-  CMessageLoop other_loop;
-  ASSERT_TRUE(_Module.AddMessageLoop(&main_loop));
-  EXPECT_FALSE(_Module.AddMessageLoop(&other_loop));
-  EXPECT_EQ(_Module.GetMessageLoop(), &main_loop);
+  MessageLoop main_loop;
+  MessageLoop other_loop;
+  ASSERT_TRUE(g_module.AddMessageLoop(&main_loop));
+  EXPECT_FALSE(g_module.AddMessageLoop(&other_loop));
+  EXPECT_EQ(g_module.GetMessageLoop(), &main_loop);
 
   DWORD main_thread = ::GetCurrentThreadId();
-  CMessageLoop* seen_from_worker = &other_loop;
-  CMessageLoop* main_seen_from_worker = nullptr;
+  MessageLoop* seen_from_worker = &other_loop;
+  MessageLoop* main_seen_from_worker = nullptr;
   BOOL worker_added = FALSE;
   std::thread worker([&] {
-    seen_from_worker = _Module.GetMessageLoop();
-    worker_added = _Module.AddMessageLoop(&other_loop);
-    main_seen_from_worker = _Module.GetMessageLoop(main_thread);
-    _Module.RemoveMessageLoop();
+    seen_from_worker = g_module.GetMessageLoop();
+    worker_added = g_module.AddMessageLoop(&other_loop);
+    main_seen_from_worker = g_module.GetMessageLoop(main_thread);
+    g_module.RemoveMessageLoop();
   });
   worker.join();
   EXPECT_EQ(seen_from_worker, nullptr);
   EXPECT_TRUE(worker_added);
   EXPECT_EQ(main_seen_from_worker, &main_loop);
 
-  EXPECT_TRUE(_Module.RemoveMessageLoop());
-  EXPECT_FALSE(_Module.RemoveMessageLoop());
-  EXPECT_EQ(_Module.GetMessageLoop(), nullptr);
-  EXPECT_EQ(_Module.GetModuleInstance(), ::GetModuleHandleW(nullptr));
+  EXPECT_TRUE(g_module.RemoveMessageLoop());
+  EXPECT_FALSE(g_module.RemoveMessageLoop());
+  EXPECT_EQ(g_module.GetMessageLoop(), nullptr);
+  EXPECT_EQ(g_module.GetModuleInstance(), ::GetModuleHandleW(nullptr));
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ class counting_mixin {
   }
 };
 
-class map_window : public CWindowImpl<map_window, CWindow, CFrameWinTraits>,
+class map_window : public CWindowImpl<map_window, CWindow, FrameTraits>,
                    public counting_mixin<map_window> {
  public:
   DECLARE_WND_CLASS(L"tess_test_map_window")

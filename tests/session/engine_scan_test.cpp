@@ -8,6 +8,7 @@
 #include <functional>
 #include <sstream>
 
+#include "base/paths.h"
 #include "common/scan_run.h"
 #include "common/test_files.h"
 #include "session/engine_launch.h"
@@ -102,7 +103,7 @@ HANDLE connect_as_stranger() {
 }  // namespace
 
 TEST_F(EngineScan, ReportedFilesAreListedInOrderWithHeadersComplemented) {
-  ensure_cache_folder(cache.c_str());
+  ensure_directory(cache);
   CreateDirectoryA(scan_folder().c_str(), nullptr);
   write_bytes(scan_folder() + "\\stale.jpg", {1});
   CreateDirectoryA((cache + "\\tmpx").c_str(), nullptr);
@@ -154,7 +155,7 @@ TEST_F(EngineScan, EndsWellOnlyForTheZeroLengthMessage) {
 }
 
 TEST_F(EngineScan, PathsOutsideTheScanFolderAreIgnored) {
-  ensure_cache_folder(cache.c_str());
+  ensure_directory(cache);
   CreateDirectoryA((cache + "\\tmpx").c_str(), nullptr);
   std::vector<unsigned char> content = engine_bytes(30, false);
   write_bytes(cache + "\\outside.jpg", content);

@@ -25,8 +25,6 @@ struct StreamInfo {
   uint64_t samples;  // 0 when unknown
 };
 
-uint32_t be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
-
 StreamInfo read_stream_info(const uint8_t* s) {
   StreamInfo si;
   si.min_block = be16(s);

@@ -12,8 +12,6 @@
 namespace kes {
 namespace {
 
-uint32_t be24(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2]; }
-
 // The "filesize" number of an onMetaData script tag (an AMF0 double), or 0.
 uint64_t metadata_file_size(Cursor& cur, uint64_t data, uint32_t size) {
   static const uint8_t kKey[] = {0x00, 0x08, 'f', 'i', 'l', 'e', 's', 'i', 'z', 'e', 0x00};

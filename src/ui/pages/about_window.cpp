@@ -69,11 +69,11 @@ std::wstring about_window_c::build_information(const std::wstring& format) {
   return text;
 }
 
-about_layout about_window_c::lay_out(int copyright_height, int information_height, int info_height,
+AboutLayout about_window_c::lay_out(int copyright_height, int information_height, int info_height,
                                      int max_height) {
   // Each text keeps its place unless the one above runs into it; the panel grows to
   // hold the build information, and the buttons and the window follow it down.
-  about_layout layout;
+  AboutLayout layout;
   const RECT own = layout.panel;
   layout.information_y = std::max(layout.information_y, kCopyrightY + copyright_height + kTextGap);
   layout.panel.top = std::max<int>(own.top, layout.information_y + information_height + kTextGap);

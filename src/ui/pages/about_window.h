@@ -14,7 +14,7 @@
 
 // Where the about dialog puts its texts (client coordinates): its own places while the
 // texts fit, else lower down with the window taller by what they lack.
-struct about_layout {
+struct AboutLayout {
   int height = 400;  // of the window
   int information_y = 65;
   RECT panel = {15, 85, 470, 185};
@@ -32,7 +32,7 @@ class about_window_c : public CDialogImpl<about_window_c>, public ui_window_c<ab
   CImage line_image;
   HBRUSH line_brush = nullptr;
   HBRUSH background_brush = nullptr;
-  about_layout layout;  // set when the dialog opens
+  AboutLayout layout;  // set when the dialog opens
 
   about_window_c();
   ~about_window_c() override;
@@ -46,7 +46,7 @@ class about_window_c : public CDialogImpl<about_window_c>, public ui_window_c<ab
   static std::wstring build_information(const std::wstring& format);
   // The layout for the heights the copyright line, the information line (both wrapped
   // in the dialog's width) and the build information (wrapped in the panel) need.
-  static about_layout lay_out(int copyright_height, int information_height, int info_height, int max_height);
+  static AboutLayout lay_out(int copyright_height, int information_height, int info_height, int max_height);
   // "update\update.exe" under the folder recorded at start-up.
   static std::wstring updater_path();
 

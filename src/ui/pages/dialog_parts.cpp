@@ -47,9 +47,9 @@ void move_control(HWND dialog, int control_id, int x, int y) {
   SetWindowPos(GetDlgItem(dialog, control_id), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-message_layout lay_out_message(SIZE window, RECT text, int client_width, int text_height, int max_height,
+MessageLayout lay_out_message(SIZE window, RECT text, int client_width, int text_height, int max_height,
                                bool right_to_left) {
-  message_layout layout;
+  MessageLayout layout;
   // The text may run down to the band; what it needs beyond that, the box grows by.
   const int room = std::min<int>(text.bottom, band_top) - text.top;
   const int wanted = window.cy + std::max(0, text_height - room);
@@ -67,7 +67,7 @@ message_layout lay_out_message(SIZE window, RECT text, int client_width, int tex
   return layout;
 }
 
-message_layout lay_out_message_text(HWND dialog, SIZE window, RECT text_rect, int frame_width, const wchar_t* text) {
+MessageLayout lay_out_message_text(HWND dialog, SIZE window, RECT text_rect, int frame_width, const wchar_t* text) {
   HDC dc = GetDC(dialog);
   HGDIOBJ old_font = SelectObject(dc, message_font());
   const int height = wrapped_text_height(dc, text, text_rect.right - text_rect.left, line_gap);
@@ -87,7 +87,7 @@ void erase_message_background(HWND dialog, HDC dc, HBRUSH background_brush, HBRU
   FillRect(dc, &band_rect, band_brush);
 }
 
-void paint_message_body(HDC dc, const CImage& icon, const wchar_t* text, const message_layout& layout) {
+void paint_message_body(HDC dc, const CImage& icon, const wchar_t* text, const MessageLayout& layout) {
   if (!icon.IsNull()) icon.BitBlt(dc, layout.icon_x, icon_top);
   const int old_mode = SetBkMode(dc, TRANSPARENT);
   const COLORREF old_colour = SetTextColor(dc, message_text);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "../res/resource.h"
+#include "framework/window.h"
 #include "imaging/image.h"
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/caption_button.h"
@@ -55,19 +56,6 @@ int show_modal(T& dialog, HWND owner) {
   return result < 0 ? 0 : static_cast<int>(result);
 }
 
-// The message boxes' own resources: the brushes of their background and the button pictures.
-template <class T>
-void create_message_brushes(T& dialog) {
-  dialog.background_brush = CreateSolidBrush(background);
-  dialog.band_brush = CreateSolidBrush(band);
-}
-template <class T>
-void free_message_resources(T& dialog) {
-  if (dialog.button_images) ImageList_Destroy(dialog.button_images);
-  if (dialog.background_brush) DeleteObject(dialog.background_brush);
-  if (dialog.band_brush) DeleteObject(dialog.band_brush);
-}
-
 // Moves a control to client coordinates, keeping its size.
 void move_control(HWND dialog, int control_id, int x, int y);
 
@@ -75,7 +63,7 @@ void move_control(HWND dialog, int control_id, int x, int y);
 // that fits keeps the box's own layout; a taller one moves the text's bottom, the band
 // and the buttons down by what it lacks, up to the tallest box allowed. Right to left,
 // the icon and the text area change sides and the text is right-aligned.
-struct message_layout {
+struct MessageLayout {
   int height = 0;    // of the window
   int icon_x = 15;
   RECT text = {};
@@ -86,18 +74,62 @@ struct message_layout {
 
 // `window` is the box's own size, `text` its own text area (left to right), `client_width`
 // the width inside the frame, `text_height` what the text needs in the area's width.
-message_layout lay_out_message(SIZE window, RECT text, int client_width, int text_height, int max_height,
+MessageLayout lay_out_message(SIZE window, RECT text, int client_width, int text_height, int max_height,
                                bool right_to_left);
 
 // The layout of `text` in this box: measured in the message font, at most as tall as the
 // work area of the box's monitor.
-message_layout lay_out_message_text(HWND dialog, SIZE window, RECT text_rect, int frame_width, const wchar_t* text);
+MessageLayout lay_out_message_text(HWND dialog, SIZE window, RECT text_rect, int frame_width, const wchar_t* text);
 
 // The message boxes' background: the pale panel with the darker band behind the buttons.
 void erase_message_background(HWND dialog, HDC dc, HBRUSH background_brush, HBRUSH band_brush, int band_y);
 
 // The icon and the text wrapped beside it, centred when it fits on one line.
-void paint_message_body(HDC dc, const CImage& icon, const wchar_t* text, const message_layout& layout);
+void paint_message_body(HDC dc, const CImage& icon, const wchar_t* text, const MessageLayout& layout);
+
+// What the message box and the folder dialog share: the two image buttons over one image
+// list, the brushes of the background, the icon and the layout of the text, and the
+// erasing and painting of that body. T is the dialog; message_text() gives its text.
+template <class T>
+class MessageBody {
+ public:
+  HIMAGELIST button_images = nullptr;
+  bitmap_button_c first_button;
+  bitmap_button_c second_button;
+  HBRUSH background_brush = nullptr;
+  HBRUSH band_brush = nullptr;
+  CImage icon;
+  MessageLayout layout;  // set when the box opens
+
+  ~MessageBody() {
+    if (button_images) ImageList_Destroy(button_images);
+    if (background_brush) DeleteObject(background_brush);
+    if (band_brush) DeleteObject(band_brush);
+  }
+  void create_brushes() {
+    background_brush = CreateSolidBrush(background);
+    band_brush = CreateSolidBrush(band);
+  }
+
+  BEGIN_MSG_MAP(MessageBody)
+    MESSAGE_HANDLER(WM_ERASEBKGND, on_erase_background)
+    MESSAGE_HANDLER(WM_PAINT, on_paint)
+  END_MSG_MAP()
+
+ private:
+  HWND window() const { return static_cast<const T*>(this)->m_hWnd; }
+  LRESULT on_erase_background(UINT, WPARAM wparam, LPARAM, BOOL&) {
+    erase_message_background(window(), reinterpret_cast<HDC>(wparam), background_brush, band_brush, layout.band_top);
+    return TRUE;
+  }
+  LRESULT on_paint(UINT, WPARAM, LPARAM, BOOL&) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window(), &ps);
+    paint_message_body(dc, icon, static_cast<const T*>(this)->message_text(), layout);
+    EndPaint(window(), &ps);
+    return 0;
+  }
+};
 
 // Resizes to width x height without repainting, centres, and makes the shape square.
 template <class T>

@@ -15,8 +15,6 @@ folder_window_c::folder_window_c(const wchar_t* message)
   icon.LoadFromResource(GetModuleHandleW(nullptr), IDB_ICON_WARNING);
 }
 
-folder_window_c::~folder_window_c() { dialog_parts::free_message_resources(*this); }
-
 int folder_window_c::show(HWND owner) { return dialog_parts::show_modal(*this, owner); }
 
 LRESULT folder_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
@@ -27,23 +25,9 @@ LRESULT folder_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
   second_button.SetWindowText(lookup_text("btn_cancel").c_str());
   dialog_parts::move_control(m_hWnd, 1, 230, layout.button_y);
   dialog_parts::move_control(m_hWnd, 2, 100, layout.button_y);
-  dialog_parts::create_message_brushes(*this);
+  create_brushes();
   dialog_parts::place_dialog(*this, kWidth, layout.height);
   return TRUE;
-}
-
-LRESULT folder_window_c::on_erase_background(UINT, WPARAM wparam, LPARAM, BOOL&) {
-  dialog_parts::erase_message_background(m_hWnd, reinterpret_cast<HDC>(wparam), background_brush, band_brush,
-                                         layout.band_top);
-  return TRUE;
-}
-
-LRESULT folder_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(&ps);
-  dialog_parts::paint_message_body(dc, icon, text.c_str(), layout);
-  EndPaint(&ps);
-  return 0;
 }
 
 LRESULT folder_window_c::on_command(WORD, WORD id, HWND, BOOL&) {

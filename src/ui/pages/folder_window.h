@@ -14,37 +14,29 @@
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/ui_window.h"
 
-class folder_window_c : public CDialogImpl<folder_window_c>, public ui_window_c<folder_window_c> {
+class folder_window_c : public CDialogImpl<folder_window_c>,
+                        public ui_window_c<folder_window_c>,
+                        public dialog_parts::MessageBody<folder_window_c> {
  public:
   enum { IDD = IDD_MESSAGE };
 
-  HIMAGELIST button_images = nullptr;
-  bitmap_button_c first_button;
-  bitmap_button_c second_button;
-  HBRUSH background_brush = nullptr;
-  HBRUSH band_brush = nullptr;
-  CImage icon;
-  dialog_parts::message_layout layout;  // set when the box opens
   std::wstring text;
 
   explicit folder_window_c(const wchar_t* text);
-  ~folder_window_c() override;
 
   int show(HWND owner);
+  const wchar_t* message_text() const { return text.c_str(); }
   void close_clicked() { EndDialog(0); }
 
   BEGIN_MSG_MAP(folder_window_c)
     if (process_message(uMsg, wParam, lParam, lResult)) return TRUE;
     MESSAGE_HANDLER(WM_INITDIALOG, on_init_dialog)
-    MESSAGE_HANDLER(WM_ERASEBKGND, on_erase_background)
-    MESSAGE_HANDLER(WM_PAINT, on_paint)
     COMMAND_ID_HANDLER(1, on_command)
     COMMAND_ID_HANDLER(2, on_command)
+    CHAIN_MSG_MAP(dialog_parts::MessageBody<folder_window_c>)
   END_MSG_MAP()
 
  private:
   LRESULT on_init_dialog(UINT, WPARAM, LPARAM, BOOL&);
-  LRESULT on_erase_background(UINT, WPARAM, LPARAM, BOOL&);
-  LRESULT on_paint(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_command(WORD, WORD, HWND, BOOL&);
 };

@@ -18,7 +18,7 @@ const RECT kHomeText = {60, 435, 740, 500};
 constexpr COLORREF kHomeTextColour = RGB(53, 116, 195);
 constexpr COLORREF kHomeTextBackground = RGB(245, 250, 253);
 
-struct caption_style {
+struct CaptionStyle {
   const wchar_t* face;
   int points;
   bool bold;
@@ -27,13 +27,13 @@ struct caption_style {
 
 bool romance_language(const std::wstring& code) { return code == L"fr" || code == L"it" || code == L"es"; }
 
-caption_style start_caption(const std::wstring& code) {
+CaptionStyle start_caption(const std::wstring& code) {
   if (code == L"de") return {L"Verdana", 16, false, 125, 30};
   if (romance_language(code)) return {L"Verdana", 9, true, 125, 35};
   return {L"Verdana", 16, false, 150, 30};
 }
 
-caption_style resume_caption(const std::wstring& code) {
+CaptionStyle resume_caption(const std::wstring& code) {
   if (code == L"de") return {L"Verdana", 9, true, 102, 40};
   if (romance_language(code)) return {L"Verdana", 9, true, 112, 38};
   return {L"Verdana", 16, false, 112, 30};
@@ -42,7 +42,7 @@ caption_style resume_caption(const std::wstring& code) {
 // The caption starts at its origin; a caption too wide for the rest of the button is
 // drawn smaller from the left edge instead (long translations), so it is never cut.
 void make_button(bitmap_button_c& button, HWND parent, int id, POINT at, int normal, const char* key,
-                 const caption_style& style) {
+                 const CaptionStyle& style) {
   RECT place = {at.x, at.y, at.x + 320, at.y + 140};
   button.Create(parent, &place, lookup_text(key).c_str(), 0, 0, static_cast<UINT>(id));
   button.set_images(normal, normal + 1, normal + 2);

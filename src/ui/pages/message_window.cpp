@@ -30,8 +30,6 @@ message_window_c::message_window_c(const wchar_t* message, unsigned int box_mode
   if (int id = icon_for_mode(mode)) icon.LoadFromResource(GetModuleHandleW(nullptr), id);
 }
 
-message_window_c::~message_window_c() { dialog_parts::free_message_resources(*this); }
-
 int message_window_c::show(HWND owner) { return dialog_parts::show_modal(*this, owner); }
 
 LRESULT message_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
@@ -48,27 +46,13 @@ LRESULT message_window_c::on_init_dialog(UINT, WPARAM, LPARAM, BOOL&) {
   } else {
     dialog_parts::move_control(m_hWnd, 1, 115, layout.button_y);
   }
-  dialog_parts::create_message_brushes(*this);
+  create_brushes();
   dialog_parts::place_dialog(*this, kWidth, layout.height);
   // The text is painted, not shown by a control: a hidden static carries it for screen
   // readers and for anything else that reads the box from outside.
   CreateWindowExW(0, L"STATIC", text, WS_CHILD, 0, 0, 0, 0, m_hWnd,
                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextControlId)), GetModuleHandleW(nullptr), nullptr);
   return TRUE;
-}
-
-LRESULT message_window_c::on_erase_background(UINT, WPARAM wparam, LPARAM, BOOL&) {
-  dialog_parts::erase_message_background(m_hWnd, reinterpret_cast<HDC>(wparam), background_brush, band_brush,
-                                         layout.band_top);
-  return TRUE;
-}
-
-LRESULT message_window_c::on_paint(UINT, WPARAM, LPARAM, BOOL&) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(&ps);
-  dialog_parts::paint_message_body(dc, icon, text, layout);
-  EndPaint(&ps);
-  return 0;
 }
 
 LRESULT message_window_c::on_first(WORD, WORD, HWND, BOOL&) {

@@ -13,18 +13,13 @@
 #include "ui/skin/bitmap_button.h"
 #include "ui/skin/ui_window.h"
 
-class message_window_c : public CDialogImpl<message_window_c>, public ui_window_c<message_window_c> {
+class message_window_c : public CDialogImpl<message_window_c>,
+                         public ui_window_c<message_window_c>,
+                         public dialog_parts::MessageBody<message_window_c> {
  public:
   enum { IDD = IDD_MESSAGE };
   static constexpr int kTextControlId = 1000;  // hidden static holding the text
 
-  HIMAGELIST button_images = nullptr;
-  bitmap_button_c first_button;
-  bitmap_button_c second_button;
-  HBRUSH background_brush = nullptr;
-  HBRUSH band_brush = nullptr;
-  CImage icon;
-  dialog_parts::message_layout layout;  // set when the box opens
   const wchar_t* text;  // not owned: the caller keeps it alive until the box has closed
   unsigned int mode;
 
@@ -32,24 +27,21 @@ class message_window_c : public CDialogImpl<message_window_c>, public ui_window_
   static int icon_for_mode(unsigned int mode);
 
   message_window_c(const wchar_t* text, unsigned int mode);
-  ~message_window_c() override;
 
   int show(HWND owner);
+  const wchar_t* message_text() const { return text; }
   void close_clicked() { EndDialog(0); }
 
   BEGIN_MSG_MAP(message_window_c)
     if (process_message(uMsg, wParam, lParam, lResult)) return TRUE;
     MESSAGE_HANDLER(WM_INITDIALOG, on_init_dialog)
-    MESSAGE_HANDLER(WM_ERASEBKGND, on_erase_background)
-    MESSAGE_HANDLER(WM_PAINT, on_paint)
     COMMAND_ID_HANDLER(1, on_first)
     COMMAND_ID_HANDLER(2, on_second)
+    CHAIN_MSG_MAP(dialog_parts::MessageBody<message_window_c>)
   END_MSG_MAP()
 
  private:
   LRESULT on_init_dialog(UINT, WPARAM, LPARAM, BOOL&);
-  LRESULT on_erase_background(UINT, WPARAM, LPARAM, BOOL&);
-  LRESULT on_paint(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT on_first(WORD, WORD, HWND, BOOL&);
   LRESULT on_second(WORD, WORD, HWND, BOOL&);
 };

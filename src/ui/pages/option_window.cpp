@@ -9,6 +9,7 @@
 #include "../res/resource.h"
 #include "base/ansi_text.h"
 #include "base/messages.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "devices/volumes.h"
 #include "i18n/language.h"
@@ -60,11 +61,6 @@ const wchar_t* const kCameraMakes[] = {
     L"SanDisk Digital Camera", L"Sanyo Digital Camera", L"Sharp Digital Camera", L"Sigma Digital Camera",
     L"Sony Digital Camera", L"Toshiba Digital Camera", L"Verbatim Digital Camera", L"Vivitar Digital Camera",
     L"Yashica Digital Camera"};
-
-bool is_directory(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 void copy_ansi(char (&field)[260], const std::string& text) {
   const size_t length = text.size() < sizeof field - 1 ? text.size() : sizeof field - 1;

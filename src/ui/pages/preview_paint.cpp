@@ -21,12 +21,6 @@ constexpr int kPictureWidth = 117;
 constexpr int kPictureHeight = 81;
 enum Picture { kPhotoPicture, kRawPicture, kVideoPicture, kAudioPicture, kTicked, kEmpty };
 
-// The text after the last '.' of the path, empty when it has none.
-const char* extension_of(const char* path) {
-  const char* dot = std::strrchr(path, '.');
-  return dot ? dot + 1 : "";
-}
-
 bool is_common_picture(const char* ext) {
   for (const char* known : {"png", "gif", "bmp", "jpg", "ico", "psd", "heic", "heif", "avif"})
     if (std::strcmp(ext, known) == 0) return true;
@@ -52,7 +46,7 @@ const CImage& preview_window_c::placeholder_for(const FoundFile& record) const {
   switch (kind_mode) {
     case kAudio: return pictures[kAudioPicture];
     case kPhoto:
-      return pictures[is_common_picture(extension_of(record.file_path)) ? kPhotoPicture : kRawPicture];
+      return pictures[is_common_picture(extension_of(record.file_path).c_str()) ? kPhotoPicture : kRawPicture];
     default: return pictures[kVideoPicture];
   }
 }
@@ -70,7 +64,7 @@ void preview_window_c::paint_tile(HDC dc, int position, const FoundFile& record,
   // The label runs from right of the check box to the next tile or the window's edge.
   // One too wide for that starts earlier, down to just right of the box, and only one
   // that still doesn't fit takes the narrower Arial.
-  const std::wstring text = label_text(position, extension_of(record.file_path));
+  const std::wstring text = label_text(position, extension_of(record.file_path).c_str());
   const bool last_column = position % kColumns == kColumns - 1;
   const int end = (last_column ? client.right : x + kTileWidth) - kLabelGap;
   const int earliest = x + kBoxWidth + 1;

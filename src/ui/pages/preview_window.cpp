@@ -188,7 +188,7 @@ LRESULT preview_window_c::on_recovering_done(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 LRESULT preview_window_c::on_context_menu(UINT, WPARAM, LPARAM lparam, BOOL&) {
-  HMENU menu = LoadMenuW(_Module.GetResourceInstance(), MAKEINTRESOURCEW(IDR_PREVIEW_MENU));
+  HMENU menu = LoadMenuW(g_module.GetResourceInstance(), MAKEINTRESOURCEW(IDR_PREVIEW_MENU));
   if (!menu) return 0;
   POINT at = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
   if (!MonitorFromPoint(at, MONITOR_DEFAULTTONULL)) {

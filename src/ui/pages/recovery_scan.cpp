@@ -2,8 +2,6 @@
 // polls it and takes the found files into the tree and the grid.
 #include "ui/pages/recovery_window.h"
 
-#include <cstring>
-
 #include "base/ansi_text.h"
 #include "i18n/language.h"
 #include "session/file_kinds.h"
@@ -143,11 +141,7 @@ std::vector<std::string> recovery_window_c::take_new_records() {
   if (tree_cursor == records.size()) return unknown;
   preview.begin_adding();
   for (; tree_cursor < records.size(); ++tree_cursor) {
-    const FoundFile& record = records[tree_cursor];
-    const char* end = static_cast<const char*>(std::memchr(record.file_path, '\0', sizeof record.file_path));
-    const std::string path(record.file_path, end ? end : record.file_path + sizeof record.file_path);
-    const size_t dot = path.rfind('.');
-    const std::string ext = dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    const std::string ext = extension_of(records[tree_cursor].file_path);
     const int kind = classify_extension_quietly(ext.c_str());
     if (kind == kOther) unknown.push_back(ext);
     add_extension(ext, kind);

@@ -9,11 +9,11 @@
 #include "framework/controls.h"
 
 class bitmap_button_c;
-using bitmap_button_base =
+using BitmapButtonBase =
     CBitmapButtonImpl<bitmap_button_c, WTL::CButtonT<ATL::CWindow>,
                       ATL::CWinTraits<WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0>>;
 
-class bitmap_button_c : public bitmap_button_base {
+class bitmap_button_c : public BitmapButtonBase {
  public:
   DECLARE_WND_SUPERCLASS(L"bitmap_button", L"BUTTON")
 
@@ -40,7 +40,7 @@ class bitmap_button_c : public bitmap_button_base {
 
   BEGIN_MSG_MAP(bitmap_button_c)
     MESSAGE_HANDLER(WM_DESTROY, on_destroy)
-    CHAIN_MSG_MAP(bitmap_button_base)
+    CHAIN_MSG_MAP(BitmapButtonBase)
   END_MSG_MAP()
 
  private:

@@ -4,7 +4,7 @@
 
 bool load_skin_bitmap(CImage& image, int id) {
   image.Destroy();
-  return image.LoadFromResource(_Module.GetResourceInstance(), static_cast<UINT>(id));
+  return image.LoadFromResource(g_module.GetResourceInstance(), static_cast<UINT>(id));
 }
 
 void draw_image(HDC dc, const CImage& image, int x, int y) {
@@ -15,7 +15,7 @@ void draw_image(HDC dc, const CImage& image, int x, int y) {
 namespace {
 
 // Tab stops every 8 pixels.
-int kTabStops[1] = {8};
+const int kTabStops[1] = {8};
 
 bool is_break(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n'; }
 
@@ -55,7 +55,7 @@ void draw_line(HDC dc, const RECT& rect, int y, const wchar_t* line, int length,
   }
 }
 
-struct wrapped_line {
+struct WrappedLine {
   int end;     // index after the line's last character
   int height;  // the tallest character of the line
   bool last;   // the rest of the text fits on this line
@@ -66,7 +66,7 @@ struct wrapped_line {
 // space, tab or line feed or between two Chinese or Japanese characters, else before the
 // overflowing character, and holds at least one character so that a line narrower than a
 // single character still makes progress.
-wrapped_line next_line(HDC dc, const wchar_t* text, int n, int start, int width) {
+WrappedLine next_line(HDC dc, const wchar_t* text, int n, int start, int width) {
   int height = 0;
   int sum = 0;
   int i = start;
@@ -104,7 +104,7 @@ void draw_wrapped_text(HDC dc, const wchar_t* text, RECT& rect, int line_gap, UI
       rect.bottom = last_bottom;
       return;
     }
-    const wrapped_line line = next_line(dc, text, n, start, rect.right - rect.left);
+    const WrappedLine line = next_line(dc, text, n, start, rect.right - rect.left);
     if (y + line.height > rect.bottom) {  // the rest is not drawn
       rect.bottom = y + line.height;
       return;
@@ -132,7 +132,7 @@ int wrapped_text_height(HDC dc, const wchar_t* text, int width, int line_gap) {
   const int n = text ? ::lstrlenW(text) : 0;
   int bottom = 0;
   for (int start = 0, y = 0; start < n;) {
-    const wrapped_line line = next_line(dc, text, n, start, width);
+    const WrappedLine line = next_line(dc, text, n, start, width);
     bottom = y + line.height;
     if (line.last) break;
     y = bottom + line_gap;

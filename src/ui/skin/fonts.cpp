@@ -4,14 +4,14 @@
 
 namespace {
 
-struct font_row {
+struct FontRow {
   const wchar_t* face;
   int points;
   bool bold;
 };
 
 // Faces as written: the system matches them without regard to case.
-constexpr font_row kRows[] = {
+constexpr FontRow kRows[] = {
     {L"Arial", 8, false},     {L"Arial", 9, false},    {L"Arial", 11, false},   {L"Arial", 15, false},
     {L"Arial", 18, false},    {L"Arial", 16, false},   {L"Arial", 18, true},    {L"Arial", 25, true},
     {L"Verdana", 8, false},   {L"Verdana", 8, false},  {L"Verdana", 10, false}, {L"Verdana", 8, true},
@@ -22,11 +22,11 @@ constexpr font_row kRows[] = {
 constexpr int kCount = sizeof kRows / sizeof kRows[0];
 static_assert(kCount == 22, "the application has 22 fonts");
 
-HFONT fonts[kCount] = {};
-std::once_flag created;
+HFONT g_fonts[kCount] = {};
+std::once_flag g_fonts_created;
 
 // Sizes are fixed at 96 dots per inch so that they don't follow the user's text size.
-HFONT create_font(const font_row& row) {
+HFONT create_font(const FontRow& row) {
   HDC screen = ::GetDC(nullptr);
   if (screen) {
     ::GetDeviceCaps(screen, LOGPIXELSY);  // queried, deliberately not used
@@ -40,8 +40,8 @@ HFONT create_font(const font_row& row) {
 }  // namespace
 
 void create_application_fonts() {
-  std::call_once(created, [] {
-    for (int i = 0; i < kCount; ++i) fonts[i] = create_font(kRows[i]);
+  std::call_once(g_fonts_created, [] {
+    for (int i = 0; i < kCount; ++i) g_fonts[i] = create_font(kRows[i]);
   });
 }
 
@@ -50,7 +50,7 @@ HFONT application_font(const wchar_t* face, int points, bool bold) {
   create_application_fonts();
   for (int i = 0; i < kCount; ++i) {
     if (kRows[i].points == points && kRows[i].bold == bold && ::lstrcmpiW(kRows[i].face, face) == 0)
-      return fonts[i];
+      return g_fonts[i];
   }
   return nullptr;
 }
@@ -60,5 +60,5 @@ int application_font_count() { return kCount; }
 HFONT application_font_at(int row) {
   if (row < 0 || row >= kCount) return nullptr;
   create_application_fonts();
-  return fonts[row];
+  return g_fonts[row];
 }

@@ -182,7 +182,7 @@ struct seen_box {
   RECT ink = {-1, -1, -1, -1};
 };
 seen_box g_seen;
-const dialog_parts::message_layout* g_layout;  // of the box on screen
+const dialog_parts::MessageLayout* g_layout;  // of the box on screen
 
 void find_ink(HWND dialog) {
   RECT client;
@@ -279,7 +279,7 @@ TEST_F(Dialogs, EveryLanguagesLongestTextsAreDrawnWholeAndArabicToTheRight) {
       const int first_line = text_height(text.substr(0, 1), width);
       // On screen: a short and a long text in English, Japanese and Arabic.
       const bool look = on_screen && (mode == 3 || mode >= 6);
-      dialog_parts::message_layout layout;
+      dialog_parts::MessageLayout layout;
       if (folder) {
         folder_window_c box(text.c_str());
         open_box(box, look);

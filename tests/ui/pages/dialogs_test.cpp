@@ -66,7 +66,7 @@ TEST(MessageWindow, TextTallerThanItsAreaMovesTheBandAndButtonsDownAndArabicChan
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text_height);
-    const dialog_parts::message_layout layout =
+    const dialog_parts::MessageLayout layout =
         dialog_parts::lay_out_message(c.window, c.text, c.client_width, c.text_height, c.max_height, c.rtl);
     EXPECT_EQ(layout.height, c.height);
     EXPECT_TRUE(same_rect(layout.text, c.laid_text));
@@ -91,7 +91,7 @@ TEST(AboutWindow, TextsKeepTheirPlacesUntilTheOneAboveRunsIntoThem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.height);
-    const about_layout layout = about_window_c::lay_out(c.copyright, c.information, c.info, c.max_height);
+    const AboutLayout layout = about_window_c::lay_out(c.copyright, c.information, c.info, c.max_height);
     EXPECT_EQ(layout.height, c.height);
     EXPECT_EQ(layout.button_shift, c.height - 400);
     EXPECT_EQ(layout.information_y, c.information_y);
