@@ -5,8 +5,10 @@
 
 ScanJob::ScanJob() : launch_(launch, this) {}
 
+// An ended scan's thread may still be on its last lines, past the lock.
 ScanJob::~ScanJob() {
   stop();
+  launch_.wait(INFINITE);
   if (stop_event_) CloseHandle(stop_event_);
 }
 
