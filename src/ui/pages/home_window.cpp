@@ -16,7 +16,7 @@ constexpr POINT kResumeAt = {420, 105};
 constexpr POINT kIllustrationAt = {60, 305};
 const RECT kHomeText = {60, 435, 740, 500};
 constexpr COLORREF kHomeTextColour = RGB(53, 116, 195);
-constexpr COLORREF kHomeTextBackground = RGB(245, 250, 253);
+constexpr COLORREF kHomeTextBackground = kPageColour;
 
 struct CaptionStyle {
   const wchar_t* face;

@@ -92,7 +92,7 @@ LRESULT option_window_c::on_create(UINT, WPARAM, LPARAM, BOOL&) {
   load_skin_bitmap(kind_icons[0], IDB_KIND_PHOTO);
   load_skin_bitmap(kind_icons[1], IDB_KIND_VIDEO);
   load_skin_bitmap(kind_icons[2], IDB_KIND_AUDIO);
-  static_brush = CreateSolidBrush(RGB(245, 250, 253));
+  static_brush = CreateSolidBrush(kPageColour);
   frame_brush = CreateSolidBrush(RGB(140, 178, 215));
   band_brush = CreateSolidBrush(RGB(226, 240, 253));
   HWND folder = create_control(m_hWnd, L"EDIT", recovery_path, WS_TABSTOP | ES_AUTOHSCROLL, kFolder);

@@ -46,7 +46,7 @@ void fit_label(bitmap_button_c& button, const std::wstring& text) {
 // The scan goes with the page (its owner stops it); the pictures and brushes here.
 recovery_window_c::~recovery_window_c() {
   if (tree_images) ImageList_Destroy(tree_images);
-  for (HBRUSH brush : {progress_brush, light_brush, line_brush})
+  for (HBRUSH brush : {progress_brush, light_brush, line_brush, panel_brush})
     if (brush) DeleteObject(brush);
 }
 
@@ -64,6 +64,7 @@ LRESULT recovery_window_c::on_create(UINT, WPARAM, LPARAM, BOOL&) {
   if (!progress_tile.IsNull()) progress_brush = CreatePatternBrush(static_cast<HBITMAP>(progress_tile));
   light_brush = CreateSolidBrush(RGB(226, 240, 253));
   line_brush = CreateSolidBrush(RGB(140, 178, 215));
+  panel_brush = CreateSolidBrush(kPageColour);
   create_tree();
   return 0;
 }
@@ -206,9 +207,11 @@ LRESULT recovery_window_c::on_notify(UINT, WPARAM, LPARAM lparam, BOOL& handled)
   return 0;
 }
 
+// The check box sits on the info panel: painted in the panel's colour, as the options
+// page paints its boxes, not as a white box running past its text.
 LRESULT recovery_window_c::on_ctl_color_static(UINT, WPARAM wparam, LPARAM, BOOL&) {
   SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
-  return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+  return reinterpret_cast<LRESULT>(panel_brush);
 }
 
 LRESULT recovery_window_c::on_focused_item(UINT, WPARAM wparam, LPARAM, BOOL&) {

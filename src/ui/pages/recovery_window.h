@@ -56,6 +56,7 @@ class recovery_window_c
   HBRUSH progress_brush = nullptr;
   HBRUSH light_brush = nullptr;
   HBRUSH line_brush = nullptr;
+  HBRUSH panel_brush = nullptr;  // behind the check box: the page's own colour there
 
   recovery_window_c() = default;
   ~recovery_window_c() override;

@@ -6,6 +6,10 @@
 #include "imaging/image.h"
 #include "ui/skin/memory_surface.h"
 
+// The colour of the page background (skin bitmap 117) below its top band: controls on the
+// pages' panels are painted in it.
+constexpr COLORREF kPageColour = RGB(245, 250, 253);
+
 // Loads bitmap resource `id` of the program as a DIB section at its natural size into
 // `image` (emptied first). A missing id leaves the image empty and returns false.
 bool load_skin_bitmap(CImage& image, int id);
