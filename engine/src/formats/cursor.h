@@ -3,6 +3,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <memory>
 #include "byte_source.h"
 
@@ -23,6 +25,13 @@ inline uint32_t le32(const uint8_t* p) {
 }
 inline uint64_t be64(const uint8_t* p) { return static_cast<uint64_t>(be32(p)) << 32 | be32(p + 4); }
 inline uint64_t le64(const uint8_t* p) { return static_cast<uint64_t>(le32(p + 4)) << 32 | le32(p); }
+// Whether a four-byte id (a box type, chunk id, tag) is `name`.
+inline bool is_id(const uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
+inline bool is_any_id(const uint8_t* id, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    if (is_id(id, name)) return true;
+  return false;
+}
 // A chunk id of four printable ASCII characters.
 inline bool printable_id(const uint8_t* id) {
   for (int i = 0; i < 4; ++i)

@@ -14,17 +14,9 @@
 namespace kes {
 namespace {
 
-bool is(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
-
-bool any_of(const uint8_t* type, std::initializer_list<const char*> names) {
-  for (const char* n : names)
-    if (is(type, n)) return true;
-  return false;
-}
-
 bool top_level(const uint8_t* t) {
-  return any_of(t, {"ftyp", "moov", "mdat", "free", "skip", "wide", "pnot", "uuid", "meta", "moof",
-                    "mfra", "sidx", "ssix", "styp", "pdin", "prft", "emsg", "PICT"});
+  return is_any_id(t, {"ftyp", "moov", "mdat", "free", "skip", "wide", "pnot", "uuid", "meta", "moof",
+                          "mfra", "sidx", "ssix", "styp", "pdin", "prft", "emsg", "PICT"});
 }
 
 // Box types inside the moov: printable, or the copyright sign of QuickTime's user data.
@@ -35,12 +27,12 @@ bool inner_type_ok(const uint8_t* t) {
 }
 
 const char* brand_ext(const uint8_t* b) {
-  if (is(b, "qt  ")) return "mov";
+  if (is_id(b, "qt  ")) return "mov";
   if (std::memcmp(b, "3g2", 3) == 0) return "3g2";
   if (std::memcmp(b, "3gp", 3) == 0 || std::memcmp(b, "3ge", 3) == 0 || std::memcmp(b, "3gg", 3) == 0)
     return "3gp";
-  if (any_of(b, {"isom", "mp41", "mp42", "avc1", "M4V ", "M4VH", "M4VP", "M4A ", "M4B ", "M4P ", "dash",
-                 "mmp4", "MSNV", "f4v ", "F4V ", "XAVC", "NDAS"}))
+  if (is_any_id(b, {"isom", "mp41", "mp42", "avc1", "M4V ", "M4VH", "M4VP", "M4A ", "M4B ", "M4P ", "dash",
+                    "mmp4", "MSNV", "f4v ", "F4V ", "XAVC", "NDAS"}))
     return "mp4";
   if (std::memcmp(b, "iso", 3) == 0 && b[3] >= '2' && b[3] <= '9') return "mp4";
   return nullptr;
@@ -122,18 +114,19 @@ class Movie {
 
  private:
   bool enter(const uint8_t* type, uint64_t pos, uint64_t hdr, uint64_t size, int depth) {
-    if (any_of(type, {"moov", "trak", "mdia", "minf", "stbl", "dinf", "edts", "mvex", "moof", "traf", "mfra"})) {
+    if (is_any_id(type,
+                  {"moov", "trak", "mdia", "minf", "stbl", "dinf", "edts", "mvex", "moof", "traf", "mfra"})) {
       if (depth >= kMaxDepth) return false;
-      if (is(type, "trak")) track_ = Track{};
+      if (is_id(type, "trak")) track_ = Track{};
       if (!walk(pos + hdr, pos + size, depth + 1)) return false;
-      return !is(type, "trak") || add_track();
+      return !is_id(type, "trak") || add_track();
     }
     const uint64_t body = pos + hdr, n = size - hdr;
-    if (is(type, "hdlr")) note_handler(body, n);
-    if (is(type, "stsd")) track_.stsd = body, track_.stsd_size = n;
-    if (is(type, "stsc")) track_.stsc = body, track_.stsc_size = n;
-    if (is(type, "stsz") || is(type, "stz2")) track_.stsz = body, track_.stsz_size = n, track_.stz2 = is(type, "stz2");
-    if (is(type, "stco") || is(type, "co64")) track_.stco = body, track_.stco_size = n, track_.co64 = is(type, "co64");
+    if (is_id(type, "hdlr")) note_handler(body, n);
+    if (is_id(type, "stsd")) track_.stsd = body, track_.stsd_size = n;
+    if (is_id(type, "stsc")) track_.stsc = body, track_.stsc_size = n;
+    if (is_any_id(type, {"stsz", "stz2"})) track_.stsz = body, track_.stsz_size = n, track_.stz2 = is_id(type, "stz2");
+    if (is_any_id(type, {"stco", "co64"})) track_.stco = body, track_.stco_size = n, track_.co64 = is_id(type, "co64");
     return true;
   }
 
@@ -144,16 +137,16 @@ class Movie {
     if (!e || be32(e + 4) == 0) return Codec::other;
     uint64_t entry = be32(e + 8);
     const uint8_t* f = e + 12;
-    if (is(f, "mp4v")) return Codec::mp4v;
-    if (any_of(f, {"jpeg", "mjpa"})) return Codec::jpeg;
-    if (any_of(f, {"h263", "s263"})) return Codec::h263;
-    if (!any_of(f, {"avc1", "avc3", "hvc1", "hev1"}) || entry > track_.stsd_size - 8) return Codec::other;
+    if (is_id(f, "mp4v")) return Codec::mp4v;
+    if (is_any_id(f, {"jpeg", "mjpa"})) return Codec::jpeg;
+    if (is_any_id(f, {"h263", "s263"})) return Codec::h263;
+    if (!is_any_id(f, {"avc1", "avc3", "hvc1", "hev1"}) || entry > track_.stsd_size - 8) return Codec::other;
     // The decoder configuration follows the 86-byte visual sample entry.
     const bool hevc = f[0] == 'h';
     for (uint64_t p = 86; p + 8 <= entry;) {
       const uint8_t* c = cur_.get(track_.stsd + 8 + p, 8);
       if (!c || be32(c) < 8) break;
-      if (is(c + 4, hevc ? "hvcC" : "avcC")) {
+      if (is_id(c + 4, hevc ? "hvcC" : "avcC")) {
         const uint8_t* v = cur_.get(track_.stsd + 8 + p + 8 + (hevc ? 21 : 4), 1);
         if (!v) break;
         length_size = (v[0] & 3) + 1;
@@ -252,8 +245,8 @@ class Movie {
   void note_handler(uint64_t body, uint64_t n) {
     const uint8_t* h = n >= 12 ? cur_.get(body + 8, 4) : nullptr;
     if (!h) return;
-    sound_ = sound_ || is(h, "soun");
-    visual_ = visual_ || any_of(h, {"vide", "pict", "auxv"});
+    sound_ = sound_ || is_id(h, "soun");
+    visual_ = visual_ || is_any_id(h, {"vide", "pict", "auxv"});
   }
 
   Cursor table_cursor(size_t block) {
@@ -297,19 +290,20 @@ class Movie {
 bool old_quicktime(const uint8_t* h) {
   const uint32_t size = be32(h);
   const uint8_t* t = h + 4;
-  if (is(t, "moov")) return size >= 8 + 108 && is(h + 12, "mvhd") && (be32(h + 8) == 108 || be32(h + 8) == 120);
-  if (is(t, "mdat")) return size == 1 ? be64(h + 8) >= 16 : size >= 16;
-  if (is(t, "wide")) return size == 8 && is(h + 12, "mdat");
-  if (is(t, "pnot")) return size == 20 && (is(h + 24, "PICT") || is(h + 24, "moov"));
-  if (is(t, "free") || is(t, "skip"))
-    return size >= 8 && size <= 504 && any_of(h + size + 4, {"moov", "mdat", "wide", "free", "skip"});
+  if (is_id(t, "moov"))
+    return size >= 8 + 108 && is_id(h + 12, "mvhd") && (be32(h + 8) == 108 || be32(h + 8) == 120);
+  if (is_id(t, "mdat")) return size == 1 ? be64(h + 8) >= 16 : size >= 16;
+  if (is_id(t, "wide")) return size == 8 && is_id(h + 12, "mdat");
+  if (is_id(t, "pnot")) return size == 20 && (is_id(h + 24, "PICT") || is_id(h + 24, "moov"));
+  if (is_id(t, "free") || is_id(t, "skip"))
+    return size >= 8 && size <= 504 && is_any_id(h + size + 4, {"moov", "mdat", "wide", "free", "skip"});
   return false;
 }
 
 }  // namespace
 
 bool probe_mov(const uint8_t* h) {
-  if (!is(h + 4, "ftyp")) return old_quicktime(h);
+  if (!is_id(h + 4, "ftyp")) return old_quicktime(h);
   const uint32_t size = be32(h);
   return size >= 16 && size <= 256 && size % 4 == 0 && ftyp_ext(h, size) != nullptr;
 }
@@ -322,7 +316,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (!head) return corrupt();
   std::memcpy(h, head, std::min<size_t>(avail, sizeof h));
   if (!probe_mov(h)) return corrupt();
-  const bool typed = is(h + 4, "ftyp");
+  const bool typed = is_id(h + 4, "ftyp");
   const char* ext = typed ? ftyp_ext(h, be32(h)) : "mov";
   Movie movie(cur, src, start, max_length);
   auto carve = [&](Verdict v, uint64_t length) { return make_carve(v, length, movie.sound_only() ? "m4a" : ext); };
@@ -334,7 +328,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
     uint64_t size = be32(b), hdr = 8;
     uint8_t type[4];
     std::memcpy(type, b + 4, 4);
-    if (!top_level(type) || (pos > 0 && is(type, "ftyp")) || (moov && is(type, "moov"))) break;
+    if (!top_level(type) || (pos > 0 && is_id(type, "ftyp")) || (moov && is_id(type, "moov"))) break;
     if (size == 1) {
       const uint8_t* l = cur.get(pos + 8, 8);
       if (!l) break;
@@ -352,19 +346,19 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (size < hdr) break;
     if (!cur.within(pos, size)) {
       // Past the medium: a media box whose samples are all there still ends the file.
-      if (moov && is(type, "mdat") && movie.media_end() > pos && movie.media_end() <= cur.limit()) {
+      if (moov && is_id(type, "mdat") && movie.media_end() > pos && movie.media_end() <= cur.limit()) {
         pos = movie.media_end();
         mdat = true;
         break;
       }
       return typed || moov || pos > 0 ? carve(Verdict::truncated, cur.limit()) : corrupt();
     }
-    if (is(type, "moov") || is(type, "moof")) {
+    if (is_id(type, "moov") || is_id(type, "moof")) {
       if (!movie.walk(pos + hdr, pos + size, 0)) break;
-      moov = moov || is(type, "moov");
-      moof = moof || is(type, "moof");
+      moov = moov || is_id(type, "moov");
+      moof = moof || is_id(type, "moof");
     }
-    mdat = mdat || is(type, "mdat");
+    mdat = mdat || is_id(type, "mdat");
     pos += size;
   }
   if (!typed && !(moov && mdat)) return corrupt();

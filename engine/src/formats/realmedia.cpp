@@ -12,10 +12,8 @@
 namespace kes {
 namespace {
 
-bool is(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
-
 bool chunk_id(const uint8_t* p) {
-  return is(p, "PROP") || is(p, "MDPR") || is(p, "CONT") || is(p, "DATA") || is(p, "INDX") || is(p, "RMMD");
+  return is_any_id(p, {"PROP", "MDPR", "CONT", "DATA", "INDX", "RMMD"});
 }
 
 struct Props {
@@ -81,7 +79,7 @@ bool read_props(Cursor& cur, uint64_t pos, uint64_t size, Props& props) {
 
 bool probe_rm(const uint8_t* h) {
   const uint32_t size = be32(h + 4), headers = be32(h + 14);
-  return is(h, ".RMF") && (size == 16 || size == 18) && be16(h + 8) <= 1 && be32(h + 10) <= 1 && headers >= 2 &&
+  return is_id(h, ".RMF") && (size == 16 || size == 18) && be16(h + 8) <= 1 && be32(h + 10) <= 1 && headers >= 2 &&
          headers < 1024 && chunk_id(h + size) && be32(h + size + 4) >= 10;
 }
 
@@ -101,7 +99,7 @@ Carve measure_rm(ByteSource& src, uint64_t start, uint64_t max_length) {
     char id[4];
     std::memcpy(id, c, 4);  // the reads below move the cursor's buffer
     bool ok = true;
-    if (is(c, "DATA")) {
+    if (is_id(c, "DATA")) {
       if (data || (props.data_offset && props.data_offset != pos)) break;
       data = pos;
       const Packets k = data_packets(cur, pos, size, props);
@@ -135,7 +133,7 @@ Carve measure_rm(ByteSource& src, uint64_t start, uint64_t max_length) {
 namespace {
 
 bool interleaver_ok(const uint8_t* p) {
-  return is(p, "Int0") || is(p, "Int4") || is(p, "genr") || is(p, "sipr") || is(p, "vbrs") || is(p, "vbrf");
+  return is_any_id(p, {"Int0", "Int4", "genr", "sipr", "vbrs", "vbrf"});
 }
 
 bool alnum4(const uint8_t* p) {
@@ -154,7 +152,7 @@ uint64_t ra_header_end(const uint8_t* h) {
     return size >= 14 + 4 && size <= 512 ? 8 + size : 0;
   }
   if ((version != 4 && version != 5) || be16(h + 6) != 0 || be16(h + 16) != version) return 0;
-  if (!(is(h + 8, ".ra4") || is(h + 8, ".ra5")) || h[11] - '0' != version) return 0;
+  if (!is_any_id(h + 8, {".ra4", ".ra5"}) || h[11] - '0' != version) return 0;
   const uint64_t size = be32(h + 18);
   if (size < 48 || size > 4096) return 0;
   if (version == 4) return h[56] == 4 && interleaver_ok(h + 57) && h[61] == 4 && alnum4(h + 62) ? 16 + size : 0;
