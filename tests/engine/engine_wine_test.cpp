@@ -232,12 +232,13 @@ TEST_F(EngineUnderWine, PicturesPastFourGibibytesComeBackWhole) {
   size.QuadPart = 4 * gib + (1 << 20);
   ASSERT_TRUE(SetFilePointerEx(image, size, nullptr, FILE_BEGIN) && SetEndOfFile(image));
   CloseHandle(image);
-  std::strcpy(block.volume, (scratch / "card.img").c_str());
-  block.photo = 1;
-  ASSERT_EQ(engine_launch_thread(&block), 0);
+  std::strcpy(request.volume, (scratch / "card.img").c_str());
+  request.photo = 1;
+  const ScanSnapshot end = run_scan(job, request);
+  ASSERT_EQ(end.outcome, kScanEnded);
   ASSERT_EQ(g_found_files.records.size(), pngs.size());
   expect_found(pngs, pngs.size());
-  EXPECT_EQ(sectors_total(block), uint64_t(size.QuadPart / 512));
+  EXPECT_EQ(end.sectors_total, uint64_t(size.QuadPart / 512));
   DeleteFileA((scratch / "card.img").c_str());
 }
 
