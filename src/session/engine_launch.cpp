@@ -173,8 +173,17 @@ int ScanJob::engine_launch_thread() {
   delete_old_scan_folders(request.cache_folder);
   ensure_directory(request.cache_folder);
   if (stopping()) return kScanStopped;
-  if (start_engine() != 0) return kScanFailed;
-  const int rc = read_watching_engine();
+  // An engine that ended before it connected has read and written nothing: it is started
+  // once more. Wine now and then fails to start a process, which then ends at once.
+  int rc = kEngineEndedUnconnected;
+  for (int start = 0; start < 2 && rc == kEngineEndedUnconnected && !stopping(); ++start) {
+    if (start > 0) {
+      std::lock_guard<std::mutex> hold(lock_);
+      release_engine();
+    }
+    if (start_engine() != 0) return kScanFailed;
+    rc = read_watching_engine();
+  }
   if (rc > 0) return kScanStopped;  // before the engine connected: it has written nothing
   const int outcome = rc == 0 ? outcome_after_end() : kScanFailed;
   return stopping() ? kScanStopped : outcome;

@@ -43,7 +43,7 @@ void take_reported_file(const EngineReport& report, const std::string& scan_fold
 }  // namespace
 
 // 0 once the engine is the connected client (stopping or not: it stops cleanly then), 1
-// when stopped before, -1 on failure. The engine's process id and handle are the launch
+// when stopped before, kEngineEndedUnconnected when the engine ended first, -1 on failure. The engine's process id and handle are the launch
 // thread's own, so they are read here without the lock.
 int ScanJob::accept_engine() {
   for (;;) {
@@ -58,7 +58,7 @@ int ScanJob::accept_engine() {
     if (stopping()) return 1;
     if (!connected && error != ERROR_NO_DATA) return -1;
     DisconnectNamedPipe(pipe_);  // not our engine: drop it and anything it wrote
-    if (has_ended(block_.process)) return stopping() ? 1 : -1;
+    if (has_ended(block_.process)) return stopping() ? 1 : kEngineEndedUnconnected;
   }
 }
 

@@ -72,7 +72,9 @@ class ScanJob {
   int read_watching_engine();
   int outcome_after_end();
   // engine_reports.cpp: reads the engine's reports until the end message (0) or a broken
-  // stream (-1); 1 when the scan was stopped before the engine connected.
+  // stream (-1); 1 when the scan was stopped before the engine connected,
+  // kEngineEndedUnconnected when the engine ended before it connected.
+  static constexpr int kEngineEndedUnconnected = -2;
   int read_engine_reports();
   int accept_engine();
   void hold_while_paused();

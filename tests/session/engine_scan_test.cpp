@@ -221,13 +221,16 @@ TEST_F(EngineScan, TheOwnersStatesFollowRequestsAndTheEngine) {
     DWORD engine_exit;  // 0: no engine was started
   };
   using S = ScanState;
+  const std::string dies_first = "die-first " + logs / "died_once" + "|connect|file a.jpg 20|end";
   const Row rows[] = {
       {"a whole scan", "connect|file a.jpg 20|end", 0,
        {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanEnded, kAny},
       {"an engine that dies", "connect|file a.jpg 20|die", 0,
        {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanFailed, kAny},
-      {"an engine that dies before it connects", "die", 0,
+      {"an engine that dies before it connects, started once more", "die", 0,
        {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanFailed, kAny},
+      {"an engine that dies before it connects the first time only",
+       dies_first.c_str(), 0, {{kStart, S::starting}, {kUntilEnded, S::ended}}, kScanEnded, kAny},
       {"pause holds engine and reader, resume lets them go",
        "connect|file a.jpg 20|sleep 400|file b.jpg 20|sleep 400|file c.jpg 20|end", 0,
        {{kStart, S::starting}, {kUntilListed, S::running}, {kPause, S::paused}, {kHold, S::paused},

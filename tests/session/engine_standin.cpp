@@ -10,6 +10,8 @@
 //                      engine ends a stopped one: the end message, exit code 3
 //   hang MS            pause, deaf to the stop event
 //   die                exit at once, code 3, without an end message
+//   die-first MARK     die, unless the file MARK exists; it is made first (a process that
+//                      ends at once the first time it is started only)
 //   exit N             exit at once with code N
 //   crash              fault on a null pointer, as a broken engine would
 // Its command line and any error go to the file TESS_STANDIN_LOG when set.
@@ -139,6 +141,10 @@ void run(const std::string& command) {
   } else if (verb == "hang") {
     Sleep(std::strtoul(rest.c_str(), nullptr, 10));
   } else if (verb == "die") {
+    ExitProcess(3);
+  } else if (verb == "die-first") {
+    if (GetFileAttributesA(rest.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+    if (FILE* mark = std::fopen(rest.c_str(), "wb")) std::fclose(mark);
     ExitProcess(3);
   } else if (verb == "exit") {
     ExitProcess(std::strtoul(rest.c_str(), nullptr, 10));
