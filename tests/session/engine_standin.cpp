@@ -9,6 +9,7 @@
 //   sleep MS           pause; the program's stop event ends the pause, and the run as the
 //                      engine ends a stopped one: the end message, exit code 3
 //   hang MS            pause, deaf to the stop event
+//   await PATH         pause until the file PATH exists (a test's go-ahead; a minute at most)
 //   die                exit at once, code 3, without an end message
 //   die-first MARK     die, unless the file MARK exists; it is made first (a process that
 //                      ends at once the first time it is started only)
@@ -138,6 +139,9 @@ void run(const std::string& command) {
     log_line("stopped");
     if (g_pipe != INVALID_HANDLE_VALUE) send("", 0);
     ExitProcess(kestrune::kExitStopped);
+  } else if (verb == "await") {
+    for (int waited = 0; GetFileAttributesA(rest.c_str()) == INVALID_FILE_ATTRIBUTES && waited < 3000; ++waited)
+      Sleep(20);
   } else if (verb == "hang") {
     Sleep(std::strtoul(rest.c_str(), nullptr, 10));
   } else if (verb == "die") {

@@ -376,8 +376,10 @@ TEST_F(RecoveryPage, Pictures) {
   for (int language = 0; language < 4; ++language) {
     close_page();
     open_page(language);
+    // The engine holds after the first four files until the picture during the scan is taken.
+    const std::string go = logs / ("go" + std::to_string(language));
     start("connect|progress 200000 0|file a.JPG 20|file b.nef 20|file c.mov 20|file d.mp3 20"
-          "|progress 200000 90000|sleep 1500|file e.jpg 20|progress 200000 200000|end");
+          "|progress 200000 90000|await " + go + "|file e.jpg 20|progress 200000 200000|end");
     ASSERT_TRUE(pump_until([&] { return page->tree_cursor == 4 && page->shown_percent() >= 40; }));
     {
       ListLock hold;
@@ -390,6 +392,7 @@ TEST_F(RecoveryPage, Pictures) {
     page->SendMessage(kFocusedFileMessage, 1);
     page->SendMessage(kViewCountsMessage, 4, 1);
     picture(std::wstring(L"recovery_") + dialog_languages(language).code + L"_during");
+    ASSERT_TRUE(write_bytes(go, {}));
     ASSERT_TRUE(scan_over());
     picture(std::wstring(L"recovery_") + dialog_languages(language).code + L"_after");
   }
