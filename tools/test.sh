@@ -8,6 +8,13 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 NATIVE_DIR="${NATIVE_DIR:-$ROOT/build/native}"
 start=$(date +%s)
 
+# A full run writes about 8 GiB (two editions, their Wine prefixes, the sanitized native
+# build with its fuzz targets): say so at once rather than fail at a link half an hour in.
+free_gib=$(( $(df -Pk "$ROOT" | awk 'NR == 2 {print $4}') / 1048576 ))
+if [ "$free_gib" -lt 8 ]; then
+  echo "test.sh: only $free_gib GiB free on this disk; a full run writes about 8 GiB" >&2
+fi
+
 "$ROOT/tools/setup.sh"
 # shellcheck source=tools/wine-env.sh
 . "$ROOT/tools/wine-env.sh"

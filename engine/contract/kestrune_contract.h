@@ -56,15 +56,16 @@ inline void split_count(uint64_t count, uint32_t (&halves)[2]) {
 }
 inline uint64_t joined_count(const uint32_t (&halves)[2]) { return (uint64_t(halves[1]) << 32) | halves[0]; }
 
-// The search options, per kind, in the order the program sends them; "asf" and "riff"
-// stand for both video and audio.
+// The search options, per kind, in the order the program sends them; "asf", "riff" and
+// "mov" stand for both video and audio ("mov" finds the sound-only ISO media that phones
+// record memos in and music is sold in, written as m4a).
 constexpr const char* kVideoSearch[15] = {"max", "mov",  "riff", "asf", "flv", "dpx", "dv",  "fcp",
                                           "ifo", "m2ts", "mkv",  "mpg", "rm",  "swf", "TiVo"};
 constexpr const char* kPhotoSearch[15] = {"tif", "dsc", "raf", "x3f", "orf", "rw2", "crw", "mrw",
                                           "png", "gif", "bmp", "jpg", "ico", "psd", "heif"};
-constexpr const char* kAudioSearch[25] = {"aif", "all", "als", "ape", "asf",  "au",  "caf", "riff", "flac",
+constexpr const char* kAudioSearch[26] = {"aif", "all", "als", "ape", "asf",  "au",  "caf", "riff", "flac",
                                           "gp5", "ds2", "dss", "flp", "it",   "mid", "mp3", "mus",  "ogg",
-                                          "ra",  "rns", "ses", "sib", "wv",   "xm",  "wtv"};
+                                          "ra",  "rns", "ses", "sib", "wv",   "xm",  "wtv", "mov"};
 
 // Extensions per kind as the program sorts files, compared without regard to ASCII case
 // and looked up video first, then photo, then audio; each holds its kind's search options

@@ -2,10 +2,12 @@
 // (COMM, SSND, FVER, MARK, INST, COMT, ID3, ...), each padded to even, must fill it.
 // COMM comes before the sound data, and an uncompressed SSND holds every sample frame
 // COMM announces.
+#include <algorithm>
 #include <cstring>
 
 #include "formats/cursor.h"
 #include "formats/formats.h"
+#include "formats/pcm_check.h"
 
 namespace kes {
 namespace {
@@ -15,6 +17,7 @@ constexpr uint32_t kMaxChunks = 1u << 20;
 struct Comm {
   bool seen = false, compressed = false;
   uint64_t sound_bytes = 0;  // what SSND must hold at least when uncompressed
+  PcmLayout samples;         // checked as sound when uncompressed
 };
 
 bool read_comm(const uint8_t* c, uint32_t size, bool aifc, Comm& comm) {
@@ -25,6 +28,8 @@ bool read_comm(const uint8_t* c, uint32_t size, bool aifc, Comm& comm) {
   comm.compressed = aifc && std::memcmp(c + 18, "NONE", 4) != 0 && std::memcmp(c + 18, "twos", 4) != 0 &&
                     std::memcmp(c + 18, "sowt", 4) != 0;
   comm.sound_bytes = uint64_t(be32(c + 2)) * channels * ((bits + 7) / 8);
+  const bool little_endian = aifc && std::memcmp(c + 18, "sowt", 4) == 0;
+  if (!comm.compressed) comm.samples = PcmLayout{(bits + 7u) / 8u, channels, !little_endian};
   return true;
 }
 
@@ -37,7 +42,7 @@ bool probe_aif(const uint8_t* h) {
   return size >= 4 + 8 + 18 && printable_id(h + 12) && first <= size - 12;
 }
 
-Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length) {
+Carve resume_aif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted) {
   Cursor cur(src, start, max_length);
   const uint8_t* h = cur.get(0, 20);
   if (!h || !probe_aif(h)) return corrupt();
@@ -51,6 +56,8 @@ Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length) {
     if (!c) return make_carve(Verdict::truncated, cur.limit(), "aif");
     const uint32_t size = be32(c + 4);
     const uint64_t data = pos + 8;
+    uint64_t samples_at = 0;
+    bool check_sound = false;
     if (!printable_id(c) || size > end - data) break;
     if (std::memcmp(c, "COMM", 4) == 0) {
       const uint8_t* body = cur.get(data, aifc ? 22 : 18);
@@ -63,9 +70,16 @@ Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length) {
       const uint32_t offset = be32(s);  // bytes before the first sample frame
       if (!comm.compressed && (offset > size - 8 || size - 8 - offset < comm.sound_bytes)) break;
       sound = true;
+      samples_at = data + 8 + offset;
+      check_sound = !comm.compressed && trusted == 0;
     }
     // The pad byte after an odd chunk must be there too: the file is cut before it.
     pos = data + size == end ? end : data + size + (size & 1);
+    if (check_sound) {  // as far as the medium goes: sound that stops being sound ends there
+      const uint64_t to = std::min(data + size, cur.limit());
+      const uint64_t held = pcm_holds_to(cur, samples_at, to, comm.samples);
+      if (held < to) return make_carve(Verdict::truncated, held, "aif");
+    }
     if (!cur.readable(data, pos - data)) return make_carve(Verdict::truncated, cur.limit(), "aif");
     good = pos;
   }
@@ -75,6 +89,10 @@ Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length) {
     return make_carve(Verdict::complete, cur.readable(0, padded) ? padded : end, "aif");
   }
   return good > 12 && comm.seen ? make_carve(Verdict::truncated, good, "aif") : corrupt();
+}
+
+Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length) {
+  return resume_aif(src, start, max_length, 0);
 }
 
 }  // namespace kes

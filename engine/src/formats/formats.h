@@ -88,8 +88,12 @@ bool probe_ape(const uint8_t* head);
 Carve measure_ape(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_aif(const uint8_t* head);
 Carve measure_aif(ByteSource& src, uint64_t start, uint64_t max_length);
+// With a trusted prefix (a candidate continuation spliced on), the samples are not judged
+// as sound.
+Carve resume_aif(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
 bool probe_au(const uint8_t* head);
 Carve measure_au(ByteSource& src, uint64_t start, uint64_t max_length);
+Carve resume_au(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
 bool probe_caf(const uint8_t* head);
 Carve measure_caf(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_mid(const uint8_t* head);

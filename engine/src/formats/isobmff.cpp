@@ -111,6 +111,9 @@ class Movie {
   // program sorts under audio.
   bool sound_only() const { return sound_ && !visual_; }
   uint64_t first_bad_sample() const { return bad_sample_; }
+  // Where the data last vouched for before that sample begins: the frame before it in
+  // its track started well, but the piece may end anywhere inside it.
+  uint64_t last_vouched() const { return good_before_bad_ ? good_before_bad_ : bad_sample_; }
 
  private:
   bool enter(const uint8_t* type, uint64_t pos, uint64_t hdr, uint64_t size, int depth) {
@@ -201,7 +204,7 @@ class Movie {
     if (fixed == 0 && (samples * field + 7) / 8 > t.stsz_size - 12) return false;
     int length_size = 4;
     const Codec c = codec(length_size);
-    uint64_t sample = 0;
+    uint64_t sample = 0, good = 0;  // good: the last sample found starting a frame
     for (uint64_t run = 0; run < runs; ++run) {
       const uint64_t at = t.stsc + 8 + run * 12;
       uint64_t first = 0, per_chunk = 0, next = 0;
@@ -226,7 +229,14 @@ class Movie {
           for (; sample < chunk_end; ++sample) {
             if (++steps_ > kMaxSamples) return true;
             const uint64_t size = fixed ? fixed : sample_size(stsz, t, field, sample);
-            if (off + bytes < bad_sample_ && !frame_ok(c, length_size, off + bytes, size)) bad_sample_ = off + bytes;
+            if (off + bytes < bad_sample_ && c != Codec::other) {
+              if (!frame_ok(c, length_size, off + bytes, size)) {
+                bad_sample_ = off + bytes;
+                good_before_bad_ = good;
+              } else {
+                good = off + bytes;
+              }
+            }
             bytes += size;
             if (off + bytes > cur_.limit()) {  // the rest lies past the medium: nothing to check there
               sample = chunk_end;
@@ -282,6 +292,7 @@ class Movie {
   uint64_t steps_ = 0;
   uint64_t media_end_ = 0;
   uint64_t bad_sample_ = UINT64_MAX;
+  uint64_t good_before_bad_ = 0;  // the start of the sample of its track before it, 0 when none
   bool sound_ = false, visual_ = false;
 };
 
@@ -319,7 +330,9 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   const bool typed = is_id(h + 4, "ftyp");
   const char* ext = typed ? ftyp_ext(h, be32(h)) : "mov";
   Movie movie(cur, src, start, max_length);
-  auto carve = [&](Verdict v, uint64_t length) { return make_carve(v, length, movie.sound_only() ? "m4a" : ext); };
+  auto carve = [&](Verdict v, uint64_t length, uint64_t broken_at = 0) {
+    return make_carve(v, length, movie.sound_only() ? "m4a" : ext, broken_at);
+  };
   bool moov = false, mdat = false, moof = false;
   uint64_t pos = 0;
   for (uint32_t n = 0; n < kMaxBoxes && cur.within(pos, 8); ++n) {
@@ -364,7 +377,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (!typed && !(moov && mdat)) return corrupt();
   if (!moov && !moof) return pos > 512 ? carve(Verdict::truncated, pos) : corrupt();
   const uint64_t bad = movie.first_bad_sample();
-  if (bad < pos) return carve(Verdict::truncated, bad);
+  if (bad < pos) return carve(Verdict::truncated, movie.last_vouched(), bad);
   if (movie.media_end() > pos) return carve(Verdict::truncated, pos);
   return carve(Verdict::complete, pos);
 }

@@ -3,10 +3,12 @@
 // and sizes that stay inside their parent, and an AVI's index must point to its chunks.
 // A large AVI goes on in "AVIX" extensions; a large WAVE is an RF64 (or BW64) file whose
 // 64-bit sizes stand in its "ds64" chunk.
+#include <algorithm>
 #include <cstring>
 
 #include "formats/cursor.h"
 #include "formats/formats.h"
+#include "formats/pcm_check.h"
 
 namespace kes {
 namespace {
@@ -52,6 +54,16 @@ bool wide_magic(const uint8_t* h) { return std::memcmp(h, "RF64", 4) == 0 || std
 
 enum class Walk { whole, cut, broken };
 
+// The samples a WAVE's "fmt " chunk announces, when they are linear PCM (plain or
+// extensible); a layout of no samples otherwise.
+PcmLayout wave_samples(const uint8_t* fmt, uint64_t size) {
+  const uint16_t tag = le16(fmt), channels = le16(fmt + 2), align = le16(fmt + 12), bits = le16(fmt + 14);
+  const bool pcm = tag == 1 || (tag == 0xFFFE && size >= 40 && le16(fmt + 24) == 1);
+  const unsigned bytes = (bits + 7u) / 8u;
+  if (!pcm || bytes == 0 || bytes > 4 || channels == 0 || align != bytes * channels) return {};
+  return PcmLayout{bytes, channels, false, bytes == 1};
+}
+
 // Walks the chunks of [pos, end), descending into lists. `good` ends as the end of the
 // last chunk that held: where a cut or broken file is still worth keeping.
 struct Walker {
@@ -59,9 +71,24 @@ struct Walker {
   uint64_t good;
   uint64_t trusted;  // chunks ending here or before held before: no need to read them
   const Ds64* ds64;  // the 64-bit sizes of a wide form, or null
+  bool wave;         // a WAVE form, whose PCM samples are checked as sound
   uint32_t chunks = 0;
+  PcmLayout samples = {};  // of the "fmt " chunk read so far
   uint64_t movi = 0;              // where the "movi" list's type stands, 0 when none
   uint64_t index = 0, index_size = 0;  // the data of the "idx1" chunk, 0 when none
+
+  // Whether the samples of the data chunk stop being sound before its end, or before
+  // the medium's: the file's contiguous reading left it at `good`. A candidate
+  // continuation's samples (past `trusted`) are not judged: sound joins sound anywhere
+  // in a pure tone, so the search takes them as data no structure checks.
+  bool sound_ends(uint64_t data, uint64_t size) {
+    if (trusted) return false;
+    const uint64_t to = std::min(data + size, cur.limit());
+    const uint64_t held = pcm_holds_to(cur, data, to, samples);
+    if (held >= to) return false;
+    good = held;
+    return true;
+  }
 
   Walk walk(uint64_t pos, uint64_t end, int depth) {
     while (end - pos >= 8) {
@@ -73,6 +100,7 @@ struct Walker {
       if (!printable_id(h) || size > end - data || ++chunks > kMaxChunks) return Walk::broken;
       const bool list = std::memcmp(h, "LIST", 4) == 0;
       const bool idx1 = std::memcmp(h, "idx1", 4) == 0;  // h moves with the next read
+      const bool fmt = wave && depth == 0 && is_id(h, "fmt "), sound = wave && depth == 0 && is_id(h, "data");
       if (list) {
         const uint8_t* type = size >= 4 ? cur.get(data, 4) : nullptr;
         if (size >= 4 && !type) return Walk::cut;
@@ -80,10 +108,16 @@ struct Walker {
         if (depth == 0 && std::memcmp(type, "movi", 4) == 0) movi = data;
         Walk inner = walk(data + 4, data + size, depth + 1);
         if (inner != Walk::whole) return inner;
+      } else if (sound && sound_ends(data, size)) {
+        return Walk::broken;
       } else if (data + size > trusted && !cur.readable(data, size)) {
         return Walk::cut;
       } else if (depth == 0 && idx1) {
         index = data, index_size = size;
+      } else if (fmt && size >= 16) {
+        const uint8_t* f = cur.get(data, size >= 40 ? 40 : 16);
+        if (!f) return Walk::cut;
+        samples = wave_samples(f, size);
       }
       // An odd last chunk may lack its pad byte when the header's size says so; a pad
       // byte the size counts must be there.
@@ -172,7 +206,7 @@ Carve resume_riff(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t
   const bool avi = std::memcmp(form, "AVI ", 4) == 0;
   Ds64 ds;
   const bool wide = wide_magic(h);
-  Walker w{cur, 12, trusted, wide ? &ds : nullptr};
+  Walker w{cur, 12, trusted, wide ? &ds : nullptr, std::memcmp(form, "WAVE", 4) == 0};
   uint64_t end = 0;
   const Riff first = wide ? read_wide(cur, ds) : read_riff(cur, 0, form);
   if (!first.end) return corrupt();

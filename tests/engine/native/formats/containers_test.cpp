@@ -127,7 +127,8 @@ TEST(Containers, DamageEndsTheFileWhereTheStructureStopsHolding) {
     EXPECT_EQ(c.verdict, Verdict::truncated);
     EXPECT_EQ(c.length, cut);
     if (!s.splice_shows) continue;
-    // Another file's sectors over the middle: never complete, kept at most up to them.
+    // Another file's sectors over the middle: never complete, kept at most up to them; a
+    // movie, whose index tells where each frame starts, only up to the frame before them.
     Card card(s.file.size() + 8192, false, 11);
     card.put(0, s.file);
     const size_t at = s.file.size() / 2 / 512 * 512;
@@ -135,7 +136,7 @@ TEST(Containers, DamageEndsTheFileWhereTheStructureStopsHolding) {
     card.put(at, junk);
     c = measure(fmt(s.option), card.data, 0);
     EXPECT_EQ(c.verdict, Verdict::truncated);
-    EXPECT_LE(c.length, at + junk.size());
+    EXPECT_LE(c.length, std::string(s.option) == "mov" ? at : at + junk.size());
   }
 }
 

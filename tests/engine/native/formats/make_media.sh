@@ -234,6 +234,14 @@ av -i tone.wav -i cover.jpg -map 0 -map 1 -c:a libmp3lame -b:a 128k -c:v copy -i
 flac -s -f --picture=cover.jpg -o world_picture.flac tone.wav
 av -i tone.wav -c:a pcm_s16le -write_bext 1 -metadata description="Take 1" -metadata originator=Kestrel \
   -metadata origination_date=2024-06-01 -metadata origination_time=10:00:00 world_bext.wav
+# A phone's voice memo (speech between silences, 48 kHz mono) and a hiss that reads as
+# noise from its first sample.
+av -f lavfi -i "flite=text='Voice memo, the tenth of December. Remember to call the dentist on Monday morning, \
+buy milk, eggs and bread on the way home, and send the photos from the holiday to Anna and Peter. The meeting \
+moved to Thursday at three, in the small room on the second floor.':voice=slt" -af apad=whole_dur=$T -ar 48000 \
+  -ac 1 -c:a pcm_s16le world_memo.wav
+av -i world_memo.wav -c:a pcm_s16be world_memo.aif
+av -f lavfi -i "anoisesrc=color=white:amplitude=0.9:sample_rate=44100:duration=$T" -ac 2 -c:a pcm_s16le world_hiss.wav
 rm -f tone.wav cover.jpg
 bash "$here/camera_jpegs.sh" .
 # A movie of more than 4 GiB (a 64-bit mdat size, co64 chunk offsets): the bytes before

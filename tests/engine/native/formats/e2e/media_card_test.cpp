@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <iterator>
 #include <map>
+#include <set>
 
 #include "engine_process.h"
 #include "kestrune_command_line.h"
@@ -129,6 +130,19 @@ TEST(MediaCard, EveryFormatComesBackWithItsExtension) {
     EXPECT_EQ(it->second, p.ext);
   }
   EXPECT_EQ(found.size(), files.size()) << "extra carves from the noise or from inside files";
+
+  // With sound alone wanted, every file the program sorts under Audio is found too: the
+  // sound-only ISO media (m4a) among them.
+  kes_test::EngineRun audio = kes_test::run_engine(
+      KESSRV_EXE, {"/d", dir / "audio", "/cmd", dir / "card.img", kestrune::build_search_options(false, false, true)});
+  ASSERT_EQ(audio.exit_code, 0) << audio.err;
+  std::set<Bytes> heard;
+  for (const kes_test::Message& m : audio.messages)
+    if (!m.end && m.report.file_path[0]) heard.insert(kes_test::read_file(m.report.file_path));
+  for (const Placed& p : files)
+    if (std::any_of(std::begin(kestrune::kAudioKinds), std::end(kestrune::kAudioKinds),
+                    [&](const char* e) { return p.ext == e; }))
+      EXPECT_TRUE(heard.count(p.file)) << "a scan for sound lost the " << p.ext << " file of " << p.file.size() << " bytes";
 }
 
 // What the engine wrote, by path below the scan folder.
