@@ -31,7 +31,12 @@ constexpr bool kFreshBuffers = false;
 
 bool Cursor::fill(uint64_t pos, size_t n) {
   if (!within(pos, n)) return false;
-  const size_t block = kFreshBuffers ? std::min<size_t>(block_, 4096) : block_;
+  // Reads ahead as far as the parser went on in order: a look at a header or a far jump
+  // (a candidate splice measured again, the last byte of a payload) takes a small block,
+  // a walk through the data ever larger ones.
+  const bool in_order = buf_len_ != 0 && pos >= buf_pos_ && pos - buf_pos_ <= buf_len_;
+  ahead_ = in_order ? std::min(ahead_ * 2, kBlock) : kFirstBlock;
+  const size_t block = kFreshBuffers ? std::min<size_t>(block_, 4096) : std::min(block_, ahead_);
   size_t want = static_cast<size_t>(std::min<uint64_t>(std::max(block, n), limit_ - pos));
   if (kFreshBuffers || !buf_ || want > buf_cap_) {  // as large as the reads need: a table's cursor takes little
     buf_cap_ = want;

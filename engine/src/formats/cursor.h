@@ -42,6 +42,7 @@ inline bool printable_id(const uint8_t* id) {
 class Cursor {
  public:
   static constexpr size_t kBlock = size_t(1) << 18;
+  static constexpr size_t kFirstBlock = size_t(1) << 14;
 
   Cursor(ByteSource& src, uint64_t start, uint64_t max_length);
 
@@ -86,6 +87,7 @@ class Cursor {
   std::unique_ptr<uint8_t[]> buf_;  // allocated on first use, never larger than needed
   size_t buf_cap_ = 0;
   size_t block_ = kBlock;
+  size_t ahead_ = kFirstBlock;  // the next read's size, doubled while reads follow in order
   uint64_t buf_pos_ = 0;
   size_t buf_len_ = 0;
 };
