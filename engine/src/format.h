@@ -64,6 +64,13 @@ struct Format {
   uint64_t (*directory_at)(const uint8_t* head) = nullptr;
 };
 
+// A sector some probes accepted: the formats, in probing order.
+struct SectorHits {
+  uint64_t pos = 0;
+  const Format* hits[kMaxHitsPerSector] = {};
+  size_t count = 0;
+};
+
 // Every format the engine knows, in probing order.
 const Format* format_table(size_t* count);
 // The format enabled by a search option ("jpg", "tif", ...), or null.

@@ -77,13 +77,13 @@ void MeasurePool::measure(Candidate& c, FragmentSearch* search) {
     return;
   }
   // A file at a cluster start is measured once, by the scan or by a search that met it.
-  auto take = [&] { return measure_hits(c.hits, c.hit_count, source_, c.pos); };
+  auto take = [&] { return measure_hits(c.hits, c.count, source_, c.pos); };
   const Measured m = search && layout_->at_cluster_start(c.pos) ? ends_->measure(c.pos, take) : take();
   c.format = m.format;
   c.carve = m.carve;
   if (search) {
     c.placed = c.carve;
-    c.placed_format = c.format ? c.format : search->broken_start(c.hits, c.hit_count, c.pos, c.placed);
+    c.placed_format = c.format ? c.format : search->broken_start(c.hits, c.count, c.pos, c.placed);
     if (c.placed_format) c.pieces = search->place(*c.placed_format, c.pos, c.placed);
     c.placed_ahead = true;
   }

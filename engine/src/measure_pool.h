@@ -19,10 +19,7 @@
 namespace kes {
 
 // One sector whose bytes some formats' probes accepted, and the verdict on it.
-struct Candidate {
-  uint64_t pos = 0;
-  const Format* hits[kMaxHitsPerSector] = {};
-  size_t hit_count = 0;
+struct Candidate : SectorHits {
   // Set by the measure: the first hit, in probing order, whose structure holds.
   const Format* format = nullptr;
   Carve carve;

@@ -13,13 +13,6 @@
 
 namespace kes {
 
-// A sector some probes accepted: the formats, in probing order.
-struct SectorHits {
-  uint64_t pos = 0;
-  const Format* hits[kMaxHitsPerSector] = {};
-  size_t count = 0;
-};
-
 struct ChunkHits {
   uint64_t index = UINT64_MAX;
   uint64_t end = 0;  // medium offset after the chunk's last byte

@@ -78,9 +78,7 @@ void Scanner::queue_hits(const ChunkHits& chunk) {
   for (; s != chunk.sectors.end(); ++s) {
     pending_.push_back(std::make_unique<Candidate>());
     Candidate* c = pending_.back().get();
-    c->pos = s->pos;
-    c->hit_count = s->count;
-    std::copy(s->hits, s->hits + s->count, c->hits);
+    static_cast<SectorHits&>(*c) = *s;
     pos_ = s->pos + kSectorBytes;
     pool_.submit(c);
     if (pending_.size() >= kMaxPending) return;
@@ -108,11 +106,11 @@ void Scanner::resolve_oldest() {
     if (!c.placed_ahead || old_grid || in_doubt || overlaps_claims(pieces)) {
       format = c.format;
       carve = c.carve;
-      if (!format) format = search.broken_start(c.hits, c.hit_count, c.pos, carve);
+      if (!format) format = search.broken_start(c.hits, c.count, c.pos, carve);
       pieces = format ? search.place(*format, c.pos, carve, !in_doubt) : Pieces{};
     }
     // Placed along the free clusters, past those of the files carved before it: here.
-    if (pieces.count == 0) pieces = search.relocated(c.hits, c.hit_count, c.pos, &format, carve);
+    if (pieces.count == 0) pieces = search.relocated(c.hits, c.count, c.pos, &format, carve);
     if (pieces.count > 0 && emit(*format, carve, pieces)) {
       // Whatever lies inside the file (an embedded thumbnail) is part of it.
       skip_end_ = round_up_sector(c.pos + pieces.piece[0].length);

@@ -309,7 +309,7 @@ TEST(MeasurePool, HitsInsideAFoundFileAreNotMeasured) {
   for (int i = 0; i < 3; ++i) {
     hits[i].pos = 512 * (i + 1);
     hits[i].hits[0] = &counting;
-    hits[i].hit_count = 1;
+    hits[i].count = 1;
     pool.submit(&hits[i]);
   }
   for (kes::Candidate& c : hits) pool.wait(&c);
