@@ -109,7 +109,9 @@ class EngineUnderWine : public ::testing::Test {
   void TearDown() override {
     job.stop();
     reset_found_files();
-    if (!card_.empty()) EXPECT_TRUE(read_bytes(scratch / "card.img") == card_) << "the engine never writes to the card";
+    if (!card_.empty()) {
+      EXPECT_TRUE(read_bytes(scratch / "card.img") == card_) << "the engine never writes to the card";
+    }
   }
   // A card of `sectors` sectors with the PNGs at the given sectors; returns the PNGs.
   std::vector<Bytes> make_card(uint32_t sectors, const std::vector<uint32_t>& at) {

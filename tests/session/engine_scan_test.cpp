@@ -45,7 +45,9 @@ class EngineScan : public ::testing::Test {
     return wait_until(has_ended, true);
   }
   ScanSnapshot wait_until(const std::function<bool(const ScanSnapshot&)>& done, bool start = false) {
-    if (start) EXPECT_TRUE(job.start(request));
+    if (start) {
+      EXPECT_TRUE(job.start(request));
+    }
     ScanSnapshot now = poll_until(job, done, 30000);
     EXPECT_TRUE(done(now)) << "state " << static_cast<int>(now.state);
     return now;

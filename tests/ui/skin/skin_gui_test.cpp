@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "framework/window.h"
 #include "resource.h"
 #include "ui/skin/bitmap_button.h"
@@ -262,8 +264,8 @@ TEST_F(SkinWindows, TreeNeverKeepsTheFocusButClicksStillSelect) {
   tree.SetFocus();
   EXPECT_EQ(GetFocus(), parent.m_hWnd);
 
-  RECT item = {};
-  *reinterpret_cast<HTREEITEM*>(&item) = video;
+  RECT item = {};  // the message takes the item's handle in the rectangle's place
+  std::memcpy(&item, &video, sizeof video);
   ASSERT_TRUE(tree.SendMessage(TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&item)));
   const LPARAM point = MAKELPARAM(item.left + 3, (item.top + item.bottom) / 2);
   tree.PostMessage(WM_LBUTTONUP, 0, point);  // ends the control's own drag tracking
