@@ -107,7 +107,9 @@ class ProgramRoad : public ::testing::Test {
     card_hash_ = card_manifest::sha256_hex(read_bytes(kCard));
   }
   void TearDown() override {
-    if (defined_) EXPECT_EQ(card_hash_, card_manifest::sha256_hex(read_bytes(kCard))) << "the card is never written";
+    if (defined_) {
+      EXPECT_EQ(card_hash_, card_manifest::sha256_hex(read_bytes(kCard))) << "the card is never written";
+    }
   }
 
   // Settings as a user left them: a cache and a destination in the test's folder.
@@ -367,7 +369,9 @@ TEST(ProgramStart, MissingLanguageFileIsCodeFourAndADamagedOneStillStarts) {
     ScratchFolder folder("start");
     const std::string exe = folder / "Tessaline.exe";
     ASSERT_TRUE(CopyFileW(program_path().c_str(), std::wstring(exe.begin(), exe.end()).c_str(), FALSE));
-    if (c.content) ASSERT_TRUE(write_file(folder / "language.ini", c.content, c.size));
+    if (c.content) {
+      ASSERT_TRUE(write_file(folder / "language.ini", c.content, c.size));
+    }
     program p(std::wstring(exe.begin(), exe.end()));
     if (!c.content) {
       ASSERT_TRUE(p.launch());

@@ -289,9 +289,15 @@ TEST_F(EngineScan, TheOwnersStatesFollowRequestsAndTheEngine) {
       EXPECT_EQ(WaitForSingleObject(engine, 5000), WAIT_OBJECT_0) << "no engine outlives its scan";
       DWORD code = 0;
       GetExitCodeProcess(engine, &code);
-      if (row.engine_exit != kAny) EXPECT_EQ(code, row.engine_exit);
-      if (row.engine_exit == kKilled) EXPECT_GE(stop_ms, ScanJob::kStopGraceMs - 100) << "ended only after the grace";
-      if (row.engine_exit == 3) EXPECT_LT(stop_ms, ScanJob::kStopGraceMs) << "it stopped by itself";
+      if (row.engine_exit != kAny) {
+        EXPECT_EQ(code, row.engine_exit);
+      }
+      if (row.engine_exit == kKilled) {
+        EXPECT_GE(stop_ms, ScanJob::kStopGraceMs - 100) << "ended only after the grace";
+      }
+      if (row.engine_exit == 3) {
+        EXPECT_LT(stop_ms, ScanJob::kStopGraceMs) << "it stopped by itself";
+      }
       CloseHandle(engine);
     }
     EXPECT_FALSE(exists(cache + "\\tmp.0")) << "the clean-up is never cut short";
