@@ -112,8 +112,11 @@ class Movie {
   bool sound_only() const { return sound_ && !visual_; }
   uint64_t first_bad_sample() const { return bad_sample_; }
   // Where the data last vouched for before that sample begins: the frame before it in
-  // its track started well, but the piece may end anywhere inside it.
-  uint64_t last_vouched() const { return good_before_bad_ ? good_before_bad_ : bad_sample_; }
+  // its track started well, but the piece may end anywhere inside it. (Chunks may lie
+  // in any order: one that starts after the bad sample vouches for nothing before it.)
+  uint64_t last_vouched() const {
+    return good_before_bad_ && good_before_bad_ < bad_sample_ ? good_before_bad_ : bad_sample_;
+  }
 
  private:
   bool enter(const uint8_t* type, uint64_t pos, uint64_t hdr, uint64_t size, int depth) {
