@@ -6,6 +6,8 @@
 // follow.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "formats/crc.h"
 #include "formats/cursor.h"
@@ -156,6 +158,100 @@ uint64_t frame_bound(const StreamInfo& si) {
   return kMaxFrameHeader + 2 + uint64_t(si.channels) * (2 + uint64_t(si.max_block) * (si.bits + 1) / 8);
 }
 
+// A walk over the frames, before the frame at `pos` (whose header is `f`).
+struct FrameWalk {
+  uint64_t pos = 0, n = 0, samples = 0;
+  FrameHeader f;
+};
+
+constexpr uint64_t kMarkFrames = 4;  // a re-measure checks no more than that again
+
+// The frames from `w` on; every kMarkFrames frames, a copy of the walk goes to `marks`.
+Carve walk_frames(Cursor& cur, const StreamInfo& si, uint64_t metadata_end, FrameWalk w,
+                  std::vector<FrameWalk>* marks) {
+  const uint64_t bound = frame_bound(si);
+  for (; w.n < kMaxFrames; ++w.n) {
+    if (marks && w.n % kMarkFrames == 0) marks->push_back(w);
+    w.samples += w.f.block;
+    const bool last = si.samples && w.samples >= si.samples;
+    if (si.samples && w.samples > si.samples) break;
+    uint64_t end = 0;
+    const uint64_t next_number = w.f.variable ? w.samples : w.n + 1;
+    FrameEnd e = last ? end_of_last(cur, w.pos, w.f, si, w.pos + bound, end)
+                      : end_before_next(cur, w.pos, w.f, si, next_number, w.pos + bound, end);
+    if (e == FrameEnd::cut) return make_carve(Verdict::truncated, cur.limit(), "flac");
+    if (e == FrameEnd::broken && !si.samples && w.n > 0) {
+      // No sample count to go by: a stream ends with the last frame whose CRC holds.
+      if (end_of_last(cur, w.pos, w.f, si, w.pos + bound, end) == FrameEnd::found)
+        return make_carve(Verdict::complete, skip_tail_tags(cur, end), "flac");
+    }
+    if (e != FrameEnd::found) break;
+    w.pos = end;
+    if (last) return make_carve(Verdict::complete, skip_tail_tags(cur, w.pos), "flac");
+    if (!next_header(cur, w.pos, si, w.f.variable, next_number, w.f)) break;
+  }
+  // Sound stream information but no whole first frame: a first piece that broke inside
+  // the metadata (a large padding block) or the first frame, maybe.
+  if (w.pos <= metadata_end) return short_start(42, metadata_end + bound);
+  return make_carve(Verdict::truncated, w.pos, "flac", w.pos + bound);  // the broken frame ends before there
+}
+
+// The stream information and the walk's start at the first frame. False with the carve
+// when the metadata or the first frame header ends it.
+bool open_stream(Cursor& cur, StreamInfo& si, FrameWalk& w, Carve& ended) {
+  const uint8_t* h = cur.get(0, 42);
+  ended = corrupt();
+  if (!h || !probe_flac(h)) return false;
+  si = read_stream_info(h + 8);
+  uint64_t pos = 4;
+  for (unsigned n = 0;; ++n) {
+    const uint8_t* b = cur.get(pos, 4);
+    if (!b || n == kMaxMetadataBlocks) return false;
+    const unsigned type = b[0] & 0x7F;
+    const bool last = b[0] & 0x80;
+    if (type == 127 || (n > 0 && type == 0)) return false;
+    const uint64_t next = pos + 4 + be24(b + 1);
+    if (!cur.readable(pos, next - pos)) {
+      ended = make_carve(Verdict::truncated, cur.limit(), "flac");
+      return false;
+    }
+    pos = next;
+    if (last) break;
+  }
+  w.pos = pos;
+  if (next_header(cur, pos, si, false, 0, w.f) || next_header(cur, pos, si, true, 0, w.f)) return true;
+  ended = short_start(42, pos + frame_bound(si));
+  return false;
+}
+
+// The fragment search's re-measure: the frames from the last mark whose header lies
+// wholly before the splice, as a walk from the start would go on there.
+class FlacSplicer : public Splicer {
+ public:
+  FlacSplicer(ByteSource& file, uint64_t max_length) {
+    Cursor cur(file, 0, max_length);
+    FrameWalk w;
+    Carve ended;
+    if (open_stream(cur, si_, w, ended)) {
+      metadata_end_ = w.pos;
+      walk_frames(cur, si_, metadata_end_, w, &marks_);
+    }
+  }
+
+  Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
+    auto after = std::upper_bound(marks_.begin(), marks_.end(), splice,
+                                  [](uint64_t at, const FrameWalk& m) { return at < m.pos + kMaxFrameHeader; });
+    if (after == marks_.begin()) return measure_flac(file, 0, limit);
+    Cursor cur(file, 0, limit);
+    return walk_frames(cur, si_, metadata_end_, *(after - 1), nullptr);
+  }
+
+ private:
+  StreamInfo si_ = {};
+  uint64_t metadata_end_ = 0;
+  std::vector<FrameWalk> marks_;
+};
+
 }  // namespace
 
 bool probe_flac(const uint8_t* h) {
@@ -167,49 +263,15 @@ bool probe_flac(const uint8_t* h) {
 
 Carve measure_flac(ByteSource& src, uint64_t start, uint64_t max_length) {
   Cursor cur(src, start, max_length);
-  const uint8_t* h = cur.get(0, 42);
-  if (!h || !probe_flac(h)) return corrupt();
-  const StreamInfo si = read_stream_info(h + 8);
-  uint64_t pos = 4;
-  for (unsigned n = 0;; ++n) {
-    const uint8_t* b = cur.get(pos, 4);
-    if (!b || n == kMaxMetadataBlocks) return corrupt();
-    const unsigned type = b[0] & 0x7F;
-    const bool last = b[0] & 0x80;
-    if (type == 127 || (n > 0 && type == 0)) return corrupt();
-    const uint64_t next = pos + 4 + be24(b + 1);
-    if (!cur.readable(pos, next - pos)) return make_carve(Verdict::truncated, cur.limit(), "flac");
-    pos = next;
-    if (last) break;
-  }
-  const uint64_t metadata_end = pos, bound = frame_bound(si);
-  FrameHeader f;
-  // Sound stream information but no whole first frame: a first piece that broke inside
-  // the metadata (a large padding block) or the first frame, maybe.
-  const Carve none = short_start(42, pos + bound);
-  if (!next_header(cur, pos, si, false, 0, f) && !next_header(cur, pos, si, true, 0, f)) return none;
-  uint64_t samples = 0;
-  for (uint64_t n = 0; n < kMaxFrames; ++n) {
-    samples += f.block;
-    const bool last = si.samples && samples >= si.samples;
-    if (si.samples && samples > si.samples) break;
-    uint64_t end = 0;
-    const uint64_t next_number = f.variable ? samples : n + 1;
-    FrameEnd e = last ? end_of_last(cur, pos, f, si, pos + bound, end)
-                      : end_before_next(cur, pos, f, si, next_number, pos + bound, end);
-    if (e == FrameEnd::cut) return make_carve(Verdict::truncated, cur.limit(), "flac");
-    if (e == FrameEnd::broken && !si.samples && n > 0) {
-      // No sample count to go by: a stream ends with the last frame whose CRC holds.
-      if (end_of_last(cur, pos, f, si, pos + bound, end) == FrameEnd::found)
-        return make_carve(Verdict::complete, skip_tail_tags(cur, end), "flac");
-    }
-    if (e != FrameEnd::found) break;
-    pos = end;
-    if (last) return make_carve(Verdict::complete, skip_tail_tags(cur, pos), "flac");
-    if (!next_header(cur, pos, si, f.variable, next_number, f)) break;
-  }
-  if (pos <= metadata_end) return none;
-  return make_carve(Verdict::truncated, pos, "flac", pos + bound);  // the broken frame ends before there
+  StreamInfo si;
+  FrameWalk w;
+  Carve ended;
+  if (!open_stream(cur, si, w, ended)) return ended;
+  return walk_frames(cur, si, w.pos, w, nullptr);
+}
+
+std::unique_ptr<Splicer> flac_splicer(ByteSource& file, uint64_t max_length, const Carve&) {
+  return std::unique_ptr<Splicer>(new FlacSplicer(file, max_length));
 }
 
 }  // namespace kes

@@ -8,6 +8,8 @@
 // soundly and is kept up to its last whole picture.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "formats/formats.h"
 #include "formats/mpeg_walk.h"
@@ -117,12 +119,14 @@ bool stream_opening(const uint8_t* c) {
 // pack boundary, may begin with a pack and a system header as well (muxers repeat
 // them), but its first video packet carries the middle of a picture, or it holds none
 // at all (the audio that closes a recording). Streams whose system header bounds no
-// video pass.
-bool video_opens_stream(Cursor& cur, size_t pack, bool mpeg2) {
+// video pass. `read_to`: the end of the bytes looked at.
+bool video_opens_stream(Cursor& cur, size_t pack, bool mpeg2, uint64_t& read_to) {
+  read_to = pack + 11;
   const uint8_t* sys = cur.get(pack, 11);
   if (!sys || (sys[10] & 0x1F) == 0) return true;  // no video stream bound
   uint64_t pos = pack;
   for (int n = 0; n < 64; ++n) {
+    read_to = std::max(read_to, pos + 32);
     const uint8_t* h = cur.get(pos, 32);
     if (!h || !start_code(h) || h[3] == kEnd) return false;
     if (h[3] == kPack) {
@@ -202,50 +206,112 @@ Carve measure_video_es(Cursor& cur) {
 
 }  // namespace
 
-StreamEnd walk_program_stream(Cursor& cur, uint64_t pos) {
-  uint64_t good = pos, units = 0, clock = 0;
+namespace {
+
+// A walk's state before the unit at `pos`: all a walk needs to go on from there.
+struct PsWalk {
+  uint64_t pos = 0, good = 0, units = 0, clock = 0, n = 0;
   bool first_mpeg2 = false, in_pack = false;
-  for (uint64_t n = 0; n < kMaxUnits; ++n) {
+};
+
+constexpr uint64_t kMarkUnits = 8;  // a re-measure walks no more units than that again
+
+// Walks on from `w`; every kMarkUnits units, a copy of the walk goes to `marks`.
+StreamEnd walk_on(Cursor& cur, PsWalk& w, std::vector<PsWalk>* marks) {
+  for (; w.n < kMaxUnits; ++w.n) {
+    if (marks && w.n % kMarkUnits == 0) marks->push_back(w);
+    const uint64_t pos = w.pos;
     const uint8_t* h = cur.get(pos, 6);
     if (!h) {
       const uint8_t* end = cur.get(pos, 4);
-      if (end && start_code(end) && end[3] == kEnd) return {pos + 4, true, units};
+      if (end && start_code(end) && end[3] == kEnd) return {pos + 4, true, w.units};
       // The medium may end right after a pack.
-      return pos == cur.limit() && units ? StreamEnd{pos, true, units} : stopped(cur, good, units, true);
+      return pos == cur.limit() && w.units ? StreamEnd{pos, true, w.units} : stopped(cur, w.good, w.units, true);
     }
     // Something else after a pack: the file ended there, or its next piece lies elsewhere.
     // Every unit is checked from its first bytes on, so the break is known to lie here.
-    if (!start_code(h)) return units ? StreamEnd{pos, false, units, pos + 4} : StreamEnd{};
+    if (!start_code(h)) return w.units ? StreamEnd{pos, false, w.units, pos + 4} : StreamEnd{};
     const uint8_t id = h[3];
-    if (id == kEnd) return units ? StreamEnd{pos + 4, true, units} : StreamEnd{};
+    if (id == kEnd) return w.units ? StreamEnd{pos + 4, true, w.units} : StreamEnd{};
     if (id == kPack) {
-      good = pos;
+      w.good = pos;
       const uint8_t* p = cur.get(pos, 21);
-      if (!p) return stopped(cur, good, units, true);
+      if (!p) return stopped(cur, w.good, w.units, true);
       bool mpeg2 = false;
       const size_t len = pack_length(p, mpeg2);
-      if (!len || (units && mpeg2 != first_mpeg2)) return stopped(cur, good, units, false);
+      if (!len || (w.units && mpeg2 != w.first_mpeg2)) return stopped(cur, w.good, w.units, false);
       // The clock runs on from pack to pack, by at most 0.7 s: another recording's
       // packs (or this one's from elsewhere) show another time.
       const uint64_t at = pack_clock(p, mpeg2);
-      if (units && ((at - clock) & kClockMask) > kMaxClockStep) return stopped(cur, good, units, false);
-      clock = at;
-      first_mpeg2 = mpeg2;
-      in_pack = true;
-      ++units;
-      pos += len;
+      if (w.units && ((at - w.clock) & kClockMask) > kMaxClockStep) return stopped(cur, w.good, w.units, false);
+      w.clock = at;
+      w.first_mpeg2 = mpeg2;
+      w.in_pack = true;
+      ++w.units;
+      w.pos += len;
       continue;
     }
-    if (!in_pack || id < kSystemHeader) return stopped(cur, good, units, false);
+    if (!w.in_pack || id < kSystemHeader) return stopped(cur, w.good, w.units, false);
     const size_t len = be16(h + 4);
     const size_t look = std::min<size_t>(len + 6, 32);
     const uint8_t* p = cur.get(pos, look);
-    if (!p) return stopped(cur, good, units, true);
-    if (id == kSystemHeader ? !system_header_ok(p) : !pes_header_ok(p, look, first_mpeg2))
-      return stopped(cur, good, units, false);
-    pos += 6 + len;
+    if (!p) return stopped(cur, w.good, w.units, true);
+    if (id == kSystemHeader ? !system_header_ok(p) : !pes_header_ok(p, look, w.first_mpeg2))
+      return stopped(cur, w.good, w.units, false);
+    w.pos += 6 + len;
   }
-  return stopped(cur, good, units, false);
+  return stopped(cur, w.good, w.units, false);
+}
+
+Carve stream_carve(const StreamEnd& s) {
+  if (s.units == 0) return corrupt();
+  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg", s.broken_at);
+}
+
+// Whether the file at the cursor opens a program stream (not an elementary one) whose
+// video opens as it should; `read_to` is how far that check read.
+bool program_stream_opens(Cursor& cur, uint64_t& read_to) {
+  const uint8_t* h = cur.get(0, kProbeBytes);
+  if (!h || !probe_mpg(h) || h[3] == kSequence) return false;
+  bool mpeg2 = false;
+  const size_t pack = pack_length(h, mpeg2);
+  return video_opens_stream(cur, pack, mpeg2, read_to);
+}
+
+// The fragment search's re-measure of a program stream: the walk goes on from the last
+// mark before the splice, whose state the bytes before the splice decided, as a walk
+// from the start would. Elementary streams, and splices inside the opening the measure
+// checks, are measured from the start.
+class PsSplicer : public Splicer {
+ public:
+  PsSplicer(ByteSource& file, uint64_t max_length) {
+    Cursor cur(file, 0, max_length);
+    if (!program_stream_opens(cur, opening_)) return;
+    PsWalk w;
+    walk_on(cur, w, &marks_);
+  }
+
+  Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
+    auto after = std::upper_bound(marks_.begin(), marks_.end(), splice,
+                                  [](uint64_t at, const PsWalk& m) { return at < m.pos; });
+    if (splice < std::max<uint64_t>(opening_, kProbeBytes) || after == marks_.begin())
+      return measure_mpg(file, 0, limit);
+    Cursor cur(file, 0, limit);
+    PsWalk w = *(after - 1);
+    return stream_carve(walk_on(cur, w, nullptr));
+  }
+
+ private:
+  uint64_t opening_ = UINT64_MAX;
+  std::vector<PsWalk> marks_;
+};
+
+}  // namespace
+
+StreamEnd walk_program_stream(Cursor& cur, uint64_t pos) {
+  PsWalk w;
+  w.pos = w.good = pos;
+  return walk_on(cur, w, nullptr);
 }
 
 bool probe_mpg(const uint8_t* h) {
@@ -267,12 +333,13 @@ Carve measure_mpg(ByteSource& src, uint64_t start, uint64_t max_length) {
   const uint8_t* h = cur.get(0, kProbeBytes);
   if (!h || !probe_mpg(h)) return corrupt();
   if (h[3] == kSequence) return measure_video_es(cur);
-  bool mpeg2 = false;
-  const size_t pack = pack_length(h, mpeg2);
-  if (!video_opens_stream(cur, pack, mpeg2)) return corrupt();
-  StreamEnd s = walk_program_stream(cur, 0);
-  if (s.units == 0) return corrupt();
-  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg", s.broken_at);
+  uint64_t opening = 0;
+  if (!program_stream_opens(cur, opening)) return corrupt();
+  return stream_carve(walk_program_stream(cur, 0));
+}
+
+std::unique_ptr<Splicer> mpg_splicer(ByteSource& file, uint64_t max_length, const Carve&) {
+  return std::unique_ptr<Splicer>(new PsSplicer(file, max_length));
 }
 
 }  // namespace kes

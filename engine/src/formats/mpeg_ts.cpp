@@ -3,7 +3,10 @@
 // packets with a PAT whose CRC holds near the start; continuity counters are followed
 // per PID. There is no end marker: the stream is cut after the last good packet, unless
 // the medium ends there.
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "formats/crc.h"
@@ -18,6 +21,8 @@ constexpr unsigned kPidCount = 8192, kNullPid = 0x1FFF;
 constexpr uint64_t kMinPackets = 64;   // shorter runs are too weak a sign of a stream
 constexpr uint64_t kPatWithin = 256;   // packets from the start in which the PAT must show
 constexpr uint64_t kMaxPackets = uint64_t(1) << 32;
+constexpr uint64_t kMarkPackets = 64;  // 12 KB apart: a re-measure walks no more than that again
+constexpr size_t kMostMarks = 4096;
 
 // The PAT section that starts in the payload at p (n bytes): table id 0, the section
 // syntax bit, and the MPEG CRC over the section.
@@ -45,16 +50,64 @@ unsigned transport_packet_size(const uint8_t* h) {
   return 0;
 }
 
-StreamEnd walk_transport_stream(Cursor& cur, uint64_t pos, unsigned packet) {
-  const unsigned off = packet - 188;
-  std::vector<int8_t> counter(kPidCount, -1);
-  uint64_t n = 0;
+namespace {
+
+// A walk's state before the packet at `pos`: all a walk needs to go on from there.
+struct TsWalk {
+  uint64_t pos = 0;
+  uint64_t n = 0;  // packets walked
   bool pat = false;
-  for (; n < kMaxPackets; ++n, pos += packet) {
-    const uint8_t* h = cur.get(pos, packet);
+  std::vector<int8_t> counter = std::vector<int8_t>(kPidCount, -1);  // last continuity counter per PID
+  std::vector<uint16_t> pids;  // those with a counter, in the order met
+};
+
+// A walk's state kept along the file: its counters for the PIDs met.
+struct TsMark {
+  uint64_t pos = 0, n = 0;
+  bool pat = false;
+  std::vector<std::pair<uint16_t, int8_t>> counters;
+
+  explicit TsMark(const TsWalk& w) : pos(w.pos), n(w.n), pat(w.pat) {
+    for (uint16_t pid : w.pids) counters.emplace_back(pid, w.counter[pid]);
+  }
+  TsWalk walk() const {
+    TsWalk w;
+    w.pos = pos, w.n = n, w.pat = pat;
+    for (const auto& c : counters) {
+      w.counter[c.first] = c.second;
+      w.pids.push_back(c.first);
+    }
+    return w;
+  }
+};
+
+// Marks along a walk, at most kMostMarks: in a longer file they thin out, every other
+// one dropped and the spacing doubled.
+struct Marks {
+  std::vector<TsMark> at;
+  uint64_t every = kMarkPackets;
+
+  void take(const TsWalk& w) {
+    if (w.n % every != 0) return;
+    if (at.size() == kMostMarks) {
+      for (size_t i = 1; 2 * i < at.size(); ++i) at[i] = std::move(at[2 * i]);
+      at.erase(at.begin() + static_cast<std::ptrdiff_t>(at.size() / 2), at.end());
+      every *= 2;
+      if (w.n % every != 0) return;
+    }
+    at.emplace_back(w);
+  }
+};
+
+// Walks on from `w`, leaving marks when given.
+StreamEnd walk_on(Cursor& cur, TsWalk& w, unsigned packet, Marks* marks) {
+  const unsigned off = packet - 188;
+  for (; w.n < kMaxPackets; ++w.n, w.pos += packet) {
+    if (marks) marks->take(w);
+    const uint8_t* h = cur.get(w.pos, packet);
     if (!h) {
-      const bool at_end = pos == cur.limit();
-      return {at_end ? pos : cur.limit(), at_end && pat && n >= kMinPackets, pat ? n : 0};
+      const bool at_end = w.pos == cur.limit();
+      return {at_end ? w.pos : cur.limit(), at_end && w.pat && w.n >= kMinPackets, w.pat ? w.n : 0};
     }
     const uint8_t* p = h + off;
     if (p[0] != kSync) break;  // the file ended there, or its next piece lies elsewhere
@@ -71,20 +124,63 @@ StreamEnd walk_transport_stream(Cursor& cur, uint64_t pos, unsigned packet) {
       at = 5 + len;
     }
     if (pid != kNullPid) {
-      const int last = counter[pid];
+      const int last = w.counter[pid];
       if (last >= 0 && !discontinuity) {
         const bool next = cc == ((unsigned(last) + 1) & 15u), same = cc == unsigned(last);
         if (payload ? !(next || same) : !same) break;
       }
-      counter[pid] = static_cast<int8_t>(cc);
+      if (last < 0) w.pids.push_back(static_cast<uint16_t>(pid));
+      w.counter[pid] = static_cast<int8_t>(cc);
     }
     if (pid == 0 && (p[1] & 0x40) && payload) {
       if (!pat_ok(p + at, 188 - at)) break;
-      pat = true;
+      w.pat = true;
     }
-    if (!pat && n >= kPatWithin) break;
+    if (!w.pat && w.n >= kPatWithin) break;
   }
-  return {pos, false, pat ? n : 0};
+  return {w.pos, false, w.pat ? w.n : 0};
+}
+
+Carve stream_carve(const StreamEnd& s, unsigned packet) {
+  // A run that opened with a sound PAT but stops short may be a file's first piece.
+  if (s.units < kMinPackets) return s.units > 0 ? short_start(s.end) : corrupt();
+  const char* ext = packet == 192 ? "m2ts" : "m2t";
+  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, ext);
+}
+
+// The fragment search's re-measure: the walk goes on from the last mark before the
+// splice, whose state the bytes before the splice decided, as a walk from the start would.
+class TsSplicer : public Splicer {
+ public:
+  TsSplicer(ByteSource& file, uint64_t max_length) {
+    Cursor cur(file, 0, max_length);
+    const uint8_t* h = cur.get(0, 3 * 192);
+    packet_ = h ? transport_packet_size(h) : 0;
+    TsWalk w;
+    if (packet_) walk_on(cur, w, packet_, &marks_);
+  }
+
+  Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
+    auto after = std::upper_bound(marks_.at.begin(), marks_.at.end(), splice,
+                                  [](uint64_t at, const TsMark& m) { return at < m.pos; });
+    // The packet size was read from the first three packets: they must lie before it.
+    if (splice < 3 * 192 || after == marks_.at.begin()) return measure_m2ts(file, 0, limit);
+    Cursor cur(file, 0, limit);
+    TsWalk w = (after - 1)->walk();
+    return stream_carve(walk_on(cur, w, packet_, nullptr), packet_);
+  }
+
+ private:
+  unsigned packet_ = 0;
+  Marks marks_;
+};
+
+}  // namespace
+
+StreamEnd walk_transport_stream(Cursor& cur, uint64_t pos, unsigned packet) {
+  TsWalk w;
+  w.pos = pos;
+  return walk_on(cur, w, packet, nullptr);
 }
 
 bool probe_m2ts(const uint8_t* h) { return transport_packet_size(h) != 0; }
@@ -94,11 +190,11 @@ Carve measure_m2ts(ByteSource& src, uint64_t start, uint64_t max_length) {
   const uint8_t* h = cur.get(0, 3 * 192);
   const unsigned packet = h ? transport_packet_size(h) : 0;
   if (!packet) return corrupt();
-  StreamEnd s = walk_transport_stream(cur, 0, packet);
-  // A run that opened with a sound PAT but stops short may be a file's first piece.
-  if (s.units < kMinPackets) return s.units > 0 ? short_start(s.end) : corrupt();
-  const char* ext = packet == 192 ? "m2ts" : "m2t";
-  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, ext);
+  return stream_carve(walk_transport_stream(cur, 0, packet), packet);
+}
+
+std::unique_ptr<Splicer> m2ts_splicer(ByteSource& file, uint64_t max_length, const Carve&) {
+  return std::unique_ptr<Splicer>(new TsSplicer(file, max_length));
 }
 
 }  // namespace kes
