@@ -10,10 +10,11 @@ namespace {
 constexpr size_t kMaxFollowed = 9;          // pieces a deleted file is followed through
 constexpr size_t kMaxBreaks = 128;         // break points tried per piece
 constexpr uint64_t kBackClusters = 16;      // how far before a failure a break may lie
-constexpr size_t kMaxCandidates = 1024;    // continuations tried per piece
+constexpr size_t kMaxCandidates = 1024;    // continuations tried per piece, in 4 KiB clusters
+constexpr uint64_t kCountsCluster = 4096;  // the cluster size the counts here are for
 constexpr size_t kMaxZeroRuns = 16;        // of them, starts of zeroed runs
 constexpr size_t kMaxRound = 64;           // of them, past the volume's end from its start
-constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece
+constexpr uint64_t kMaxTrials = 8192;       // splices measured per piece, in 4 KiB clusters
 constexpr uint64_t kMaxVisited = 1u << 16;  // clusters looked at for them
 constexpr uint64_t kMargin = 512;           // followed past a splice before it counts
 constexpr size_t kMaxRemembered = 1u << 16;  // files whose checking is remembered
@@ -52,10 +53,13 @@ bool further(const Carve& a, bool fa, const Carve& b, bool fb) {
 // header is checked, as an MPEG audio frame's is), a single cluster validated whole
 // tells such a piece as well.
 bool broke_at_piece_end(const Carve& r, uint64_t splice, uint64_t cluster_bytes, bool checked_closely) {
-  const uint64_t least = checked_closely ? cluster_bytes - kUnitSlack : std::max(2 * cluster_bytes, kSure / 4);
+  // In small clusters the slack is an eighth of one: a whole cluster of slack would have
+  // every continuation break at its piece's end.
+  const uint64_t slack = std::min(kUnitSlack, cluster_bytes / 8);
+  const uint64_t least = checked_closely ? cluster_bytes - slack : std::max(2 * cluster_bytes, kSure / 4);
   if (r.verdict == Verdict::complete || r.length < splice + least) return false;
   const uint64_t into = (r.length - splice) % cluster_bytes;
-  return into != 0 && cluster_bytes - into <= kUnitSlack;
+  return into != 0 && cluster_bytes - into <= slack;
 }
 
 // Files that other files carry whole: pictures (thumbnails, previews, cover art, the
@@ -243,6 +247,9 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   Controls controls;
   int unvouched = 0;
   uint64_t trials = 0;
+  // As many more in smaller clusters: as many more breaks and continuations cover the
+  // same bytes of the medium, and a file system places a piece no nearer.
+  const uint64_t most_trials = kMaxTrials * std::max<uint64_t>(1, kCountsCluster / layout_.cluster_bytes());
   const uint64_t broken_at = t.pieces.medium_offset(earliest);
   Continuations conts(*this, format, layout_.cluster_at(broken_at), layout_.cluster_at(t.pieces.piece[0].offset));
   // First the breaks where the medium visibly goes on with something else (another
@@ -259,7 +266,7 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
       const uint64_t at = layout_.cluster_offset(c);
       for (uint64_t b : *tried) {
         if (at >= broken_at && at <= t.pieces.medium_offset(b)) continue;  // inside the piece, before its break
-        if (budget_ == 0 || ++trials > kMaxTrials) break;
+        if (budget_ == 0 || ++trials > most_trials) break;
         Trial trial{spliced(t.pieces, b, at), Carve{}, b};
         const uint64_t limit = std::min(most, b + window);
         evaluate(format, splicer.get(), trial, limit);
@@ -291,12 +298,12 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
         }
         if (settled) break;
       }
-      if (settled || budget_ == 0 || trials > kMaxTrials) break;
+      if (settled || budget_ == 0 || trials > most_trials) break;
     }
     // A proper end through an evident break is not put in doubt by the breaks that
     // nothing on the medium points to.
     const bool ended = found && best.carve.verdict == Verdict::complete;
-    if (settled || ended || budget_ == 0 || trials > kMaxTrials) break;
+    if (settled || ended || budget_ == 0 || trials > most_trials) break;
   }
   if (!found) return false;
   // Measured whole: a proper end inside the window may be followed by what the file's own
@@ -335,7 +342,8 @@ std::vector<uint64_t> FragmentSearch::break_points(const Trial& t) const {
 
 FragmentSearch::Continuations::Continuations(FragmentSearch& search, const Format& format, uint64_t after,
                                              uint64_t file_start)
-    : search_(search), format_(format), file_start_(file_start), most_(kMaxCandidates) {
+    : search_(search), format_(format), file_start_(file_start),
+      most_(kMaxCandidates * static_cast<size_t>(std::max<uint64_t>(1, kCountsCluster / search.layout_.cluster_bytes()))) {
   done_ = after == UINT64_MAX || file_start == UINT64_MAX;
   c_ = after + 1;
   // Past the volume's last cluster a file system goes on from its first free one: a few
@@ -363,7 +371,7 @@ void FragmentSearch::Continuations::step() {
   ++visited_;
   if (c_ >= stop_) {
     c_ = 0, stop_ = file_start_, zeroes_ = false;
-    most_ = std::min(kMaxCandidates, out_.size() + kMaxRound);
+    most_ = std::min(most_, out_.size() + kMaxRound);
   }
   if (!search_.usable(c_)) {
     ++c_;

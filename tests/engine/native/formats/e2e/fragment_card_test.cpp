@@ -7,6 +7,7 @@
 // with four measure threads, for the same files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -165,6 +166,38 @@ TEST(FragmentCard, ShortMiddlePiecesAndPiecesRoundTheVolumeEnd) {
     kes_test::write_file(img, card);
     kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / ("out" + std::to_string(pieces[0].at_cluster)),
                                                               "/cmd", img, "fileopt,everything,disable,jpg,enable,search"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::vector<Bytes> files = written(r);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0] == jpg) << files[0].size() << " of " << jpg.size() << " bytes";
+  }
+}
+
+// Small clusters: a photo whose second piece lies 600 KB on, past 1200 clusters of 512
+// bytes that hold nothing of it, at three piece ends. The search goes as far in bytes as
+// it does in clusters of 4 KiB, and finds the piece.
+TEST(FragmentCard, APhotoInSmallClustersIsFollowedAsFarAsInLargeOnes) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  ASSERT_TRUE(run("mkfs.fat -F 16 -s 1 -C " + img + " 30000"));
+  const Bytes empty = kes_test::read_file(img);
+  MemorySource volume(empty.data(), empty.size());
+  const VolumeLayout layout = read_volume_layout(volume);
+  const uint64_t cluster = layout.cluster_bytes();
+  ASSERT_EQ(cluster, 512u);
+  const Bytes jpg = sample("jpg_big.jpg"), gap = noise(1200 * cluster, 5);
+  for (uint64_t first : {60000, 100000, 140000}) {
+    first -= first % cluster;
+    SCOPED_TRACE(first);
+    Bytes card = empty;
+    const uint64_t at = layout.cluster_offset(200);
+    std::copy(jpg.begin(), jpg.begin() + first, card.begin() + at);
+    std::copy(gap.begin(), gap.end(), card.begin() + at + first);
+    std::copy(jpg.begin() + first, jpg.end(), card.begin() + at + first + gap.size());
+    kes_test::write_file(img, card);
+    kes_test::EngineRun r = kes_test::run_engine(
+        KESSRV_EXE, {"/d", dir / ("out" + std::to_string(first)), "/cmd", img, "fileopt,everything,disable,jpg,enable,search"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const std::vector<Bytes> files = written(r);
     ASSERT_EQ(files.size(), 1u);
