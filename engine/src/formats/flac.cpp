@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "formats/crc.h"
 #include "formats/cursor.h"
 #include "formats/formats.h"
 #include "formats/tail_tags.h"
+#include "formats/walk_marks.h"
 
 namespace kes {
 namespace {
@@ -165,13 +165,14 @@ struct FrameWalk {
 };
 
 constexpr uint64_t kMarkFrames = 4;  // a re-measure checks no more than that again
+constexpr size_t kMostMarks = 16384;  // thinned beyond (see walk_marks.h)
+using Marks = WalkMarks<FrameWalk>;
 
-// The frames from `w` on; every kMarkFrames frames, a copy of the walk goes to `marks`.
-Carve walk_frames(Cursor& cur, const StreamInfo& si, uint64_t metadata_end, FrameWalk w,
-                  std::vector<FrameWalk>* marks) {
+// The frames from `w` on, leaving copies of the walk in `marks` when given.
+Carve walk_frames(Cursor& cur, const StreamInfo& si, uint64_t metadata_end, FrameWalk w, Marks* marks) {
   const uint64_t bound = frame_bound(si);
   for (; w.n < kMaxFrames; ++w.n) {
-    if (marks && w.n % kMarkFrames == 0) marks->push_back(w);
+    if (marks && marks->due(w.n)) marks->add(w);
     w.samples += w.f.block;
     const bool last = si.samples && w.samples >= si.samples;
     if (si.samples && w.samples > si.samples) break;
@@ -239,17 +240,16 @@ class FlacSplicer : public Splicer {
   }
 
   Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
-    auto after = std::upper_bound(marks_.begin(), marks_.end(), splice,
-                                  [](uint64_t at, const FrameWalk& m) { return at < m.pos + kMaxFrameHeader; });
-    if (after == marks_.begin()) return measure_flac(file, 0, limit);
+    const FrameWalk* mark = marks_.before(splice, kMaxFrameHeader);  // its header read too
+    if (!mark) return measure_flac(file, 0, limit);
     Cursor cur(file, 0, limit);
-    return walk_frames(cur, si_, metadata_end_, *(after - 1), nullptr);
+    return walk_frames(cur, si_, metadata_end_, *mark, nullptr);
   }
 
  private:
   StreamInfo si_ = {};
   uint64_t metadata_end_ = 0;
-  std::vector<FrameWalk> marks_;
+  Marks marks_{kMarkFrames, kMostMarks};
 };
 
 }  // namespace

@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "formats/formats.h"
 #include "formats/mpeg_walk.h"
+#include "formats/walk_marks.h"
 
 namespace kes {
 namespace {
@@ -215,11 +215,13 @@ struct PsWalk {
 };
 
 constexpr uint64_t kMarkUnits = 8;  // a re-measure walks no more units than that again
+constexpr size_t kMostMarks = 16384;  // thinned beyond (see walk_marks.h)
+using Marks = WalkMarks<PsWalk>;
 
-// Walks on from `w`; every kMarkUnits units, a copy of the walk goes to `marks`.
-StreamEnd walk_on(Cursor& cur, PsWalk& w, std::vector<PsWalk>* marks) {
+// Walks on from `w`, leaving copies of its state in `marks` when given.
+StreamEnd walk_on(Cursor& cur, PsWalk& w, Marks* marks) {
   for (; w.n < kMaxUnits; ++w.n) {
-    if (marks && w.n % kMarkUnits == 0) marks->push_back(w);
+    if (marks && marks->due(w.n)) marks->add(w);
     const uint64_t pos = w.pos;
     const uint8_t* h = cur.get(pos, 6);
     if (!h) {
@@ -292,18 +294,16 @@ class PsSplicer : public Splicer {
   }
 
   Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
-    auto after = std::upper_bound(marks_.begin(), marks_.end(), splice,
-                                  [](uint64_t at, const PsWalk& m) { return at < m.pos; });
-    if (splice < std::max<uint64_t>(opening_, kProbeBytes) || after == marks_.begin())
-      return measure_mpg(file, 0, limit);
+    const PsWalk* mark = marks_.before(splice);
+    if (splice < std::max<uint64_t>(opening_, kProbeBytes) || !mark) return measure_mpg(file, 0, limit);
     Cursor cur(file, 0, limit);
-    PsWalk w = *(after - 1);
+    PsWalk w = *mark;
     return stream_carve(walk_on(cur, w, nullptr));
   }
 
  private:
   uint64_t opening_ = UINT64_MAX;
-  std::vector<PsWalk> marks_;
+  Marks marks_{kMarkUnits, kMostMarks};
 };
 
 }  // namespace

@@ -3,7 +3,6 @@
 // packets with a PAT whose CRC holds near the start; continuity counters are followed
 // per PID. There is no end marker: the stream is cut after the last good packet, unless
 // the medium ends there.
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -12,6 +11,7 @@
 #include "formats/crc.h"
 #include "formats/formats.h"
 #include "formats/mpeg_walk.h"
+#include "formats/walk_marks.h"
 
 namespace kes {
 namespace {
@@ -22,7 +22,7 @@ constexpr uint64_t kMinPackets = 64;   // shorter runs are too weak a sign of a 
 constexpr uint64_t kPatWithin = 256;   // packets from the start in which the PAT must show
 constexpr uint64_t kMaxPackets = uint64_t(1) << 32;
 constexpr uint64_t kMarkPackets = 64;  // 12 KB apart: a re-measure walks no more than that again
-constexpr size_t kMostMarks = 4096;
+constexpr size_t kMostMarks = 4096;      // thinned beyond (see walk_marks.h)
 
 // The PAT section that starts in the payload at p (n bytes): table id 0, the section
 // syntax bit, and the MPEG CRC over the section.
@@ -81,29 +81,13 @@ struct TsMark {
   }
 };
 
-// Marks along a walk, at most kMostMarks: in a longer file they thin out, every other
-// one dropped and the spacing doubled.
-struct Marks {
-  std::vector<TsMark> at;
-  uint64_t every = kMarkPackets;
-
-  void take(const TsWalk& w) {
-    if (w.n % every != 0) return;
-    if (at.size() == kMostMarks) {
-      for (size_t i = 1; 2 * i < at.size(); ++i) at[i] = std::move(at[2 * i]);
-      at.erase(at.begin() + static_cast<std::ptrdiff_t>(at.size() / 2), at.end());
-      every *= 2;
-      if (w.n % every != 0) return;
-    }
-    at.emplace_back(w);
-  }
-};
+using Marks = WalkMarks<TsMark>;
 
 // Walks on from `w`, leaving marks when given.
 StreamEnd walk_on(Cursor& cur, TsWalk& w, unsigned packet, Marks* marks) {
   const unsigned off = packet - 188;
   for (; w.n < kMaxPackets; ++w.n, w.pos += packet) {
-    if (marks) marks->take(w);
+    if (marks && marks->due(w.n)) marks->add(TsMark(w));
     const uint8_t* h = cur.get(w.pos, packet);
     if (!h) {
       const bool at_end = w.pos == cur.limit();
@@ -161,18 +145,17 @@ class TsSplicer : public Splicer {
   }
 
   Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
-    auto after = std::upper_bound(marks_.at.begin(), marks_.at.end(), splice,
-                                  [](uint64_t at, const TsMark& m) { return at < m.pos; });
+    const TsMark* mark = marks_.before(splice);
     // The packet size was read from the first three packets: they must lie before it.
-    if (splice < 3 * 192 || after == marks_.at.begin()) return measure_m2ts(file, 0, limit);
+    if (splice < 3 * 192 || !mark) return measure_m2ts(file, 0, limit);
     Cursor cur(file, 0, limit);
-    TsWalk w = (after - 1)->walk();
+    TsWalk w = mark->walk();
     return stream_carve(walk_on(cur, w, packet_, nullptr), packet_);
   }
 
  private:
   unsigned packet_ = 0;
-  Marks marks_;
+  Marks marks_{kMarkPackets, kMostMarks};
 };
 
 }  // namespace

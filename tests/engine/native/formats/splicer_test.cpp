@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "formats/samples.h"
+#include "formats/walk_marks.h"
 
 namespace kes::test {
 namespace {
@@ -47,6 +48,27 @@ TEST(Splicers, ReMeasuresAsAWalkFromTheStart) {
       }
     }
   }
+}
+
+// Marks of a long walk thin out to a bounded number, evenly spaced, and the one before a
+// position is still the last kept at or before it.
+TEST(Splicers, WalkMarksThinOutEvenly) {
+  struct Mark {
+    uint64_t pos;
+  };
+  WalkMarks<Mark> marks(2, 8);
+  for (uint64_t n = 0; n < 1000; ++n)
+    if (marks.due(n)) marks.add(Mark{n * 10});
+  std::vector<uint64_t> kept;
+  for (uint64_t p = 0; p < 10000; p += 10) {
+    const Mark* m = marks.before(p);
+    ASSERT_NE(m, nullptr);
+    if (kept.empty() || kept.back() != m->pos) kept.push_back(m->pos);
+  }
+  ASSERT_LE(kept.size(), 8u);
+  ASSERT_GE(kept.size(), 4u);
+  for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(kept[i], i * kept[1]) << i;  // from 0, evenly spaced
+  EXPECT_EQ(marks.before(15, 10)->pos, 0u);  // a mark whose state reads past the position is no use
 }
 
 }  // namespace
