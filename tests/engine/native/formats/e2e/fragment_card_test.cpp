@@ -34,6 +34,21 @@ bool make_volume(const Volume& v, const std::string& img) {
   return run(with_image(v.make, img));
 }
 
+// A FAT volume made afresh at `img` by "mkfs.fat <options> -C img <KiB>": its bytes and
+// its layout (none when mkfs failed).
+struct Card {
+  Bytes bytes;
+  VolumeLayout layout;
+};
+Card fresh_fat(const std::string& img, const std::string& options, const std::string& kib) {
+  Card c;
+  if (!run("mkfs.fat " + options + " -C " + img + " " + kib)) return c;
+  c.bytes = kes_test::read_file(img);
+  MemorySource volume(c.bytes.data(), c.bytes.size());
+  c.layout = read_volume_layout(volume);
+  return c;
+}
+
 // Formats whose structure tells a wrong continuation from the right one. A unit that
 // spans three pieces (a PNG chunk of 32 KiB, an Ogg page of up to 17 KiB here) cannot
 // be checked by any one splice, and a first piece of fewer than four MP3 frames is no
@@ -144,10 +159,9 @@ TEST(FragmentCard, ShortMiddlePiecesAndPiecesRoundTheVolumeEnd) {
   if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
   kes_test::TempDir dir;
   const std::string img = dir / "card.img";
-  ASSERT_TRUE(run("mkfs.fat -F 32 -s 8 -C " + img + " 300000"));
-  const Bytes empty = kes_test::read_file(img);
-  MemorySource volume(empty.data(), empty.size());
-  const VolumeLayout layout = read_volume_layout(volume);
+  const Card fresh = fresh_fat(img, "-F 32 -s 8", "300000");
+  const Bytes& empty = fresh.bytes;
+  const VolumeLayout& layout = fresh.layout;
   const uint64_t cluster = layout.cluster_bytes(), last = layout.clusters() - 1;
   ASSERT_NE(cluster, 0u);
   const Bytes jpg = sample("jpg_big.jpg");
@@ -180,10 +194,9 @@ TEST(FragmentCard, APhotoInSmallClustersIsFollowedAsFarAsInLargeOnes) {
   if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
   kes_test::TempDir dir;
   const std::string img = dir / "card.img";
-  ASSERT_TRUE(run("mkfs.fat -F 16 -s 1 -C " + img + " 30000"));
-  const Bytes empty = kes_test::read_file(img);
-  MemorySource volume(empty.data(), empty.size());
-  const VolumeLayout layout = read_volume_layout(volume);
+  const Card fresh = fresh_fat(img, "-F 16 -s 1", "30000");
+  const Bytes& empty = fresh.bytes;
+  const VolumeLayout& layout = fresh.layout;
   const uint64_t cluster = layout.cluster_bytes();
   ASSERT_EQ(cluster, 512u);
   const Bytes jpg = sample("jpg_big.jpg"), gap = noise(1200 * cluster, 5);
@@ -212,10 +225,10 @@ TEST(FragmentCard, ASingleClusterPieceOfCloselyCheckedFramesIsTaken) {
   if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
   kes_test::TempDir dir;
   const std::string img = dir / "card.img";
-  ASSERT_TRUE(run("mkfs.fat -F 32 -s 8 -C " + img + " 300000"));
-  Bytes card = kes_test::read_file(img);
-  MemorySource volume(card.data(), card.size());
-  const VolumeLayout layout = read_volume_layout(volume);
+  Card fresh = fresh_fat(img, "-F 32 -s 8", "300000");
+  ASSERT_TRUE(fresh.layout.known());
+  Bytes& card = fresh.bytes;
+  const VolumeLayout& layout = fresh.layout;
   const uint64_t cluster = layout.cluster_bytes();
   Bytes mp3;  // a take of some length: the sample's frames five times over
   const Bytes take = sample("mp3_bare.mp3");
