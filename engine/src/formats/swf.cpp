@@ -79,6 +79,8 @@ Carve measure_fws(Cursor& cur, uint32_t length) {
       return make_carve(Verdict::truncated, cur.limit(), "swf");
     }
   }
+  // A tag announced past the data that is there ends the carve where the data does.
+  if (pos > cur.limit()) return make_carve(Verdict::truncated, cur.limit(), "swf");
   return pos > first ? make_carve(Verdict::truncated, pos, "swf") : corrupt();
 }
 

@@ -124,10 +124,14 @@ TEST(Compressed, DamageEndsTheFileWhereTheStreamStopsHolding) {
   put32le(longer, 4, le32(cws.data() + 4) + 1);
   Bytes bad_crc = als;
   bad_crc[bad_crc.size() - 6] ^= 1;
+  Bytes past = Bytes(fws.begin(), fws.begin() + 40);  // a tag announced past the data
+  put32le(past, 4, 77);
+  past[20] = 1 << 6 | 54, past[21] = 0;  // a ShowFrame to the byte before the end
   // Deflate has no check per block: noise may decode as a block or two of garbage before
   // the stream breaks, so the cut falls where the damage shows, short of the end.
   expect_damage("swf", {
       {"plain movie cut", Bytes(fws.begin(), fws.begin() + 2000), true, Verdict::truncated, 2000, 2000},
+      {"a tag past the data", past, true, Verdict::truncated, 40, 40},
       {"noise in the plain movie's tags", spliced(fws, fws.size() / 2, 600), false, Verdict::truncated, 30,
        fws.size() / 2 + 600},
       {"compressed movie cut", Bytes(cws.begin(), cws.begin() + 2000), true, Verdict::truncated, 2000, 2000},
