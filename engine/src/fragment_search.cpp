@@ -76,22 +76,29 @@ bool zeroed(const uint8_t* p, size_t n) {
   return true;
 }
 
-// A file's bytes up to `from`, then bytes that no file holds (a fixed pseudo-random
-// run): what a structure validates over them, it validates over anything.
-class NoiseAfter : public ByteSource {
+// A file's bytes with those from `from` up to `to` replaced by bytes that no file holds
+// (a fixed pseudo-random run): what a structure validates over them, it validates over
+// anything.
+class NoiseIn : public ByteSource {
  public:
-  NoiseAfter(ByteSource& file, uint64_t from) : file_(file), from_(from) {}
+  NoiseIn(ByteSource& file, uint64_t from, uint64_t to = UINT64_MAX) : file_(file), from_(from), to_(to) {}
   uint64_t size() const override { return file_.size(); }
   size_t read_at(uint64_t off, void* dst, size_t n) override {
     uint8_t* out = static_cast<uint8_t*>(dst);
-    size_t done = 0;
-    if (off < from_) {
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(n, from_ - off));
-      done = file_.read_at(off, out, want);
-      if (done < want) return done;
-    }
     n = static_cast<size_t>(std::min<uint64_t>(n, size() > off ? size() - off : 0));
-    for (; done < n; ++done) out[done] = noise(off + done);
+    size_t done = 0;
+    while (done < n) {
+      const uint64_t at = off + done;
+      const bool noisy = at >= from_ && at < to_;
+      const uint64_t run_end = noisy ? to_ : at < from_ ? from_ : UINT64_MAX;
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(n - done, run_end - at));
+      if (noisy) {
+        for (size_t i = 0; i < want; ++i) out[done + i] = noise(at + i);
+      } else if (const size_t got = file_.read_at(at, out + done, want); got < want) {
+        return done + got;
+      }
+      done += want;
+    }
     return done;
   }
 
@@ -104,7 +111,7 @@ class NoiseAfter : public ByteSource {
     return static_cast<uint8_t>(x >> 40);
   }
   ByteSource& file_;
-  const uint64_t from_;
+  const uint64_t from_, to_;
 };
 
 }  // namespace
@@ -306,12 +313,59 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
     if (settled || ended || budget_ == 0 || trials > most_trials) break;
   }
   if (!found) return false;
+  // Inside a unit whose payload nothing checks (a video tag, a box of samples), the same
+  // splice a cluster earlier or later on both sides validates alike: nothing tells which
+  // clusters the file holds there, and it ends with the reading before the break.
+  if (in_doubt(format, splicer.get(), best, t, std::min(most, best.splice + window))) {
+    t.carve.verdict = Verdict::truncated;
+    t.carve.length = best.splice;
+    t.carve.broken_at = 0;
+    return false;
+  }
   // Measured whole: a proper end inside the window may be followed by what the file's own
   // directories point to past it (a preview after the end marker).
   evaluate(format, splicer.get(), best, most);
   if (reach(best.carve) <= best.splice) return false;
   t = best;
   return true;
+}
+
+// Whether a splice of `best` (made in the piece of `prev` that begins at prev.splice)
+// validates alike a cluster earlier or later on both sides up to `limit`, with noise in
+// the cluster that moves as well: no structure reads the clusters around it.
+bool FragmentSearch::in_doubt(const Format& format, Splicer* splicer, const Trial& best, const Trial& prev,
+                              uint64_t limit) {
+  const Carve ref = measure_trial(format, splicer, best, limit);
+  auto alike = [&](const Carve& c) { return !further(ref, false, c, false); };
+  auto moves_alike = [&](int64_t clusters) {
+    const Trial m = moved(best, prev, clusters);
+    if (m.pieces.count == 0) return false;
+    const uint64_t lo = std::min(m.splice, best.splice), hi = std::max(m.splice, best.splice);
+    Trial noisy = best;
+    noisy.splice = lo;
+    return alike(measure_trial(format, splicer, noisy, limit, lo, hi)) && alike(measure_trial(format, splicer, m, limit));
+  };
+  return moves_alike(1) || moves_alike(-1);
+}
+
+// The trial's splice moved by `clusters` on both sides, over the pieces of `prev`; no
+// pieces when the break would leave its piece or a cluster that joins the file cannot
+// be its own (listed, claimed, another file's start, a piece it holds already).
+FragmentSearch::Trial FragmentSearch::moved(const Trial& t, const Trial& prev, int64_t clusters) {
+  const int64_t by = clusters * static_cast<int64_t>(layout_.cluster_bytes());
+  const uint64_t b = t.splice + by, c = t.pieces.piece[t.pieces.count - 1].offset + by;
+  Trial m;
+  if (b <= prev.splice || b >= prev.pieces.length() || c < layout_.data_start()) return m;
+  m.splice = b;
+  m.pieces = spliced(prev.pieces, b, c);
+  // The cluster that joins: the continuation's one before it, or the one after the break.
+  const uint64_t joins = clusters < 0 ? c : prev.pieces.medium_offset(t.splice);
+  const uint64_t cluster = layout_.cluster_at(joins);
+  bool own = false;
+  for (size_t i = 0; i + 1 < m.pieces.count; ++i)
+    own = own || (c >= m.pieces.piece[i].offset && c < m.pieces.piece[i].offset + m.pieces.piece[i].length);
+  if (cluster == UINT64_MAX || !usable(cluster) || foreign_end(joins) > joins || own) m.pieces = Pieces{};
+  return m;
 }
 
 // Cluster boundaries inside the last piece where it may have ended: inside the unit
@@ -453,7 +507,7 @@ bool FragmentSearch::checks_its_clusters(uint64_t at, const Measured& m) {
   auto it = checked_.find(at);
   if (it != checked_.end()) return it->second;
   SplicedSource file(medium_, Pieces::whole(at, medium_.size() - at));
-  NoiseAfter noisy(file, cs);
+  NoiseIn noisy(file, cs);
   const bool checked = m.format->measure(noisy, 0, m.carve.length).length < m.carve.length;
   if (checked_.size() >= kMaxRemembered) checked_.clear();
   return checked_[at] = checked;
@@ -534,12 +588,12 @@ Carve FragmentSearch::control(const Format& format, Splicer* splicer, const Tria
   return controls[key] = measure_trial(format, splicer, t, limit, t.splice);
 }
 
-// The file over the trial's pieces (with noise from `noise_from` on, for a control)
-// measured up to `limit`, from the splicer's state when there is one.
+// The file over the trial's pieces (with noise from `noise_from` up to `noise_to`: after
+// the splice for a control) measured up to `limit`, from the splicer's state when there is one.
 Carve FragmentSearch::measure_trial(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit,
-                                    uint64_t noise_from) {
+                                    uint64_t noise_from, uint64_t noise_to) {
   SplicedSource file(medium_, t.pieces);
-  NoiseAfter noisy(file, noise_from);
+  NoiseIn noisy(file, noise_from, noise_to);
   ByteSource& src = noise_from < file.size() ? static_cast<ByteSource&>(noisy) : file;
   Carve r = splicer ? splicer->measure(src, t.splice, limit) : format.measure(src, 0, limit);
   budget_ -= std::min(budget_, file.bytes_read());

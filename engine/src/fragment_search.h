@@ -76,7 +76,9 @@ class FragmentSearch {
   using Controls = std::map<std::pair<uint64_t, uint64_t>, Carve>;
   Carve control(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls);
   Carve measure_trial(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit,
-                      uint64_t noise_from = UINT64_MAX);
+                      uint64_t noise_from = UINT64_MAX, uint64_t noise_to = UINT64_MAX);
+  bool in_doubt(const Format& format, Splicer* splicer, const Trial& best, const Trial& prev, uint64_t limit);
+  Trial moved(const Trial& t, const Trial& prev, int64_t clusters);
   bool bounded(const Format& format, Splicer* splicer, Trial& t, uint64_t most, Controls& controls);
   std::vector<uint64_t> break_points(const Trial& t) const;
   // Free clusters after `after`, nearest first, skipping files met on the way (but for

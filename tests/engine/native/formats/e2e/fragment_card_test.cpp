@@ -248,6 +248,44 @@ TEST(FragmentCard, ASingleClusterPieceOfCloselyCheckedFramesIsTaken) {
   EXPECT_TRUE(files[0] == mp3) << files[0].size() << " of " << mp3.size() << " bytes";
 }
 
+// A video tag whose payload nothing checks, broken inside by a run of foreign clusters:
+// the same splice moved a cluster along on both sides holds alike, so no structure says
+// which clusters the file holds around it. It is cut there, never written whole with
+// foreign bytes inside the tag.
+TEST(FragmentCard, ASpliceInsideAnUncheckedUnitIsCutNotGuessed) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  Card fresh = fresh_fat(img, "-F 16 -s 1", "30000");
+  Bytes& card = fresh.bytes;
+  const VolumeLayout& layout = fresh.layout;
+  const uint64_t cluster = layout.cluster_bytes();
+  ASSERT_EQ(cluster, 512u);
+  const Bytes flv = sample("flv_video.flv");
+  // The largest tag (a key frame of some 4 KB): the break lies four clusters into it.
+  uint64_t tag = 13, big = 0, big_size = 0;
+  while (tag + 11 <= flv.size()) {
+    const uint64_t size = uint64_t(flv[tag + 1]) << 16 | flv[tag + 2] << 8 | flv[tag + 3];
+    if (size > big_size) big = tag, big_size = size;
+    tag += 11 + size + 4;
+  }
+  ASSERT_GT(big_size, 8 * cluster);
+  const uint64_t first = (big / cluster + 4) * cluster, gap = 40;
+  const uint64_t at = layout.cluster_offset(200), rest = at + first + gap * cluster;
+  const Bytes foreign = noise(gap * cluster, 9);
+  std::copy(flv.begin(), flv.begin() + first, card.begin() + at);
+  std::copy(foreign.begin(), foreign.end(), card.begin() + at + first);
+  std::copy(flv.begin() + first, flv.end(), card.begin() + rest);
+  kes_test::write_file(img, card);
+  kes_test::EngineRun r =
+      kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,flv,enable,search"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<Bytes> files = written(r);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_LE(files[0].size(), first);
+  EXPECT_TRUE(std::equal(files[0].begin(), files[0].end(), flv.begin())) << "foreign bytes in " << files[0].size();
+}
+
 // A card formatted anew with another cluster size and data area: its deleted files sit
 // on the old grid, which the files found off the current one tell, and fragmented ones
 // are followed along it: one found after that, and one found before, off the current
