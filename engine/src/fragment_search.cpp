@@ -315,9 +315,13 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
   if (!found) return false;
   // Inside a unit whose payload nothing checks (a video tag, a box of samples), the same
   // splice a cluster earlier or later on both sides validates alike: nothing tells which
-  // clusters the file holds there, and it ends with the reading before the break.
+  // clusters the file holds there, and it ends with the reading before the break (none
+  // when that holds nothing to keep, as a picture's headers alone).
   if (in_doubt(format, splicer.get(), best, t, std::min(most, best.splice + window))) {
-    t.carve.verdict = Verdict::truncated;
+    Trial before = t;
+    before.pieces.cut(best.splice);
+    const bool kept = measure_trial(format, nullptr, before, best.splice).verdict != Verdict::corrupt;
+    t.carve.verdict = kept ? Verdict::truncated : Verdict::corrupt;
     t.carve.length = best.splice;
     t.carve.broken_at = 0;
     return false;

@@ -111,6 +111,7 @@ void segments(Cursor& cur, uint64_t pos, bool follow, bool frame, DecodeState& s
     w.verdict = Verdict::truncated;
     w.end = good_end;
   }
+  w.held = pos;
 }
 
 }  // namespace
@@ -138,12 +139,18 @@ Walk walk_on(Cursor& cur, const Walk& stopped, uint64_t pos, bool follow, Decode
 
 }  // namespace jpeg
 
+// Segments that held this far before they broke are a picture's own, not a chance match.
+constexpr uint64_t kHeldHeaders = 512;
+
 Carve measure_jpg(ByteSource& src, uint64_t start, uint64_t max_length) {
   Cursor cur(src, start, max_length);
   jpeg::Walk w = jpeg::walk(cur, 0, true);
   // A stream that breaks before its first MCU holds nothing to keep, but its headers
-  // held: a fragment search may find where its data goes on.
-  if (w.verdict == Verdict::corrupt) return make_carve(Verdict::corrupt, w.scan_data, "jpg");
+  // held: a fragment search may find where its data goes on. So does one whose headers
+  // held a sector and more and then broke (a camera's EXIF block runs past its first
+  // cluster, the piece ending inside the segments).
+  if (w.verdict == Verdict::corrupt)
+    return make_carve(Verdict::corrupt, w.scan_data ? w.scan_data : w.held >= kHeldHeaders ? w.held : 0, "jpg");
   return make_carve(w.verdict, w.end, "jpg");
 }
 

@@ -23,6 +23,8 @@ struct Walk {
   // the file's next fragment.
   uint64_t scan_data = 0;
   uint64_t scan_mcus = 0;
+  // Where the segments stopped holding when the walk broke before any scan's data.
+  uint64_t held = 0;
   // What the walk had read: where it began, the scans it walked whole, the pointers of
   // the segments before the end, for going on after a scan that stopped (walk_on).
   uint64_t soi = 0;

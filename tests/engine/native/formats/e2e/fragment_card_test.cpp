@@ -286,6 +286,30 @@ TEST(FragmentCard, ASpliceInsideAnUncheckedUnitIsCutNotGuessed) {
   EXPECT_TRUE(std::equal(files[0].begin(), files[0].end(), flv.begin())) << "foreign bytes in " << files[0].size();
 }
 
+// A camera JPEG whose first piece ends inside its EXIF block: the headers held as far as
+// the piece went, and the search finds where they go on (the tables after the EXIF block
+// tell the place: moved a cluster on, the continuation would begin past them).
+TEST(FragmentCard, APhotoBrokenInsideItsHeadersIsFollowed) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  Card fresh = fresh_fat(img, "-F 16 -s 4", "30000");
+  Bytes& card = fresh.bytes;
+  const VolumeLayout& layout = fresh.layout;
+  ASSERT_EQ(layout.cluster_bytes(), 2048u);
+  const Bytes jpg = sample("jpg_exif_thumb.jpg"), gap = noise(60 * 2048, 3);  // its EXIF block: 3 KB
+  const uint64_t first = 2048, at = layout.cluster_offset(200);
+  std::copy(jpg.begin(), jpg.begin() + first, card.begin() + at);
+  std::copy(gap.begin(), gap.end(), card.begin() + at + first);
+  std::copy(jpg.begin() + first, jpg.end(), card.begin() + at + first + gap.size());
+  kes_test::write_file(img, card);
+  kes_test::EngineRun r =
+      kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,jpg,enable,search"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<Bytes> files = written(r);
+  EXPECT_TRUE(std::find(files.begin(), files.end(), jpg) != files.end()) << files.size() << " files";
+}
+
 // A card formatted anew with another cluster size and data area: its deleted files sit
 // on the old grid, which the files found off the current one tell, and fragmented ones
 // are followed along it: one found after that, and one found before, off the current
