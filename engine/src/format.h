@@ -62,6 +62,10 @@ struct Format {
   // when none. Editors write a TIFF's pixels first and its directory last, so a deleted
   // one in pieces shows nothing to follow until that directory is found.
   uint64_t (*directory_at)(const uint8_t* head) = nullptr;
+  // Optional: whether the file at `start` (measured up to max_length) places at `at` data
+  // that nothing checks (a raw photo's sensor data). A whole file that begins there is
+  // another's, where elsewhere a picture inside may be the file's own preview.
+  bool (*unchecked_at)(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t at) = nullptr;
 };
 
 // A sector some probes accepted: the formats, in probing order.

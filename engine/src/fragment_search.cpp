@@ -129,7 +129,7 @@ Pieces FragmentSearch::place(const Format& format, uint64_t start, Carve& carve,
   uint64_t stop = std::min(end, claims_.first_claimed(start, end));
   if (deleted) {
     stop = start + unlisted_run(start, stop - start);
-    stop = std::min(stop, foreign_inside(start, stop, end));
+    stop = std::min(stop, foreign_inside(start, stop, end, &format));
   }
   if (stop < end) {
     carve.verdict = Verdict::truncated;
@@ -488,7 +488,7 @@ Pieces FragmentSearch::free_clusters(uint64_t first, uint64_t want, bool skip_ze
   return p;
 }
 
-uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t host_end) {
+uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t host_end, const Format* host) {
   const uint64_t cs = layout_.cluster_bytes(), c = layout_.cluster_at(from);
   if (c == UINT64_MAX) return UINT64_MAX;
   for (uint64_t at = layout_.cluster_offset(c + 1); at < to; at += cs) {
@@ -499,8 +499,14 @@ uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t hos
     if (!probed) continue;
     const Occupant o = occupant(at);
     // Ending inside the host, a picture or a run of frames may be its own (a thumbnail, a
-    // preview, a movie's frames); a movie or a sound file is another file's start.
-    if (o.end > host_end || (o.found.format && o.end < host_end && !carried(*o.found.format))) return at;
+    // preview, a movie's frames), unless it lies amid the host's unchecked data (a raw
+    // photo's sensor data holds no whole picture); a movie or a sound file is another
+    // file's start.
+    if (o.end > host_end) return at;
+    if (o.found.format && o.end < host_end &&
+        (!carried(*o.found.format) ||
+         (host && host->unchecked_at && host->unchecked_at(medium_, from, host_end - from, at))))
+      return at;
   }
   return UINT64_MAX;
 }

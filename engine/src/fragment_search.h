@@ -108,8 +108,9 @@ class FragmentSearch {
   Pieces free_clusters(uint64_t first, uint64_t want, bool skip_zeroed);
   // The first cluster start in (from, to) where a file of an enabled format begins that
   // runs on past `host_end`: the bytes there are not the host's (a file embedded in it,
-  // a thumbnail, ends inside it). UINT64_MAX when none.
-  uint64_t foreign_inside(uint64_t from, uint64_t to, uint64_t host_end);
+  // a thumbnail, ends inside it), or one that ends inside it where the host, when its
+  // format is given, places data that nothing checks. UINT64_MAX when none.
+  uint64_t foreign_inside(uint64_t from, uint64_t to, uint64_t host_end, const Format* host = nullptr);
   bool usable(uint64_t cluster) const;
   // Whether the structure of the file that starts at `at` (measured `m` over contiguous
   // bytes) checks its bytes past its first cluster: with noise there it stops short.

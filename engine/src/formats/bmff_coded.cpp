@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "formats/bmff_still.h"
+#include "formats/jpeg_walk.h"
 
 namespace kes::bmff {
 namespace {
@@ -85,11 +86,20 @@ uint64_t check_obus(Cursor& cur, const Extent& e) {
 
 // Each check below looks at a few bytes: null from the cursor means they lie past the
 // limit, where nothing is judged.
-uint64_t check_jpeg(Cursor& cur, const Extent& e) {
+// A picture (a CR3's full-size JPEG, a HEIF's JPEG item) is walked and decoded whole by
+// the measure. A fragment search's candidates (`strict_end` at the splice) look at its
+// start alone: before the splice the measure decoded it already, and past it another
+// picture's data with the same tables decodes as well.
+uint64_t check_jpeg(Cursor& cur, const Extent& e, uint64_t strict_end) {
+  const uint64_t end = e.offset + e.length;
   if (e.length < 4) return e.offset;
   const uint8_t* p = cur.get(e.offset, 3);
-  if (!p) return e.offset + e.length;
-  return p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF ? e.offset + e.length : e.offset;
+  if (!p) return end;
+  if (p[0] != 0xFF || p[1] != 0xD8 || p[2] != 0xFF) return e.offset;
+  if (strict_end != UINT64_MAX) return end;
+  const jpeg::Walk w = jpeg::walk(cur, e.offset, false);
+  if (w.verdict == Verdict::complete || w.end >= cur.limit()) return end;  // whole, or not judged past the limit
+  return std::max(w.end, e.offset);
 }
 
 uint64_t check_exif(Cursor& cur, const Extent& e) {
@@ -123,7 +133,7 @@ uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end) {
   switch (e.coding) {
     case Coding::hevc: return check_nal_units(cur, e, strict_end);
     case Coding::av1: return check_obus(cur, e);
-    case Coding::jpeg: return check_jpeg(cur, e);
+    case Coding::jpeg: return check_jpeg(cur, e, strict_end);
     case Coding::exif: return check_exif(cur, e);
     case Coding::ctmd: return check_ctmd(cur, e);
     case Coding::unchecked: break;

@@ -87,8 +87,10 @@ void preview_extent(Cursor& cur, const Box& uuid, std::vector<Extent>& out) {
   if (e.length && e.length <= prvw.end - e.offset) out.push_back(e);
 }
 
-// The measure, with the checks of coded data that noise fails too only up to `strict_end`.
-Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t strict_end) {
+// The measure, with the checks of coded data that noise fails too only up to `strict_end`;
+// the data its tables place goes to `placed` when given.
+Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t strict_end,
+                    std::vector<Extent>* placed = nullptr) {
   Cursor cur(src, start, max_length);
   uint8_t h[256] = {};
   size_t avail = 0;
@@ -139,6 +141,7 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64
   // The furthest byte the data uses, and the first where it stops holding. Data past
   // the boxes counts only where it holds from its first byte on.
   std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.offset < b.offset; });
+  if (placed) *placed = extents;
   uint64_t data_end = 0, bad = UINT64_MAX;
   for (const Extent& e : extents) {
     const uint64_t end = e.offset + e.length;
@@ -188,6 +191,15 @@ Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
 
 std::unique_ptr<Splicer> heif_splicer(ByteSource&, uint64_t, const Carve&) {
   return std::unique_ptr<Splicer>(new StillSplicer());
+}
+
+bool heif_unchecked_at(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t at) {
+  std::vector<Extent> placed;
+  measure_still(src, start, max_length, UINT64_MAX, &placed);
+  const uint64_t pos = at - start;
+  return at >= start && std::any_of(placed.begin(), placed.end(), [pos](const Extent& e) {
+           return e.coding == bmff::Coding::unchecked && pos >= e.offset && pos - e.offset < e.length;
+         });
 }
 
 }  // namespace kes

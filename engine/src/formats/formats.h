@@ -40,6 +40,7 @@ Carve measure_crw(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_heif(const uint8_t* head);
 Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length);
 std::unique_ptr<Splicer> heif_splicer(ByteSource& file, uint64_t max_length, const Carve& measured);
+bool heif_unchecked_at(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t at);
 // The extension a still's brand names ("heic", "avif", "cr3"; "heif" for HEIF's general
 // brands), or null for any other brand: the brands of pictures, never of movies.
 const char* still_brand_ext(const uint8_t* brand);

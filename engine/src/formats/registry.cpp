@@ -24,7 +24,7 @@ const Format kFormats[] = {
     {"ico", Kind::photo, 512, probe_ico, measure_ico, 64 * MiB},
     {"psd", Kind::photo, 32, probe_psd, measure_psd, 4096 * MiB},
     // HEIF, HEIC, AVIF and Canon's CR3: one option for the stills of ISO base media files.
-    {"heif", Kind::photo, 256, probe_heif, measure_heif, 4096 * MiB, heif_splicer},
+    {"heif", Kind::photo, 256, probe_heif, measure_heif, 4096 * MiB, heif_splicer, nullptr, heif_unchecked_at},
     // AVI and WAVE: one option for both kinds; a large AVI goes on past its first 4 GiB.
     {"riff", Kind::video, 20, probe_riff, measure_riff, 16384 * MiB, trusted_prefix<resume_riff>},
     {"mov", Kind::video, 512, probe_mov, measure_mov, 65536 * MiB},

@@ -310,6 +310,45 @@ TEST(FragmentCard, APhotoBrokenInsideItsHeadersIsFollowed) {
   EXPECT_TRUE(std::find(files.begin(), files.end(), jpg) != files.end()) << files.size() << " files";
 }
 
+// A raw photo's contiguous reading runs over another file's clusters: a whole JPEG and a
+// PNG that begin amid its sensor data (which nothing checks) or amid its own full-size
+// JPEG (which is decoded) are files of their own, not previews of the raw photo, and come
+// back whole; the raw photo holds no byte that is not its own.
+TEST(FragmentCard, PicturesAmidARawPhotosDataAreFilesOfTheirOwn) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  const Card fresh = fresh_fat(img, "-F 32 -s 8", "300000");
+  const VolumeLayout& layout = fresh.layout;
+  const uint64_t cluster = layout.cluster_bytes();
+  const Bytes cr3 = sample("heif_canon.cr3"), jpg = sample("jpg_big.jpg"), png = sample("png_rgb.png");
+  std::string options = "fileopt,everything,disable,";
+  for (const char* o : kestrune::kPhotoSearch) options += std::string(o) + ",enable,";
+  // Its first piece ends in its full-size JPEG (from 171 KB on), or in its first raw
+  // track (from 770 KB on).
+  for (uint64_t first : {60 * cluster, 240 * cluster}) {
+    SCOPED_TRACE(first);
+    Bytes card = fresh.bytes;
+    auto put = [&](uint64_t at_cluster, const Bytes& b, uint64_t from, uint64_t to) {
+      std::copy(b.begin() + from, b.begin() + to, card.begin() + layout.cluster_offset(at_cluster));
+    };
+    put(1000, cr3, 0, first);
+    put(1000 + first / cluster, jpg, 0, jpg.size());
+    put(1100 + first / cluster, png, 0, png.size());
+    put(3000, cr3, first, cr3.size());
+    kes_test::write_file(img, card);
+    const std::string out = dir / ("out" + std::to_string(first));
+    kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", out, "/cmd", img, options + "search"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::vector<Bytes> files = written(r);
+    for (const Bytes* whole : {&jpg, &png})
+      EXPECT_TRUE(std::find(files.begin(), files.end(), *whole) != files.end()) << whole->size() << " bytes";
+    for (const Bytes& f : files)
+      if (f.size() > 4 && f[4] == 'f')  // the raw photo
+        EXPECT_TRUE(f.size() <= cr3.size() && std::equal(f.begin(), f.end(), cr3.begin())) << f.size();
+  }
+}
+
 // A card formatted anew with another cluster size and data area: its deleted files sit
 // on the old grid, which the files found off the current one tell, and fragmented ones
 // are followed along it: one found after that, and one found before, off the current
