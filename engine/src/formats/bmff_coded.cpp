@@ -3,6 +3,7 @@
 // out three zero bytes in a row and 00 00 01 or 00 00 02 (which other files' headers,
 // tables and silence break at once), and its last byte is never zero.
 #include <algorithm>
+#include <cstring>
 
 #include "formats/bmff_still.h"
 #include "formats/jpeg_walk.h"
@@ -29,6 +30,11 @@ uint64_t payload_break(Cursor& cur, uint64_t from, uint64_t to, uint64_t strict_
     if (!p) return kUnjudged;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(avail, to - pos));
     for (size_t i = 0; i < n; ++i) {
+      if (zeros == 0) {  // both patterns begin with a zero byte: the bytes before the next one pass
+        const void* z = std::memchr(p + i, 0, n - i);
+        if (!z) break;
+        i = static_cast<size_t>(static_cast<const uint8_t*>(z) - p);
+      }
       if (zeros >= 2 && p[i] <= 2 && pos + i < strict_end) return pos + i - 2;
       zeros = p[i] == 0 ? zeros + 1 : 0;
       if (zeros == kZeroRun) return pos + i + 1 - kZeroRun;
