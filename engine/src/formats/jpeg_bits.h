@@ -75,6 +75,23 @@ inline bool refill_fast(Bits& b) {
   return true;
 }
 
+// Appends bytes one at a time, stuffed 0xFF00 pairs undone, as far as the registers hold
+// whole bytes: what a word with a 0xFF in it needs, without leaving the hot loop. False
+// when a marker or the end of the fast span stops it short of kFastBits bits (the slow
+// refill goes on from there); 0 <= n.
+inline bool refill_bytes(Bits& b) {
+  b.acc = b.n > 0 ? b.acc & (~BitWord(0) << (kWordBits - b.n)) : 0;  // bits below n: none yet
+  while (b.n <= kWordBits - 8) {
+    if (b.lim - b.p < 2) return b.n >= kFastBits;
+    const uint8_t c = b.p[0];
+    if (c == 0xFF && b.p[1] != 0) return b.n >= kFastBits;  // a marker
+    b.p += c == 0xFF ? 2 : 1;
+    b.acc |= static_cast<BitWord>(c) << (kWordBits - 8 - b.n);
+    b.n += 8;
+  }
+  return true;
+}
+
 inline void consume(Bits& b, int c) {
   b.acc <<= c;
   b.n -= c;

@@ -67,7 +67,7 @@ struct Steps {
 __attribute__((noinline)) void fast_steps(Steps& io) {
   Steps s = io;
   for (;;) {
-    if (s.b.n < kFastBits && !refill_fast(s.b)) break;
+    if (s.b.n < kFastBits && !refill_fast(s.b) && !refill_bytes(s.b)) break;
     uint16_t e = s.lookup();
     int step = entry_step(e);
     if (s.k + (step & 127) >= 64) break;  // unsettled, or beyond the block
