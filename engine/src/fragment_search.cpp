@@ -346,7 +346,7 @@ bool FragmentSearch::in_doubt(const Format& format, Splicer* splicer, const Tria
     if (m.pieces.count == 0) return false;
     const uint64_t lo = std::min(m.splice, best.splice), hi = std::max(m.splice, best.splice);
     Trial noisy = best;
-    noisy.splice = lo;
+    noisy.splice = lo;  // measured from before the noise on
     return alike(measure_trial(format, splicer, noisy, limit, lo, hi)) && alike(measure_trial(format, splicer, m, limit));
   };
   return moves_alike(1) || moves_alike(-1);

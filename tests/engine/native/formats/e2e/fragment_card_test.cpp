@@ -49,6 +49,23 @@ Card fresh_fat(const std::string& img, const std::string& options, const std::st
   return c;
 }
 
+// `file` written from cluster 200 of a copy of `fresh` in two pieces, the first `first`
+// bytes long, `gap` between them, and carved with the search option `option` alone into
+// `out`: the files written (none when the engine failed).
+std::vector<Bytes> carve_in_two(const Card& fresh, const std::string& img, const std::string& out, const Bytes& file,
+                                uint64_t first, const Bytes& gap, const std::string& option) {
+  Bytes card = fresh.bytes;
+  const uint64_t at = fresh.layout.cluster_offset(200);
+  std::copy(file.begin(), file.begin() + first, card.begin() + at);
+  std::copy(gap.begin(), gap.end(), card.begin() + at + first);
+  std::copy(file.begin() + first, file.end(), card.begin() + at + first + gap.size());
+  kes_test::write_file(img, card);
+  kes_test::EngineRun r =
+      kes_test::run_engine(KESSRV_EXE, {"/d", out, "/cmd", img, "fileopt,everything,disable," + option + ",enable,search"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  return written(r);
+}
+
 // Formats whose structure tells a wrong continuation from the right one. A unit that
 // spans three pieces (a PNG chunk of 32 KiB, an Ogg page of up to 17 KiB here) cannot
 // be checked by any one splice, and a first piece of fewer than four MP3 frames is no
@@ -195,24 +212,13 @@ TEST(FragmentCard, APhotoInSmallClustersIsFollowedAsFarAsInLargeOnes) {
   kes_test::TempDir dir;
   const std::string img = dir / "card.img";
   const Card fresh = fresh_fat(img, "-F 16 -s 1", "30000");
-  const Bytes& empty = fresh.bytes;
-  const VolumeLayout& layout = fresh.layout;
-  const uint64_t cluster = layout.cluster_bytes();
+  const uint64_t cluster = fresh.layout.cluster_bytes();
   ASSERT_EQ(cluster, 512u);
   const Bytes jpg = sample("jpg_big.jpg"), gap = noise(1200 * cluster, 5);
   for (uint64_t first : {60000, 100000, 140000}) {
     first -= first % cluster;
     SCOPED_TRACE(first);
-    Bytes card = empty;
-    const uint64_t at = layout.cluster_offset(200);
-    std::copy(jpg.begin(), jpg.begin() + first, card.begin() + at);
-    std::copy(gap.begin(), gap.end(), card.begin() + at + first);
-    std::copy(jpg.begin() + first, jpg.end(), card.begin() + at + first + gap.size());
-    kes_test::write_file(img, card);
-    kes_test::EngineRun r = kes_test::run_engine(
-        KESSRV_EXE, {"/d", dir / ("out" + std::to_string(first)), "/cmd", img, "fileopt,everything,disable,jpg,enable,search"});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    const std::vector<Bytes> files = written(r);
+    const std::vector<Bytes> files = carve_in_two(fresh, img, dir / ("out" + std::to_string(first)), jpg, first, gap, "jpg");
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0] == jpg) << files[0].size() << " of " << jpg.size() << " bytes";
   }
@@ -256,10 +262,8 @@ TEST(FragmentCard, ASpliceInsideAnUncheckedUnitIsCutNotGuessed) {
   if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
   kes_test::TempDir dir;
   const std::string img = dir / "card.img";
-  Card fresh = fresh_fat(img, "-F 16 -s 1", "30000");
-  Bytes& card = fresh.bytes;
-  const VolumeLayout& layout = fresh.layout;
-  const uint64_t cluster = layout.cluster_bytes();
+  const Card fresh = fresh_fat(img, "-F 16 -s 1", "30000");
+  const uint64_t cluster = fresh.layout.cluster_bytes();
   ASSERT_EQ(cluster, 512u);
   const Bytes flv = sample("flv_video.flv");
   // The largest tag (a key frame of some 4 KB): the break lies four clusters into it.
@@ -270,17 +274,8 @@ TEST(FragmentCard, ASpliceInsideAnUncheckedUnitIsCutNotGuessed) {
     tag += 11 + size + 4;
   }
   ASSERT_GT(big_size, 8 * cluster);
-  const uint64_t first = (big / cluster + 4) * cluster, gap = 40;
-  const uint64_t at = layout.cluster_offset(200), rest = at + first + gap * cluster;
-  const Bytes foreign = noise(gap * cluster, 9);
-  std::copy(flv.begin(), flv.begin() + first, card.begin() + at);
-  std::copy(foreign.begin(), foreign.end(), card.begin() + at + first);
-  std::copy(flv.begin() + first, flv.end(), card.begin() + rest);
-  kes_test::write_file(img, card);
-  kes_test::EngineRun r =
-      kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,flv,enable,search"});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::vector<Bytes> files = written(r);
+  const uint64_t first = (big / cluster + 4) * cluster;
+  const std::vector<Bytes> files = carve_in_two(fresh, img, dir / "out", flv, first, noise(40 * cluster, 9), "flv");
   ASSERT_EQ(files.size(), 1u);
   EXPECT_LE(files[0].size(), first);
   EXPECT_TRUE(std::equal(files[0].begin(), files[0].end(), flv.begin())) << "foreign bytes in " << files[0].size();
@@ -293,20 +288,10 @@ TEST(FragmentCard, APhotoBrokenInsideItsHeadersIsFollowed) {
   if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
   kes_test::TempDir dir;
   const std::string img = dir / "card.img";
-  Card fresh = fresh_fat(img, "-F 16 -s 4", "30000");
-  Bytes& card = fresh.bytes;
-  const VolumeLayout& layout = fresh.layout;
-  ASSERT_EQ(layout.cluster_bytes(), 2048u);
-  const Bytes jpg = sample("jpg_exif_thumb.jpg"), gap = noise(60 * 2048, 3);  // its EXIF block: 3 KB
-  const uint64_t first = 2048, at = layout.cluster_offset(200);
-  std::copy(jpg.begin(), jpg.begin() + first, card.begin() + at);
-  std::copy(gap.begin(), gap.end(), card.begin() + at + first);
-  std::copy(jpg.begin() + first, jpg.end(), card.begin() + at + first + gap.size());
-  kes_test::write_file(img, card);
-  kes_test::EngineRun r =
-      kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,jpg,enable,search"});
-  ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::vector<Bytes> files = written(r);
+  const Card fresh = fresh_fat(img, "-F 16 -s 4", "30000");
+  ASSERT_EQ(fresh.layout.cluster_bytes(), 2048u);
+  const Bytes jpg = sample("jpg_exif_thumb.jpg");  // its EXIF block: 3 KB
+  const std::vector<Bytes> files = carve_in_two(fresh, img, dir / "out", jpg, 2048, noise(60 * 2048, 3), "jpg");
   EXPECT_TRUE(std::find(files.begin(), files.end(), jpg) != files.end()) << files.size() << " files";
 }
 
