@@ -404,6 +404,13 @@ FragmentSearch::Continuations::Continuations(FragmentSearch& search, const Forma
       most_(kMaxCandidates * static_cast<size_t>(std::max<uint64_t>(1, kCountsCluster / search.layout_.cluster_bytes()))) {
   done_ = after == UINT64_MAX || file_start == UINT64_MAX;
   c_ = after + 1;
+  // Where the piece's reading went on is no continuation; a file that begins there (and
+  // so ended the piece) holds the clusters after it.
+  if (!done_ && search.usable(after)) {
+    const uint64_t at = search.layout_.cluster_offset(after);
+    const Occupant o = search.occupant(at);
+    if (o.found.format) c_ = after + held_by(o, at);
+  }
   // Past the volume's last cluster a file system goes on from its first free one: a few
   // from there, up to the file's own clusters.
   stop_ = after < file_start ? file_start : search.layout_.clusters();
@@ -419,7 +426,6 @@ bool FragmentSearch::Continuations::at(size_t i, uint64_t* cluster) {
 // Looks at one more cluster; at the end, the zeroed runs follow the free clusters.
 void FragmentSearch::Continuations::step() {
   const VolumeLayout& layout = search_.layout_;
-  const uint64_t cs = layout.cluster_bytes();
   if (out_.size() >= most_ || visited_ >= kMaxVisited ||
       (c_ >= stop_ && (stop_ == file_start_ || file_start_ == 0))) {
     out_.insert(out_.end(), zero_runs_.begin(), zero_runs_.end());
@@ -445,25 +451,31 @@ void FragmentSearch::Continuations::step() {
     if (o.found.format == &format_) out_.push_back(c_);
     if (o.zero && !zeroes_ && zero_runs_.size() < kMaxZeroRuns) zero_runs_.push_back(c_);
     zeroes_ = o.zero;
-    uint64_t skip = (o.end - at + cs - 1) / cs;
-    if (o.found.format && o.found.carve.verdict != Verdict::complete) {
-      // A file cut short (a first piece, mostly) broke somewhere in its last clusters:
-      // wrong data decodes a little way, and a stream's last unit reaches into the
-      // next piece unchecked. Those clusters may hold this file's continuation and
-      // are tried in order; of a file of this one's format only the last, whose own
-      // data would pass as well.
-      const uint64_t back = o.found.format == &format_ ? 1 : kBackClusters, whole = (o.end - at) / cs;
-      skip = whole >= back ? whole + 1 - back : 1;
-    }
-    // A file whose structure does not check its bytes past its first cluster (sound
-    // samples, pixels, a movie's samples without their index) says nothing of where
-    // its clusters end: the clusters its reading runs over may be anyone's.
-    if (o.found.format && !search_.checks_its_clusters(at, o.found)) skip = 1;
-    c_ += skip;
+    c_ += held_by(o, at);
     return;
   }
   zeroes_ = false;
   out_.push_back(c_++);
+}
+
+uint64_t FragmentSearch::Continuations::held_by(const Occupant& o, uint64_t at) {
+  const uint64_t cs = search_.layout_.cluster_bytes();
+  if (o.end <= at) return 1;
+  uint64_t skip = (o.end - at + cs - 1) / cs;
+  if (o.found.format && o.found.carve.verdict != Verdict::complete) {
+    // A file cut short (a first piece, mostly) broke somewhere in its last clusters:
+    // wrong data decodes a little way, and a stream's last unit reaches into the
+    // next piece unchecked. Those clusters may hold this file's continuation and
+    // are tried in order; of a file of this one's format only the last, whose own
+    // data would pass as well.
+    const uint64_t back = o.found.format == &format_ ? 1 : kBackClusters, whole = (o.end - at) / cs;
+    skip = whole >= back ? whole + 1 - back : 1;
+  }
+  // A file whose structure does not check its bytes past its first cluster (sound
+  // samples, pixels, a movie's samples without their index) says nothing of where
+  // its clusters end: the clusters its reading runs over may be anyone's.
+  if (o.found.format && !search_.checks_its_clusters(at, o.found)) skip = 1;
+  return skip;
 }
 
 Pieces FragmentSearch::free_clusters(uint64_t first, uint64_t want, bool skip_zeroed) {

@@ -81,6 +81,15 @@ class FragmentSearch {
   Trial moved(const Trial& t, const Trial& prev, int64_t clusters);
   bool bounded(const Format& format, Splicer* splicer, Trial& t, uint64_t most, Controls& controls);
   std::vector<uint64_t> break_points(const Trial& t) const;
+  // What lies at a cluster start: a file that starts there (`found`, its measure over
+  // contiguous bytes), a zeroed or unreadable cluster, or neither. `end` is where the
+  // bytes stop being unusable as a continuation: the offset itself when the cluster may
+  // continue a file.
+  struct Occupant {
+    uint64_t end = 0;
+    bool zero = false;
+    Measured found;
+  };
   // Free clusters after `after`, nearest first, skipping files met on the way (but for
   // the last clusters of those cut short, where they may have broken); then the first
   // clusters of zeroed runs, which mostly hold nothing but may be a file's silence or
@@ -95,6 +104,9 @@ class FragmentSearch {
 
    private:
     void step();
+    // Clusters from the one at `at` on that the file found there holds, as far as they
+    // are no continuation of this one's (1 when none is found there).
+    uint64_t held_by(const Occupant& o, uint64_t at);
     FragmentSearch& search_;
     const Format& format_;
     std::vector<uint64_t> out_, zero_runs_;
@@ -117,15 +129,6 @@ class FragmentSearch {
   bool checks_its_clusters(uint64_t at, const Measured& m);
   // Whether the cluster at `offset` holds something other than a continuation.
   bool ends_elsewhere(uint64_t offset);
-  // What lies at a cluster start: a file that starts there (`found`, its measure over
-  // contiguous bytes), a zeroed or unreadable cluster, or neither. `end` is where the
-  // bytes stop being unusable as a continuation: the offset itself when the cluster may
-  // continue a file.
-  struct Occupant {
-    uint64_t end = 0;
-    bool zero = false;
-    Measured found;
-  };
   Occupant occupant(uint64_t offset);
   uint64_t foreign_end(uint64_t offset) { return occupant(offset).end; }
   // Measures the file over `t.pieces` up to `limit`, its last piece ending where the

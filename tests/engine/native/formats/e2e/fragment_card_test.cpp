@@ -334,6 +334,41 @@ TEST(FragmentCard, PicturesAmidARawPhotosDataAreFilesOfTheirOwn) {
   }
 }
 
+// A recording's first piece ends where a FLAC begins (written into the gap after it; its
+// second cluster is padding, zeros), and the recording goes on past a listed cluster
+// after it: the FLAC's clusters are no continuation, though its first one lies at the
+// break, where the search for the next piece begins.
+TEST(FragmentCard, AFileThatEndsAPieceHoldsItsClustersFromTheSearch) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  Card fresh = fresh_fat(img, "-F 32 -s 8", "300000");
+  const VolumeLayout& layout = fresh.layout;
+  const uint64_t cluster = layout.cluster_bytes();
+  const Bytes wav = sample("world_memo.wav"), flac = sample("flac_stereo.flac");
+  const uint64_t flac_clusters = (flac.size() + cluster - 1) / cluster, listed = 1001 + flac_clusters;
+  auto put = [&](uint64_t at_cluster, const Bytes& b, uint64_t from, uint64_t to) {
+    std::copy(b.begin() + from, b.begin() + to, fresh.bytes.begin() + layout.cluster_offset(at_cluster));
+  };
+  put(1000, wav, 0, cluster);
+  put(1001, flac, 0, flac.size());
+  put(listed, noise(cluster, 4), 0, cluster);
+  const uint64_t fat = uint64_t(fresh.bytes[14] | fresh.bytes[15] << 8) * 512;  // FAT32: reserved sectors
+  for (int i = 0; i < 4; ++i) fresh.bytes[fat + 4 * (listed + 2) + i] = i < 3 ? 0xFF : 0x0F;  // numbered from 2
+  put(listed + 1, wav, cluster, wav.size());
+  kes_test::write_file(img, fresh.bytes);
+  kes_test::EngineRun r = kes_test::run_engine(
+      KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,riff,enable,flac,enable,search"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<Bytes> files = written(r);
+  std::string sizes;
+  for (const Bytes& f : files) sizes += " " + std::to_string(f.size());
+  EXPECT_TRUE(std::find(files.begin(), files.end(), flac) != files.end()) << "the FLAC was not written whole:" << sizes;
+  for (const Bytes& f : files)
+    if (f.size() > 12 && std::equal(f.begin(), f.begin() + 12, wav.begin()))
+      EXPECT_TRUE(is_prefix(f, wav)) << "foreign bytes in the recording, " << f.size() << " bytes";
+}
+
 // A card formatted anew with another cluster size and data area: its deleted files sit
 // on the old grid, which the files found off the current one tell, and fragmented ones
 // are followed along it: one found after that, and one found before, off the current
