@@ -43,6 +43,21 @@ class Splicer {
   virtual bool extend(ByteSource& /*file*/, uint64_t /*max_length*/, uint64_t /*splice*/) { return false; }
 };
 
+// A file whose index follows its data (a movie's moov after its mdat): deleted in pieces
+// and broken before the index, it shows nothing to follow until the index is found, at
+// the place within its cluster that the sizes before it give.
+struct TrailingIndex {
+  // The file offset where the index of the file at `start` belongs, by the sizes of what
+  // precedes it, when it is not there over these bytes; 0 when the file has none, has it
+  // in place or elsewhere.
+  uint64_t (*expected_at)(ByteSource& src, uint64_t start, uint64_t max_length);
+  // Whether the 16 bytes at `h` open such an index.
+  bool (*opens)(const uint8_t* h);
+  // The measure with only the data from `checked_from` on checked against the index:
+  // what lies before is the same in every candidate splice.
+  Carve (*measure_from)(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from);
+};
+
 // Formats whose probes accept one sector that are measured there, in probing order.
 constexpr size_t kMaxHitsPerSector = 4;
 
@@ -66,6 +81,7 @@ struct Format {
   // that nothing checks (a raw photo's sensor data). A whole file that begins there is
   // another's, where elsewhere a picture inside may be the file's own preview.
   bool (*unchecked_at)(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t at) = nullptr;
+  const TrailingIndex* trailing_index = nullptr;  // optional
 };
 
 // A sector some probes accepted: the formats, in probing order.

@@ -231,11 +231,29 @@ void FragmentSearch::cut_unchecked_tail(const Format& format, Trial& t) {
   }
 }
 
-// Finds the splice that carries the structure furthest and re-measures the file over it.
+// Joins the file's next piece: through its index when that follows the data, else by the
+// splice that carries the structure furthest.
 bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial& t,
                                 std::unique_ptr<Splicer>& splicer) {
+  if (t.carve.length >= std::min(max_length, t.pieces.length())) return false;  // the medium or the size limit ended it
+  uint64_t vouched = 0;
+  const Indexed by_index = indexed(format, max_length, t, vouched);
+  if (by_index != Indexed::none) return by_index == Indexed::joined;
+  if (next_splice(format, max_length, t, splicer)) return true;
+  // An index that did not fit vouched for the data up to a point in the piece: what the
+  // reading held past it is not the file's.
+  if (vouched > t.splice && vouched < t.carve.length) {
+    t.carve.verdict = Verdict::truncated;
+    t.carve.length = vouched;
+    t.carve.broken_at = 0;
+  }
+  return false;
+}
+
+// Finds the splice that carries the structure furthest and re-measures the file over it.
+bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Trial& t,
+                                 std::unique_ptr<Splicer>& splicer) {
   const uint64_t most = std::min(max_length, t.pieces.length());
-  if (t.carve.length >= most) return false;  // the medium or the size limit ended it
   const std::vector<uint64_t> breaks = break_points(t);
   if (breaks.empty()) return false;
   const uint64_t earliest = *std::min_element(breaks.begin(), breaks.end());

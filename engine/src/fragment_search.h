@@ -71,6 +71,13 @@ class FragmentSearch {
   };
 
   bool next_piece(const Format& format, uint64_t max_length, Trial& t, std::unique_ptr<Splicer>& splicer);
+  bool next_splice(const Format& format, uint64_t max_length, Trial& t, std::unique_ptr<Splicer>& splicer);
+  // For a file whose index follows its data and lies past the break (Format::trailing_index):
+  // joined to the continuation that ends in its index, or cut where the break is in
+  // doubt; none when no index is found or fits. `vouched`: the end of the last cluster
+  // where an index that did not fit found a frame of the file's, else 0.
+  enum class Indexed { none, joined, cut };
+  Indexed indexed(const Format& format, uint64_t max_length, Trial& t, uint64_t& vouched);
   void cut_unchecked_tail(const Format& format, Trial& t);
   // Measures of a trial's file with noise after its splice, by splice and limit.
   using Controls = std::map<std::pair<uint64_t, uint64_t>, Carve>;

@@ -49,6 +49,7 @@ Carve measure_riff(ByteSource& src, uint64_t start, uint64_t max_length);
 Carve resume_riff(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t trusted);
 bool probe_mov(const uint8_t* head);
 Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length);
+extern const TrailingIndex kMovieIndex;
 bool probe_mkv(const uint8_t* head);
 Carve measure_mkv(ByteSource& src, uint64_t start, uint64_t max_length);
 bool probe_asf(const uint8_t* head);

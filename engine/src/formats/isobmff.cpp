@@ -77,8 +77,10 @@ class Movie {
  public:
   // The sample data and each sample table are read through cursors of their own: going
   // back and forth between them through one buffer would read a block at every turn.
-  Movie(Cursor& cur, ByteSource& src, uint64_t start, uint64_t max_length)
-      : cur_(cur), src_(src), start_(start), max_length_(max_length), media_(table_cursor(kMediaBlock)) {}
+  // Samples that start before `checked_from` are not looked at.
+  Movie(Cursor& cur, ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from)
+      : cur_(cur), src_(src), start_(start), max_length_(max_length), checked_from_(checked_from),
+        media_(table_cursor(kMediaBlock)) {}
 
   // Checks that the children of [pos, end) nest exactly, collecting each track's
   // sample tables; false when they do not.
@@ -232,7 +234,7 @@ class Movie {
           for (; sample < chunk_end; ++sample) {
             if (++steps_ > kMaxSamples) return true;
             const uint64_t size = fixed ? fixed : sample_size(stsz, t, field, sample);
-            if (off + bytes < bad_sample_ && c != Codec::other) {
+            if (off + bytes < bad_sample_ && off + bytes >= checked_from_ && c != Codec::other) {
               if (!frame_ok(c, length_size, off + bytes, size)) {
                 bad_sample_ = off + bytes;
                 good_before_bad_ = good;
@@ -288,7 +290,7 @@ class Movie {
 
   Cursor& cur_;
   ByteSource& src_;
-  const uint64_t start_, max_length_;
+  const uint64_t start_, max_length_, checked_from_;
   Cursor media_;
   Track track_;
   uint32_t boxes_ = 0;
@@ -322,7 +324,9 @@ bool probe_mov(const uint8_t* h) {
   return size >= 16 && size <= 256 && size % 4 == 0 && ftyp_ext(h, size) != nullptr;
 }
 
-Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
+namespace {
+
+Carve measure_movie(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from) {
   Cursor cur(src, start, max_length);
   uint8_t h[512] = {};
   size_t avail = 0;
@@ -332,7 +336,7 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (!probe_mov(h)) return corrupt();
   const bool typed = is_id(h + 4, "ftyp");
   const char* ext = typed ? ftyp_ext(h, be32(h)) : "mov";
-  Movie movie(cur, src, start, max_length);
+  Movie movie(cur, src, start, max_length, checked_from);
   auto carve = [&](Verdict v, uint64_t length, uint64_t broken_at = 0) {
     return make_carve(v, length, movie.sound_only() ? "m4a" : ext, broken_at);
   };
@@ -384,5 +388,44 @@ Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
   if (movie.media_end() > pos) return carve(Verdict::truncated, pos);
   return carve(Verdict::complete, pos);
 }
+
+// Where the moov of a movie that keeps it after its mdat belongs: right after the last
+// top-level box, when that is not a box.
+uint64_t moov_expected_at(ByteSource& src, uint64_t start, uint64_t max_length) {
+  Cursor cur(src, start, max_length);
+  bool mdat = false;
+  uint64_t pos = 0;
+  for (uint32_t n = 0; n < 256 && cur.within(pos, 8); ++n) {
+    const uint8_t* b = cur.get(pos, 8);
+    if (!b || is_id(b + 4, "moov") || is_id(b + 4, "moof")) return 0;
+    if (!top_level(b + 4)) return mdat ? pos : 0;
+    uint64_t size = be32(b);
+    if (size == 1) {
+      const uint8_t* l = cur.get(pos + 8, 8);
+      size = l ? be64(l) : 0;
+      if (size < 16) return 0;
+    } else if (size < 8) {
+      return 0;  // runs to the end of the file, or is no box
+    }
+    mdat = mdat || is_id(b + 4, "mdat");
+    pos += size;
+  }
+  return 0;
+}
+
+// A moov box opens with a box that movies put first in it.
+bool opens_moov(const uint8_t* h) {
+  const uint32_t size = be32(h), first = be32(h + 8);
+  return is_id(h + 4, "moov") && size >= 16 && first >= 8 && first <= size - 8 &&
+         is_any_id(h + 12, {"mvhd", "udta", "meta", "iods", "prfl", "uuid", "trak"});
+}
+
+}  // namespace
+
+Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
+  return measure_movie(src, start, max_length, 0);
+}
+
+const TrailingIndex kMovieIndex = {moov_expected_at, opens_moov, measure_movie};
 
 }  // namespace kes

@@ -27,7 +27,7 @@ const Format kFormats[] = {
     {"heif", Kind::photo, 256, probe_heif, measure_heif, 4096 * MiB, heif_splicer, nullptr, heif_unchecked_at},
     // AVI and WAVE: one option for both kinds; a large AVI goes on past its first 4 GiB.
     {"riff", Kind::video, 20, probe_riff, measure_riff, 16384 * MiB, trusted_prefix<resume_riff>},
-    {"mov", Kind::video, 512, probe_mov, measure_mov, 65536 * MiB},
+    {"mov", Kind::video, 512, probe_mov, measure_mov, 65536 * MiB, nullptr, nullptr, nullptr, &kMovieIndex},
     {"mkv", Kind::video, 128, probe_mkv, measure_mkv, 65536 * MiB},
     // One entry for wmv and wma: "asf" is in both the video and the audio table.
     {"asf", Kind::video, 30, probe_asf, measure_asf, 16384 * MiB},

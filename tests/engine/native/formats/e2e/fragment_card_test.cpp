@@ -49,16 +49,21 @@ Card fresh_fat(const std::string& img, const std::string& options, const std::st
   return c;
 }
 
-// `file` written from cluster 200 of a copy of `fresh` in two pieces, the first `first`
-// bytes long, `gap` between them, and carved with the search option `option` alone into
-// `out`: the files written (none when the engine failed).
-std::vector<Bytes> carve_in_two(const Card& fresh, const std::string& img, const std::string& out, const Bytes& file,
-                                uint64_t first, const Bytes& gap, const std::string& option) {
+// `file` written from cluster 200 of a copy of `fresh` in pieces that end at the file
+// offsets `breaks`, `gap` after each, and carved with the search option `option` alone
+// into `out`: the files written (none when the engine failed).
+std::vector<Bytes> carve_in_pieces(const Card& fresh, const std::string& img, const std::string& out, const Bytes& file,
+                                   const std::vector<uint64_t>& breaks, const Bytes& gap, const std::string& option) {
   Bytes card = fresh.bytes;
-  const uint64_t at = fresh.layout.cluster_offset(200);
-  std::copy(file.begin(), file.begin() + first, card.begin() + at);
-  std::copy(gap.begin(), gap.end(), card.begin() + at + first);
-  std::copy(file.begin() + first, file.end(), card.begin() + at + first + gap.size());
+  uint64_t at = fresh.layout.cluster_offset(200), from = 0;
+  for (size_t i = 0; i <= breaks.size(); ++i) {
+    const uint64_t to = i < breaks.size() ? breaks[i] : file.size();
+    std::copy(file.begin() + from, file.begin() + to, card.begin() + at);
+    at += to - from;
+    if (i < breaks.size()) std::copy(gap.begin(), gap.end(), card.begin() + at);
+    at += gap.size();
+    from = to;
+  }
   kes_test::write_file(img, card);
   kes_test::EngineRun r =
       kes_test::run_engine(KESSRV_EXE, {"/d", out, "/cmd", img, "fileopt,everything,disable," + option + ",enable,search"});
@@ -218,7 +223,7 @@ TEST(FragmentCard, APhotoInSmallClustersIsFollowedAsFarAsInLargeOnes) {
   for (uint64_t first : {60000, 100000, 140000}) {
     first -= first % cluster;
     SCOPED_TRACE(first);
-    const std::vector<Bytes> files = carve_in_two(fresh, img, dir / ("out" + std::to_string(first)), jpg, first, gap, "jpg");
+    const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / ("out" + std::to_string(first)), jpg, {first}, gap, "jpg");
     ASSERT_EQ(files.size(), 1u);
     EXPECT_TRUE(files[0] == jpg) << files[0].size() << " of " << jpg.size() << " bytes";
   }
@@ -275,10 +280,39 @@ TEST(FragmentCard, ASpliceInsideAnUncheckedUnitIsCutNotGuessed) {
   }
   ASSERT_GT(big_size, 8 * cluster);
   const uint64_t first = (big / cluster + 4) * cluster;
-  const std::vector<Bytes> files = carve_in_two(fresh, img, dir / "out", flv, first, noise(40 * cluster, 9), "flv");
+  const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / "out", flv, {first}, noise(40 * cluster, 9), "flv");
   ASSERT_EQ(files.size(), 1u);
   EXPECT_LE(files[0].size(), first);
   EXPECT_TRUE(std::equal(files[0].begin(), files[0].end(), flv.begin())) << "foreign bytes in " << files[0].size();
+}
+
+// Movies that keep their moov after the mdat, as phones and cameras write them, broken
+// far before the mdat's end: nothing ties the pieces together but the moov, found where
+// the mdat's size puts it within its cluster; its sample tables place the break. In two
+// pieces each comes back whole, or cut at the break where the cluster after it holds
+// only sound samples that nothing checks; in three, cut in its first piece. Never with
+// foreign bytes inside.
+TEST(FragmentCard, AMovieIsJoinedToThePieceThatHoldsItsIndex) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  const Card fresh = fresh_fat(img, "-F 16 -s 8", "40000");
+  const uint64_t cluster = fresh.layout.cluster_bytes();
+  int runs = 0;
+  for (const std::string name : {"world_phone.mp4", "world_hvc1.mov", "world_mjpeg_pcm.mov", "world_pcm24.mov"}) {
+    const Bytes movie = sample(name);
+    auto third = [&](int n) { return movie.size() * n / 3 / cluster * cluster; };
+    for (const std::vector<uint64_t>& breaks : {std::vector<uint64_t>{third(1)}, {third(2)}, {third(1), third(2)}}) {
+      SCOPED_TRACE(name + " broken at " + std::to_string(breaks[0]) + " in " + std::to_string(breaks.size() + 1));
+      const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / ("out" + std::to_string(runs++)), movie, breaks,
+                                                       noise(50 * cluster, 7), "mov");
+      ASSERT_EQ(files.size(), 1u);
+      const bool pcm = name.find("pcm") != std::string::npos, two = breaks.size() == 1;
+      EXPECT_TRUE(two ? files[0] == movie || (pcm && files[0].size() == breaks[0] && is_prefix(files[0], movie))
+                      : files[0].size() <= breaks[0] && is_prefix(files[0], movie))
+          << files[0].size() << " bytes written of " << movie.size();
+    }
+  }
 }
 
 // A camera JPEG whose first piece ends inside its EXIF block: the headers held as far as
@@ -291,7 +325,7 @@ TEST(FragmentCard, APhotoBrokenInsideItsHeadersIsFollowed) {
   const Card fresh = fresh_fat(img, "-F 16 -s 4", "30000");
   ASSERT_EQ(fresh.layout.cluster_bytes(), 2048u);
   const Bytes jpg = sample("jpg_exif_thumb.jpg");  // its EXIF block: 3 KB
-  const std::vector<Bytes> files = carve_in_two(fresh, img, dir / "out", jpg, 2048, noise(60 * 2048, 3), "jpg");
+  const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / "out", jpg, {2048}, noise(60 * 2048, 3), "jpg");
   EXPECT_TRUE(std::find(files.begin(), files.end(), jpg) != files.end()) << files.size() << " files";
 }
 
