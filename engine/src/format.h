@@ -53,9 +53,10 @@ struct TrailingIndex {
   uint64_t (*expected_at)(ByteSource& src, uint64_t start, uint64_t max_length);
   // Whether the 16 bytes at `h` open such an index.
   bool (*opens)(const uint8_t* h);
-  // The measure with only the data from `checked_from` on checked against the index:
-  // what lies before is the same in every candidate splice.
-  Carve (*measure_from)(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from);
+  // The measure with only the data from `checked_from` up to `checked_to` checked against
+  // the index: what lies outside is the same in every candidate splice.
+  Carve (*measure_between)(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from,
+                           uint64_t checked_to);
 };
 
 // Formats whose probes accept one sector that are measured there, in probing order.

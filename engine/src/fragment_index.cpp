@@ -26,10 +26,11 @@ FragmentSearch::Indexed FragmentSearch::indexed(const Format& format, uint64_t m
   const uint64_t cs = layout_.cluster_bytes();
   const Extent& last = t.pieces.piece[t.pieces.count - 1];
   if (!index || last.offset < layout_.data_start()) return Indexed::none;
-  auto measure = [&](const Pieces& pieces, uint64_t checked_from) {
+  // Measured whole, or with the data checked only where the candidates differ.
+  auto measure = [&](const Pieces& pieces, uint64_t from = 0, uint64_t to = UINT64_MAX) {
     SplicedSource file(medium_, pieces);
     const uint64_t most = std::min(max_length, pieces.length());
-    const Carve r = checked_from == 0 ? format.measure(file, 0, most) : index->measure_from(file, 0, most, checked_from);
+    const Carve r = to == UINT64_MAX ? format.measure(file, 0, most) : index->measure_between(file, 0, most, from, to);
     budget_ -= std::min(budget_, file.bytes_read());
     return r;
   };
@@ -64,7 +65,7 @@ FragmentSearch::Indexed FragmentSearch::indexed(const Format& format, uint64_t m
     uint64_t hi = floor(std::min(at, t.carve.length)), found = 0;
     for (int n = 0; lo <= hi && budget_ > 0 && n < kMaxBisections; ++n) {
       const uint64_t b = lo + (hi - lo) / cs / 2 * cs;
-      const Carve r = measure(trial_at(m, b).pieces, lo);
+      const Carve r = measure(trial_at(m, b).pieces, lo, hi + cs);
       if (r.verdict == Verdict::complete) {
         found = b;
         break;
@@ -82,16 +83,18 @@ FragmentSearch::Indexed FragmentSearch::indexed(const Format& format, uint64_t m
     if (found == 0) continue;
     // A break a cluster along that holds as well leaves nothing checked in the cluster
     // between: which clusters the file holds there is not known.
-    auto holds = [&](uint64_t b, uint64_t from) { return measure(trial_at(m, b).pieces, from).verdict == Verdict::complete; };
+    auto holds = [&](uint64_t b) {
+      return measure(trial_at(m, b).pieces, std::min(b, found), std::max(b, found) + cs).verdict == Verdict::complete;
+    };
     uint64_t low = found;
-    while (low >= lo + cs && found - low < kMaxWalkedDown * cs && holds(low - cs, low - cs)) low -= cs;
-    const bool doubt = low < found || (found + cs <= hi && holds(found + cs, found));
+    while (low >= lo + cs && found - low < kMaxWalkedDown * cs && holds(low - cs)) low -= cs;
+    const bool doubt = low < found || (found + cs <= hi && holds(found + cs));
     if (doubt) {
       doubted = true;
     } else {
       Trial fit = trial_at(m, found);
-      fit.carve = measure(fit.pieces, 0);
-      if (fit.carve.verdict == Verdict::corrupt || fit.carve.length <= found) continue;
+      fit.carve = measure(fit.pieces);
+      if (fit.carve.verdict != Verdict::complete) continue;
       if (fits == 0) joined = fit;
     }
     ++fits;

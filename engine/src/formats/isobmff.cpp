@@ -77,10 +77,10 @@ class Movie {
  public:
   // The sample data and each sample table are read through cursors of their own: going
   // back and forth between them through one buffer would read a block at every turn.
-  // Samples that start before `checked_from` are not looked at.
-  Movie(Cursor& cur, ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from)
+  // Only samples that start from `checked_from` up to `checked_to` are looked at.
+  Movie(Cursor& cur, ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from, uint64_t checked_to)
       : cur_(cur), src_(src), start_(start), max_length_(max_length), checked_from_(checked_from),
-        media_(table_cursor(kMediaBlock)) {}
+        checked_to_(checked_to), media_(table_cursor(kMediaBlock)) {}
 
   // Checks that the children of [pos, end) nest exactly, collecting each track's
   // sample tables; false when they do not.
@@ -234,7 +234,7 @@ class Movie {
           for (; sample < chunk_end; ++sample) {
             if (++steps_ > kMaxSamples) return true;
             const uint64_t size = fixed ? fixed : sample_size(stsz, t, field, sample);
-            if (off + bytes < bad_sample_ && off + bytes >= checked_from_ && c != Codec::other) {
+            if (off + bytes < std::min(bad_sample_, checked_to_) && off + bytes >= checked_from_ && c != Codec::other) {
               if (!frame_ok(c, length_size, off + bytes, size)) {
                 bad_sample_ = off + bytes;
                 good_before_bad_ = good;
@@ -290,7 +290,7 @@ class Movie {
 
   Cursor& cur_;
   ByteSource& src_;
-  const uint64_t start_, max_length_, checked_from_;
+  const uint64_t start_, max_length_, checked_from_, checked_to_;
   Cursor media_;
   Track track_;
   uint32_t boxes_ = 0;
@@ -326,7 +326,7 @@ bool probe_mov(const uint8_t* h) {
 
 namespace {
 
-Carve measure_movie(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from) {
+Carve measure_movie(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t checked_from, uint64_t checked_to) {
   Cursor cur(src, start, max_length);
   uint8_t h[512] = {};
   size_t avail = 0;
@@ -336,7 +336,7 @@ Carve measure_movie(ByteSource& src, uint64_t start, uint64_t max_length, uint64
   if (!probe_mov(h)) return corrupt();
   const bool typed = is_id(h + 4, "ftyp");
   const char* ext = typed ? ftyp_ext(h, be32(h)) : "mov";
-  Movie movie(cur, src, start, max_length, checked_from);
+  Movie movie(cur, src, start, max_length, checked_from, checked_to);
   auto carve = [&](Verdict v, uint64_t length, uint64_t broken_at = 0) {
     return make_carve(v, length, movie.sound_only() ? "m4a" : ext, broken_at);
   };
@@ -423,7 +423,7 @@ bool opens_moov(const uint8_t* h) {
 }  // namespace
 
 Carve measure_mov(ByteSource& src, uint64_t start, uint64_t max_length) {
-  return measure_movie(src, start, max_length, 0);
+  return measure_movie(src, start, max_length, 0, UINT64_MAX);
 }
 
 const TrailingIndex kMovieIndex = {moov_expected_at, opens_moov, measure_movie};
