@@ -76,44 +76,6 @@ bool zeroed(const uint8_t* p, size_t n) {
   return true;
 }
 
-// A file's bytes with those from `from` up to `to` replaced by bytes that no file holds
-// (a fixed pseudo-random run): what a structure validates over them, it validates over
-// anything.
-class NoiseIn : public ByteSource {
- public:
-  NoiseIn(ByteSource& file, uint64_t from, uint64_t to = UINT64_MAX) : file_(file), from_(from), to_(to) {}
-  uint64_t size() const override { return file_.size(); }
-  size_t read_at(uint64_t off, void* dst, size_t n) override {
-    uint8_t* out = static_cast<uint8_t*>(dst);
-    n = static_cast<size_t>(std::min<uint64_t>(n, size() > off ? size() - off : 0));
-    size_t done = 0;
-    while (done < n) {
-      const uint64_t at = off + done;
-      const bool noisy = at >= from_ && at < to_;
-      const uint64_t run_end = noisy ? to_ : at < from_ ? from_ : UINT64_MAX;
-      const size_t want = static_cast<size_t>(std::min<uint64_t>(n - done, run_end - at));
-      if (noisy) {
-        for (size_t i = 0; i < want; ++i) out[done + i] = noise(at + i);
-      } else if (const size_t got = file_.read_at(at, out + done, want); got < want) {
-        return done + got;
-      }
-      done += want;
-    }
-    return done;
-  }
-
- private:
-  static uint8_t noise(uint64_t x) {
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdull;
-    x ^= x >> 33;
-    x *= 0xc4ceb9fe1a85ec53ull;
-    return static_cast<uint8_t>(x >> 40);
-  }
-  ByteSource& file_;
-  const uint64_t from_, to_;
-};
-
 }  // namespace
 
 FragmentSearch::FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
@@ -205,9 +167,13 @@ Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max
   t.pieces = Pieces::whole(start, medium_.size() - start);  // the last piece stays open
   t.carve = carve;
   std::unique_ptr<Splicer> splicer;  // kept from piece to piece
+  indexed_ = Trial{};
   while (t.pieces.count < kMaxFollowed && t.carve.verdict != Verdict::complete && t.carve.length > 0 &&
          next_piece(format, max_length, t, splicer)) {
   }
+  // Where an index that did not fit found the file's frames, it vouches for its pieces;
+  // without it nothing checks a movie's data, and what the search joined is a guess.
+  if (t.carve.verdict != Verdict::complete && indexed_.carve.length > 0) t = indexed_;
   cut_unchecked_tail(format, t);
   t.pieces.cut(t.carve.length);
   carve = t.carve;
@@ -236,18 +202,7 @@ void FragmentSearch::cut_unchecked_tail(const Format& format, Trial& t) {
 bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial& t,
                                 std::unique_ptr<Splicer>& splicer) {
   if (t.carve.length >= std::min(max_length, t.pieces.length())) return false;  // the medium or the size limit ended it
-  uint64_t vouched = 0;
-  const Indexed by_index = indexed(format, max_length, t, vouched);
-  if (by_index != Indexed::none) return by_index == Indexed::joined;
-  if (next_splice(format, max_length, t, splicer)) return true;
-  // An index that did not fit vouched for the data up to a point in the piece: what the
-  // reading held past it is not the file's.
-  if (vouched > t.splice && vouched < t.carve.length) {
-    t.carve.verdict = Verdict::truncated;
-    t.carve.length = vouched;
-    t.carve.broken_at = 0;
-  }
-  return false;
+  return indexed(format, max_length, t, indexed_) || next_splice(format, max_length, t, splicer);
 }
 
 // Finds the splice that carries the structure furthest and re-measures the file over it.

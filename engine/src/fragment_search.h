@@ -33,6 +33,8 @@
 
 namespace kes {
 
+class IndexJoin;
+
 class FragmentSearch {
  public:
   FragmentSearch(ByteSource& medium, const VolumeLayout& layout, const Claims& claims,
@@ -73,11 +75,11 @@ class FragmentSearch {
   bool next_piece(const Format& format, uint64_t max_length, Trial& t, std::unique_ptr<Splicer>& splicer);
   bool next_splice(const Format& format, uint64_t max_length, Trial& t, std::unique_ptr<Splicer>& splicer);
   // For a file whose index follows its data and lies past the break (Format::trailing_index):
-  // joined to the continuation that ends in its index, or cut where the break is in
-  // doubt; none when no index is found or fits. `vouched`: the end of the last cluster
-  // where an index that did not fit found a frame of the file's, else 0.
-  enum class Indexed { none, joined, cut };
-  Indexed indexed(const Format& format, uint64_t max_length, Trial& t, uint64_t& vouched);
+  // whether it was joined whole to the pieces that end in its index. Else `found` (when
+  // longer) becomes the pieces an index vouches for: up to the last cluster where it
+  // found the file's frames, or below a break in doubt.
+  bool indexed(const Format& format, uint64_t max_length, Trial& t, Trial& found);
+  friend class IndexJoin;
   void cut_unchecked_tail(const Format& format, Trial& t);
   // Measures of a trial's file with noise after its splice, by splice and limit.
   using Controls = std::map<std::pair<uint64_t, uint64_t>, Carve>;
@@ -153,6 +155,7 @@ class FragmentSearch {
   const std::vector<const Format*> formats_;
   FileEnds& ends_;
   uint64_t budget_ = 0;                   // bytes the current file's re-measures may still read
+  Trial indexed_;                         // the current file's pieces as far as an index vouched for them
   std::map<uint64_t, bool> checked_;      // by file start: checks_its_clusters()
 };
 

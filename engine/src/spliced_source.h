@@ -96,4 +96,42 @@ class SplicedSource : public ByteSource {
   uint64_t bytes_read_ = 0;
 };
 
+// A file's bytes with those from `from` up to `to` replaced by bytes that no file holds
+// (a fixed pseudo-random run): what a structure validates over them, it validates over
+// anything.
+class NoiseIn : public ByteSource {
+ public:
+  NoiseIn(ByteSource& file, uint64_t from, uint64_t to = UINT64_MAX) : file_(file), from_(from), to_(to) {}
+  uint64_t size() const override { return file_.size(); }
+  size_t read_at(uint64_t off, void* dst, size_t n) override {
+    uint8_t* out = static_cast<uint8_t*>(dst);
+    n = static_cast<size_t>(std::min<uint64_t>(n, size() > off ? size() - off : 0));
+    size_t done = 0;
+    while (done < n) {
+      const uint64_t at = off + done;
+      const bool noisy = at >= from_ && at < to_;
+      const uint64_t run_end = noisy ? to_ : at < from_ ? from_ : UINT64_MAX;
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(n - done, run_end - at));
+      if (noisy) {
+        for (size_t i = 0; i < want; ++i) out[done + i] = noise(at + i);
+      } else if (const size_t got = file_.read_at(at, out + done, want); got < want) {
+        return done + got;
+      }
+      done += want;
+    }
+    return done;
+  }
+
+ private:
+  static uint8_t noise(uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdull;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ull;
+    return static_cast<uint8_t>(x >> 40);
+  }
+  ByteSource& file_;
+  const uint64_t from_, to_;
+};
+
 }  // namespace kes
