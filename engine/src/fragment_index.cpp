@@ -17,7 +17,9 @@ namespace kes {
 namespace {
 
 constexpr size_t kMaxIndexes = 4;          // indexes tried per file, nearest first
-constexpr uint64_t kMaxLooked = 1u << 16;  // clusters looked at for them
+// How far past where the index would lie in one piece it is looked for: each cluster
+// there is read (a block of the medium around it), and pieces lie mostly close.
+constexpr uint64_t kIndexReach = uint64_t(256) << 20;
 constexpr int kMaxBisections = 64;
 constexpr uint64_t kMaxWalkedDown = 16;    // clusters a break in doubt is looked for below the one found
 constexpr size_t kMaxPiecesJoined = 9;
@@ -211,8 +213,9 @@ bool FragmentSearch::indexed(const Format& format, uint64_t max_length, Trial& t
   if (first_after == UINT64_MAX) return false;
   std::vector<uint64_t> indexes;
   const uint64_t within = (in_place - layout_.data_start()) % cs;
-  for (uint64_t c = first_after + 1, n = 0; c < layout_.clusters() && n < kMaxLooked && indexes.size() < kMaxIndexes;
-       ++c, ++n) {
+  for (uint64_t c = first_after + 1; c < layout_.clusters() && layout_.cluster_offset(c) < in_place + kIndexReach &&
+                                     indexes.size() < kMaxIndexes;
+       ++c) {
     uint8_t h[16];
     const uint64_t m = layout_.cluster_offset(c) + within;
     if (usable(c) && medium_.read_at(m, h, sizeof h) == sizeof h && format.trailing_index->opens(h)) indexes.push_back(m);

@@ -222,6 +222,10 @@ class Movie {
         const uint8_t* o = stco.get(t.stco + 8 + (ch - 1) * entry, entry);
         if (!o) return false;
         const uint64_t off = t.co64 ? be64(o) : be32(o);
+        if (!in_window(c, stco, t.stco + 8 + ch * entry, ch < chunks, t.co64, off)) {
+          sample = std::min(samples, sample + per_chunk);
+          continue;
+        }
         uint64_t bytes = 0;
         if (fixed && c == Codec::other) {
           // Samples of one size that no frame check looks at (PCM audio has one per
@@ -253,6 +257,18 @@ class Movie {
       }
     }
     return true;
+  }
+
+  // Whether a measure that checks only some of the data goes through the chunk at `off`:
+  // one of a checked codec that reaches into the window (it ends before the track's next
+  // chunk, at `next` when `has_next`, when that lies after it). A whole measure goes
+  // through every chunk.
+  bool in_window(Codec c, Cursor& stco, uint64_t next, bool has_next, bool co64, uint64_t off) {
+    if (checked_from_ == 0 && checked_to_ == UINT64_MAX) return true;
+    if (c == Codec::other || off >= checked_to_) return false;
+    const uint8_t* n = has_next ? stco.get(next, co64 ? 8 : 4) : nullptr;
+    const uint64_t next_off = n ? (co64 ? be64(n) : be32(n)) : 0;
+    return next_off <= off || next_off > checked_from_;
   }
 
   // A media handler names its track's kind after its version and a 32-bit field (the
