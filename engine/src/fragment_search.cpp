@@ -168,6 +168,7 @@ Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max
   t.carve = carve;
   std::unique_ptr<Splicer> splicer;  // kept from piece to piece
   indexed_ = Trial{};
+  index_looked_ = false;
   while (t.pieces.count < kMaxFollowed && t.carve.verdict != Verdict::complete && t.carve.length > 0 &&
          next_piece(format, max_length, t, splicer)) {
   }
@@ -202,7 +203,10 @@ void FragmentSearch::cut_unchecked_tail(const Format& format, Trial& t) {
 bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial& t,
                                 std::unique_ptr<Splicer>& splicer) {
   if (t.carve.length >= std::min(max_length, t.pieces.length())) return false;  // the medium or the size limit ended it
-  return indexed(format, max_length, t, indexed_) || next_splice(format, max_length, t, splicer);
+  // The index is looked for once: the medium it is looked for in is read.
+  const bool first = !index_looked_;
+  index_looked_ = true;
+  return (first && indexed(format, max_length, t, indexed_)) || next_splice(format, max_length, t, splicer);
 }
 
 // Finds the splice that carries the structure furthest and re-measures the file over it.

@@ -156,6 +156,7 @@ class FragmentSearch {
   FileEnds& ends_;
   uint64_t budget_ = 0;                   // bytes the current file's re-measures may still read
   Trial indexed_;                         // the current file's pieces as far as an index vouched for them
+  bool index_looked_ = false;             // for the current file's index
   std::map<uint64_t, bool> checked_;      // by file start: checks_its_clusters()
 };
 
