@@ -72,9 +72,8 @@ class IndexJoin {
   // Breaks lie on the grid of the last piece's clusters.
   uint64_t floor(const Trial& cur, uint64_t x) const { return cur.splice + (x - cur.splice) / cs_ * cs_; }
 
-  // `cur`'s pieces up to `b`, then the run of clusters that ends in the index.
-  Pieces with_tail(const Trial& cur, uint64_t b) const {
-    Pieces p = cur.pieces;
+  // `p` up to `b`, then the run of clusters that ends in the index.
+  Pieces with_tail(Pieces p, uint64_t b) const {
     p.cut(b);
     const uint64_t tail = m_ - (at_ - b);
     p.add(tail, s_.medium_.size() - tail);
@@ -101,10 +100,10 @@ class IndexJoin {
     const uint64_t from = lo, to = hi + cs_;
     for (int n = 0; lo <= hi && s_.budget_ > 0 && n < kMaxBisections; ++n) {
       const uint64_t b = lo + (hi - lo) / cs_ / 2 * cs_;
-      const Carve r = measure(with_tail(cur, b), lo, hi + cs_);
+      const Pieces p = with_tail(cur.pieces, b);
+      const Carve r = measure(p, lo, hi + cs_);
       if (r.verdict == Verdict::complete) {
         // Held over the whole range, where the index checks data: over noise it would not.
-        const Pieces p = with_tail(cur, b);
         if (measure(p, from, to).verdict == Verdict::complete && measure(p, from, to, from, to).verdict != Verdict::complete)
           found = b;
         return;
@@ -133,7 +132,7 @@ class IndexJoin {
     auto holds = [&](uint64_t b) {
       const uint64_t joins = b < found ? m_ - (at_ - b) : cur.pieces.medium_offset(found);
       return joinable(joins) &&
-             measure(with_tail(cur, b), std::min(b, found), std::max(b, found) + cs_).verdict == Verdict::complete;
+             measure(with_tail(cur.pieces, b), std::min(b, found), std::max(b, found) + cs_).verdict == Verdict::complete;
     };
     uint64_t low = found;
     while (low >= lo + cs_ && found - low < kMaxWalkedDown * cs_ && holds(low - cs_)) low -= cs_;
@@ -144,7 +143,7 @@ class IndexJoin {
       joined.carve = Carve{Verdict::truncated, below};
       return Outcome::doubt;
     }
-    joined.pieces = with_tail(cur, found);
+    joined.pieces = with_tail(cur.pieces, found);
     joined.splice = found;
     joined.carve = measure(joined.pieces);
     return joined.carve.verdict == Verdict::complete ? Outcome::fits : Outcome::none;
@@ -186,8 +185,7 @@ class IndexJoin {
     Pieces p = cur.pieces;
     p.cut(b);
     p.add(at, n);
-    const uint64_t tail = m_ - (at_ - (b + n));
-    p.add(tail, s_.medium_.size() - tail);
+    p = with_tail(p, b + n);
     return measure(p, from, b + n).verdict == Verdict::complete &&
            measure(p, from, b + n, b, b + n).verdict != Verdict::complete;
   }
