@@ -70,6 +70,8 @@ bool carried(const Format& f) {
          std::strcmp(f.name, "dv") == 0;
 }
 
+bool cut_picture(const Measured& m) { return m.format->kind == Kind::photo && m.carve.verdict != Verdict::complete; }
+
 bool zeroed(const uint8_t* p, size_t n) {
   for (size_t i = 0; i < n; ++i)
     if (p[i]) return false;
@@ -490,10 +492,10 @@ uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t hos
     // Ending inside the host, a picture or a run of frames may be its own (a thumbnail, a
     // preview, a movie's frames), unless it lies amid the host's unchecked data (a raw
     // photo's sensor data holds no whole picture); a movie or a sound file is another
-    // file's start.
+    // file's start, and so is a picture cut short (a host carries its pictures whole).
     if (o.end > host_end) return at;
     if (o.found.format && o.end < host_end &&
-        (!carried(*o.found.format) ||
+        (!carried(*o.found.format) || cut_picture(o.found) ||
          (host && host->unchecked_at && host->unchecked_at(medium_, from, host_end - from, at))))
       return at;
   }
@@ -555,21 +557,21 @@ void FragmentSearch::evaluate(const Format& format, Splicer* splicer, Trial& t, 
   // Measured over the bytes past the fence too: every unit is checked against what is
   // really there.
   Carve r = measure(limit);
-  // Another file that starts inside what the continuation validated and runs on past it
-  // ends the continuation as a listed cluster does.
+  // Another file that starts inside what the continuation validated, or right after it,
+  // and runs on past it ends the continuation as a listed cluster does.
   if (r.length > t.splice) {
     const uint64_t validated = last.offset + (r.length - t.splice);
-    const uint64_t other = foreign_inside(last.offset, validated, validated);
+    const uint64_t other = foreign_inside(last.offset, validated + 1, validated);
     if (other != UINT64_MAX) fence = std::min(fence, t.splice + (other - last.offset));
   }
   // As far as this continuation can carry the file: the structure ran on into the
   // clusters it cannot hold (a payload without checks), or it held past the splice and
-  // broke in the unit that straddles the fence, which measured up to the fence alone
-  // looks cut short rather than broken.
+  // broke at the fence or in the unit that straddles it, which measured up to the fence
+  // alone looks cut short rather than broken.
   t.fenced = false;
   if (fence < limit && r.length >= t.splice + kMargin) {
     t.fenced = r.length > fence ||
-               (r.verdict != Verdict::complete && reach(r) < fence && measure(fence).length + kFenceSlack >= fence);
+               (r.verdict != Verdict::complete && reach(r) <= fence && measure(fence).length + kFenceSlack >= fence);
   }
   if (t.fenced) {
     r.verdict = Verdict::truncated;

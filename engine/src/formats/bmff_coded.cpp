@@ -133,7 +133,89 @@ uint64_t check_ctmd(Cursor& cur, const Extent& e) {
   return end;
 }
 
+// Another file's data amid coded data. HEVC's and AV1's arithmetic coders write bytes
+// spread as evenly as noise's, and follow a 0xFF with any byte; pixel rows, raw samples,
+// sound and tables are spread far less evenly, and JPEG's coded data follows every 0xFF
+// with a stuffed 0x00 or a restart marker. The spread is counted over the first KiB of a
+// window, as a chi-square over the byte values: about 255 for noise and at most 350 for
+// the bench cards' HEIC and AVIF pictures, where photos' pixel rows give some 16,000, a
+// DNG's 16-bit samples 3,800 and PCM sound 5,700. (Another
+// file's data that begins inside a window fills the next one.) CRX's packed Rice codes
+// are not known to be spread as evenly, so a CR3's raw track is held to a looser bound,
+// which only uncoded data exceeds. Bytes 0x00 and 0x03 are left out of the count: HEVC
+// pads a picture's data with 00 00 03, so a window of HEVC data that holds little else is
+// not judged here (eight zero bytes in a row fail a NAL unit on their own); of the other
+// codings such a window is zeroed or padded, another file's.
+constexpr size_t kCounted = 1024;
+constexpr uint64_t kMostSpread = 1024;
+constexpr uint64_t kMostSpreadCrx = 2048;
+constexpr int kStuffedMarks = 8;  // 0xFF bytes, each stuffed, that make a window JPEG data
+// Extents a table places past this are not judged (the measure finds them wrong).
+constexpr uint64_t kMaxWindowed = uint64_t(1) << 62;
+
+bool even_coder(Coding c) { return c == Coding::hevc || c == Coding::av1 || c == Coding::crx; }
+
+bool jpeg_coded(const uint8_t* w) {
+  int marks = 0;
+  for (const uint8_t* p = w; (p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, w + kWindow - 1 - p)));) {
+    if (p[1] != 0 && (p[1] & 0xF8) != 0xD0) return false;
+    ++marks;
+    ++p;
+  }
+  return marks >= kStuffedMarks;
+}
+
+bool foreign(const uint8_t* w, uint64_t most_spread, bool hevc) {
+  uint32_t count[4][256] = {};
+  for (size_t i = 0; i < kCounted; i += 4) {
+    ++count[0][w[i]];
+    ++count[1][w[i + 1]];
+    ++count[2][w[i + 2]];
+    ++count[3][w[i + 3]];
+  }
+  uint64_t n = 0, squares = 0;
+  for (int b = 0; b < 256; ++b) {
+    if (b == 0 || b == 3) continue;
+    const uint64_t c = count[0][b] + count[1][b] + count[2][b] + count[3][b];
+    n += c;
+    squares += c * c;
+  }
+  if (n < kCounted / 2) return !hevc;
+  const uint64_t chi_square = 254 * squares / n - n;  // of n bytes over 254 values
+  return chi_square > most_spread || jpeg_coded(w);
+}
+
 }  // namespace
+
+uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, uint64_t from, uint64_t to) {
+  auto judged = [&](size_t i) {
+    return i < sorted.size() && even_coder(sorted[i].coding) && sorted[i].offset <= kMaxWindowed &&
+           sorted[i].length <= kMaxWindowed - sorted[i].offset;
+  };
+  for (size_t i = 0; i < sorted.size();) {
+    if (!judged(i)) {
+      ++i;
+      continue;
+    }
+    // A run of such extents that follow each other (a grid's tiles), judged as one: a
+    // window may hold the end of one tile and the start of the next.
+    const uint64_t first = sorted[i].offset;
+    uint64_t last = first;
+    bool crx = false, hevc = true;
+    do {
+      last = std::max(last, sorted[i].offset + sorted[i].length);
+      crx = crx || sorted[i].coding == Coding::crx;
+      hevc = hevc && sorted[i].coding == Coding::hevc;
+    } while (judged(++i) && sorted[i].offset <= last);
+    for (uint64_t w = std::max(from, first + kWindow - 1) / kWindow * kWindow; w < to && w + kWindow <= last;
+         w += kWindow) {
+      const uint8_t* p = cur.get(w, kWindow);
+      if (!p) return UINT64_MAX;
+      if (foreign(p, crx ? kMostSpreadCrx : kMostSpread, hevc)) return w;
+    }
+  }
+  return UINT64_MAX;
+}
 
 uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end) {
   switch (e.coding) {
@@ -142,6 +224,7 @@ uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end) {
     case Coding::jpeg: return check_jpeg(cur, e, strict_end);
     case Coding::exif: return check_exif(cur, e);
     case Coding::ctmd: return check_ctmd(cur, e);
+    case Coding::crx:  // its bytes' spread alone, by first_foreign_window()
     case Coding::unchecked: break;
   }
   return e.offset + e.length;

@@ -87,10 +87,11 @@ void preview_extent(Cursor& cur, const Box& uuid, std::vector<Extent>& out) {
   if (e.length && e.length <= prvw.end - e.offset) out.push_back(e);
 }
 
-// The measure, with the checks of coded data that noise fails too only up to `strict_end`;
-// the data its tables place goes to `placed` when given.
+// The measure, with the checks of coded data that noise fails too only up to `strict_end`
+// and the coded bytes' spread from the window that holds `windows_from` on; the data its
+// tables place goes to `placed` when given.
 Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t strict_end,
-                    std::vector<Extent>* placed = nullptr) {
+                    uint64_t windows_from = 0, std::vector<Extent>* placed = nullptr) {
   Cursor cur(src, start, max_length);
   uint8_t h[256] = {};
   size_t avail = 0;
@@ -146,7 +147,7 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64
   for (const Extent& e : extents) {
     const uint64_t end = e.offset + e.length;
     const bool beyond = !open && end > pos;
-    if (end > kMaxStill || (beyond && e.coding == bmff::Coding::unchecked)) {
+    if (end > kMaxStill || (beyond && bmff::structureless(e))) {
       bad = std::min(bad, pos);
       continue;
     }
@@ -155,6 +156,7 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64
     if (held < end && held <= cur.limit()) bad = std::min(bad, beyond && held == e.offset ? pos : held);
     data_end = std::max(data_end, end);
   }
+  bad = std::min(bad, bmff::first_foreign_window(cur, extents, windows_from, bad));
   const uint64_t end = std::max(pos, data_end);
   if (bad < end) return make_carve(Verdict::truncated, bad, ext);
   if (open && data_end <= pos) return make_carve(Verdict::truncated, open_cut, ext);
@@ -162,12 +164,26 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64
   return make_carve(Verdict::complete, end, ext);
 }
 
-// A fragment search's candidates: the bytes past the splice checked as noise is.
+// A fragment search's candidates: the bytes past the splice checked as noise is. The
+// spread of the coded bytes before the splice is that of the file the splicer was made
+// from, judged once: where another file's data lies there, every candidate breaks.
 class StillSplicer : public Splicer {
  public:
-  Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
-    return measure_still(file, 0, limit, splice);
+  StillSplicer(ByteSource& file, uint64_t max_length) {
+    std::vector<Extent> placed;
+    measure_still(file, 0, max_length, UINT64_MAX, 0, &placed);
+    Cursor cur(file, 0, max_length);
+    foreign_ = bmff::first_foreign_window(cur, placed, 0, max_length);
   }
+  Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
+    const uint64_t windows_from = splice / bmff::kWindow * bmff::kWindow;
+    const Carve c = measure_still(file, 0, limit, splice, windows_from);
+    if (foreign_ >= windows_from || c.verdict == Verdict::corrupt || c.length <= foreign_) return c;
+    return make_carve(Verdict::truncated, foreign_, c.ext);
+  }
+
+ private:
+  uint64_t foreign_ = UINT64_MAX;
 };
 
 }  // namespace
@@ -189,16 +205,16 @@ Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
   return measure_still(src, start, max_length, UINT64_MAX);
 }
 
-std::unique_ptr<Splicer> heif_splicer(ByteSource&, uint64_t, const Carve&) {
-  return std::unique_ptr<Splicer>(new StillSplicer());
+std::unique_ptr<Splicer> heif_splicer(ByteSource& file, uint64_t max_length, const Carve&) {
+  return std::unique_ptr<Splicer>(new StillSplicer(file, max_length));
 }
 
 bool heif_unchecked_at(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t at) {
   std::vector<Extent> placed;
-  measure_still(src, start, max_length, UINT64_MAX, &placed);
+  measure_still(src, start, max_length, UINT64_MAX, 0, &placed);
   const uint64_t pos = at - start;
   return at >= start && std::any_of(placed.begin(), placed.end(), [pos](const Extent& e) {
-           return e.coding == bmff::Coding::unchecked && pos >= e.offset && pos - e.offset < e.length;
+           return bmff::structureless(e) && pos >= e.offset && pos - e.offset < e.length;
          });
 }
 

@@ -27,9 +27,10 @@ bool read_box(Cursor& cur, uint64_t pos, uint64_t end, Box& box);
 
 // How a run of data is coded, as far as a check can tell.
 enum class Coding : uint8_t {
-  unchecked,  // raw sensor data, XMP, anything without a structure to follow
+  unchecked,  // XMP, anything without a structure to follow
   hevc,       // NAL units, each after a length field
   av1,        // OBUs
+  crx,        // a CR3's raw sensor data: entropy codes packed without a structure to follow
   jpeg,
   exif,       // a 32-bit offset, then a TIFF header
   ctmd,       // Canon's timed metadata: records of a 32-bit size and a 16-bit type
@@ -58,5 +59,17 @@ bool track_extents(Cursor& cur, const Box& moov, std::vector<Extent>& out);
 // first unit that breaks. From `strict_end` on only what noise passes too is checked
 // (bmff_coded.cpp says why).
 uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end);
+
+// Whether nothing but the coded bytes' spread is checked in `e`: another file whose data
+// is coded alike could hide there whole.
+inline bool structureless(const Extent& e) { return e.coding == Coding::unchecked || e.coding == Coding::crx; }
+
+// Coded data is checked in windows of this size, at file offsets that are multiples of it.
+constexpr uint64_t kWindow = 4096;
+
+// The start of the first window that starts in [from, to), inside extents (sorted by
+// offset) whose coders write bytes as evenly spread as noise's, that holds another file's
+// data; UINT64_MAX when none does. Windows past the limit are not judged.
+uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, uint64_t from, uint64_t to);
 
 }  // namespace kes::bmff

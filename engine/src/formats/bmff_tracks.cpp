@@ -77,6 +77,8 @@ class Tracks {
       e.coding = Coding::av1;
     } else if (is(t, "jpeg") || (is(t, "CRAW") && child(entry.pos + kCrawEntry, entry.end, "JPEG").end)) {
       e.coding = Coding::jpeg;
+    } else if (is(t, "CRAW")) {
+      e.coding = Coding::crx;
     } else if (is(t, "CTMD")) {
       e.coding = Coding::ctmd;
     }

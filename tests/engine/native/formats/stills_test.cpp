@@ -3,6 +3,7 @@
 // for, ended by the data their tables place, and cut where that data stops holding.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
 #include <string>
 
@@ -109,7 +110,31 @@ TEST(Stills, DamageCutsTheFileWhereItsDataStopsHolding) {
   const Bytes heic = sample("heif_large.heic"), avif = sample("heif_large.avif"), cr3 = sample("heif_canon.cr3");
   const size_t heic_at = heic.size() / 2 / 512 * 512, avif_at = top_box(avif, "mdat") + 8;
   const size_t jpeg_at = top_box(cr3, "mdat") + 16, ctmd_at = cr3.size() - 2048;
-  std::vector<Damage> cases = {
+  // Another file's data amid the coded data, at a 4 KiB boundary: pixel rows, a raw
+  // photo's 12-bit samples, sound and a JPEG's coded data. HEVC's and AV1's coders, and
+  // the CR3's raw track (noise here), spread their bytes as noise does; these do not, or
+  // (the JPEG's) follow each 0xFF with a stuffed zero.
+  const Bytes jpg = sample("jpg_big.jpg"), r = noise(8192, 5);
+  Bytes rows(8192), raw(8192), sound(8192), coded(jpg.begin() + jpg.size() / 2, jpg.begin() + jpg.size() / 2 + 8192);
+  for (size_t i = 0; i < 8192; i += 2) {
+    for (size_t k = i; k < i + 2; ++k) rows[k] = static_cast<uint8_t>(100 + 30 * std::sin(k / 3000.0 + k % 3) + r[k] % 4);
+    put16le(raw, i, static_cast<uint16_t>(0x200 + (r[i] << 2 | (r[i + 1] & 3))));
+    put16le(sound, i, static_cast<uint16_t>(static_cast<int16_t>(2000 * std::sin(i / 40.0))));
+  }
+  const std::pair<const char*, const Bytes*> foreign[] = {
+      {"pixel rows", &rows}, {"raw samples", &raw}, {"sound", &sound}, {"a JPEG's coded data", &coded}};
+  const std::pair<const char*, size_t> hosts[] = {{"heif_large.heic", heic.size() / 2 / 4096 * 4096},
+                                                  {"heif_large.avif", avif.size() / 2 / 4096 * 4096},
+                                                  {"heif_canon.cr3", (cr3.size() - 131072) / 4096 * 4096}};
+  std::vector<Damage> cases;
+  for (const auto& [host, at] : hosts) {
+    for (const auto& [what, data] : foreign) {
+      Bytes f = sample(host);
+      std::copy(data->begin(), data->end(), f.begin() + at);
+      cases.push_back({what, f, false, Verdict::truncated, at, at});
+    }
+  }
+  cases.insert(cases.end(), {
       {"zeros in a NAL unit", zeroed("heif_large.heic", heic_at), false, Verdict::truncated, heic_at - 2, heic_at},
       {"zeros over the OBUs", zeroed("heif_large.avif", avif_at), false, Verdict::truncated, avif_at, avif_at},
       {"zeros over the JPEG", zeroed("heif_canon.cr3", jpeg_at), false, Verdict::truncated, jpeg_at, jpeg_at},
@@ -117,13 +142,14 @@ TEST(Stills, DamageCutsTheFileWhereItsDataStopsHolding) {
       // exiftool's samples: text where the tables place a picture, from the first item on.
       {"exiftool's HEIC", sample("heif_stripped.heic"), false, Verdict::truncated, 0x243, 0x243},
       {"exiftool's CR3", sample("heif_stripped.cr3"), false, Verdict::truncated, 11437, 11437},
-  };
+  });
   expect_damage("heif", cases);
 }
 
-// Another file's header breaks a NAL unit's escapes at once. Past a fragment search's
-// splice, though, data is checked only as far as noise is checked: any picture's HEVC
-// data keeps the escapes, and would otherwise be taken for this one's.
+// Another file's header breaks a NAL unit's escapes at once (00 00 01 here, amid noise).
+// Past a fragment search's splice, though, data is checked only as far as noise is
+// checked: any picture's HEVC data keeps the escapes, and would otherwise be taken for
+// this one's.
 TEST(Stills, PastASpliceTheDataIsCheckedOnlyAsNoiseIs) {
   const Bytes f = sample("heif_large.heic");
   const size_t splice = f.size() / 2 / 4096 * 4096;
@@ -133,10 +159,10 @@ TEST(Stills, PastASpliceTheDataIsCheckedOnlyAsNoiseIs) {
     b.insert(b.end(), tail.begin(), tail.end());
     return b;
   };
-  Bytes jpeg = sample("jpg_big.jpg");  // its JFIF segment holds 00 00 01
-  const Bytes more = noise(f.size(), 4);
-  jpeg.insert(jpeg.end(), more.begin(), more.end());
-  const Bytes foreign = after_splice(jpeg), noisy = after_splice(noise(f.size(), 3));
+  Bytes header = noise(f.size(), 4);
+  std::fill(header.begin() + 20, header.begin() + 22, 0);
+  header[22] = 1;
+  const Bytes foreign = after_splice(header), noisy = after_splice(noise(f.size(), 3));
   const Carve whole = measure(fmt("heif"), foreign, 0);
   EXPECT_EQ(whole.verdict, Verdict::truncated);
   EXPECT_GT(whole.length, splice);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -49,18 +50,30 @@ Card fresh_fat(const std::string& img, const std::string& options, const std::st
   return c;
 }
 
+// Lists the clusters of [offset, offset + n) in every FAT of a FAT16 card, as another
+// file's.
+void list_fat16(Bytes& card, const VolumeLayout& layout, uint64_t offset, uint64_t n) {
+  const uint32_t sector = card[11] | card[12] << 8, reserved = card[14] | card[15] << 8, fat = card[22] | card[23] << 8;
+  for (uint64_t c = layout.cluster_at(offset); c <= layout.cluster_at(offset + n - 1); ++c)
+    for (unsigned copy = 0; copy < card[16]; ++copy) put16le(card, (reserved + copy * fat) * sector + 2 * (c + 2), 0xFFFF);
+}
+
 // `file` written from cluster 200 of a copy of `fresh` in pieces that end at the file
 // offsets `breaks`, `gap` after each, and carved with the search option `option` alone
-// into `out`: the files written (none when the engine failed).
+// into `out`: the files written (none when the engine failed). With `listed_gaps` (a
+// FAT16 card), the gaps, and one after the last piece, are another file's listed clusters.
 std::vector<Bytes> carve_in_pieces(const Card& fresh, const std::string& img, const std::string& out, const Bytes& file,
-                                   const std::vector<uint64_t>& breaks, const Bytes& gap, const std::string& option) {
+                                   const std::vector<uint64_t>& breaks, const Bytes& gap, const std::string& option,
+                                   bool listed_gaps = false) {
   Bytes card = fresh.bytes;
   uint64_t at = fresh.layout.cluster_offset(200), from = 0;
   for (size_t i = 0; i <= breaks.size(); ++i) {
     const uint64_t to = i < breaks.size() ? breaks[i] : file.size();
     std::copy(file.begin() + from, file.begin() + to, card.begin() + at);
     at += to - from;
-    if (i < breaks.size()) std::copy(gap.begin(), gap.end(), card.begin() + at);
+    if (i == breaks.size() && listed_gaps) at = fresh.layout.cluster_offset(fresh.layout.cluster_at(at - 1) + 1);
+    if (i < breaks.size() || listed_gaps) std::copy(gap.begin(), gap.end(), card.begin() + at);
+    if (listed_gaps) list_fat16(card, fresh.layout, at, gap.size());
     at += gap.size();
     from = to;
   }
@@ -327,6 +340,61 @@ TEST(FragmentCard, APhotoBrokenInsideItsHeadersIsFollowed) {
   const Bytes jpg = sample("jpg_exif_thumb.jpg");  // its EXIF block: 3 KB
   const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / "out", jpg, {2048}, noise(60 * 2048, 3), "jpg");
   EXPECT_TRUE(std::find(files.begin(), files.end(), jpg) != files.end()) << files.size() << " files";
+}
+
+// A still deleted in two pieces with another file's pixel rows between them (a BMP's,
+// nothing listed): its coded data (HEVC, AV1, a CR3's raw track) spreads its bytes as
+// noise does and the rows do not, so the still is never read on over them. It comes back
+// whole where its next piece's structure can be checked, else cut before the rows.
+TEST(FragmentCard, AStillIsNotReadOnOverAnotherFilesPixelRows) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  const Card fresh = fresh_fat(img, "-F 16 -s 8", "60000");
+  const uint64_t cluster = fresh.layout.cluster_bytes();
+  const Bytes bmp = sample("bmp_32.bmp");
+  Bytes rows;
+  while (rows.size() < 10 * cluster) rows.insert(rows.end(), bmp.begin() + bmp[10], bmp.end());
+  rows.resize(10 * cluster);
+  for (const char* name : {"heif_large.heic", "heif_large.avif", "heif_canon.cr3"}) {
+    SCOPED_TRACE(name);
+    const Bytes still = sample(name);
+    const uint64_t first = still.size() / 2 / cluster * cluster;
+    const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / name, still, {first}, rows, "heif");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_GE(files[0].size(), first);
+    EXPECT_TRUE(std::equal(files[0].begin(), files[0].end(), still.begin())) << "foreign bytes in " << files[0].size();
+  }
+  // A BMP of smooth rows.
+  Bytes host(54, 0);
+  host[0] = 'B', host[1] = 'M', host[10] = 54, host[14] = 40, host[26] = 1, host[28] = 24;
+  put32le(host, 18, 256);
+  put32le(host, 22, 256);
+  for (size_t i = 0; i < 256 * 256 * 3; ++i) host.push_back(static_cast<uint8_t>(100 + 30 * std::sin(i / 3000.0 + i % 3)));
+  put32le(host, 2, static_cast<uint32_t>(host.size()));
+  // In three pieces with another file after each: listed rows, or a deleted BMP that
+  // begins there. Where the spread breaks right at that file, the piece held as far as
+  // its clusters went, and the CR3's raw data, which nothing else checks, is joined
+  // through it.
+  const Bytes cr3 = sample("heif_canon.cr3");
+  const uint64_t third = cr3.size() / 3 / cluster * cluster;
+  Bytes padded = host;
+  padded.resize((host.size() + cluster - 1) / cluster * cluster);
+  for (bool listed : {true, false}) {
+    const std::vector<Bytes> joined = carve_in_pieces(fresh, img, dir / (listed ? "listed" : "deleted"), cr3,
+                                                      {third, 2 * third}, listed ? rows : padded, "heif,enable,bmp", listed);
+    EXPECT_TRUE(std::find(joined.begin(), joined.end(), cr3) != joined.end()) << (listed ? "listed rows" : "a BMP");
+  }
+  // The other way round: a BMP whose reading runs over the first piece of a HEIC that
+  // breaks where the BMP's rows go on. A picture that ends inside another file's reading
+  // may be a thumbnail it carries, but not one cut short: that is another file's start.
+  const Bytes heic = sample("heif_large.heic");
+  const Bytes piece(heic.begin(), heic.begin() + 16 * cluster);  // it ends inside the BMP's reading
+  const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / "bmp", host, {8 * cluster}, piece, "bmp,enable,heif");
+  for (const Bytes& f : files) {
+    const Bytes& original = f[0] == 'B' ? host : heic;
+    EXPECT_TRUE(f.size() <= original.size() && std::equal(f.begin(), f.end(), original.begin())) << f.size();
+  }
 }
 
 // A raw photo's contiguous reading runs over another file's clusters: a whole JPEG and a
