@@ -87,11 +87,34 @@ void preview_extent(Cursor& cur, const Box& uuid, std::vector<Extent>& out) {
   if (e.length && e.length <= prvw.end - e.offset) out.push_back(e);
 }
 
-// The measure, with the checks of coded data that noise fails too only up to `strict_end`
-// and the coded bytes' spread from the window that holds `windows_from` on; the data its
-// tables place goes to `placed` when given.
-Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t strict_end,
-                    uint64_t windows_from = 0, std::vector<Extent>* placed = nullptr) {
+// Where a HEVC extent held, by its place.
+struct Held {
+  uint64_t offset, length, held;
+};
+
+struct StillChecks {
+  uint64_t strict_end = UINT64_MAX;  // the checks of coded data that noise fails too, before this
+  uint64_t windows_from = 0;         // the coded bytes' spread, from the window that holds this on
+  std::vector<Extent>* placed = nullptr;  // gets the data the tables place
+  std::vector<Held>* checked = nullptr;   // gets where each HEVC extent held
+  // Where HEVC extents held over the same bytes before strict_end (a splicer's file):
+  // taken for those that end there instead of checking them again.
+  const std::vector<Held>* known = nullptr;
+};
+
+uint64_t check(Cursor& cur, const Extent& e, const StillChecks& c) {
+  if (e.coding != bmff::Coding::hevc) return bmff::check_extent(cur, e, c.strict_end);
+  if (c.known && e.offset + e.length <= c.strict_end) {
+    auto it = std::lower_bound(c.known->begin(), c.known->end(), e.offset,
+                               [](const Held& h, uint64_t offset) { return h.offset < offset; });
+    if (it != c.known->end() && it->offset == e.offset && it->length == e.length) return it->held;
+  }
+  const uint64_t held = bmff::check_extent(cur, e, c.strict_end);
+  if (c.checked) c.checked->push_back({e.offset, e.length, held});
+  return held;
+}
+
+Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, const StillChecks& checks) {
   Cursor cur(src, start, max_length);
   uint8_t h[256] = {};
   size_t avail = 0;
@@ -142,7 +165,7 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64
   // The furthest byte the data uses, and the first where it stops holding. Data past
   // the boxes counts only where it holds from its first byte on.
   std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) { return a.offset < b.offset; });
-  if (placed) *placed = extents;
+  if (checks.placed) *checks.placed = extents;
   uint64_t data_end = 0, bad = UINT64_MAX;
   for (const Extent& e : extents) {
     const uint64_t end = e.offset + e.length;
@@ -152,11 +175,11 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64
       continue;
     }
     if (e.offset >= bad) continue;
-    const uint64_t held = bmff::check_extent(cur, e, strict_end);
+    const uint64_t held = check(cur, e, checks);
     if (held < end && held <= cur.limit()) bad = std::min(bad, beyond && held == e.offset ? pos : held);
     data_end = std::max(data_end, end);
   }
-  bad = std::min(bad, bmff::first_foreign_window(cur, extents, windows_from, bad));
+  bad = std::min(bad, bmff::first_foreign_window(cur, extents, checks.windows_from, bad));
   const uint64_t end = std::max(pos, data_end);
   if (bad < end) return make_carve(Verdict::truncated, bad, ext);
   if (open && data_end <= pos) return make_carve(Verdict::truncated, open_cut, ext);
@@ -164,25 +187,35 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, uint64
   return make_carve(Verdict::complete, end, ext);
 }
 
-// A fragment search's candidates: the bytes past the splice checked as noise is. The
-// spread of the coded bytes before the splice is that of the file the splicer was made
-// from, judged once: where another file's data lies there, every candidate breaks.
+// A fragment search's candidates: the bytes past the splice checked as noise is. Before
+// the splice they are those of the file the splicer was made from, judged once: its HEVC
+// extents (their escapes, read through for each candidate, were most of a search's work)
+// and the spread of its coded bytes, where another file's data lying there breaks every
+// candidate.
 class StillSplicer : public Splicer {
  public:
   StillSplicer(ByteSource& file, uint64_t max_length) {
     std::vector<Extent> placed;
-    measure_still(file, 0, max_length, UINT64_MAX, 0, &placed);
+    StillChecks once;
+    once.placed = &placed;
+    once.checked = &held_;
+    measure_still(file, 0, max_length, once);
+    std::sort(held_.begin(), held_.end(), [](const Held& a, const Held& b) { return a.offset < b.offset; });
     Cursor cur(file, 0, max_length);
     foreign_ = bmff::first_foreign_window(cur, placed, 0, max_length);
   }
   Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
-    const uint64_t windows_from = splice / bmff::kWindow * bmff::kWindow;
-    const Carve c = measure_still(file, 0, limit, splice, windows_from);
-    if (foreign_ >= windows_from || c.verdict == Verdict::corrupt || c.length <= foreign_) return c;
+    StillChecks checks;
+    checks.strict_end = splice;
+    checks.windows_from = splice / bmff::kWindow * bmff::kWindow;
+    checks.known = &held_;
+    const Carve c = measure_still(file, 0, limit, checks);
+    if (foreign_ >= checks.windows_from || c.verdict == Verdict::corrupt || c.length <= foreign_) return c;
     return make_carve(Verdict::truncated, foreign_, c.ext);
   }
 
  private:
+  std::vector<Held> held_;
   uint64_t foreign_ = UINT64_MAX;
 };
 
@@ -202,7 +235,7 @@ bool probe_heif(const uint8_t* h) {
 }
 
 Carve measure_heif(ByteSource& src, uint64_t start, uint64_t max_length) {
-  return measure_still(src, start, max_length, UINT64_MAX);
+  return measure_still(src, start, max_length, StillChecks{});
 }
 
 std::unique_ptr<Splicer> heif_splicer(ByteSource& file, uint64_t max_length, const Carve&) {
@@ -211,7 +244,9 @@ std::unique_ptr<Splicer> heif_splicer(ByteSource& file, uint64_t max_length, con
 
 bool heif_unchecked_at(ByteSource& src, uint64_t start, uint64_t max_length, uint64_t at) {
   std::vector<Extent> placed;
-  measure_still(src, start, max_length, UINT64_MAX, 0, &placed);
+  StillChecks checks;
+  checks.placed = &placed;
+  measure_still(src, start, max_length, checks);
   const uint64_t pos = at - start;
   return at >= start && std::any_of(placed.begin(), placed.end(), [pos](const Extent& e) {
            return bmff::structureless(e) && pos >= e.offset && pos - e.offset < e.length;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 #include "byte_source.h"
@@ -172,6 +173,31 @@ TEST(Stills, PastASpliceTheDataIsCheckedOnlyAsNoiseIs) {
   const Carve candidate = splicer->measure(a, splice, f.size()), control = splicer->measure(b, splice, f.size());
   EXPECT_EQ(candidate.verdict, control.verdict);
   EXPECT_EQ(candidate.length, control.length);
+}
+
+// A fragment search's splicer judges the data before its splice once, from the file it
+// was made from: every candidate breaks where that data broke (zeros over the coded
+// data, a third of the way in; in the HEIC with a thumbnail, in its main picture, which
+// ends before the later splice), and the file's own rest joins it whole.
+TEST(Stills, ASplicerJudgesTheDataBeforeItsSpliceOnce) {
+  const Format& heif = fmt("heif");
+  for (const char* name : {"heif_large.heic", "heif_exif.heic", "heif_large.avif", "heif_canon.cr3"}) {
+    SCOPED_TRACE(name);
+    const Bytes f = sample(name);
+    Bytes damaged = f;
+    std::fill_n(damaged.begin() + f.size() / 3 / 4096 * 4096, 1024, 0);
+    MemorySource own(f.data(), f.size()), bad(damaged.data(), damaged.size());
+    const Carve broken = heif.measure(bad, 0, damaged.size());
+    ASSERT_EQ(broken.verdict, Verdict::truncated);
+    const std::unique_ptr<Splicer> whole = heif.splicer(own, heif.max_length, heif.measure(own, 0, f.size()));
+    const std::unique_ptr<Splicer> cut = heif.splicer(bad, heif.max_length, broken);
+    for (const size_t at : {f.size() / 2 / 4096 * 4096, f.size() * 9 / 10 / 4096 * 4096}) {
+      SCOPED_TRACE(at);
+      const Carve joined = whole->measure(own, at, f.size()), again = cut->measure(bad, at, f.size());
+      EXPECT_EQ(std::make_pair(joined.verdict, joined.length), std::make_pair(Verdict::complete, uint64_t(f.size())));
+      EXPECT_EQ(std::make_pair(again.verdict, again.length), std::make_pair(broken.verdict, broken.length));
+    }
+  }
 }
 
 }  // namespace
