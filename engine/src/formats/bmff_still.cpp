@@ -92,6 +92,7 @@ struct Held {
   uint64_t offset, length, held;
 };
 
+// What a measure checks of a still's coded data, and what it keeps of its checks.
 struct StillChecks {
   uint64_t strict_end = UINT64_MAX;  // the checks of coded data that noise fails too, before this
   uint64_t windows_from = 0;         // the coded bytes' spread, from the window that holds this on
@@ -114,6 +115,7 @@ uint64_t check(Cursor& cur, const Extent& e, const StillChecks& c) {
   return held;
 }
 
+// The measure, its coded data checked as `checks` says.
 Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, const StillChecks& checks) {
   Cursor cur(src, start, max_length);
   uint8_t h[256] = {};
