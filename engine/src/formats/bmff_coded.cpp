@@ -207,6 +207,7 @@ uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, ui
       crx = crx || sorted[i].coding == Coding::crx;
       hevc = hevc && sorted[i].coding == Coding::hevc;
     } while (judged(++i) && sorted[i].offset <= last);
+    if (from >= last) continue;
     for (uint64_t w = std::max(from, first + kWindow - 1) / kWindow * kWindow; w < to && w + kWindow <= last;
          w += kWindow) {
       const uint8_t* p = cur.get(w, kWindow);

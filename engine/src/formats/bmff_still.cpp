@@ -199,6 +199,7 @@ class StillSplicer : public Splicer {
   StillSplicer(ByteSource& file, uint64_t max_length) {
     std::vector<Extent> placed;
     StillChecks once;
+    once.windows_from = UINT64_MAX;  // judged below, over the whole file
     once.placed = &placed;
     once.checked = &held_;
     measure_still(file, 0, max_length, once);

@@ -117,8 +117,8 @@ TEST(Stills, DamageCutsTheFileWhereItsDataStopsHolding) {
   // (the JPEG's) follow each 0xFF with a stuffed zero.
   const Bytes jpg = sample("jpg_big.jpg"), r = noise(8192, 5);
   Bytes rows(8192), raw(8192), sound(8192), coded(jpg.begin() + jpg.size() / 2, jpg.begin() + jpg.size() / 2 + 8192);
+  for (size_t i = 0; i < 8192; ++i) rows[i] = static_cast<uint8_t>(100 + 30 * std::sin(i / 3000.0 + i % 3) + r[i] % 4);
   for (size_t i = 0; i < 8192; i += 2) {
-    for (size_t k = i; k < i + 2; ++k) rows[k] = static_cast<uint8_t>(100 + 30 * std::sin(k / 3000.0 + k % 3) + r[k] % 4);
     put16le(raw, i, static_cast<uint16_t>(0x200 + (r[i] << 2 | (r[i + 1] & 3))));
     put16le(sound, i, static_cast<uint16_t>(static_cast<int16_t>(2000 * std::sin(i / 40.0))));
   }
