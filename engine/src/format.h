@@ -41,6 +41,13 @@ class Splicer {
   // those this one was made from, the rest a continuation the search took: what holds
   // before the splice is kept. False when it cannot: a new one is made then.
   virtual bool extend(ByteSource& /*file*/, uint64_t /*max_length*/, uint64_t /*splice*/) { return false; }
+  // For the file it was made from, read on from its start: cuts `carve` where the data
+  // stops continuing the file although the structure holds on (another file's, which
+  // the same structure decodes), when the format can tell.
+  virtual void hold(ByteSource& /*file*/, Carve& /*carve*/) {}
+  // The medium's allocation unit: a piece may end, and another file's data begin, only
+  // every so many bytes from the file's start or a splice.
+  uint64_t cluster_bytes = 512;
 };
 
 // A file whose index follows its data (a movie's moov after its mdat): deleted in pieces

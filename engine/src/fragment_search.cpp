@@ -59,7 +59,9 @@ bool broke_at_piece_end(const Carve& r, uint64_t splice, uint64_t cluster_bytes,
   const uint64_t least = checked_closely ? cluster_bytes - slack : std::max(2 * cluster_bytes, kSure / 4);
   if (r.verdict == Verdict::complete || r.length < splice + least) return false;
   const uint64_t into = (r.length - splice) % cluster_bytes;
-  return into != 0 && cluster_bytes - into <= slack;
+  // Or it broke right at a boundary: the data after it is another file's.
+  if (into == 0) return r.broken_at > r.length && r.broken_at - r.length <= slack;
+  return cluster_bytes - into <= slack;
 }
 
 // Files that other files carry whole: pictures (thumbnails, previews, cover art, the
@@ -215,6 +217,18 @@ bool FragmentSearch::next_piece(const Format& format, uint64_t max_length, Trial
 bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Trial& t,
                                  std::unique_ptr<Splicer>& splicer) {
   const uint64_t most = std::min(max_length, t.pieces.length());
+  if (format.splicer) {
+    // The one of the pieces before, when it can go on past the splice taken since.
+    SplicedSource file(medium_, t.pieces);
+    if (!splicer || !splicer->extend(file, most, t.splice)) {
+      splicer = format.splicer(file, most, t.carve);
+      if (splicer) splicer->cluster_bytes = layout_.cluster_bytes();
+      // Read on from the file's start, it may have run into another file's data that
+      // its structure takes for its own.
+      if (splicer && t.pieces.count == 1) splicer->hold(file, t.carve);
+    }
+    budget_ -= std::min(budget_, file.bytes_read());
+  }
   const std::vector<uint64_t> breaks = break_points(t);
   if (breaks.empty()) return false;
   const uint64_t earliest = *std::min_element(breaks.begin(), breaks.end());
@@ -222,12 +236,6 @@ bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Tria
   // PNG chunk) twice over: wrong data that decodes on (another JPEG's, with the same
   // tables) costs no more than that.
   const uint64_t window = std::max(kSure, 2 * (reach(t.carve) - t.carve.length)) + layout_.cluster_bytes();
-  if (format.splicer) {
-    // The one of the pieces before, when it can go on past the splice taken since.
-    SplicedSource file(medium_, t.pieces);
-    if (!splicer || !splicer->extend(file, most, t.splice)) splicer = format.splicer(file, most, t.carve);
-    budget_ -= std::min(budget_, file.bytes_read());
-  }
   Trial best;
   bool found = false, settled = false;
   Controls controls;
@@ -439,15 +447,20 @@ void FragmentSearch::Continuations::step() {
 
 uint64_t FragmentSearch::Continuations::held_by(const Occupant& o, uint64_t at) {
   const uint64_t cs = search_.layout_.cluster_bytes();
-  if (o.end <= at) return 1;
-  uint64_t skip = (o.end - at + cs - 1) / cs;
+  uint64_t end = o.end;
+  // A file of this one's format may have read on over this one's own data, which its
+  // structure takes for its own: it holds only as far as its splicer vouches.
+  if (o.found.format == &format_ && o.found.carve.verdict != Verdict::complete)
+    end = at + search_.held_length(at, o.found);
+  if (end <= at) return 1;
+  uint64_t skip = (end - at + cs - 1) / cs;
   if (o.found.format && o.found.carve.verdict != Verdict::complete) {
     // A file cut short (a first piece, mostly) broke somewhere in its last clusters:
     // wrong data decodes a little way, and a stream's last unit reaches into the
     // next piece unchecked. Those clusters may hold this file's continuation and
     // are tried in order; of a file of this one's format only the last, whose own
     // data would pass as well.
-    const uint64_t back = o.found.format == &format_ ? 1 : kBackClusters, whole = (o.end - at) / cs;
+    const uint64_t back = o.found.format == &format_ ? 1 : kBackClusters, whole = (end - at) / cs;
     skip = whole >= back ? whole + 1 - back : 1;
   }
   // A file whose structure does not check its bytes past its first cluster (sound
@@ -512,6 +525,21 @@ bool FragmentSearch::checks_its_clusters(uint64_t at, const Measured& m) {
   const bool checked = m.format->measure(noisy, 0, m.carve.length).length < m.carve.length;
   if (checked_.size() >= kMaxRemembered) checked_.clear();
   return checked_[at] = checked;
+}
+
+uint64_t FragmentSearch::held_length(uint64_t at, const Measured& m) {
+  if (!m.format->splicer) return m.carve.length;
+  auto it = held_.find(at);
+  if (it != held_.end()) return it->second;
+  SplicedSource file(medium_, Pieces::whole(at, medium_.size() - at));
+  Carve c = m.carve;
+  const std::unique_ptr<Splicer> splicer = m.format->splicer(file, c.length, c);
+  if (splicer) {
+    splicer->cluster_bytes = layout_.cluster_bytes();
+    splicer->hold(file, c);
+  }
+  if (held_.size() >= kMaxRemembered) held_.clear();
+  return held_[at] = c.length;
 }
 
 bool FragmentSearch::ends_elsewhere(uint64_t offset) {

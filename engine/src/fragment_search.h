@@ -136,6 +136,9 @@ class FragmentSearch {
   // Whether the structure of the file that starts at `at` (measured `m` over contiguous
   // bytes) checks its bytes past its first cluster: with noise there it stops short.
   bool checks_its_clusters(uint64_t at, const Measured& m);
+  // How far the file that starts at `at` (measured `m` over contiguous bytes) holds as
+  // its splicer reads it from its start (Splicer::hold), remembered.
+  uint64_t held_length(uint64_t at, const Measured& m);
   // Whether the cluster at `offset` holds something other than a continuation.
   bool ends_elsewhere(uint64_t offset);
   Occupant occupant(uint64_t offset);
@@ -158,6 +161,7 @@ class FragmentSearch {
   Trial indexed_;                         // the current file's pieces as far as an index vouched for them
   bool index_looked_ = false;             // for the current file's index
   std::map<uint64_t, bool> checked_;      // by file start: checks_its_clusters()
+  std::map<uint64_t, uint64_t> held_;     // by file start: held_length()
 };
 
 }  // namespace kes

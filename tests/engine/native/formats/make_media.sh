@@ -16,6 +16,10 @@ pic 2 400x300 -quality 90 -interlace Plane jpg_progressive.jpg
 pic 3 333x217 -colorspace Gray -quality 80 jpg_gray.jpg
 pic 4 256x256 -quality 92 -sampling-factor 1x1 jpg_444.jpg
 pic 5 1200x900 -quality 88 jpg_big.jpg
+# Two shots of one camera: the same size, quality and standard Huffman tables, so that
+# each one's data decodes as the other's; one has a bar across it (edges along rows).
+pic 6 1200x900 -define jpeg:optimize-coding=false -quality 88 jpg_shot_a.jpg
+pic 7 1200x900 -fill white -draw "rectangle 280,420 1150,470" -define jpeg:optimize-coding=false -quality 88 jpg_shot_b.jpg
 pic 26 331x215 -quality 80 -sampling-factor 2x1 jpg_422_odd.jpg
 pic 27 333x211 -quality 75 -interlace Plane jpg_progressive_odd.jpg
 pic 6 160x120 -quality 70 thumb.jpg

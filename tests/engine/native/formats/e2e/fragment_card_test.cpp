@@ -165,6 +165,27 @@ TEST(FragmentCard, FragmentedFilesComeBackWhole) {
   }
 }
 
+// Two shots of one camera interleaved cluster-wise, nothing listed: each one's data
+// decodes as the other's, and only their pictures tell which piece goes on which.
+TEST(FragmentCard, ShotsOfOneCameraInPiecesComeBackWhole) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  for (int seed : {1, 2, 3}) {
+    SCOPED_TRACE(seed);
+    kes_test::TempDir dir;
+    const std::string img = dir / "card.img";
+    ASSERT_TRUE(make_volume({"mkfs.fat -F 32 -s 8 -C {} 300000", "FAT32"}, img));
+    const std::map<std::string, Original> originals =
+        place(dir.path(), img, {{"jpg_shot_a.jpg", 3, false}, {"jpg_shot_b.jpg", 3, false}}, seed);
+    const kes_test::EngineRun r =
+        kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, "fileopt,everything,disable,jpg,enable,search"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::vector<Bytes> files = written(r);
+    for (const auto& [name, o] : originals)
+      EXPECT_TRUE(std::find(files.begin(), files.end(), o.bytes) != files.end()) << name << " did not come back whole";
+    expect_no_foreign_bytes(files, originals);
+  }
+}
+
 // Files the file system still lists are read along their chains, however many runs
 // those hold: two pictures interleaved in a dozen pieces each come back whole.
 TEST(FragmentCard, ListedFilesInManyPiecesComeBackWhole) {
