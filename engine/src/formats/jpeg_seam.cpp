@@ -59,12 +59,6 @@ uint64_t row_mcus(const DecodeState& st) {
   return (uint64_t(st.width) + 8u * st.hmax - 1) / (8u * st.hmax);
 }
 
-int blocks_per_mcu(const DecodeState& st) {
-  int n = 0;
-  for (int i = 0; i < st.ns; ++i) n += st.ns == 1 ? 1 : st.comp[st.scomp[i]].h * st.comp[st.scomp[i]].v;
-  return n;
-}
-
 // The checkpoint `mcus` MCUs or more before `cp`, or the earliest kept.
 const Checkpoint* reach_back(const Trail& trail, const Checkpoint* cp, uint64_t mcus) {
   const uint64_t want = cp->mcu > mcus ? cp->mcu - mcus : 0;
@@ -162,15 +156,15 @@ bool trace(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& c
   const HuffTable* dc[4];
   const HuffTable* ac[4];
   const uint16_t* group[4];
-  int blocks[4];
+  int blocks[4], per_mcu = 0;
   for (int i = 0; i < st.ns; ++i) {
     dc[i] = &st.dc[st.td[i]];
     ac[i] = &st.ac[st.ta[i]];
     if (!dc[i]->defined() || !ac[i]->defined()) return false;
     group[i] = st.ac[st.ta[i]].group_table();
     blocks[i] = st.ns == 1 ? 1 : st.comp[st.scomp[i]].h * st.comp[st.scomp[i]].v;
+    per_mcu += blocks[i];
   }
-  const int per_mcu = blocks_per_mcu(st);
   const uint64_t total = std::min(scan_mcus(st), until);
   for (; t.next < total; ++t.next) {
     const uint64_t mcu = t.next;

@@ -5,7 +5,6 @@
 // on from there, through the segments and scans after it. Where the data decodes on
 // but the picture does not go on (another photo's data, jpeg_seam.h), the candidate
 // ends at that cluster boundary.
-#include <algorithm>
 #include <memory>
 
 #include "formats/formats.h"
@@ -50,7 +49,7 @@ class JpegSplicer : public Splicer {
     jpeg::Seam seam;
     if (r.valid_end > splice && (!ended || !far) &&
         seams_.find(file, limit, st_, splice, cluster_bytes, r.valid_end, r.mcus, seam)) {
-      c.length = std::min(c.length, seam.valid_end);
+      c.length = seam.valid_end;  // a boundary before where the decoding stopped
       c.broken_at = seam.broken_at;
     } else if (ended) {
       // The segments and scans after it may change the tables and the scan in force,
@@ -73,7 +72,7 @@ class JpegSplicer : public Splicer {
     const uint64_t first = (walk_.scan_data + cluster_bytes - 1) / cluster_bytes * cluster_bytes;
     jpeg::Seam seam;
     if (carve.length > first && seams_.find(file, carve.length, st_, first, cluster_bytes, carve.length,
-                                            walk_.scan_mcus, seam) && seam.valid_end < carve.length) {
+                                            walk_.scan_mcus, seam)) {
       carve.verdict = Verdict::truncated;
       carve.length = seam.valid_end;
       carve.broken_at = seam.broken_at;
