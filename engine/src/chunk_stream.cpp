@@ -27,11 +27,18 @@ ChunkStream::ChunkStream(RawDevice& device, size_t chunk_bytes, size_t window_ch
   for (Slot& s : slots_) s.buffer = static_cast<uint8_t*>(alloc_aligned(chunk_bytes_));
   for (Block& b : blocks_) b.buffer = static_cast<uint8_t*>(alloc_aligned(kBlockBytes));
   reader_ = std::thread([this] { reader_loop(); });
+  // The reader's first round through the window would also clear every fresh page it
+  // reads into, while the scan waits for it: another thread maps them in meanwhile.
+  warmer_ = std::thread([this] {
+    for (uint64_t i = 1; i < std::min<uint64_t>(slots_.size(), chunk_count()); ++i)
+      prefault(slots_[i].buffer, chunk_bytes_);
+  });
 }
 
 ChunkStream::~ChunkStream() {
   stop();
   reader_.join();
+  warmer_.join();
   for (Slot& s : slots_) free_aligned(s.buffer);
   for (Block& b : blocks_) free_aligned(b.buffer);
   free_aligned(bounce_);

@@ -88,7 +88,7 @@ class ChunkStream {
   bool stopped_ = false;
   std::atomic<uint64_t> unreadable_{0};
   std::atomic<uint64_t> bad_run_{0};  // unreadable bytes in a row, as last seen by any read
-  std::thread reader_;
+  std::thread reader_, warmer_;
 };
 
 // The ByteSource that format measures read through.

@@ -48,6 +48,11 @@ void remove_file(const std::string& path);
 // Buffers aligned for raw reads.
 void* alloc_aligned(size_t bytes);
 void free_aligned(void* p);
+// Maps in the pages of a buffer not yet touched, without changing what it holds (other
+// threads may be writing into it): the system clears a fresh page when it is first
+// touched, and this lets another thread pay for that. Nothing where the system offers
+// no such call.
+void prefault(void* p, size_t bytes);
 
 // Sets `flag` on an interrupt or termination request, or when the program sets its stop
 // event; makes failed writes on a closed pipe or a full file size return errors instead

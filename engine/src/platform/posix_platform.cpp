@@ -133,6 +133,15 @@ void* alloc_aligned(size_t bytes) {
 
 void free_aligned(void* p) { std::free(p); }
 
+void prefault(void* p, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  ::madvise(p, bytes, MADV_POPULATE_WRITE);  // fails harmlessly on kernels before 5.14
+#else
+  (void)p;
+  (void)bytes;
+#endif
+}
+
 void install_stop_handler(std::atomic<bool>* flag) {
   g_stop_flag = flag;
   struct sigaction sa;
