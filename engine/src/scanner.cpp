@@ -41,8 +41,6 @@ Scanner::Scanner(ChunkStream& stream, std::vector<const Format*> formats, CarveW
 
 bool Scanner::run() {
   const uint64_t size = stream_.size();
-  const uint64_t chunk_bytes = stream_.chunk_bytes();
-  const uint64_t window = stream_.window_chunks();
   if (formats_.empty()) pos_ = size;  // nothing to look for: no need to read the medium
   while (!halted()) {
     while (!pending_.empty() && pending_.front()->done.load()) resolve_oldest();
@@ -51,12 +49,11 @@ bool Scanner::run() {
       resolve_oldest();
       continue;
     }
-    const uint64_t held = (pending_.empty() ? pos_ : pending_.front()->pos) / chunk_bytes;
-    if (pos_ / chunk_bytes >= held + window || pending_.size() >= kMaxPending) {
+    if (!room_ahead()) {
       resolve_oldest();  // probing is as far ahead as the window allows
       continue;
     }
-    const ChunkHits* chunk = prober_.hits(pos_ / chunk_bytes);
+    const ChunkHits* chunk = prober_.hits(pos_ / stream_.chunk_bytes());
     if (!chunk) break;
     queue_hits(*chunk);
     hold_from_oldest();
@@ -70,6 +67,20 @@ bool Scanner::run() {
   if (!old_layout_.known() && !grid_in_doubt()) follow_unfollowed(false);
   progress_.done.store(progress_.total.load());
   return true;
+}
+
+bool Scanner::room_ahead() const {
+  const uint64_t chunk_bytes = stream_.chunk_bytes();
+  const uint64_t held = (pending_.empty() ? pos_ : pending_.front()->pos) / chunk_bytes;
+  return pos_ < stream_.size() && pos_ / chunk_bytes < held + stream_.window_chunks() && pending_.size() < kMaxPending;
+}
+
+void Scanner::queue_ahead() {
+  while (room_ahead()) {
+    const ChunkHits* chunk = prober_.hits(pos_ / stream_.chunk_bytes());
+    if (!chunk) return;
+    queue_hits(*chunk);
+  }
 }
 
 void Scanner::queue_hits(const ChunkHits& chunk) {
@@ -111,6 +122,11 @@ void Scanner::resolve_oldest() {
     }
     // Placed along the free clusters, past those of the files carved before it: here.
     if (pieces.count == 0) pieces = search.relocated(c.hits, c.count, c.pos, &format, carve);
+    if (pieces.count > 0) {
+      // The hits past the file are measured while it is written: probing goes on there.
+      pos_ = std::max(pos_, round_up_sector(c.pos + pieces.piece[0].length));
+      queue_ahead();
+    }
     if (pieces.count > 0 && emit(*format, carve, pieces)) {
       // Whatever lies inside the file (an embedded thumbnail) is part of it.
       skip_end_ = round_up_sector(c.pos + pieces.piece[0].length);

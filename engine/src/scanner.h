@@ -43,6 +43,11 @@ class Scanner {
   uint64_t fragmented_files() const { return fragmented_; }
 
  private:
+  // Whether probing may go on at pos_: within the window the chunks are held for, and
+  // with room for more hits.
+  bool room_ahead() const;
+  // Queues the probe hits from pos_ on as far as there is room.
+  void queue_ahead();
   // Queues the probe hits of one chunk from pos_ on.
   void queue_hits(const ChunkHits& chunk);
   // Takes the verdict on the oldest hit, carving it when it holds.
