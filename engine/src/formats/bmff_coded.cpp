@@ -44,7 +44,9 @@ uint64_t payload_break(Cursor& cur, uint64_t from, uint64_t to, uint64_t strict_
   return kUnjudged;
 }
 
-uint64_t check_nal_units(Cursor& cur, const Extent& e, uint64_t strict_end) {
+uint64_t check_nal_units(Cursor& cur, const Extent& e, uint64_t strict_end, uint64_t checked_to) {
+  // What a payload's escapes and zero runs depend on reaches this far back.
+  const uint64_t rescan_from = checked_to > kZeroRun ? checked_to - kZeroRun : 0;
   const uint64_t end = e.offset + e.length;
   const size_t field = e.nal_length;
   for (uint64_t q = e.offset; q < end;) {
@@ -56,7 +58,7 @@ uint64_t check_nal_units(Cursor& cur, const Extent& e, uint64_t strict_end) {
     // A NAL header: the forbidden bit clear, a temporal id above zero.
     if (len < 2 || len > end - q - field || (l[field] & 0x80) || (l[field + 1] & 7) == 0) return q;
     const uint64_t last = q + field + len - 1;
-    const uint64_t broken = payload_break(cur, q + field + 2, last + 1, strict_end);
+    const uint64_t broken = payload_break(cur, std::max(q + field + 2, rescan_from), last + 1, strict_end);
     if (broken != kUnjudged) return broken;
     uint8_t final_byte = 1;
     if (cur.u8(last, final_byte) && final_byte == 0) return last;
@@ -218,9 +220,9 @@ uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, ui
   return UINT64_MAX;
 }
 
-uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end) {
+uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end, uint64_t checked_to) {
   switch (e.coding) {
-    case Coding::hevc: return check_nal_units(cur, e, strict_end);
+    case Coding::hevc: return check_nal_units(cur, e, strict_end, checked_to);
     case Coding::av1: return check_obus(cur, e);
     case Coding::jpeg: return check_jpeg(cur, e, strict_end);
     case Coding::exif: return check_exif(cur, e);

@@ -99,18 +99,23 @@ struct StillChecks {
   std::vector<Extent>* placed = nullptr;  // gets the data the tables place
   std::vector<Held>* checked = nullptr;   // gets where each HEVC extent held
   // Where HEVC extents held over the same bytes before strict_end (a splicer's file):
-  // taken for those that end there instead of checking them again.
+  // taken for those that end there instead of checking them again, and for the one
+  // that strict_end cuts through, its payload checked only from there on.
   const std::vector<Held>* known = nullptr;
 };
 
 uint64_t check(Cursor& cur, const Extent& e, const StillChecks& c) {
   if (e.coding != bmff::Coding::hevc) return bmff::check_extent(cur, e, c.strict_end);
-  if (c.known && e.offset + e.length <= c.strict_end) {
+  uint64_t checked_to = 0;
+  if (c.known) {
     auto it = std::lower_bound(c.known->begin(), c.known->end(), e.offset,
                                [](const Held& h, uint64_t offset) { return h.offset < offset; });
-    if (it != c.known->end() && it->offset == e.offset && it->length == e.length) return it->held;
+    if (it != c.known->end() && it->offset == e.offset && it->length == e.length) {
+      if (e.offset + e.length <= c.strict_end) return it->held;
+      if (it->held >= c.strict_end) checked_to = c.strict_end;
+    }
   }
-  const uint64_t held = bmff::check_extent(cur, e, c.strict_end);
+  const uint64_t held = bmff::check_extent(cur, e, c.strict_end, checked_to);
   if (c.checked) c.checked->push_back({e.offset, e.length, held});
   return held;
 }

@@ -57,8 +57,9 @@ bool track_extents(Cursor& cur, const Box& moov, std::vector<Extent>& out);
 // Where the data of `e` stops holding as its coding says: e.offset + e.length when it
 // holds all through (bytes past the limit are not judged), else the position of the
 // first unit that breaks. From `strict_end` on only what noise passes too is checked
-// (bmff_coded.cpp says why).
-uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end);
+// (bmff_coded.cpp says why). The bytes before `checked_to` are known to hold already (a
+// splice's file, read before): HEVC payloads are looked at only from just before it.
+uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end, uint64_t checked_to = 0);
 
 // Whether nothing but the coded bytes' spread is checked in `e`: another file whose data
 // is coded alike could hide there whole.
