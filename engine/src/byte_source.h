@@ -13,6 +13,10 @@ class ByteSource {
   // Reads up to n bytes at off into dst; returns the count read, short only at the
   // end of the medium or where the medium cannot be read.
   virtual size_t read_at(uint64_t off, void* dst, size_t n) = 0;
+  // Where [off, off + n) lies on the medium being scanned when it lies there in one run,
+  // else UINT64_MAX: what was found of the medium's bytes there holds for these. Only
+  // the scan's own medium says (a test's bytes in memory are no one medium).
+  virtual uint64_t medium_offset(uint64_t /*off*/, uint64_t /*n*/) const { return UINT64_MAX; }
 };
 
 // A source over bytes in memory: tests and fuzz targets.

@@ -97,6 +97,7 @@ class StreamSource : public ByteSource {
   explicit StreamSource(ChunkStream& stream) : stream_(stream) {}
   uint64_t size() const override { return stream_.size(); }
   size_t read_at(uint64_t off, void* dst, size_t n) override { return stream_.read(off, dst, n); }
+  uint64_t medium_offset(uint64_t off, uint64_t) const override { return off; }
 
  private:
   ChunkStream& stream_;

@@ -87,6 +87,18 @@ class SplicedSource : public ByteSource {
     bytes_read_ += done;
     return done;
   }
+  uint64_t medium_offset(uint64_t off, uint64_t n) const override {
+    uint64_t base = 0;
+    for (size_t i = 0; i < pieces_.count; ++i) {
+      const Extent& e = pieces_.piece[i];
+      if (off < base + e.length) {
+        const uint64_t in = off - base;
+        return n <= e.length - in ? medium_.medium_offset(e.offset + in, n) : UINT64_MAX;
+      }
+      base += e.length;
+    }
+    return UINT64_MAX;
+  }
   uint64_t bytes_read() const { return bytes_read_; }
 
  private:
@@ -120,6 +132,9 @@ class NoiseIn : public ByteSource {
       done += want;
     }
     return done;
+  }
+  uint64_t medium_offset(uint64_t off, uint64_t n) const override {
+    return off < to_ && off + n > from_ ? UINT64_MAX : file_.medium_offset(off, n);
   }
 
  private:

@@ -187,9 +187,28 @@ bool foreign(const uint8_t* w, uint64_t most_spread, bool hevc) {
   return chi_square > most_spread || jpeg_coded(w);
 }
 
+// Whether the window at `w` holds another file's data (1 or 0), from `known` when it was
+// judged at the same place on the medium; -1 when its bytes are not all there.
+int judge_window(Cursor& cur, uint64_t w, bool crx, bool hevc, WindowVerdicts* known) {
+  if (!cur.within(w, kWindow)) return -1;
+  const uint64_t at = known ? cur.medium_offset(w, kWindow) : UINT64_MAX;
+  const bool keyed = at < (uint64_t(1) << 62);
+  const uint64_t key = at << 2 | uint64_t(crx) << 1 | uint64_t(hevc);
+  if (keyed) {
+    const auto seen = known->find(key);
+    if (seen != known->end()) return seen->second;
+  }
+  const uint8_t* p = cur.get(w, kWindow);
+  if (!p) return -1;
+  const bool verdict = foreign(p, crx ? kMostSpreadCrx : kMostSpread, hevc);
+  if (keyed) known->emplace(key, verdict);
+  return verdict;
+}
+
 }  // namespace
 
-uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, uint64_t from, uint64_t to) {
+uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, uint64_t from, uint64_t to,
+                              WindowVerdicts* known) {
   auto judged = [&](size_t i) {
     return i < sorted.size() && even_coder(sorted[i].coding) && sorted[i].offset <= kMaxWindowed &&
            sorted[i].length <= kMaxWindowed - sorted[i].offset;
@@ -212,9 +231,9 @@ uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, ui
     if (from >= last) continue;
     for (uint64_t w = std::max(from, first + kWindow - 1) / kWindow * kWindow; w < to && w + kWindow <= last;
          w += kWindow) {
-      const uint8_t* p = cur.get(w, kWindow);
-      if (!p) return UINT64_MAX;
-      if (foreign(p, crx ? kMostSpreadCrx : kMostSpread, hevc)) return w;
+      const int verdict = judge_window(cur, w, crx, hevc, known);
+      if (verdict < 0) return UINT64_MAX;
+      if (verdict) return w;
     }
   }
   return UINT64_MAX;

@@ -47,6 +47,7 @@ constexpr uint32_t kMaxTopBoxes = 4096;
 // Data placed further than the largest still the engine takes (the format table's
 // limit) is a table gone wrong, not a picture.
 constexpr uint64_t kMaxStill = uint64_t(4096) << 20;
+constexpr size_t kMaxWindowVerdicts = 1u << 16;  // kept per fragment search: a few MiB
 const uint8_t kPreviewUuid[16] = {0xea, 0xf4, 0x2b, 0x5e, 0x1c, 0x98, 0x4b, 0x88,
                                   0xb9, 0xfb, 0xb7, 0xdc, 0x40, 0x6e, 0x4d, 0x16};
 
@@ -102,6 +103,7 @@ struct StillChecks {
   // taken for those that end there instead of checking them again, and for the one
   // that strict_end cuts through, its payload checked only from there on.
   const std::vector<Held>* known = nullptr;
+  bmff::WindowVerdicts* windows = nullptr;  // verdicts on the coded bytes' windows, by medium place
 };
 
 uint64_t check(Cursor& cur, const Extent& e, const StillChecks& c) {
@@ -186,7 +188,7 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, const 
     if (held < end && held <= cur.limit()) bad = std::min(bad, beyond && held == e.offset ? pos : held);
     data_end = std::max(data_end, end);
   }
-  bad = std::min(bad, bmff::first_foreign_window(cur, extents, checks.windows_from, bad));
+  bad = std::min(bad, bmff::first_foreign_window(cur, extents, checks.windows_from, bad, checks.windows));
   const uint64_t end = std::max(pos, data_end);
   if (bad < end) return make_carve(Verdict::truncated, bad, ext);
   if (open && data_end <= pos) return make_carve(Verdict::truncated, open_cut, ext);
@@ -217,6 +219,8 @@ class StillSplicer : public Splicer {
     checks.strict_end = splice;
     checks.windows_from = splice / bmff::kWindow * bmff::kWindow;
     checks.known = &held_;
+    if (windows_.size() > kMaxWindowVerdicts) windows_.clear();
+    checks.windows = &windows_;
     const Carve c = measure_still(file, 0, limit, checks);
     if (foreign_ >= checks.windows_from || c.verdict == Verdict::corrupt || c.length <= foreign_) return c;
     return make_carve(Verdict::truncated, foreign_, c.ext);
@@ -225,6 +229,7 @@ class StillSplicer : public Splicer {
  private:
   std::vector<Held> held_;
   uint64_t foreign_ = UINT64_MAX;
+  bmff::WindowVerdicts windows_;  // a continuation's clusters, judged once for all its splices
 };
 
 }  // namespace

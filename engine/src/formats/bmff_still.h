@@ -3,6 +3,7 @@
 // checks of that data. The measure itself lives in bmff_still.cpp.
 #pragma once
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "formats/cursor.h"
@@ -68,9 +69,15 @@ inline bool structureless(const Extent& e) { return e.coding == Coding::unchecke
 // Coded data is checked in windows of this size, at file offsets that are multiples of it.
 constexpr uint64_t kWindow = 4096;
 
+// Verdicts on windows, by where they lie on the medium: a fragment search judges the same
+// clusters for many splices.
+using WindowVerdicts = std::unordered_map<uint64_t, bool>;
+
 // The start of the first window that starts in [from, to), inside extents (sorted by
 // offset) whose coders write bytes as evenly spread as noise's, that holds another file's
-// data; UINT64_MAX when none does. Windows past the limit are not judged.
-uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, uint64_t from, uint64_t to);
+// data; UINT64_MAX when none does. Windows past the limit are not judged. `known` keeps
+// the verdicts on windows that lie on the medium in one run.
+uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, uint64_t from, uint64_t to,
+                              WindowVerdicts* known = nullptr);
 
 }  // namespace kes::bmff

@@ -55,6 +55,8 @@ class Cursor {
   // The bytes from pos on, at least one, as many as are buffered; null at the limit.
   // Holds until the next read, as get's.
   const uint8_t* span(uint64_t pos, size_t* avail);
+  // Where [pos, pos + n) lies on the medium, when it lies there in one run (else UINT64_MAX).
+  uint64_t medium_offset(uint64_t pos, uint64_t n) const { return src_.medium_offset(start_ + pos, n); }
   // Whether [pos, pos + n) lies inside the limit (without reading it).
   bool within(uint64_t pos, uint64_t n) const { return pos <= limit_ && n <= limit_ - pos; }
   // Copies the n bytes at pos into dst, reading them alone when they are not buffered:

@@ -16,6 +16,7 @@
 #include "command_line.h"
 #include "file_naming.h"
 #include "measure_pool.h"
+#include "spliced_source.h"
 
 namespace {
 
@@ -192,6 +193,38 @@ TEST(ChunkStream, BadAreasAreSkippedCheaplyAndALostMediumIsNotAskedAgain) {
 }
 
 // An image that shrinks under the engine reads as a medium that was removed there.
+// What a file's sources say lies on the medium in one run is the medium's bytes there:
+// verdicts on medium places are kept for every splice on that ground. A run across
+// pieces, or over a control's noise, lies nowhere.
+TEST(SplicedSource, TheMediumPlacesItGivesHoldItsBytes) {
+  MemoryDevice dev(200000, 0, 0);
+  kes::ChunkStream stream(dev, 16384, 4);
+  kes::StreamSource medium(stream);
+  kes::Pieces pieces;
+  pieces.add(150000, 20000);
+  pieces.add(4096, 30000);
+  pieces.add(90000, 12288);
+  kes::SplicedSource file(medium, pieces);
+  kes::NoiseIn noisy(file, 21000, 23000);
+  std::mt19937 rng(3);
+  int placed = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const uint64_t n = 1 + rng() % 6000, off = rng() % (file.size() - n);
+    for (kes::ByteSource* src : {static_cast<kes::ByteSource*>(&file), static_cast<kes::ByteSource*>(&noisy)}) {
+      const uint64_t at = src->medium_offset(off, n);
+      const bool noise = src == &noisy && off < 23000 && off + n > 21000;
+      const bool one_run = (off + n <= 20000) || (off >= 20000 && off + n <= 50000) || off >= 50000;
+      ASSERT_EQ(at != UINT64_MAX, one_run && !noise) << off << " " << n;
+      if (at == UINT64_MAX) continue;
+      std::vector<uint8_t> got(n);
+      ASSERT_EQ(src->read_at(off, got.data(), n), n);
+      ASSERT_TRUE(std::equal(got.begin(), got.end(), dev.bytes().begin() + at)) << off << " " << n;
+      ++placed;
+    }
+  }
+  EXPECT_GT(placed, 1000);
+}
+
 TEST(PosixDevice, AnImageCutShortIsLostWhereItNowEnds) {
   char path[] = "/tmp/kes_cut_XXXXXX";
   int fd = mkstemp(path);
