@@ -211,9 +211,8 @@ bool rename_file(const std::string& from, const std::string& to) {
 void remove_file(const std::string& path) { DeleteFileA(path.c_str()); }
 
 void* alloc_aligned(size_t bytes) { return _aligned_malloc(bytes, kIoAlign); }
-
-void prefault(void*, size_t) {}  // Windows hands out pages it has cleared beforehand
 void free_aligned(void* p) { _aligned_free(p); }
+void prefault(void*, size_t) {}  // Windows hands out pages it has cleared beforehand
 
 void install_stop_handler(std::atomic<bool>* flag) {
   g_stop_flag = flag;
