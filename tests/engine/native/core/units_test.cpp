@@ -192,7 +192,6 @@ TEST(ChunkStream, BadAreasAreSkippedCheaplyAndALostMediumIsNotAskedAgain) {
   }
 }
 
-// An image that shrinks under the engine reads as a medium that was removed there.
 // What a file's sources say lies on the medium in one run is the medium's bytes there:
 // verdicts on medium places are kept for every splice on that ground. A run across
 // pieces, or over a control's noise, lies nowhere.
@@ -225,6 +224,7 @@ TEST(SplicedSource, TheMediumPlacesItGivesHoldItsBytes) {
   EXPECT_GT(placed, 1000);
 }
 
+// An image that shrinks under the engine reads as a medium that was removed there.
 TEST(PosixDevice, AnImageCutShortIsLostWhereItNowEnds) {
   char path[] = "/tmp/kes_cut_XXXXXX";
   int fd = mkstemp(path);
