@@ -14,9 +14,9 @@ ScanResult scan_ended(uint64_t marker) {
   return r;
 }
 
-ScanResult decode(ScanRun& run, uint64_t first) {
+ScanResult decode(ScanRun& run, uint64_t first, uint64_t until = UINT64_MAX) {
   if (run.st.arithmetic || run.st.lossless) return run.marker_level();
-  return run.st.progressive ? decode_progressive(run, first) : decode_sequential(run, first);
+  return run.st.progressive ? decode_progressive(run, first) : decode_sequential(run, first, until);
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ bool ScanRun::restart(uint64_t mcu, Stop& why) {
   return true;
 }
 
-void ScanRun::record(const Bits& b, uint64_t mcu) {
+Checkpoint ScanRun::at(const Bits& b, uint64_t mcu) const {
   Checkpoint cp;
   cp.pos = br.here(b);
   cp.nbits = b.n;
@@ -60,7 +60,8 @@ void ScanRun::record(const Bits& b, uint64_t mcu) {
   cp.bits = static_cast<uint64_t>(held) << (64 - kWordBits);
   cp.mcu = mcu;
   cp.eobrun = eobrun;
-  st.trail.record(cp);
+  cp.undo = st.trail.logged();
+  return cp;
 }
 
 ScanResult ScanRun::marker_level() { return screen_scan(cur, br.here(), st); }
@@ -109,6 +110,14 @@ ScanResult ScanRun::restart_failed(Stop why, uint64_t mcu) {
   return r;
 }
 
+ScanResult ScanRun::paused(uint64_t mcu) {
+  ScanResult r;
+  r.why = Stop::paused;
+  r.valid_end = br.consumed_pos();
+  r.mcus = mcu;
+  return r;
+}
+
 ScanResult ScanRun::mcu_failed(Stop why, uint64_t mcu, uint64_t mcu_start) {
   ScanResult r;
   if (br.overran()) why = br.marker() ? Stop::early_marker : Stop::end_of_data;
@@ -138,14 +147,15 @@ ScanResult validate_scan(ByteSource& src, uint64_t pos, uint64_t end, DecodeStat
 
 void rewind(DecodeState& st, const Checkpoint& cp) { st.trail.rewind(cp, st.nonzero); }
 
-ScanResult resume_scan(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& from) {
+ScanResult resume_scan(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& from,
+                       uint64_t until) {
   const Checkpoint cp = from;  // the trail drops later checkpoints, and may drop old ones
   rewind(st, cp);
   Cursor cur(src, 0, limit);
   ScanRun run(cur, cp.pos, st);
   run.br.resume(cp.pos, cp.bits, cp.nbits);
   run.eobrun = cp.eobrun;
-  return decode(run, cp.mcu);
+  return decode(run, cp.mcu, until);
 }
 
 }  // namespace kes::jpeg

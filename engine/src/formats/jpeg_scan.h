@@ -30,6 +30,7 @@ enum class Stop : uint8_t {
   early_marker,     // a marker before the scan's last MCU
   bad_restart,      // a missing, misplaced or out-of-order restart marker
   end_of_data,      // the medium (or the size limit) ended inside the scan
+  paused,           // the MCU the caller had it stop before was reached
 };
 
 struct ScanResult {
@@ -48,8 +49,10 @@ ScanResult validate_scan(Cursor& cur, uint64_t pos, DecodeState& st);
 ScanResult validate_scan(ByteSource& src, uint64_t pos, uint64_t end, DecodeState& st);
 
 // Goes on with the current scan from `from`, one of st.trail's checkpoints, over src up
-// to limit, and records further checkpoints as validate_scan does.
-ScanResult resume_scan(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& from);
+// to limit, and records further checkpoints as validate_scan does. A sequential scan
+// pauses before MCU `until`.
+ScanResult resume_scan(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& from,
+                       uint64_t until = UINT64_MAX);
 
 // Puts the state back as it was at `cp` (the masks, the checkpoints after it).
 void rewind(DecodeState& st, const Checkpoint& cp);

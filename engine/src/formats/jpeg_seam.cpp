@@ -138,9 +138,10 @@ class Judge {
 };
 
 // Decodes on from `cp` (where t ends, or at its start with t empty) up to `to`, the MCU
-// `until`, or the first seam the judge finds (true).
+// `until`, or the first seam the judge finds (true). `resume`, when given, gets the
+// registers at the start of the last MCU traced.
 bool trace(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& cp, uint64_t to, uint64_t until,
-           uint64_t w, Trace& t, Judge* judge, Seam* seam) {
+           uint64_t w, Trace& t, Judge* judge, Seam* seam, Checkpoint* resume = nullptr) {
   Cursor cur(src, 0, limit);
   ScanRun run(cur, cp.pos, st);
   run.br.resume(cp.pos, cp.bits, cp.nbits);
@@ -176,6 +177,7 @@ bool trace(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& c
     }
     const uint64_t start = run.br.consumed_pos();
     if (start >= to) return false;
+    const Checkpoint here = resume ? run.at(run.br.b, mcu) : Checkpoint{};
     int32_t sum[4] = {};
     for (int i = 0; i < st.ns; ++i) {
       for (int b = 0; b < blocks[i]; ++b) {
@@ -191,6 +193,7 @@ bool trace(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& c
     t.dc.insert(t.dc.end(), sum, sum + st.ns);
     t.at.push_back(start);
     t.step.push_back(d / per_mcu);
+    if (resume) *resume = here;
     if (judge && judge->seam_in(t, *seam)) return true;
   }
   return false;
@@ -198,13 +201,60 @@ bool trace(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& c
 
 }  // namespace
 
+struct SeamFinder::Followed {
+  bool traced = false;
+  uint64_t splice = 0, cluster = 0, mcu = 0;  // the candidate's splice, and its checkpoint's MCU
+  Trace* head = nullptr;
+  // The head as it was before the candidate's MCUs.
+  size_t own = 0;
+  uint64_t next = 0, known = 0;
+  int32_t pred[4] = {};
+  std::unique_ptr<Judge> judge;
+};
+
+SeamFinder::SeamFinder() : followed_(new Followed) {}
+SeamFinder::~SeamFinder() = default;
+
+uint64_t SeamFinder::window(const DecodeState& st) {
+  const uint64_t w = row_mcus(st);
+  return w < kLeast ? 0 : std::min(w, kWindow);
+}
+
+void SeamFinder::forget() {
+  settle();
+  heads_.clear();
+}
+
+void SeamFinder::settle() {
+  Followed& f = *followed_;
+  if (!f.traced) return;
+  f.traced = false;
+  Trace& t = *f.head;
+  t.dc.resize(f.own * t.ncomp);
+  t.at.resize(f.own);
+  t.step.resize(f.own);
+  t.next = f.next;
+  t.known = f.known;
+  std::copy(f.pred, f.pred + 4, t.pred);
+}
+
+Trace& SeamFinder::head(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& at_splice, uint64_t w) {
+  auto found = heads_.find(at_splice.pos);
+  if (found != heads_.end()) return found->second;
+  if (heads_.size() >= kMaxHeads) heads_.clear();
+  Trace& t = heads_[at_splice.pos];
+  const Checkpoint* from = reach_back(st.trail, &at_splice, 3 * w + 2);
+  trace(src, limit, st, *from, UINT64_MAX, at_splice.mcu, w, t, nullptr, nullptr);
+  return t;
+}
+
 bool SeamFinder::find(ByteSource& src, uint64_t limit, DecodeState& st, uint64_t splice, uint64_t cluster,
                       uint64_t to, uint64_t mcus, Seam& seam) {
+  settle();
   cluster = std::max<uint64_t>(cluster, 512);
-  const uint64_t w = row_mcus(st);
+  const uint64_t w = row_mcus(st), k = window(st);
   const Checkpoint* at_splice = st.trail.at_or_before(splice);
-  if (w < kLeast || !at_splice) return false;
-  const uint64_t k = std::min(w, kWindow);
+  if (!k || !at_splice) return false;
   if (mcus < at_splice->mcu + k) return false;  // too little decoded past the splice to tell
   // Far past the splice, only the last stretch before `to` is traced, from a checkpoint
   // a far measure left there: another photo's data mostly decodes no further.
@@ -215,20 +265,49 @@ bool SeamFinder::find(ByteSource& src, uint64_t limit, DecodeState& st, uint64_t
     Judge judge(w, k, splice + boundaries * cluster, cluster);
     return trace(src, limit, st, *late, to, UINT64_MAX, w, t, &judge, &seam) || judge.seam_in(t, seam, true);
   }
-  // Else from two rows and a window of the file's own MCUs before the splice (the rows'
-  // usual step, the window that must follow it), traced once per splice.
-  auto found = heads_.find(at_splice->pos);
-  if (found == heads_.end()) {
-    if (heads_.size() >= kMaxHeads) heads_.clear();
-    found = heads_.emplace(at_splice->pos, Trace{}).first;
-    const Checkpoint* from = reach_back(st.trail, at_splice, 3 * w + 2);
-    trace(src, limit, st, *from, UINT64_MAX, at_splice->mcu, w, found->second, nullptr, nullptr);
-  }
-  const Trace& head = found->second;
+  // Else from the splice's head on.
+  const Trace& head = this->head(src, limit, st, *at_splice, w);
   if (head.next != at_splice->mcu) return false;
   Trace t = head;
   Judge judge(w, k, splice, cluster);
   return trace(src, limit, st, *at_splice, to, UINT64_MAX, w, t, &judge, &seam) || judge.seam_in(t, seam, true);
+}
+
+bool SeamFinder::follow(ByteSource& src, uint64_t limit, DecodeState& st, uint64_t splice, uint64_t cluster,
+                        Seam& seam, Checkpoint& resume) {
+  settle();
+  Followed& f = *followed_;
+  f.splice = splice;
+  f.cluster = std::max<uint64_t>(cluster, 512);
+  const uint64_t w = row_mcus(st);
+  const Checkpoint* at_splice = st.trail.at_or_before(splice);
+  if (!window(st) || !at_splice) return false;
+  Trace& t = head(src, limit, st, *at_splice, w);
+  if (t.next != at_splice->mcu) return false;
+  f.traced = true;
+  f.mcu = at_splice->mcu;
+  f.head = &t;
+  f.own = t.mcus();
+  f.next = t.next;
+  f.known = t.known;
+  std::copy(t.pred, t.pred + 4, f.pred);
+  f.judge.reset(new Judge(w, window(st), splice, f.cluster));
+  resume = *at_splice;
+  return trace(src, limit, st, *at_splice, UINT64_MAX, UINT64_MAX, w, t, f.judge.get(), &seam, &resume);
+}
+
+// The trace holds the MCUs that find() would trace when the decoding got through as many
+// (the trace decodes as the scan's decoder does, to the same MCU), and the judge has seen
+// them all: only the boundaries judged at the end are left. Else, or where find() would
+// trace only the last stretch, the candidate is traced again.
+bool SeamFinder::find_followed(ByteSource& src, uint64_t limit, DecodeState& st, uint64_t to, uint64_t mcus,
+                               Seam& seam) {
+  Followed& f = *followed_;
+  if (!f.traced || f.head->next != mcus || to > f.splice + kReach)
+    return find(src, limit, st, f.splice, f.cluster, to, mcus, seam);
+  const bool found = mcus >= f.mcu + window(st) && f.judge->seam_in(*f.head, seam, true);
+  settle();
+  return found;
 }
 
 }  // namespace kes::jpeg

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 #include "byte_source.h"
 #include "formats/jpeg_headers.h"
@@ -43,11 +44,35 @@ class SeamFinder {
   // same from call to call, as a fragment search's candidates for one splice have it.
   bool find(ByteSource& src, uint64_t limit, DecodeState& st, uint64_t splice, uint64_t cluster, uint64_t to,
             uint64_t mcus, Seam& seam);
+  // How many MCUs past the checkpoint at a splice a candidate must decode for a seam to
+  // be judged; 0 when the scan is not one this traces.
+  static uint64_t window(const DecodeState& st);
+  // A candidate traced from the checkpoint at `splice` on as far as it decodes, judged as
+  // it goes: true with a seam that shows before the data stops decoding. Else `resume`
+  // (left as it is when nothing was traced) is where the decoder goes on to learn where
+  // and why the data stops, and find_followed() judges what is left of the trace with
+  // that instead of tracing again: the candidate is decoded once.
+  bool follow(ByteSource& src, uint64_t limit, DecodeState& st, uint64_t splice, uint64_t cluster, Seam& seam,
+              Checkpoint& resume);
+  // After a follow() that showed no seam: what find() gives for the decoding that stopped
+  // at `to` after `mcus` MCUs.
+  bool find_followed(ByteSource& src, uint64_t limit, DecodeState& st, uint64_t to, uint64_t mcus, Seam& seam);
   // The file's data before the splices to come is not what it was.
-  void forget() { heads_.clear(); }
+  void forget();
+
+  SeamFinder();
+  ~SeamFinder();
 
  private:
+  struct Followed;  // the candidate follow() traced last
+  // The trace of two rows and a window of the file's own MCUs before the checkpoint at a
+  // splice (the rows' usual step, the window that must follow it), traced once per splice.
+  Trace& head(ByteSource& src, uint64_t limit, DecodeState& st, const Checkpoint& at_splice, uint64_t w);
+  // Cuts the head that the last candidate was traced onto back to its own MCUs.
+  void settle();
+
   std::map<uint64_t, Trace> heads_;  // by the checkpoint before a splice: the trace up to it
+  std::unique_ptr<Followed> followed_;
 };
 
 }  // namespace kes::jpeg

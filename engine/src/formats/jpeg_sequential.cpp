@@ -85,7 +85,7 @@ class Sequential {
   // Two loops: fast_steps() takes the steps that need only a table look-up; this one
   // takes the rest (a refill byte by byte, an unsettled entry, the data's end, restart
   // markers and checkpoints).
-  ScanResult run(uint64_t first) {
+  ScanResult run(uint64_t first, uint64_t until) {
     const int nb = plan_blocks();
     Next next[kMaxMcuBlocks];
     for (int i = 0; i < nb; ++i) next[i] = Next{group_[i], plan_[i + 1 < nb ? i + 1 : 0].start};
@@ -102,11 +102,12 @@ class Sequential {
     s.table = plan_[0].start;
     s.group = next[0].group;
     s.next_start = next[0].next_start;
+    const uint64_t end = std::min(total, until);
     uint64_t mcu = std::min(first, total);
     if (recording) run_.checkpoint(s.b, mcu);
-    while (mcu < total) {
+    while (mcu < end) {
       // MCUs up to the next restart marker, or one at a time while checkpoints are recorded.
-      const uint64_t burst = std::min<uint64_t>(recording ? 1 : ri ? ri - mcu % ri : total - mcu, total - mcu);
+      const uint64_t burst = std::min<uint64_t>(recording ? 1 : ri ? ri - mcu % ri : total - mcu, end - mcu);
       s.burst = burst;
       while (s.burst) {
         fast_steps(s);
@@ -116,7 +117,7 @@ class Sequential {
         }
       }
       mcu += burst;
-      if (mcu >= total) break;
+      if (mcu >= end) break;
       if (ri && mcu % ri == 0) {
         br.b = s.b;
         Stop why;
@@ -128,7 +129,7 @@ class Sequential {
       if (recording) run_.checkpoint(s.b, mcu);
     }
     br.b = s.b;
-    return run_.finish(total);
+    return mcu < total ? run_.paused(mcu) : run_.finish(total);
   }
 
  private:
@@ -259,6 +260,6 @@ class Sequential {
 
 }  // namespace
 
-ScanResult decode_sequential(ScanRun& run, uint64_t first) { return Sequential(run).run(first); }
+ScanResult decode_sequential(ScanRun& run, uint64_t first, uint64_t until) { return Sequential(run).run(first, until); }
 
 }  // namespace kes::jpeg

@@ -40,15 +40,32 @@ class JpegSplicer : public Splicer {
       st_.trail.enable(kFarSpacing);
       st_.trail.unfreeze();
     }
-    const jpeg::ScanResult r = jpeg::resume_scan(file, limit, st_, from);
+    // Most candidates stop decoding within a window of MCUs past the splice, too few to
+    // show a seam: they are decoded alone. One that goes further is traced as it decodes
+    // (another photo's data shows its seam before it stops decoding), then decoded on from
+    // the last MCU traced to learn where it stops.
+    const uint64_t window = far ? 0 : jpeg::SeamFinder::window(st_);
+    jpeg::ScanResult r = jpeg::resume_scan(file, limit, st_, from, window ? from.mcu + window : UINT64_MAX);
+    jpeg::Seam seam;
+    const bool followed = r.why == jpeg::Stop::paused;
+    if (followed) {
+      jpeg::Checkpoint resume = from;
+      if (seams_.follow(file, limit, st_, splice, cluster_bytes, seam, resume)) {
+        jpeg::rewind(st_, from);
+        Carve c = make_carve(Verdict::truncated, seam.valid_end, "jpg");
+        c.broken_at = seam.broken_at;
+        return c;
+      }
+      r = jpeg::resume_scan(file, limit, st_, resume);
+    }
     Carve c = make_carve(Verdict::truncated, r.valid_end, "jpg");
     // Data that decodes on but does not continue the picture: another photo's, with the
     // same tables. Even to the scan's end, where its MCUs happen to line up with this
     // one's; a far measure goes over a candidate that was checked so already.
     const bool ended = r.why == jpeg::Stop::end_of_scan;
-    jpeg::Seam seam;
     if (r.valid_end > splice && (!ended || !far) &&
-        seams_.find(file, limit, st_, splice, cluster_bytes, r.valid_end, r.mcus, seam)) {
+        (followed ? seams_.find_followed(file, limit, st_, r.valid_end, r.mcus, seam)
+                  : seams_.find(file, limit, st_, splice, cluster_bytes, r.valid_end, r.mcus, seam))) {
       c.length = seam.valid_end;  // a boundary before where the decoding stopped
       c.broken_at = seam.broken_at;
     } else if (ended) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/jpeg_seam.h"
 #include "formats/jpeg_walk.h"
 
 namespace kes::jpeg {
@@ -272,6 +273,91 @@ TEST(JpegScan, ResumesFromACheckpointOverCandidateContinuations) {
       rewind(st, *cp);
     }
   }
+}
+
+// A candidate decoded once, traced as it goes (follow, then the decoder on from the last
+// MCU traced), gives what decoding it to its end and then tracing it gives: the same
+// seam, or where and why the data stops. Two shots of one camera (whose data decodes as
+// each other's), with and without restart markers, spliced at every cluster boundary
+// of the scan onto the other shot, the own data further on, noise and zeros.
+TEST(JpegScan, ACandidateTracedAsItDecodesEndsAsOneTracedAfter) {
+  const size_t cluster = 4096;
+  int seams = 0, traced = 0;
+  for (const auto& names : {std::make_pair("jpg_shot_a.jpg", "jpg_shot_b.jpg"),
+                            std::make_pair("jpg_shot_a_restart.jpg", "jpg_shot_b.jpg"),
+                            std::make_pair("jpg_shot_b.jpg", "jpg_shot_a_restart.jpg")}) {
+    SCOPED_TRACE(names.first);
+    const Bytes own = load(names.first), other = load(names.second);
+    std::mt19937 rng(7);
+    Bytes noise(own.size());
+    for (auto& c : noise) c = uint8_t(rng() % 255);
+    const size_t data = last_scan_data(own);
+    for (size_t at = (data / cluster + 1) * cluster; at + 2 * cluster < own.size(); at += cluster) {
+      SCOPED_TRACE(at);
+      // The file up to the splice, then the candidates: noise, the other shot's data, the
+      // own data a cluster on, the right continuation but for a restart marker numbered
+      // wrong well past it, zeros.
+      Bytes medium(own.begin(), own.begin() + at);
+      const size_t noise_at = medium.size();
+      medium.insert(medium.end(), noise.begin(), noise.end());
+      const size_t other_at = medium.size() + (at * 7 % (other.size() / 2)) / cluster * cluster;
+      medium.insert(medium.end(), other.begin(), other.end());
+      const size_t own_at = medium.size();
+      medium.insert(medium.end(), own.begin() + at + cluster, own.end());
+      const size_t renumbered_at = medium.size();
+      medium.insert(medium.end(), own.begin() + at, own.end());
+      for (size_t i = renumbered_at + 8192; i + 1 < medium.size(); ++i)
+        if (medium[i] == 0xFF && medium[i + 1] >= 0xD0 && medium[i + 1] <= 0xD7) {
+          medium[i + 1] = 0xD0 + (medium[i + 1] + 3) % 8;
+          break;
+        }
+      const size_t zeros_at = medium.size();
+      medium.resize(medium.size() + 4 * cluster);
+
+      DecodeState st;
+      st.trail.enable(256);
+      MemorySource src(medium.data(), medium.size());
+      Cursor cur(src, 0, medium.size());
+      walk(cur, 0, true, &st);
+      st.trail.freeze();
+      const Checkpoint* cp = st.trail.at_or_before(at);
+      ASSERT_NE(cp, nullptr);
+      const Checkpoint from = *cp;
+      const uint64_t window = SeamFinder::window(st);
+      ASSERT_GT(window, 0u);
+      SeamFinder twice, once;
+      for (size_t cand : {noise_at, other_at, own_at, renumbered_at, zeros_at}) {
+        Spliced view(medium, at, cand);
+        const uint64_t limit = std::min<uint64_t>(view.size(), at + 64 * 1024);
+        const ScanResult r = resume_scan(view, limit, st, from);
+        Seam want, got;
+        const bool seam = r.valid_end > at && twice.find(view, limit, st, at, cluster, r.valid_end, r.mcus, want);
+        rewind(st, from);
+        ScanResult q = resume_scan(view, limit, st, from, from.mcu + window);
+        bool shown = false;
+        if (q.why == Stop::paused) {
+          ++traced;
+          Checkpoint resume = from;
+          shown = once.follow(view, limit, st, at, cluster, got, resume);
+          if (!shown) {
+            q = resume_scan(view, limit, st, resume);
+            shown = q.valid_end > at && once.find_followed(view, limit, st, q.valid_end, q.mcus, got);
+          }
+        }
+        rewind(st, from);
+        ASSERT_EQ(shown, seam) << "candidate at " << cand;
+        if (seam) {
+          EXPECT_EQ(std::make_pair(got.valid_end, got.broken_at), std::make_pair(want.valid_end, want.broken_at));
+          ++seams;
+        } else {
+          EXPECT_EQ(std::make_tuple(q.why, q.valid_end, q.mcus, q.marker_pos),
+                    std::make_tuple(r.why, r.valid_end, r.mcus, r.marker_pos));
+        }
+      }
+    }
+  }
+  EXPECT_GT(seams, 20);  // the other shot's data does show its seam
+  EXPECT_GT(traced, seams + 20);  // and others are traced as far as they decode
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ pic 5 1200x900 -quality 88 jpg_big.jpg
 # each one's data decodes as the other's; one has a bar across it (edges along rows).
 pic 6 1200x900 -define jpeg:optimize-coding=false -quality 88 jpg_shot_a.jpg
 pic 7 1200x900 -fill white -draw "rectangle 280,420 1150,470" -define jpeg:optimize-coding=false -quality 88 jpg_shot_b.jpg
+# The same shot with a restart marker every 16 MCUs, as some phones write them.
+jpegtran -restart 16B jpg_shot_a.jpg > jpg_shot_a_restart.jpg
 pic 26 331x215 -quality 80 -sampling-factor 2x1 jpg_422_odd.jpg
 pic 27 333x211 -quality 75 -interlace Plane jpg_progressive_odd.jpg
 pic 6 160x120 -quality 70 thumb.jpg
