@@ -88,9 +88,16 @@ void preview_extent(Cursor& cur, const Box& uuid, std::vector<Extent>& out) {
   if (e.length && e.length <= prvw.end - e.offset) out.push_back(e);
 }
 
-// Where a HEVC extent held, by its place.
+// Where a coded extent held, by its place.
 struct Held {
   uint64_t offset, length, held;
+};
+
+// The extents a table box (meta, moov) places, and whether its boxes held.
+struct Table {
+  uint64_t pos, end;
+  bool held;
+  std::vector<Extent> extents;
 };
 
 // What a measure checks of a still's coded data, and what it keeps of its checks.
@@ -98,27 +105,43 @@ struct StillChecks {
   uint64_t strict_end = UINT64_MAX;  // the checks of coded data that noise fails too, before this
   uint64_t windows_from = 0;         // the coded bytes' spread, from the window that holds this on
   std::vector<Extent>* placed = nullptr;  // gets the data the tables place
-  std::vector<Held>* checked = nullptr;   // gets where each HEVC extent held
-  // Where HEVC extents held over the same bytes before strict_end (a splicer's file):
-  // taken for those that end there instead of checking them again, and for the one
-  // that strict_end cuts through, its payload checked only from there on.
+  std::vector<Held>* checked = nullptr;   // gets where each coded extent held
+  std::vector<Table>* tables = nullptr;   // gets what each table box places
+  // Where coded extents held and what table boxes placed over the same bytes before
+  // strict_end (a splicer's file): taken for those that end there instead of checking
+  // or reading them again, and for the HEVC extent that strict_end cuts through, its
+  // payload checked only from there on.
   const std::vector<Held>* known = nullptr;
+  const std::vector<Table>* known_tables = nullptr;
   bmff::WindowVerdicts* windows = nullptr;  // verdicts on the coded bytes' windows, by medium place
 };
 
 uint64_t check(Cursor& cur, const Extent& e, const StillChecks& c) {
-  if (e.coding != bmff::Coding::hevc) return bmff::check_extent(cur, e, c.strict_end);
   uint64_t checked_to = 0;
   if (c.known) {
     auto it = std::lower_bound(c.known->begin(), c.known->end(), e.offset,
                                [](const Held& h, uint64_t offset) { return h.offset < offset; });
     if (it != c.known->end() && it->offset == e.offset && it->length == e.length) {
       if (e.offset + e.length <= c.strict_end) return it->held;
-      if (it->held >= c.strict_end) checked_to = c.strict_end;
+      if (e.coding == bmff::Coding::hevc && it->held >= c.strict_end) checked_to = c.strict_end;
     }
   }
   const uint64_t held = bmff::check_extent(cur, e, c.strict_end, checked_to);
   if (c.checked) c.checked->push_back({e.offset, e.length, held});
+  return held;
+}
+
+// The extents a meta or moov box places (appended to `out`); false when its boxes break.
+bool table_extents(Cursor& cur, const Box& box, const StillChecks& c, std::vector<Extent>& out) {
+  if (c.known_tables && box.end <= c.strict_end)
+    for (const Table& t : *c.known_tables)
+      if (t.pos == box.pos && t.end == box.end) {
+        out.insert(out.end(), t.extents.begin(), t.extents.end());
+        return t.held;
+      }
+  const size_t before = out.size();
+  const bool held = is(box.type, "meta") ? bmff::meta_extents(cur, box, out) : bmff::track_extents(cur, box, out);
+  if (c.tables) c.tables->push_back({box.pos, box.end, held, std::vector<Extent>(out.begin() + before, out.end())});
   return held;
 }
 
@@ -160,7 +183,7 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, const 
     }
     const Box box{pos, pos + header, pos + size, {type[0], type[1], type[2], type[3]}};
     if (is(type, "meta") || is(type, "moov")) {
-      const bool held = is(type, "meta") ? bmff::meta_extents(cur, box, extents) : bmff::track_extents(cur, box, extents);
+      const bool held = table_extents(cur, box, checks, extents);
       // A table box that breaks (a piece of the file ends inside it) is where a search
       // for the rest begins.
       if (!held) return short_start(pos, box.end);
@@ -197,10 +220,10 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, const 
 }
 
 // A fragment search's candidates: the bytes past the splice checked as noise is. Before
-// the splice they are those of the file the splicer was made from, judged once: its HEVC
-// extents (their escapes, read through for each candidate, were most of a search's work)
-// and the spread of its coded bytes, where another file's data lying there breaks every
-// candidate.
+// the splice they are those of the file the splicer was made from, judged once: its table
+// boxes, its coded extents (a HEVC extent's escapes, read through for each candidate,
+// were most of a search's work) and the spread of its coded bytes, where another file's
+// data lying there breaks every candidate.
 class StillSplicer : public Splicer {
  public:
   StillSplicer(ByteSource& file, uint64_t max_length) {
@@ -209,6 +232,7 @@ class StillSplicer : public Splicer {
     once.windows_from = UINT64_MAX;  // judged below, over the whole file
     once.placed = &placed;
     once.checked = &held_;
+    once.tables = &tables_;
     measure_still(file, 0, max_length, once);
     std::sort(held_.begin(), held_.end(), [](const Held& a, const Held& b) { return a.offset < b.offset; });
     Cursor cur(file, 0, max_length);
@@ -219,6 +243,7 @@ class StillSplicer : public Splicer {
     checks.strict_end = splice;
     checks.windows_from = splice / bmff::kWindow * bmff::kWindow;
     checks.known = &held_;
+    checks.known_tables = &tables_;
     if (windows_.size() > kMaxWindowVerdicts) windows_.clear();
     checks.windows = &windows_;
     const Carve c = measure_still(file, 0, limit, checks);
@@ -228,6 +253,7 @@ class StillSplicer : public Splicer {
 
  private:
   std::vector<Held> held_;
+  std::vector<Table> tables_;
   uint64_t foreign_ = UINT64_MAX;
   bmff::WindowVerdicts windows_;  // a continuation's clusters, judged once for all its splices
 };
