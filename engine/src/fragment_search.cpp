@@ -496,11 +496,11 @@ uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t hos
   const uint64_t cs = layout_.cluster_bytes(), c = layout_.cluster_at(from);
   if (c == UINT64_MAX) return UINT64_MAX;
   for (uint64_t at = layout_.cluster_offset(c + 1); at < to; at += cs) {
-    uint8_t head[512];
-    if (medium_.read_at(at, head, sizeof head) != sizeof head) break;
-    bool probed = false;
-    for (size_t i = 0; i < formats_.size() && !probed; ++i) probed = formats_[i]->probe(head);
-    if (!probed) continue;
+    bool readable = true;
+    if (!probed(at, readable)) {
+      if (!readable) break;
+      continue;
+    }
     const Occupant o = occupant(at);
     // Ending inside the host, a picture or a run of frames may be its own (a thumbnail, a
     // preview, a movie's frames), unless it lies amid the host's unchecked data (a raw
@@ -513,6 +513,18 @@ uint64_t FragmentSearch::foreign_inside(uint64_t from, uint64_t to, uint64_t hos
       return at;
   }
   return UINT64_MAX;
+}
+
+bool FragmentSearch::probed(uint64_t at, bool& readable) {
+  auto it = probed_.find(at);
+  if (it != probed_.end()) return it->second;
+  uint8_t head[512];
+  readable = medium_.read_at(at, head, sizeof head) == sizeof head;
+  if (!readable) return false;
+  bool probed = false;
+  for (size_t i = 0; i < formats_.size() && !probed; ++i) probed = formats_[i]->probe(head);
+  if (probed_.size() >= kMaxRemembered) probed_.clear();
+  return probed_[at] = probed;
 }
 
 bool FragmentSearch::checks_its_clusters(uint64_t at, const Measured& m) {

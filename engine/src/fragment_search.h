@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 #include "cluster_map.h"
@@ -133,6 +134,10 @@ class FragmentSearch {
   // format is given, places data that nothing checks. UINT64_MAX when none.
   uint64_t foreign_inside(uint64_t from, uint64_t to, uint64_t host_end, const Format* host = nullptr);
   bool usable(uint64_t cluster) const;
+  // Whether the sector at the cluster start `at` probes as the start of a file of an
+  // enabled format (remembered: the same clusters lie inside many candidates); false
+  // with `readable` false where it cannot be read.
+  bool probed(uint64_t at, bool& readable);
   // Whether the structure of the file that starts at `at` (measured `m` over contiguous
   // bytes) checks its bytes past its first cluster: with noise there it stops short.
   bool checks_its_clusters(uint64_t at, const Measured& m);
@@ -162,6 +167,7 @@ class FragmentSearch {
   bool index_looked_ = false;             // for the current file's index
   std::map<uint64_t, bool> checked_;      // by file start: checks_its_clusters()
   std::map<uint64_t, uint64_t> held_;     // by file start: held_length()
+  std::unordered_map<uint64_t, bool> probed_;  // by cluster start: probed()
 };
 
 }  // namespace kes
