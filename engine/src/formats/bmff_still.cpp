@@ -108,9 +108,10 @@ struct StillChecks {
   std::vector<Held>* checked = nullptr;   // gets where each coded extent held
   std::vector<Table>* tables = nullptr;   // gets what each table box places
   // Where coded extents held and what table boxes placed over the same bytes before
-  // strict_end (a splicer's file): taken for those that end there instead of checking
-  // or reading them again, and for the HEVC extent that strict_end cuts through, its
-  // payload checked only from there on.
+  // known_end (a splicer's file): taken for those that end there instead of checking or
+  // reading them again, and for the HEVC extent that known_end cuts through, its payload
+  // checked only from there on.
+  uint64_t known_end = 0;
   const std::vector<Held>* known = nullptr;
   const std::vector<Table>* known_tables = nullptr;
   bmff::WindowVerdicts* windows = nullptr;  // verdicts on the coded bytes' windows, by medium place
@@ -122,8 +123,11 @@ uint64_t check(Cursor& cur, const Extent& e, const StillChecks& c) {
     auto it = std::lower_bound(c.known->begin(), c.known->end(), e.offset,
                                [](const Held& h, uint64_t offset) { return h.offset < offset; });
     if (it != c.known->end() && it->offset == e.offset && it->length == e.length) {
-      if (e.offset + e.length <= c.strict_end) return it->held;
-      if (e.coding == bmff::Coding::hevc && it->held >= c.strict_end) checked_to = c.strict_end;
+      if (e.offset + e.length <= c.known_end) {
+        if (c.checked) c.checked->push_back(*it);
+        return it->held;
+      }
+      if (e.coding == bmff::Coding::hevc && it->held >= c.known_end) checked_to = c.known_end;
     }
   }
   const uint64_t held = bmff::check_extent(cur, e, c.strict_end, checked_to);
@@ -133,10 +137,11 @@ uint64_t check(Cursor& cur, const Extent& e, const StillChecks& c) {
 
 // The extents a meta or moov box places (appended to `out`); false when its boxes break.
 bool table_extents(Cursor& cur, const Box& box, const StillChecks& c, std::vector<Extent>& out) {
-  if (c.known_tables && box.end <= c.strict_end)
+  if (c.known_tables && box.end <= c.known_end)
     for (const Table& t : *c.known_tables)
       if (t.pos == box.pos && t.end == box.end) {
         out.insert(out.end(), t.extents.begin(), t.extents.end());
+        if (c.tables) c.tables->push_back(t);
         return t.held;
       }
   const size_t before = out.size();
@@ -226,21 +231,17 @@ Carve measure_still(ByteSource& src, uint64_t start, uint64_t max_length, const 
 // data lying there breaks every candidate.
 class StillSplicer : public Splicer {
  public:
-  StillSplicer(ByteSource& file, uint64_t max_length) {
-    std::vector<Extent> placed;
-    StillChecks once;
-    once.windows_from = UINT64_MAX;  // judged below, over the whole file
-    once.placed = &placed;
-    once.checked = &held_;
-    once.tables = &tables_;
-    measure_still(file, 0, max_length, once);
-    std::sort(held_.begin(), held_.end(), [](const Held& a, const Held& b) { return a.offset < b.offset; });
-    Cursor cur(file, 0, max_length);
-    foreign_ = bmff::first_foreign_window(cur, placed, 0, max_length);
+  StillSplicer(ByteSource& file, uint64_t max_length) { judge(file, max_length, 0); }
+
+  // The file spliced on: what was judged before the splice holds.
+  bool extend(ByteSource& file, uint64_t max_length, uint64_t splice) override {
+    judge(file, max_length, splice);
+    return true;
   }
+
   Carve measure(ByteSource& file, uint64_t splice, uint64_t limit) override {
     StillChecks checks;
-    checks.strict_end = splice;
+    checks.strict_end = checks.known_end = splice;
     checks.windows_from = splice / bmff::kWindow * bmff::kWindow;
     checks.known = &held_;
     checks.known_tables = &tables_;
@@ -252,6 +253,29 @@ class StillSplicer : public Splicer {
   }
 
  private:
+  // The file's tables, coded extents and the spread of its coded bytes, judged as a
+  // measure of the whole file would, with what was judged before `known_end` taken.
+  void judge(ByteSource& file, uint64_t max_length, uint64_t known_end) {
+    std::vector<Extent> placed;
+    std::vector<Held> held;
+    std::vector<Table> tables;
+    StillChecks once;
+    once.windows_from = UINT64_MAX;  // judged below, over the whole file
+    once.placed = &placed;
+    once.checked = &held;
+    once.tables = &tables;
+    once.known_end = known_end;
+    once.known = &held_;
+    once.known_tables = &tables_;
+    measure_still(file, 0, max_length, once);
+    std::sort(held.begin(), held.end(), [](const Held& a, const Held& b) { return a.offset < b.offset; });
+    held_.swap(held);
+    tables_.swap(tables);
+    if (windows_.size() > kMaxWindowVerdicts) windows_.clear();
+    Cursor cur(file, 0, max_length);
+    foreign_ = bmff::first_foreign_window(cur, placed, 0, max_length, &windows_);
+  }
+
   std::vector<Held> held_;
   std::vector<Table> tables_;
   uint64_t foreign_ = UINT64_MAX;

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "byte_source.h"
 #include "formats/samples.h"
@@ -197,6 +198,37 @@ TEST(Stills, ASplicerJudgesTheDataBeforeItsSpliceOnce) {
       EXPECT_EQ(std::make_pair(joined.verdict, joined.length), std::make_pair(Verdict::complete, uint64_t(f.size())));
       EXPECT_EQ(std::make_pair(again.verdict, again.length), std::make_pair(broken.verdict, broken.length));
     }
+  }
+}
+
+// A splicer gone on past a splice (a continuation the search took, up to a later break)
+// measures each candidate after that break as one made over the spliced file does: the
+// file's own rest, and noise.
+TEST(Stills, ASplicerGoneOnPastASpliceMeasuresAsANewOne) {
+  const Format& heif = fmt("heif");
+  const Bytes noisy = noise(8 << 20, 6), other = noise(8 << 20, 7);
+  for (const char* name : {"heif_large.heic", "heif_exif.heic", "heif_large.avif", "heif_canon.cr3"}) {
+    SCOPED_TRACE(name);
+    const Bytes f = sample(name);
+    ASSERT_LE(f.size(), noisy.size());
+    auto spliced = [&](size_t at, const Bytes& rest) {
+      Bytes b(f.begin(), f.begin() + at);
+      b.insert(b.end(), rest.begin() + at, rest.begin() + f.size());
+      return b;
+    };
+    const size_t first = f.size() / 3 / 4096 * 4096, second = f.size() * 9 / 10 / 4096 * 4096;
+    const Bytes one = spliced(first, noisy), two = spliced(second, noisy), wrong = spliced(second, other);
+    MemorySource one_src(one.data(), one.size()), two_src(two.data(), two.size());
+    const std::unique_ptr<Splicer> kept = heif.splicer(one_src, heif.max_length, heif.measure(one_src, 0, one.size()));
+    ASSERT_TRUE(kept->extend(two_src, two.size(), first));
+    const std::unique_ptr<Splicer> made = heif.splicer(two_src, heif.max_length, heif.measure(two_src, 0, two.size()));
+    for (const Bytes* candidate : {&f, &wrong}) {
+      MemorySource src(candidate->data(), candidate->size());
+      const Carve a = kept->measure(src, second, f.size()), b = made->measure(src, second, f.size());
+      EXPECT_EQ(std::make_tuple(a.verdict, a.length), std::make_tuple(b.verdict, b.length));
+    }
+    MemorySource own(f.data(), f.size());
+    EXPECT_EQ(kept->measure(own, second, f.size()).verdict, Verdict::complete);
   }
 }
 
