@@ -36,7 +36,6 @@ class ScanRun {
   BitReader br;
   uint32_t eobrun = 0;
   const int maxdc, maxac;  // largest DC and AC sizes of the precision
-
 };
 
 // The decoders, from MCU `first` on (0, or a checkpoint's); the reader stands at its start.
