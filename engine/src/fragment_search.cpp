@@ -191,7 +191,8 @@ Pieces FragmentSearch::follow(const Format& format, uint64_t start, uint64_t max
 // file's already, and it is cut at the boundary.
 void FragmentSearch::cut_unchecked_tail(const Format& format, Trial& t) {
   const uint64_t cs = layout_.cluster_bytes(), valid = t.carve.length;
-  if (t.carve.verdict == Verdict::complete || t.carve.broken_at <= valid || budget_ < valid) return;
+  if (t.carve.verdict == Verdict::complete || t.carve.broken_at <= valid || t.carve.open_end || budget_ < valid)
+    return;
   const uint64_t end = t.pieces.medium_offset(valid - 1);
   if (end == UINT64_MAX || end < layout_.data_start()) return;
   const uint64_t boundary = valid - 1 - (end - layout_.data_start()) % cs;

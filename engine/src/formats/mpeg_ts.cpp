@@ -94,7 +94,10 @@ StreamEnd walk_on(Cursor& cur, TsWalk& w, unsigned packet, Marks* marks) {
       return {at_end ? w.pos : cur.limit(), at_end && w.pat && w.n >= kMinPackets, w.pat ? w.n : 0};
     }
     const uint8_t* p = h + off;
-    if (p[0] != kSync) break;  // the file ended there, or its next piece lies elsewhere
+    // No sync byte: the file ended there, or its next piece lies elsewhere, and then the
+    // break lies right before it (a stream's packets keep their sync byte, so another
+    // one's that runs on from a break fails a count further on instead).
+    if (p[0] != kSync) return {w.pos, false, w.pat ? w.n : 0, w.pos + off + 1};
     const unsigned pid = unsigned(p[1] & 0x1F) << 8 | p[2];
     const unsigned control = p[3] >> 4 & 3, cc = p[3] & 0x0F;
     const bool payload = control & 1, adaptation = control & 2;
@@ -126,10 +129,13 @@ StreamEnd walk_on(Cursor& cur, TsWalk& w, unsigned packet, Marks* marks) {
 }
 
 Carve stream_carve(const StreamEnd& s, unsigned packet) {
+  if (s.units == 0) return corrupt();
   // A run that opened with a sound PAT but stops short may be a file's first piece.
-  if (s.units < kMinPackets) return s.units > 0 ? short_start(s.end) : corrupt();
   const char* ext = packet == 192 ? "m2ts" : "m2t";
-  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, ext);
+  const Verdict v = s.complete ? Verdict::complete : Verdict::truncated;
+  Carve c = s.units < kMinPackets ? short_start(s.end, s.broken_at) : make_carve(v, s.end, ext, s.broken_at);
+  c.open_end = s.broken_at != 0;
+  return c;
 }
 
 // The fragment search's re-measure: the walk goes on from the last mark before the

@@ -44,7 +44,8 @@ TEST(Splicers, ReMeasuresAsAWalkFromTheStart) {
       for (const Bytes* file : variants) {
         MemorySource src(file->data(), file->size());
         const Carve a = splicer->measure(src, at, file->size()), b = f.measure(src, 0, file->size());
-        EXPECT_EQ(std::make_tuple(a.verdict, a.length, a.broken_at), std::make_tuple(b.verdict, b.length, b.broken_at));
+        EXPECT_EQ(std::make_tuple(a.verdict, a.length, a.broken_at, a.open_end),
+                  std::make_tuple(b.verdict, b.length, b.broken_at, b.open_end));
       }
     }
   }

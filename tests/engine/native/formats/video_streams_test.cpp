@@ -76,6 +76,21 @@ TEST(VideoStreams, ProgramStreamEndsAtItsEndCodeAndTransportCountersHold) {
   c = measure(fmt("m2ts"), ts, 0);
   EXPECT_EQ(c.verdict, Verdict::truncated);
   EXPECT_EQ(c.length, bad);
+  EXPECT_EQ(c.broken_at, 0u);  // another stream's packets may have run on to there
+
+  // Another file's bytes after a packet: the stream broke before its sync byte.
+  const std::pair<const char*, size_t> streams[] = {{"m2ts_packets.m2t", 188}, {"m2ts_timecoded.m2ts", 192}};
+  for (const auto& [name, packet] : streams) {
+    Bytes cut_ts = sample(name);
+    const size_t end = 120 * packet;
+    const Bytes foreign = noise(cut_ts.size() - end, 6);
+    std::copy(foreign.begin(), foreign.end(), cut_ts.begin() + end);
+    cut_ts[end + packet - 188] = 0;  // no chance sync byte
+    c = measure(fmt("m2ts"), cut_ts, 0);
+    EXPECT_EQ(c.length, end) << name;
+    EXPECT_EQ(c.broken_at, end + packet - 188 + 1) << name;
+    EXPECT_TRUE(c.open_end) << name;  // nothing says the stream goes on
+  }
 
   // Too short a run of packets is no stream.
   const Bytes whole = sample("m2ts_packets.m2t");
