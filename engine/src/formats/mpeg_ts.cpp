@@ -130,9 +130,9 @@ StreamEnd walk_on(Cursor& cur, TsWalk& w, unsigned packet, Marks* marks) {
 
 Carve stream_carve(const StreamEnd& s, unsigned packet) {
   if (s.units == 0) return corrupt();
-  // A run that opened with a sound PAT but stops short may be a file's first piece.
   const char* ext = packet == 192 ? "m2ts" : "m2t";
   const Verdict v = s.complete ? Verdict::complete : Verdict::truncated;
+  // A run that opened with a sound PAT but stops short may be a file's first piece.
   Carve c = s.units < kMinPackets ? short_start(s.end, s.broken_at) : make_carve(v, s.end, ext, s.broken_at);
   c.open_end = s.broken_at != 0;
   return c;
