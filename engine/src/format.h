@@ -24,8 +24,9 @@ struct Carve {
   // corrupt carve may set both: how far its structure held before it broke. Fragment
   // searches look for the file's break there and shortly before.
   uint64_t broken_at = 0;
-  // A stream without an end marker whose next unit failed to start (no sync byte): the
-  // break, if any, lies before `broken_at`, but nothing says the file goes on.
+  // A stream without an end marker whose next unit failed to start (a missing sync byte
+  // or start code): the break, if any, lies before `broken_at`, but nothing says the file
+  // goes on.
   bool open_end = false;
   char ext[8] = {};     // extension chosen by content ("nef", "cr2"); empty = the format's name
 };

@@ -267,7 +267,7 @@ StreamEnd walk_on(Cursor& cur, PsWalk& w, Marks* marks) {
 
 Carve stream_carve(const StreamEnd& s) {
   if (s.units == 0) return corrupt();
-  return make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg", s.broken_at);
+  return open_ended(make_carve(s.complete ? Verdict::complete : Verdict::truncated, s.end, "mpg", s.broken_at), s);
 }
 
 // Whether the file at the cursor opens a program stream (not an elementary one) whose

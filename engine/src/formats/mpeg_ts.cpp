@@ -133,9 +133,8 @@ Carve stream_carve(const StreamEnd& s, unsigned packet) {
   const char* ext = packet == 192 ? "m2ts" : "m2t";
   const Verdict v = s.complete ? Verdict::complete : Verdict::truncated;
   // A run that opened with a sound PAT but stops short may be a file's first piece.
-  Carve c = s.units < kMinPackets ? short_start(s.end, s.broken_at) : make_carve(v, s.end, ext, s.broken_at);
-  c.open_end = s.broken_at != 0;
-  return c;
+  const Carve c = s.units < kMinPackets ? short_start(s.end, s.broken_at) : make_carve(v, s.end, ext, s.broken_at);
+  return open_ended(c, s);
 }
 
 // The fragment search's re-measure: the walk goes on from the last mark before the

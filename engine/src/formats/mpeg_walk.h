@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "format.h"
 #include "formats/cursor.h"
 
 namespace kes {
@@ -18,6 +19,13 @@ struct StreamEnd {
   uint64_t units = 0;
   uint64_t broken_at = 0;
 };
+
+// A walk's carve, marked as one that nothing says goes on past the unit that failed to
+// start (Carve::open_end): a stream without an end code may end anywhere.
+inline Carve open_ended(Carve c, const StreamEnd& s) {
+  c.open_end = s.broken_at != 0;
+  return c;
+}
 
 // Program stream: packs from `pos`, each a pack header followed by system headers and
 // PES packets, up to the program end code or the last pack that held.

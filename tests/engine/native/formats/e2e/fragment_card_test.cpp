@@ -293,33 +293,39 @@ TEST(FragmentCard, ASingleClusterPieceOfCloselyCheckedFramesIsTaken) {
   EXPECT_TRUE(files[0] == mp3) << files[0].size() << " of " << mp3.size() << " bytes";
 }
 
-// A deleted transport stream, whole in its clusters, whose last packet reaches into its
-// last cluster: what follows there lacks a sync byte, which places a break, had there
-// been one, but does not say the stream goes on. It comes back whole.
+// Deleted streams without an end code, whole in their clusters, whose last unit reaches
+// across a cluster boundary: what follows fails to start a unit, which places a break,
+// had there been one, but does not say the stream goes on. Each comes back whole.
 TEST(FragmentCard, AStreamEndingInsideItsLastClusterComesBackWhole) {
   if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
   const struct {
+    const char* option;
     const char* name;
-    size_t packet, packets;  // the last one crosses a 4 KiB boundary
-  } streams[] = {{"m2ts_packets.m2t", 188, 66}, {"m2ts_timecoded.m2ts", 192, 86}};
+    size_t unit, units;  // the last one crosses a cluster boundary
+    const char* mkfs;
+    const char* kib;
+  } streams[] = {{"m2ts", "m2ts_packets.m2t", 188, 66, "-F 32 -s 8", "300000"},
+                 {"m2ts", "m2ts_timecoded.m2ts", 192, 86, "-F 32 -s 8", "300000"},
+                 {"mpg", "mpg_vob.mpg", 2048, 40, "-F 16 -s 1", "30000"}};  // packs over 512-byte clusters
   for (const auto& s : streams) {
     SCOPED_TRACE(s.name);
     kes_test::TempDir dir;
     const std::string img = dir / "card.img";
-    Card fresh = fresh_fat(img, "-F 32 -s 8", "300000");
+    Card fresh = fresh_fat(img, s.mkfs, s.kib);
     ASSERT_TRUE(fresh.layout.known());
+    const uint64_t cluster = fresh.layout.cluster_bytes();
     const Bytes whole = sample(s.name);
-    ASSERT_GE(whole.size(), s.packet * s.packets);
-    const Bytes ts(whole.begin(), whole.begin() + s.packet * s.packets);
-    ASSERT_NE((ts.size() - 1) / 4096, (ts.size() - s.packet) / 4096);
-    std::copy(ts.begin(), ts.end(), fresh.bytes.begin() + fresh.layout.cluster_offset(100));
+    ASSERT_GT(whole.size(), s.unit * s.units);
+    const Bytes stream(whole.begin(), whole.begin() + s.unit * s.units);
+    ASSERT_NE((stream.size() - 1) / cluster, (stream.size() - s.unit) / cluster);
+    std::copy(stream.begin(), stream.end(), fresh.bytes.begin() + fresh.layout.cluster_offset(100));
     kes_test::write_file(img, fresh.bytes);
-    const std::string options = "fileopt,everything,disable,m2ts,enable,search";
+    const std::string options = std::string("fileopt,everything,disable,") + s.option + ",enable,search";
     kes_test::EngineRun r = kes_test::run_engine(KESSRV_EXE, {"/d", dir / "out", "/cmd", img, options});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const std::vector<Bytes> files = written(r);
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_TRUE(files[0] == ts) << files[0].size() << " of " << ts.size() << " bytes";
+    EXPECT_TRUE(files[0] == stream) << files[0].size() << " of " << stream.size() << " bytes";
   }
 }
 
