@@ -249,12 +249,18 @@ bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Tria
   Continuations conts(*this, format, layout_.cluster_at(broken_at), layout_.cluster_at(t.pieces.piece[0].offset));
   // First the breaks where the medium visibly goes on with something else (another
   // file's start, a listed, claimed or zeroed cluster), as a file system writing into
-  // the gaps leaves them; then every break. Each time the nearest continuation with
-  // every break, the likeliest first, then the next continuation.
-  std::vector<uint64_t> evident;
-  for (uint64_t b : breaks)
-    if (ends_elsewhere(t.pieces.medium_offset(b))) evident.push_back(b);
-  const std::vector<uint64_t>* passes[] = {&evident, &breaks};
+  // the gaps leaves them; then those around the last validated byte, where the file
+  // mostly broke (wrong data seldom decodes a cluster's worth); then the rest. Each
+  // time the nearest continuation with every break of the pass, the likeliest first,
+  // then the next continuation. A splice is tried once: again it would measure alike.
+  std::vector<uint64_t> evident, near, rest;
+  for (uint64_t b : breaks) {
+    std::vector<uint64_t>& pass = ends_elsewhere(t.pieces.medium_offset(b)) ? evident
+                                  : b + layout_.cluster_bytes() > t.carve.length ? near
+                                                                                 : rest;
+    pass.push_back(b);
+  }
+  const std::vector<uint64_t>* passes[] = {&evident, &near, &rest};
   for (const std::vector<uint64_t>* tried : passes) {
     uint64_t c = 0;
     for (size_t i = 0; !tried->empty() && conts.at(i, &c); ++i) {
@@ -297,7 +303,7 @@ bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Tria
     }
     // A proper end through an evident break is not put in doubt by the breaks that
     // nothing on the medium points to.
-    const bool ended = found && best.carve.verdict == Verdict::complete;
+    const bool ended = tried == &evident && found && best.carve.verdict == Verdict::complete;
     if (settled || ended || budget_ == 0 || trials > most_trials) break;
   }
   if (!found) return false;

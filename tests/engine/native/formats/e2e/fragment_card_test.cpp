@@ -263,6 +263,22 @@ TEST(FragmentCard, APhotoInSmallClustersIsFollowedAsFarAsInLargeOnes) {
   }
 }
 
+// A photo whose next piece lies hundreds of free clusters on, as on a card where nothing
+// is listed any more: where it broke is tried with each of them before the clusters
+// further back, so the search gets that far within its bounds.
+TEST(FragmentCard, APhotoIsFollowedPastHundredsOfFreeClusters) {
+  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
+  kes_test::TempDir dir;
+  const std::string img = dir / "card.img";
+  const Card fresh = fresh_fat(img, "-F 16 -s 8", "40000");
+  const uint64_t cluster = fresh.layout.cluster_bytes();
+  ASSERT_EQ(cluster, 4096u);
+  const Bytes jpg = sample("jpg_big.jpg"), gap = noise(700 * cluster, 9);
+  const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / "out", jpg, {25 * cluster}, gap, "jpg");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(files[0] == jpg) << files[0].size() << " of " << jpg.size() << " bytes";
+}
+
 // A stream whose every frame header is checked, in pieces with a middle one of a single
 // cluster: its frames hold through that cluster and break at its end, which tells the
 // piece, although the stream's own later clusters decode further from a wrong place.
