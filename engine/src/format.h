@@ -49,6 +49,10 @@ class Splicer {
   // stops continuing the file although the structure holds on (another file's, which
   // the same structure decodes), when the format can tell.
   virtual void hold(ByteSource& /*file*/, Carve& /*carve*/) {}
+  // How far past `splice` the structure reads nothing but a payload that noise passes
+  // too (the rest of the unit the splice falls in): a candidate measured no further
+  // cannot be told from noise there. `splice` itself when it cannot tell.
+  virtual uint64_t unchecked_to(ByteSource& /*file*/, uint64_t splice) { return splice; }
   // The medium's allocation unit: a piece may end, and another file's data begin, only
   // every so many bytes from the file's start or a splice.
   uint64_t cluster_bytes = 512;

@@ -240,6 +240,7 @@ bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Tria
   Trial best;
   bool found = false, settled = false;
   Controls controls;
+  std::map<uint64_t, bool> unchecked;  // by break: like_noise()
   int unvouched = 0;
   uint64_t trials = 0;
   // As many more in smaller clusters: as many more breaks and continuations cover the
@@ -270,6 +271,9 @@ bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Tria
         if (budget_ == 0 || ++trials > most_trials) break;
         Trial trial{spliced(t.pieces, b, at), Carve{}, b};
         const uint64_t limit = std::min(most, b + window);
+        // With the one continuation that nothing vouches for taken up, one measured
+        // alike to noise counts for nothing: not measured.
+        if (unvouched && like_noise(format, splicer.get(), trial, limit, controls, unchecked)) continue;
         evaluate(format, splicer.get(), trial, limit);
         const Carve& r = trial.carve;
         // Progress: past the splice by a margin, and further than the file got before.
@@ -634,6 +638,20 @@ Carve FragmentSearch::control(const Format& format, Splicer* splicer, const Tria
   auto it = controls.find(key);
   if (it != controls.end()) return it->second;
   return controls[key] = measure_trial(format, splicer, t, limit, t.splice);
+}
+
+bool FragmentSearch::like_noise(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls,
+                                std::map<uint64_t, bool>& known) {
+  if (!splicer) return false;
+  auto it = known.find(t.splice);
+  if (it != known.end()) return it->second;
+  SplicedSource file(medium_, t.pieces);
+  bool alike = splicer->unchecked_to(file, t.splice) > limit;
+  if (alike) {
+    const Carve noise = control(format, splicer, t, limit, controls);
+    alike = noise.verdict != Verdict::complete && noise.length == limit;
+  }
+  return known[t.splice] = alike;
 }
 
 // The file over the trial's pieces (with noise from `noise_from` up to `noise_to`: after

@@ -239,6 +239,20 @@ uint64_t first_foreign_window(Cursor& cur, const std::vector<Extent>& sorted, ui
   return UINT64_MAX;
 }
 
+uint64_t nal_unit_end(Cursor& cur, const Extent& e, uint64_t at) {
+  const uint64_t end = e.offset + e.length, field = e.nal_length;
+  for (uint64_t q = e.offset; q < end && q + field + 2 <= at;) {
+    const uint8_t* l = cur.get(q, field);
+    if (!l) break;
+    uint64_t len = 0;
+    for (size_t i = 0; i < field; ++i) len = len << 8 | l[i];
+    if (len < 2 || len > end - q - field) break;
+    q += field + len;
+    if (q > at) return q;
+  }
+  return at;
+}
+
 uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end, uint64_t checked_to) {
   switch (e.coding) {
     case Coding::hevc: return check_nal_units(cur, e, strict_end, checked_to);

@@ -252,7 +252,41 @@ class StillSplicer : public Splicer {
     return make_carve(Verdict::truncated, foreign_, c.ext);
   }
 
+  // Inside a HEVC unit's payload or data without a structure, up to the unit's end, the
+  // next extent or the next top-level box: past the splice the measure checks there only
+  // what noise passes too.
+  uint64_t unchecked_to(ByteSource& file, uint64_t splice) override {
+    Cursor cur(file, 0, file.size());
+    for (const Table& t : tables_)
+      if (t.end > splice) return splice;  // tables read past the splice
+    auto after = std::upper_bound(placed_.begin(), placed_.end(), splice,
+                                  [](uint64_t at, const Extent& e) { return at < e.offset; });
+    if (after == placed_.begin()) return splice;
+    const Extent& e = *(after - 1);
+    if (splice >= e.offset + e.length) return splice;
+    uint64_t end = bmff::structureless(e) ? e.offset + e.length
+                   : e.coding == bmff::Coding::hevc ? bmff::nal_unit_end(cur, e, splice)
+                                                    : splice;
+    if (after != placed_.end()) end = std::min(end, after->offset);
+    return std::min(end, next_box(cur, splice));
+  }
+
  private:
+  // The start of the first top-level box past `at`, by the sizes of those before it; `at`
+  // when a header lies across it, UINT64_MAX when a box runs to the end.
+  static uint64_t next_box(Cursor& cur, uint64_t at) {
+    uint64_t pos = 0;
+    for (uint32_t n = 0; pos <= at && n < kMaxTopBoxes; ++n) {
+      const uint8_t* b = pos + 16 <= at ? cur.get(pos, 16) : nullptr;
+      if (!b) return at;
+      const uint64_t size = be32(b) == 1 ? be64(b + 8) : be32(b);
+      if (size == 0) return UINT64_MAX;
+      if (size < 8) return at;
+      pos += size;
+    }
+    return pos > at ? pos : at;
+  }
+
   // The file's tables, coded extents and the spread of its coded bytes, judged as a
   // measure of the whole file would, with what was judged before `known_end` taken.
   void judge(ByteSource& file, uint64_t max_length, uint64_t known_end) {
@@ -274,10 +308,12 @@ class StillSplicer : public Splicer {
     if (windows_.size() > kMaxWindowVerdicts) windows_.clear();
     Cursor cur(file, 0, max_length);
     foreign_ = bmff::first_foreign_window(cur, placed, 0, max_length, &windows_);
+    placed_.swap(placed);
   }
 
   std::vector<Held> held_;
   std::vector<Table> tables_;
+  std::vector<Extent> placed_;  // sorted by offset
   uint64_t foreign_ = UINT64_MAX;
   bmff::WindowVerdicts windows_;  // a continuation's clusters, judged once for all its splices
 };

@@ -62,6 +62,10 @@ bool track_extents(Cursor& cur, const Box& moov, std::vector<Extent>& out);
 // splice's file, read before): HEVC payloads are looked at only from just before it.
 uint64_t check_extent(Cursor& cur, const Extent& e, uint64_t strict_end, uint64_t checked_to = 0);
 
+// The end of the NAL unit of `e` (HEVC) whose length field and header lie before `at`
+// and whose payload holds `at`; `at` when there is none.
+uint64_t nal_unit_end(Cursor& cur, const Extent& e, uint64_t at);
+
 // Whether nothing but the coded bytes' spread is checked in `e`: another file whose data
 // is coded alike could hide there whole.
 inline bool structureless(const Extent& e) { return e.coding == Coding::unchecked || e.coding == Coding::crx; }

@@ -232,5 +232,41 @@ TEST(Stills, ASplicerGoneOnPastASpliceMeasuresAsANewOne) {
   }
 }
 
+// Up to where a splicer says the structure reads nothing but a payload that noise passes
+// (inside a HEVC unit, a CR3's raw data), no continuation measures further than noise:
+// a fragment search need not measure one there. Inside the tables it can say nothing.
+TEST(Stills, WhereTheDataIsCheckedAsNoiseIsNoContinuationGoesFurther) {
+  const Format& heif = fmt("heif");
+  const Bytes noisy = noise(8 << 20, 8), zeros(8 << 20, 0), other = sample("heif_small.heic");
+  for (const char* name : {"heif_large.heic", "heif_exif.heic", "heif_large.avif", "heif_canon.cr3"}) {
+    SCOPED_TRACE(name);
+    const Bytes f = sample(name);
+    MemorySource own(f.data(), f.size());
+    const std::unique_ptr<Splicer> splicer = heif.splicer(own, heif.max_length, heif.measure(own, 0, f.size()));
+    const size_t meta = top_box(f, "meta") + 16;
+    EXPECT_EQ(splicer->unchecked_to(own, meta), meta);
+    int inside = 0;
+    for (size_t k = 1; k < 8; ++k) {
+      const size_t at = f.size() * k / 8 / 4096 * 4096;
+      const uint64_t to = splicer->unchecked_to(own, at);
+      SCOPED_TRACE(at);
+      ASSERT_GE(to, at);
+      if (to == at) continue;
+      ++inside;
+      for (const Bytes* rest : {&noisy, &zeros, &other, &f}) {
+        Bytes b(f.begin(), f.begin() + at);
+        b.insert(b.end(), rest->begin(), rest->begin() + std::min(rest->size(), f.size() - at));
+        b.resize(f.size());
+        MemorySource src(b.data(), b.size());
+        const Carve c = splicer->measure(src, at, to - 1);
+        EXPECT_TRUE(c.verdict != Verdict::complete && c.length <= to - 1) << c.length;
+        if (rest == &noisy) EXPECT_EQ(c.length, to - 1);
+      }
+    }
+    // Only an AV1 picture's units are all read (their headers and sizes in each).
+    EXPECT_EQ(inside > 0, std::string(name).find(".avif") == std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace kes::test
