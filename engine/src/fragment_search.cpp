@@ -240,7 +240,7 @@ bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Tria
   Trial best;
   bool found = false, settled = false;
   Controls controls;
-  std::map<uint64_t, bool> unchecked;  // by break: like_noise()
+  std::map<uint64_t, bool> like_noise;  // by break: cannot_beat_noise()
   int unvouched = 0;
   uint64_t trials = 0;
   // As many more in smaller clusters: as many more breaks and continuations cover the
@@ -271,9 +271,9 @@ bool FragmentSearch::next_splice(const Format& format, uint64_t max_length, Tria
         if (budget_ == 0 || ++trials > most_trials) break;
         Trial trial{spliced(t.pieces, b, at), Carve{}, b};
         const uint64_t limit = std::min(most, b + window);
-        // With the one continuation that nothing vouches for taken up, one measured
-        // alike to noise counts for nothing: not measured.
-        if (unvouched && like_noise(format, splicer.get(), trial, limit, controls, unchecked)) continue;
+        // With the one continuation that nothing vouches for taken up, one that cannot
+        // beat its control counts for nothing: not measured.
+        if (unvouched && cannot_beat_noise(format, splicer.get(), trial, limit, controls, like_noise)) continue;
         evaluate(format, splicer.get(), trial, limit);
         const Carve& r = trial.carve;
         // Progress: past the splice by a margin, and further than the file got before.
@@ -640,8 +640,8 @@ Carve FragmentSearch::control(const Format& format, Splicer* splicer, const Tria
   return controls[key] = measure_trial(format, splicer, t, limit, t.splice);
 }
 
-bool FragmentSearch::like_noise(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls,
-                                std::map<uint64_t, bool>& known) {
+bool FragmentSearch::cannot_beat_noise(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit,
+                                       Controls& controls, std::map<uint64_t, bool>& known) {
   if (!splicer) return false;
   auto it = known.find(t.splice);
   if (it != known.end()) return it->second;

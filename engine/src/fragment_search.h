@@ -87,12 +87,12 @@ class FragmentSearch {
   Carve control(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls);
   Carve measure_trial(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit,
                       uint64_t noise_from = UINT64_MAX, uint64_t noise_to = UINT64_MAX);
-  // Whether the trial measures alike to its control (noise after the splice) up to
-  // `limit`, whatever its continuation: the structure reads nothing there but a payload
-  // that noise passes (Splicer::unchecked_to), and noise passes it. Remembered by break
-  // in `known`.
-  bool like_noise(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls,
-                  std::map<uint64_t, bool>& known);
+  // Whether no continuation can carry the trial further than its control (noise after
+  // the splice) up to `limit`: the structure reads nothing there but a payload that noise
+  // passes too (Splicer::unchecked_to), and noise does pass it. Remembered by break in
+  // `known`.
+  bool cannot_beat_noise(const Format& format, Splicer* splicer, const Trial& t, uint64_t limit, Controls& controls,
+                         std::map<uint64_t, bool>& known);
   bool in_doubt(const Format& format, Splicer* splicer, const Trial& best, const Trial& prev, uint64_t limit);
   Trial moved(const Trial& t, const Trial& prev, int64_t clusters);
   bool bounded(const Format& format, Splicer* splicer, Trial& t, uint64_t most, Controls& controls);
