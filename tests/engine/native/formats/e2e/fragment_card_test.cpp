@@ -243,40 +243,37 @@ TEST(FragmentCard, ShortMiddlePiecesAndPiecesRoundTheVolumeEnd) {
   }
 }
 
-// Small clusters: a photo whose second piece lies 600 KB on, past 1200 clusters of 512
-// bytes that hold nothing of it, at three piece ends. The search goes as far in bytes as
-// it does in clusters of 4 KiB, and finds the piece.
-TEST(FragmentCard, APhotoInSmallClustersIsFollowedAsFarAsInLargeOnes) {
-  if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
-  kes_test::TempDir dir;
-  const std::string img = dir / "card.img";
-  const Card fresh = fresh_fat(img, "-F 16 -s 1", "30000");
-  const uint64_t cluster = fresh.layout.cluster_bytes();
-  ASSERT_EQ(cluster, 512u);
-  const Bytes jpg = sample("jpg_big.jpg"), gap = noise(1200 * cluster, 5);
-  for (uint64_t first : {60000, 100000, 140000}) {
-    first -= first % cluster;
-    SCOPED_TRACE(first);
-    const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / ("out" + std::to_string(first)), jpg, {first}, gap, "jpg");
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_TRUE(files[0] == jpg) << files[0].size() << " of " << jpg.size() << " bytes";
-  }
-}
-
-// A photo whose next piece lies hundreds of free clusters on, as on a card where nothing
-// is listed any more: where it broke is tried with each of them before the clusters
-// further back, so the search gets that far within its bounds.
+// A photo whose next piece lies far on, past free clusters that hold nothing of it, as
+// on a card where nothing is listed any more. In clusters of 512 bytes (at three piece
+// ends) the search goes as far in bytes as in clusters of 4 KiB; in clusters of 4 KiB,
+// where it broke is tried with each of hundreds before the clusters further back.
 TEST(FragmentCard, APhotoIsFollowedPastHundredsOfFreeClusters) {
   if (!run("command -v mkfs.fat")) GTEST_SKIP() << "no mkfs tools";
-  kes_test::TempDir dir;
-  const std::string img = dir / "card.img";
-  const Card fresh = fresh_fat(img, "-F 16 -s 8", "40000");
-  const uint64_t cluster = fresh.layout.cluster_bytes();
-  ASSERT_EQ(cluster, 4096u);
-  const Bytes jpg = sample("jpg_big.jpg"), gap = noise(700 * cluster, 9);
-  const std::vector<Bytes> files = carve_in_pieces(fresh, img, dir / "out", jpg, {25 * cluster}, gap, "jpg");
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(files[0] == jpg) << files[0].size() << " of " << jpg.size() << " bytes";
+  struct Case {
+    const char* mkfs;
+    const char* kib;
+    uint64_t cluster, gap_clusters;
+    int seed;
+    std::vector<uint64_t> breaks;  // in bytes
+  };
+  const Case cases[] = {{"-F 16 -s 1", "30000", 512, 1200, 5, {60000, 100000, 140000}},
+                        {"-F 16 -s 8", "40000", 4096, 700, 9, {25 * 4096}}};
+  const Bytes jpg = sample("jpg_big.jpg");
+  for (const Case& c : cases) {
+    kes_test::TempDir dir;
+    const std::string img = dir / "card.img";
+    const Card fresh = fresh_fat(img, c.mkfs, c.kib);
+    ASSERT_EQ(fresh.layout.cluster_bytes(), c.cluster);
+    const Bytes gap = noise(c.gap_clusters * c.cluster, c.seed);
+    for (uint64_t first : c.breaks) {
+      first -= first % c.cluster;
+      SCOPED_TRACE(std::to_string(c.cluster) + " " + std::to_string(first));
+      const std::vector<Bytes> files =
+          carve_in_pieces(fresh, img, dir / ("out" + std::to_string(first)), jpg, {first}, gap, "jpg");
+      ASSERT_EQ(files.size(), 1u);
+      EXPECT_TRUE(files[0] == jpg) << files[0].size() << " of " << jpg.size() << " bytes";
+    }
+  }
 }
 
 // A stream whose every frame header is checked, in pieces with a middle one of a single
